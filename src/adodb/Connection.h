@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "adodb/DataType.h"
+#include "adodb/Recordset.h"
+
+namespace adodb {
+
+class ConnectionState;
+
+// A database connection in the manner of ADO's Connection object, over the ODBC
+// driver manager. The options are read when the connection opens (ConnectionTimeout,
+// Provider) or when a statement runs (CommandTimeout, CursorLocation).
+class Connection {
+public:
+    Connection();
+    ~Connection();  // closes an open connection, swallowing errors
+    Connection(Connection&&) noexcept;
+    Connection& operator=(Connection&&) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    std::string Provider = "MSDASQL";
+    int CursorLocation = adUseServer;
+    int CommandTimeout = 30;     // seconds; 0 waits for ever
+    int ConnectionTimeout = 15;  // seconds; 0 waits for ever
+
+    // Opens the connection. A string whose first key is "Data Source" (the OLE DB way of
+    // naming an ODBC data source under MSDASQL) opens that data source; any other string,
+    // such as "Driver={PostgreSQL Unicode};Server=...", goes to the driver unchanged.
+    // Raises Error with the driver's description when the connection cannot be opened.
+    void Open(std::string_view connectionString);
+    bool IsOpen() const noexcept;
+
+    // Runs one statement. A statement that returns rows gives an open record set
+    // (fetched according to CursorLocation); any other gives a closed one.
+    // Raises kObjectClosed on a closed connection, or the driver's description.
+    Recordset Execute(std::string_view commandText);
+
+    // adSchemaTables: one row per table and view (SQLTables), with the columns
+    // TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE and DESCRIPTION.
+    Recordset OpenSchema(int schema);
+
+    void Close();  // kObjectClosed when not open
+
+private:
+    friend class Recordset;
+    std::shared_ptr<ConnectionState> state_;  // shared with server-side record sets
+};
+
+}  // namespace adodb

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "adodb/DataType.h"
+#include "adodb/Variant.h"
+
+namespace adodb {
+
+class Connection;
+class RecordsetImpl;
+
+// One column of a record set: its name, ADO type code and the current row's value.
+class Field {
+public:
+    const std::string& Name() const noexcept { return name_; }
+    int Type() const noexcept { return type_; }
+    // The value in the current row. Raises kNoCurrentRecord at EOF, kObjectClosed
+    // when the record set is closed.
+    Variant Value() const;
+
+private:
+    friend class RecordsetImpl;
+    Field(const RecordsetImpl& owner, int index, std::string name, int type)
+        : owner_(&owner), index_(index), name_(std::move(name)), type_(type) {}
+
+    const RecordsetImpl* owner_;  // not owning: fields live inside their record set
+    int index_;
+    std::string name_;
+    int type_;
+};
+
+// The columns of a record set, by position (0-based) or by name (letter case ignored).
+class FieldList {
+public:
+    int Count() const noexcept { return static_cast<int>(fields_.size()); }
+    // Raises kItemNotFound for an unknown position or name.
+    const Field& Item(int index) const;
+    const Field& Item(std::string_view name) const;
+    const Field& operator[](int index) const { return Item(index); }
+    const Field& operator[](std::string_view name) const { return Item(name); }
+
+private:
+    friend class RecordsetImpl;
+    std::vector<Field> fields_;
+};
+
+// The rows of a query. Under a client-side cursor (the connection's CursorLocation
+// adUseClient) every row is fetched when the query runs and kept compactly in a few
+// large blocks, so RecordCount is exact and the statement is released at once; under
+// a server-side cursor rows are fetched one at a time as the record set moves and
+// RecordCount is -1.
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Runs a query on an open connection. The cursor and lock types are accepted as ADO
+    // takes them; the connection's CursorLocation decides how rows are fetched.
+    void Open(std::string_view source, Connection& activeConnection,
+              int cursorType = adOpenUnspecified, int lockType = adLockUnspecified);
+    bool IsOpen() const noexcept;
+
+    long long RecordCount() const;  // kObjectClosed when closed
+    bool IsEOF() const;             // ADO's EOF (a macro name in C++); kObjectClosed when closed
+    void MoveNext();                // kNoCurrentRecord at EOF, kObjectClosed when closed
+    const FieldList& Fields() const;  // kObjectClosed when closed
+    void Close();                   // kObjectClosed when already closed
+
+private:
+    friend class Connection;
+    explicit Recordset(std::unique_ptr<RecordsetImpl> impl);
+    std::unique_ptr<RecordsetImpl> impl_;
+};
+
+}  // namespace adodb

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace korvanta {
+
+inline constexpr const char* kDisplayName = "Korvanta";
+
+// The application title made from a display name: while longer than 40 characters,
+// it is cut just before its last blank. A name with no blank left is cut at 40.
+QString AppTitleFor(const QString& displayName);
+
+// Sets the application title (the caption of every message box and input box without
+// a caption of its own) from the product display name.
+void SetAppTitle();
+
+}  // namespace korvanta

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+namespace korvanta {
+
+// The per-user store of the six connection values: application "Quillmere",
+// section "Korvanta", one text value per key, in the user's configuration folder
+// ($XDG_CONFIG_HOME/Quillmere.ini). Every write reaches the file at once. The file
+// holds the password in plain text, so it is kept readable by its owner only.
+class SettingsStore {
+public:
+    SettingsStore();  // the user's store
+    explicit SettingsStore(const QString& filePath);
+    ~SettingsStore();
+
+    // The stored text, or the default when the key does not exist at all.
+    QString Read(const QString& key, const QString& defaultValue = QString()) const;
+    void Write(const QString& key, const QString& text);
+
+    QString FilePath() const;
+
+private:
+    std::unique_ptr<QSettings> settings_;
+};
+
+// The keys and their defaults.
+namespace keys {
+inline constexpr const char* kServer = "PostgreSQLServer";
+inline constexpr const char* kPort = "PostgreSQLPort";
+inline constexpr const char* kUser = "PostgreSQLUser";
+inline constexpr const char* kPassword = "PostgreSQLPassword";
+inline constexpr const char* kDatabase = "PostgreSQLDatabase";
+inline constexpr const char* kDataSourceName = "DataSourceName";
+inline constexpr const char* kServerDefault = "localhost";
+inline constexpr const char* kPortDefault = "5432";
+}  // namespace keys
+
+}  // namespace korvanta

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "connect/ConnectionValues.h"
+
+namespace korvanta {
+
+class Dialogs;
+class EventPump;
+class ProgressBar;
+class TableList;
+class WindowPointer;
+
+enum class Direction {
+    ToPostgreSQL,  // "Send Table/s To PostgreSQL": List1 (SQL Anywhere) to PostgreSQL
+    ToSybase,      // "Send Table/s To Sybase iAny": List2 (PostgreSQL) to SQL Anywhere
+};
+
+// The parts of the table window that a transfer run reads and changes.
+struct TransferWindow {
+    TableList& list1;  // SQL Anywhere tables
+    TableList& list2;  // PostgreSQL tables
+    ProgressBar& progress;
+    WindowPointer& pointer;
+};
+
+// Sends the selected tables of the source list to the other database: the click
+// handler of the send button of that direction, under its own error trap.
+void SendTables(Direction direction, const TransferWindow& window, const ConnectionValues& values,
+                Dialogs& dialogs, EventPump& pump);
+
+}  // namespace korvanta

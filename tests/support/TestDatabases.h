@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The databases that scripts/test started: a PostgreSQL cluster and a SQLite file
+// behind an ODBC data source. Every accessor fails loudly (throws) when the test
+// command's environment is missing, so a database test never passes by skipping.
+namespace testdb {
+
+struct PgLogin {
+    std::string server, port, user, password, database;
+};
+
+PgLogin pg();
+std::string dsn();          // the SQLite data source name
+std::string sqliteFile();   // the file behind it
+
+// "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
+std::string pgConnectionString();
+
+// A name that no other test uses: prefix, the process id and a counter.
+std::string uniqueName(std::string_view prefix);
+
+// Independent checks through the databases' own command-line clients (psql, sqlite3),
+// never through the code under test. Rows come back one per element, fields joined by
+// '|', Null as the text "<null>".
+std::vector<std::string> psql(std::string_view sql);
+std::vector<std::string> sqlite(std::string_view sql);
+
+}  // namespace testdb
