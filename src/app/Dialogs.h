@@ -7,7 +7,7 @@ namespace korvanta {
 // Every message box and the input box of the program go through this interface,
 // so that tests can answer them and read back what was shown.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
 
     // A plain notice: the text, one OK button, no icon, the application title as caption.

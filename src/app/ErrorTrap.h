@@ -17,7 +17,7 @@ namespace korvanta {
 // called by a step is reported with that step's number. The trap stays armed for the
 // whole handler, so one run can show several reports.
 class ErrorTrap {
-public:
+  public:
     // statement: the transfer's statement buffer, quoted at the end of each report.
     ErrorTrap(Dialogs& dialogs, QString location, const std::string* statement = nullptr)
         : dialogs_(dialogs), location_(std::move(location)), statement_(statement) {}
@@ -51,7 +51,7 @@ public:
     // The last reported failure told that the connection to a database is gone.
     bool ConnectionLost() const noexcept { return connectionLost_; }
 
-private:
+  private:
     void Report(const std::exception& e) {
         const auto* dbError = dynamic_cast<const adodb::Error*>(&e);
         connectionLost_ = dbError != nullptr && dbError->connectionLost();

@@ -4,10 +4,13 @@
 
 namespace korvanta {
 
-EventPump::EventPump(int intervalMs) : intervalMs_(intervalMs) { sinceLast_.start(); }
+EventPump::EventPump(int intervalMs) : intervalMs_(intervalMs) {
+    sinceLast_.start();
+}
 
 void EventPump::LetThrough() {
-    if (sinceLast_.elapsed() >= intervalMs_) LetThroughNow();
+    if (sinceLast_.elapsed() >= intervalMs_)
+        LetThroughNow();
 }
 
 void EventPump::LetThroughNow() {

@@ -8,13 +8,13 @@ namespace korvanta {
 // answers. Asked at every row and field, it processes events at most once per
 // interval: processing them at every field would dominate a large copy.
 class EventPump {
-public:
+  public:
     explicit EventPump(int intervalMs = 10);
     void LetThrough();
     // Processes events now, whatever the interval.
     void LetThroughNow();
 
-private:
+  private:
     QElapsedTimer sinceLast_;
     int intervalMs_;
 };

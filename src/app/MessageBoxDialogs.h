@@ -6,7 +6,7 @@ namespace korvanta {
 
 // The real dialogs: Qt message boxes and an input dialog, modal to the application.
 class MessageBoxDialogs final : public Dialogs {
-public:
+  public:
     void Notice(const QString& text) override;
     void ErrorReport(const QString& text) override;
     bool AskYesNo(const QString& text, const QString& caption) override;

@@ -6,22 +6,22 @@ namespace korvanta {
 // the transfers let window events through; a click that would start another
 // operation meanwhile is ignored. Shared by both windows.
 class OperationGuard {
-public:
+  public:
     bool Busy() const noexcept { return depth_ > 0; }
 
     // Marks an operation as running for the lifetime of the scope.
     class Scope {
-    public:
+      public:
         explicit Scope(OperationGuard& guard) : guard_(guard) { ++guard_.depth_; }
         ~Scope() { --guard_.depth_; }
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;
 
-    private:
+      private:
         OperationGuard& guard_;
     };
 
-private:
+  private:
     int depth_ = 0;
 };
 

@@ -7,7 +7,9 @@
 
 namespace korvanta {
 
-QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+QString ProgramFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 bool FileExists(const QString& path) {
     struct stat info {};

@@ -18,7 +18,8 @@ void ProgressBar::SetValue(double value) {
     const int percent = static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0)));
     // Repainting for every row of a large table costs more than the row; only a visible
     // step is drawn.
-    if (percent != QProgressBar::value()) setValue(percent);
+    if (percent != QProgressBar::value())
+        setValue(percent);
     emit ValueSet(value);
 }
 

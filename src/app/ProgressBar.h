@@ -8,7 +8,7 @@ namespace korvanta {
 // its own that it shows on the bar ("Progress Bar" at rest).
 class ProgressBar final : public QProgressBar {
     Q_OBJECT
-public:
+  public:
     explicit ProgressBar(QWidget* parent);
 
     double Value() const noexcept { return value_; }
@@ -16,10 +16,10 @@ public:
     QString Text() const { return text_; }
     void SetText(const QString& text);
 
-signals:
+  signals:
     void ValueSet(double value);
 
-private:
+  private:
     double value_ = 0;
     QString text_ = QStringLiteral("Progress Bar");
 };

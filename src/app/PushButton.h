@@ -7,7 +7,7 @@ namespace korvanta {
 // The push button of both windows: caption, font and the two colours are set once
 // when the window is built; clicks run the window's handler.
 class PushButton final : public QPushButton {
-public:
+  public:
     PushButton(const QString& caption, QWidget* parent);
 };
 

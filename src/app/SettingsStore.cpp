@@ -19,7 +19,8 @@ QString UserStorePath() {
 
 // Creates the file empty and private before anything is written to it.
 void CreatePrivately(const QString& path) {
-    if (QFileInfo::exists(path)) return;
+    if (QFileInfo::exists(path))
+        return;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
@@ -48,6 +49,8 @@ void SettingsStore::Write(const QString& key, const QString& text) {
     QFile::setPermissions(settings_->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-QString SettingsStore::FilePath() const { return settings_->fileName(); }
+QString SettingsStore::FilePath() const {
+    return settings_->fileName();
+}
 
 }  // namespace korvanta

@@ -13,7 +13,7 @@ namespace korvanta {
 // ($XDG_CONFIG_HOME/Quillmere.ini). Every write reaches the file at once. The file
 // holds the password in plain text, so it is kept readable by its owner only.
 class SettingsStore {
-public:
+  public:
     SettingsStore();  // the user's store
     explicit SettingsStore(const QString& filePath);
     ~SettingsStore();
@@ -24,7 +24,7 @@ public:
 
     QString FilePath() const;
 
-private:
+  private:
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -13,7 +13,8 @@ WindowPointer::WindowPointer(QWidget& window) : QObject(&window), window_(&windo
 
 void WindowPointer::SetMode(int mode) {
     mode_ = mode;
-    if (window_ == nullptr) return;
+    if (window_ == nullptr)
+        return;
     switch (mode) {
         case kBusy:
             window_->setCursor(Qt::WaitCursor);
@@ -29,13 +30,15 @@ void WindowPointer::SetMode(int mode) {
 
 void WindowPointer::SetCustomPicture(const QCursor& cursor) {
     custom_ = cursor;
-    if (mode_ == kCustom) SetMode(kCustom);
+    if (mode_ == kCustom)
+        SetMode(kCustom);
 }
 
 void WindowPointer::AddRule(QWidget& widget, Rule rule) {
     QWidget* target = &widget;
     // Lists and other scroll areas receive the mouse on their viewport.
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(&widget)) target = area->viewport();
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(&widget))
+        target = area->viewport();
     target->setMouseTracking(true);
     target->setProperty(kRuleProperty, static_cast<int>(rule));
     target->installEventFilter(this);
@@ -44,7 +47,8 @@ void WindowPointer::AddRule(QWidget& widget, Rule rule) {
 bool WindowPointer::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
         QVariant rule = watched->property(kRuleProperty);
-        if (rule.isValid()) Apply(static_cast<Rule>(rule.toInt()));
+        if (rule.isValid())
+            Apply(static_cast<Rule>(rule.toInt()));
     }
     return false;
 }
@@ -52,10 +56,12 @@ bool WindowPointer::eventFilter(QObject* watched, QEvent* event) {
 void WindowPointer::Apply(Rule rule) {
     switch (rule) {
         case Rule::Hand:
-            if (mode_ != kBusy) SetMode(kCustom);
+            if (mode_ != kBusy)
+                SetMode(kCustom);
             break;
         case Rule::Default:
-            if (mode_ != kBusy) SetMode(kDefault);
+            if (mode_ != kBusy)
+                SetMode(kDefault);
             break;
         case Rule::ForceDefault:
             SetMode(kDefault);

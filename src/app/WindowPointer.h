@@ -10,7 +10,7 @@ namespace korvanta {
 // The mouse pointer of one window: 0 default (the arrow), 11 busy (the hourglass),
 // 99 custom (the window's hand picture, or the arrow when it has none).
 class WindowPointer final : public QObject {
-public:
+  public:
     static constexpr int kDefault = 0;
     static constexpr int kBusy = 11;
     static constexpr int kCustom = 99;
@@ -30,10 +30,10 @@ public:
     // Applies the rule whenever the pointer moves over the widget (or its viewport).
     void AddRule(QWidget& widget, Rule rule);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Apply(Rule rule);
 
     QPointer<QWidget> window_;

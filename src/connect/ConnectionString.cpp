@@ -3,14 +3,15 @@
 namespace korvanta {
 
 std::string ConnectionStringValue(std::string_view value) {
-    const bool needsBraces =
-        value.find_first_of(";{}=+%") != std::string_view::npos ||
-        (!value.empty() && (value.front() == ' ' || value.back() == ' '));
-    if (!needsBraces) return std::string(value);
+    const bool needsBraces = value.find_first_of(";{}=+%") != std::string_view::npos ||
+                             (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+    if (!needsBraces)
+        return std::string(value);
     std::string braced = "{";
     for (char c : value) {
         braced += c;
-        if (c == '}') braced += '}';
+        if (c == '}')
+            braced += '}';
     }
     braced += '}';
     return braced;

@@ -16,7 +16,7 @@ struct ConnectionValues {
 
 // Whatever holds the current connection values: the connection window, or a test.
 class ConnectionSource {
-public:
+  public:
     virtual ~ConnectionSource() = default;
     virtual ConnectionValues CurrentConnectionValues() const = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connect/ConnectionValues.h"
+#include "transfer/Direction.h"
 
 namespace korvanta {
 
@@ -9,11 +10,6 @@ class EventPump;
 class ProgressBar;
 class TableList;
 class WindowPointer;
-
-enum class Direction {
-    ToPostgreSQL,  // "Send Table/s To PostgreSQL": List1 (SQL Anywhere) to PostgreSQL
-    ToSybase,      // "Send Table/s To Sybase iAny": List2 (PostgreSQL) to SQL Anywhere
-};
 
 // The parts of the table window that a transfer run reads and changes.
 struct TransferWindow {

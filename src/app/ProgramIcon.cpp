@@ -1,0 +1,9 @@
+#include "app/ProgramIcon.h"
+
+namespace korvanta {
+
+QIcon ProgramIcon() {
+    return QIcon();
+}
+
+}  // namespace korvanta

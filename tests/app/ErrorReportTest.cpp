@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "app/Contact.h"
+#include "app/ErrorReport.h"
+#include "app/ErrorTrap.h"
+#include "support/ScriptedDialogs.h"
+
+using namespace korvanta;
+using testsupport::ScriptedDialogs;
+
+namespace {
+const QString kSupport = QString::fromLatin1(contact::kSupportAddress);
+}
+
+TEST(ErrorReport, TextIsDescriptionLocationLineAndSupportRequest) {
+    const QString location = LocationText("Form2", "PushButton8_Click");
+    EXPECT_EQ(location, "in Velcastra2021/08/31.Form2.PushButton8_Click ");
+    EXPECT_EQ(ErrorReportText("Disk full", location, 102),
+              "Disk full\r\nin Velcastra2021/08/31.Form2.PushButton8_Click at line 102\r\r"
+              "Please email screenshot of this message to " +
+                  kSupport);
+    // An empty description still leads with CR LF.
+    EXPECT_EQ(ErrorReportText("", LocationText("Form1", "Form_Load"), 100),
+              "\r\nin Velcastra2021/08/31.Form1.Form_Load at line 100\r\r"
+              "Please email screenshot of this message to " +
+                  kSupport);
+}
+
+TEST(ErrorReport, TransferHandlersQuoteTheStatementEvenWhenEmpty) {
+    const std::string none;
+    const QString text =
+        ErrorReportText("boom", LocationText("Form2", "PushButton3_Click"), 118, &none);
+    EXPECT_TRUE(
+        text.endsWith("Please email screenshot of this message to " + kSupport + "\r\rsql: "))
+        << text.toStdString();
+    const std::string insert = "INSERT INTO \"t\" VALUES(1)";
+    EXPECT_TRUE(ErrorReportText("boom", "in x ", 282, &insert)
+                    .endsWith("\r\rsql: INSERT INTO \"t\" VALUES(1)"));
+}
+
+TEST(ErrorTrap, ReportsEachFailedStepAndCarriesOn) {
+    ScriptedDialogs dialogs;
+    ErrorTrap trap(dialogs, LocationText("Form2", "PushButton5_Click"));
+    std::vector<int> ran;
+    trap.Step(100, [&] { ran.push_back(100); });
+    trap.Step(102, [&] { throw std::runtime_error("first"); });
+    trap.Step(104, [&] { ran.push_back(104); });
+    // A shared procedure failing half-way is reported with the calling step's number.
+    auto sharedProcedure = [&] {
+        ran.push_back(1);
+        throw std::runtime_error("second");
+    };
+    trap.Step(106, sharedProcedure);
+    trap.Step(108, [&] { ran.push_back(108); });
+
+    EXPECT_EQ(ran, (std::vector<int>{100, 104, 1, 108}));
+    ASSERT_EQ(dialogs.ErrorReports().size(), 2u);
+    EXPECT_TRUE(dialogs.ErrorReports()[0].startsWith("first\r\n"));
+    EXPECT_TRUE(dialogs.ErrorReports()[0].contains("PushButton5_Click at line 102\r\r"));
+    EXPECT_TRUE(dialogs.ErrorReports()[1].startsWith("second\r\n"));
+    EXPECT_TRUE(dialogs.ErrorReports()[1].contains("at line 106\r\r"));
+    EXPECT_EQ(trap.Reports(), 2);
+}
+
+TEST(ErrorTrap, FailedConditionEntersTheBranch) {
+    ScriptedDialogs dialogs;
+    ErrorTrap trap(dialogs, "in x ");
+    EXPECT_TRUE(trap.Condition(110, []() -> bool { throw std::runtime_error("no"); }));
+    EXPECT_FALSE(trap.Condition(112, [] { return false; }));
+    EXPECT_EQ(dialogs.ErrorReports().size(), 1u);
+}
+
+TEST(ErrorTrap, TellsWhenTheConnectionWasLost) {
+    ScriptedDialogs dialogs;
+    ErrorTrap trap(dialogs, "in x ");
+    trap.Step(100, [] { throw adodb::Error("syntax error", "42601"); });
+    EXPECT_FALSE(trap.ConnectionLost());
+    trap.Step(102, [] { throw adodb::Error("server closed the connection", "08S01"); });
+    EXPECT_TRUE(trap.ConnectionLost());
+}
