@@ -1,55 +1,66 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
-#include <ostream>
 #include <vector>
 
 #include "app/Dialogs.h"
 
-// Lets GoogleTest print QStrings in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
-namespace testsupport {
-
-// A scripted stand-in for the program's message boxes and input box: it records every
-// call with its texts and answers questions and input boxes from queues. A question or
-// input box with no answer queued fails the test (and answers No / Cancel).
+// Stands in for the message boxes and the input box: records what the program showed
+// and answers questions from queues. An unexpected question fails the test.
 class ScriptedDialogs final : public korvanta::Dialogs {
-  public:
-    enum class Kind { Notice, ErrorReport, AskYesNo, InputBox };
-    struct Call {
-        Kind kind;
-        QString text;    // the message, report or prompt
-        QString detail;  // AskYesNo: the caption; InputBox: the proposed answer
+public:
+    struct Question {
+        QString text;
+        QString caption;
+    };
+    struct Prompt {
+        QString prompt;
+        QString proposed;
     };
 
-    void Notice(const QString& text) override;
-    void ErrorReport(const QString& text) override;
+    void Notice(const QString& text) override {
+        notices_.push_back(text);
+        log_.push_back("notice: " + text);
+        Shown();
+    }
+    void ErrorReport(const QString& text) override {
+        errorReports_.push_back(text);
+        log_.push_back("error: " + text);
+        Shown();
+    }
     bool AskYesNo(const QString& text, const QString& caption) override;
     QString InputBox(const QString& prompt, const QString& proposed) override;
 
-    // Answers for the next questions and input boxes, in order.
-    std::deque<bool> yesNoAnswers;
-    std::deque<QString> inputAnswers;
-    // Runs at every call after it was recorded, while the dialog would be on screen.
-    std::function<void(const Call&)> onCall;
+    // Queue the next answers.
+    void AnswerYes() { yesNo_.push_back(true); }
+    void AnswerNo() { yesNo_.push_back(false); }
+    void AnswerInput(const QString& text) { inputs_.push_back(text); }  // "" is Cancel
 
-    const std::vector<Call>& Calls() const { return calls_; }
-    // The texts of the calls of one kind, in order.
-    std::vector<QString> Texts(Kind kind) const;
-    std::vector<QString> Notices() const { return Texts(Kind::Notice); }
-    std::vector<QString> ErrorReports() const { return Texts(Kind::ErrorReport); }
-    void Clear() { calls_.clear(); }
+    const QStringList& notices() const { return notices_; }
+    const QStringList& errorReports() const { return errorReports_; }
+    const std::vector<Question>& questions() const { return questions_; }
+    const std::vector<Prompt>& prompts() const { return prompts_; }
+    // Everything shown, in order, as "notice: ...", "error: ...", "ask: ...", "input: ...".
+    const QStringList& log() const { return log_; }
 
-  private:
-    void Record(Kind kind, const QString& text, const QString& detail = QString());
+    // Runs while each dialog is on screen (after it was recorded), so that a test can
+    // look at the program's state at that moment.
+    std::function<void()> whileShown;
 
-    std::vector<Call> calls_;
+private:
+    void Shown() {
+        if (whileShown) whileShown();
+    }
+
+    QStringList notices_;
+    QStringList errorReports_;
+    std::vector<Question> questions_;
+    std::vector<Prompt> prompts_;
+    std::deque<bool> yesNo_;
+    std::deque<QString> inputs_;
+    QStringList log_;
 };
-
-}  // namespace testsupport
