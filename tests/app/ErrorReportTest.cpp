@@ -9,7 +9,6 @@
 #include "support/ScriptedDialogs.h"
 
 using namespace korvanta;
-using testsupport::ScriptedDialogs;
 
 namespace {
 const QString kSupport = QString::fromLatin1(contact::kSupportAddress);
@@ -57,11 +56,11 @@ TEST(ErrorTrap, ReportsEachFailedStepAndCarriesOn) {
     trap.Step(108, [&] { ran.push_back(108); });
 
     EXPECT_EQ(ran, (std::vector<int>{100, 104, 1, 108}));
-    ASSERT_EQ(dialogs.ErrorReports().size(), 2u);
-    EXPECT_TRUE(dialogs.ErrorReports()[0].startsWith("first\r\n"));
-    EXPECT_TRUE(dialogs.ErrorReports()[0].contains("PushButton5_Click at line 102\r\r"));
-    EXPECT_TRUE(dialogs.ErrorReports()[1].startsWith("second\r\n"));
-    EXPECT_TRUE(dialogs.ErrorReports()[1].contains("at line 106\r\r"));
+    ASSERT_EQ(dialogs.errorReports().size(), 2u);
+    EXPECT_TRUE(dialogs.errorReports()[0].startsWith("first\r\n"));
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton5_Click at line 102\r\r"));
+    EXPECT_TRUE(dialogs.errorReports()[1].startsWith("second\r\n"));
+    EXPECT_TRUE(dialogs.errorReports()[1].contains("at line 106\r\r"));
     EXPECT_EQ(trap.Reports(), 2);
 }
 
@@ -70,7 +69,7 @@ TEST(ErrorTrap, FailedConditionEntersTheBranch) {
     ErrorTrap trap(dialogs, "in x ");
     EXPECT_TRUE(trap.Condition(110, []() -> bool { throw std::runtime_error("no"); }));
     EXPECT_FALSE(trap.Condition(112, [] { return false; }));
-    EXPECT_EQ(dialogs.ErrorReports().size(), 1u);
+    EXPECT_EQ(dialogs.errorReports().size(), 1u);
 }
 
 TEST(ErrorTrap, TellsWhenTheConnectionWasLost) {

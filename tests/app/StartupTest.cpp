@@ -17,7 +17,6 @@
 #include "support/TestDatabases.h"
 
 using namespace korvanta;
-using testsupport::ScriptedDialogs;
 
 namespace {
 
@@ -98,7 +97,7 @@ TEST(Startup, FirstStartShowsDefaultsStoresThemAndStaysOnTheConnectionPage) {
     }
     EXPECT_TRUE(program.form1.isVisible());
     EXPECT_FALSE(program.form2.isVisible());
-    EXPECT_TRUE(program.dialogs.Calls().empty());
+    EXPECT_TRUE(program.dialogs.log().isEmpty());
 
     SettingsStore reread(path);
     EXPECT_EQ(reread.Read(keys::kServer), "localhost");
@@ -159,7 +158,7 @@ TEST(Startup, NextWithAWrongPasswordKeepsPageAndBoxesAndResetsThePointer) {
     EXPECT_EQ(program.form1.Pointer->Mode(), WindowPointer::kDefault);
     EXPECT_EQ(program.form1.CurrentConnectionValues().password, before.password);
     EXPECT_EQ(program.checks.sybase, 0);
-    EXPECT_TRUE(program.dialogs.Calls().empty());
+    EXPECT_TRUE(program.dialogs.log().isEmpty());
 
     // Mending the password in the box is enough: "Next >" reads the boxes as they are now.
     program.form1.Text4->setText(QString::fromStdString(testdb::pg().password));
