@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "app/EventPump.h"
+#include "app/ProgressBar.h"
+#include "app/WindowPointer.h"
+#include "catalog/TableList.h"
+#include "connect/ConnectionValues.h"
+#include "transfer/TableTransfer.h"
+
+// The parts of the table window that a transfer uses, never shown.
+struct BenchWindow {
+    BenchWindow();
+    // Selects one table in the source list of the direction and sends it.
+    void Send(korvanta::Direction direction, const QString& table,
+              const korvanta::ConnectionValues& values, korvanta::Dialogs& dialogs);
+
+    QWidget parent;
+    korvanta::TableList* list1;
+    korvanta::TableList* list2;
+    korvanta::ProgressBar* progress;
+    korvanta::WindowPointer* pointer;
+    korvanta::EventPump pump;
+};
+
+// The connection values of the databases that scripts/bench started.
+korvanta::ConnectionValues BenchConnectionValues();
