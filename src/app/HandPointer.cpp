@@ -3,6 +3,9 @@
 #include <QCursor>
 #include <QPixmap>
 
+#include <stdexcept>
+
+#include "app/CursorFile.h"
 #include "app/ProgramFolder.h"
 #include "app/WindowPointer.h"
 
@@ -19,11 +22,11 @@ bool HandPointerFileExists() {
 }
 
 void LoadHandPointer(WindowPointer& pointer) {
-    QPixmap picture(HandPointerPath(), "CUR");
-    if (picture.isNull())
-        picture = QPixmap(HandPointerPath());
-    if (!picture.isNull())
-        pointer.SetCustomPicture(QCursor(picture, 0, 0));
+    const std::optional<CursorPicture> picture = ReadCursorFile(HandPointerPath());
+    if (!picture)
+        throw std::runtime_error("Invalid picture");
+    pointer.SetCustomPicture(
+        QCursor(QPixmap::fromImage(picture->image), picture->hotSpot.x(), picture->hotSpot.y()));
 }
 
 }  // namespace korvanta

@@ -4,11 +4,12 @@ namespace korvanta {
 
 class WindowPointer;
 
-// Loads "HAND-M.CUR" from the program's folder, when it is there, as the window's
-// custom pointer picture. A missing or unreadable file changes nothing.
-void LoadHandPointer(WindowPointer& pointer);
-
-// Whether the hand-pointer file lies in the program's folder.
+// Whether the hand-pointer file "HAND-M.CUR" lies in the program's folder.
 bool HandPointerFileExists();
+
+// Loads "HAND-M.CUR" from the program's folder as the window's custom pointer picture.
+// Raises std::runtime_error ("Invalid picture") when the file is not a picture, so that
+// the load handler's error trap reports it.
+void LoadHandPointer(WindowPointer& pointer);
 
 }  // namespace korvanta

@@ -1,7 +1,9 @@
 #include "app/WindowPointer.h"
 
 #include <QAbstractScrollArea>
+#include <QEnterEvent>
 #include <QEvent>
+#include <QMouseEvent>
 
 namespace korvanta {
 
@@ -45,11 +47,22 @@ void WindowPointer::AddRule(QWidget& widget, Rule rule) {
 }
 
 bool WindowPointer::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        QVariant rule = watched->property(kRuleProperty);
-        if (rule.isValid())
-            Apply(static_cast<Rule>(rule.toInt()));
-    }
+    QPointF position;
+    if (event->type() == QEvent::MouseMove)
+        position = static_cast<QMouseEvent*>(event)->position();
+    else if (event->type() == QEvent::Enter)
+        position = static_cast<QEnterEvent*>(event)->position();
+    else
+        return false;
+    const QVariant rule = watched->property(kRuleProperty);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!rule.isValid() || widget == nullptr)
+        return false;
+    // A move that a child ignored travels on to its parent; only a move over the
+    // widget's own area, not over one of its children, is the widget's.
+    if (widget->childAt(position.toPoint()) != nullptr)
+        return false;
+    Apply(static_cast<Rule>(rule.toInt()));
     return false;
 }
 

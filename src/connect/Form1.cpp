@@ -2,16 +2,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 
+#include <optional>
+
 #include "app/AppTitle.h"
 #include "app/Decoration.h"
+#include "app/Dialogs.h"
 #include "app/ErrorTrap.h"
 #include "app/HandPointer.h"
 #include "app/OperationGuard.h"
+#include "app/PasswordMask.h"
 #include "app/ProgramIcon.h"
 #include "app/PushButton.h"
 #include "app/SettingsStore.h"
@@ -19,6 +24,8 @@
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
 #include "connect/ConnectionChecks.h"
+#include "connect/PostgreSQL.h"
+#include "connect/Sybase.h"
 
 namespace korvanta {
 
@@ -46,6 +53,46 @@ QLineEdit* MakeBox(QWidget* parent, QRect geometry) {
     return box;
 }
 
+QString Location(const char* handler) {
+    return LocationText(QStringLiteral("Form1"), QString::fromLatin1(handler));
+}
+
+// Where pgAdmin is downloaded: the PostgreSQL help sends users who cannot connect there.
+constexpr const char* kPgAdminDownloadPage = "https://www.pgadmin.org/download/";
+
+QString PostgreSQLHelpText() {
+    return QStringLiteral("If you can not connect, please try downloading pgAdmin III. ") +
+           QStringLiteral(
+               "If you can not connect with that software, you know the login "
+               "information you are providing here is incorrect.") +
+           QStringLiteral("\r\n\r\n") + QString::fromLatin1(kPgAdminDownloadPage);
+}
+
+// How a user set up the ODBC data source for SQL Anywhere: a heading and nine steps,
+// each followed by an empty line.
+QString SybaseHelpText() {
+    const char* const lines[] = {
+        "Here is how I connected to my Sybase database.",
+        "1. Downloaded and installed drivers: SQL Anywhere 10 for Windows "
+        "(SQLAnywhere_1000_Windows.exe)",
+        "2. Applied for a developer key with the database vendor.",
+        "3. Clicked to Start > Settings > Control Panel > Administrative Tools > "
+        "Data Source (ODBC)",
+        "4. Clicked 'Add...' ",
+        "5. Selected 'SQL Anywhere 10'",
+        "6. Filled in 'Data source name', 'User ID', 'Password', 'Server Name', 'TCP/IP' given "
+        "to me by my administrator.",
+        "7. Clicked 'Test Connection'.",
+        "8. Filled in 'Data Source Name' in my program to be the same as 'Data source name' in "
+        "Data Source (ODBC)",
+        "9. Clicked 'Test Connection' in my program.",
+    };
+    QString text;
+    for (const char* line : lines)
+        text += QString::fromLatin1(line) + QStringLiteral("\r\r");
+    return text;
+}
+
 PushButton* MakeButton(const QString& caption, QWidget* parent, QRect geometry) {
     auto* button = new PushButton(caption, parent);
     button->setGeometry(geometry);
@@ -64,6 +111,8 @@ Form1::Form1(Dialogs& dialogs, SettingsStore& settings, OperationGuard& guard,
       checks_(checks) {
     BuildLayout();
     ConnectHandlers();
+    SetPointerRules();
+    CentreOnScreen();
 }
 
 void Form1::BuildLayout() {
@@ -81,7 +130,7 @@ void Form1::BuildLayout() {
     Text3 = MakeBox(Frame1, TwipsRect(1320, 840, 6255, 330));
     Label4 = MakeLabel(QStringLiteral("Password:"), Frame1, TwipsRect(240, 1365, 1095, 255));
     Text4 = MakeBox(Frame1, TwipsRect(1320, 1320, 6255, 330));
-    Text4->setEchoMode(QLineEdit::Password);
+    MaskWithAsterisks(*Text4);
     Label6 = MakeLabel(QStringLiteral("Database:"), Frame1, TwipsRect(240, 1845, 1095, 255));
     Text5 = MakeBox(Frame1, TwipsRect(1320, 1800, 6255, 330));
     PushButton3 =
@@ -132,6 +181,31 @@ void Form1::ConnectHandlers() {
                     settings_.Write(key, text);
                 });
     }
+
+    for (QLineEdit* box : {Text1, Text2, Text3, Text4, Text5, Text6})
+        box->installEventFilter(this);
+}
+
+// The pointer over the buttons is the hand, over the background, the frames and most
+// boxes the arrow, both only while the window is not busy. Over the password box it is
+// always the arrow. The user name box and the labels leave the pointer as it is.
+void Form1::SetPointerRules() {
+    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5})
+        Pointer->AddRule(*button, WindowPointer::Rule::Hand);
+    for (QWidget* plain :
+         std::initializer_list<QWidget*>{this, Text1, Text2, Text5, Text6, Frame1, Frame2})
+        Pointer->AddRule(*plain, WindowPointer::Rule::Default);
+    Pointer->AddRule(*Text4, WindowPointer::Rule::ForceDefault);
+}
+
+void Form1::CentreOnScreen() {
+    const QScreen* screen =
+        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
 }
 
 void Form1::Guarded(void (Form1::*handler)()) {
@@ -203,11 +277,94 @@ void Form1::PushButton2_Click() {
     trap.Step(112, [&] { Pointer->SetMode(WindowPointer::kDefault); });
 }
 
-// The test and help buttons.
-void Form1::PushButton1_Click() {}
-void Form1::PushButton3_Click() {}
-void Form1::PushButton4_Click() {}
-void Form1::PushButton5_Click() {}
+// "Test Connection": only creating the connection object is under the error report;
+// from then on every failure is the plain "could not connect" notice.
+void Form1::PushButton3_Click() {
+    ErrorTrap trap(dialogs_, Location("PushButton3_Click"));
+    std::optional<adodb::Connection> connection;
+    trap.Step(100, [&] { connection.emplace(); });
+    TestConnection([&] { OpenPostgreSQL(connection.value(), CurrentConnectionValues()); });
+}
+
+void Form1::PushButton1_Click() {
+    ErrorTrap trap(dialogs_, Location("PushButton1_Click"));
+    std::optional<adodb::Connection> connection;
+    trap.Step(100, [&] { connection.emplace(); });
+    TestConnection([&] { OpenSybase(connection.value(), CurrentConnectionValues()); });
+}
+
+template <class Open>
+void Form1::TestConnection(Open&& open) {
+    try {
+        Pointer->SetMode(WindowPointer::kBusy);
+        open();
+        dialogs_.Notice(QStringLiteral("Connection successful."));
+    } catch (...) {
+        // The reason is not shown: the user's administrator has to look into it.
+        dialogs_.Notice(QStringLiteral("Could not connect. Please check with your administrator."));
+    }
+    Pointer->SetMode(WindowPointer::kDefault);
+}
+
+void Form1::PushButton5_Click() {
+    ErrorTrap trap(dialogs_, Location("PushButton5_Click"));
+    trap.Step(100, [&] { dialogs_.Notice(PostgreSQLHelpText()); });
+}
+
+void Form1::PushButton4_Click() {
+    ErrorTrap trap(dialogs_, Location("PushButton4_Click"));
+    trap.Step(100, [&] { dialogs_.Notice(SybaseHelpText()); });
+}
+
+namespace {
+void SelectWholeText(QLineEdit& box) {
+    box.setSelection(0, static_cast<int>(box.text().size()));
+}
+}  // namespace
+
+void Form1::Text1_GotFocus() {
+    SelectWholeText(*Text1);
+}
+void Form1::Text2_GotFocus() {
+    SelectWholeText(*Text2);
+}
+void Form1::Text3_GotFocus() {
+    SelectWholeText(*Text3);
+}
+void Form1::Text4_GotFocus() {
+    SelectWholeText(*Text4);
+}
+void Form1::Text5_GotFocus() {
+    SelectWholeText(*Text5);
+}
+void Form1::Text6_GotFocus() {
+    SelectWholeText(*Text6);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const std::pair<QLineEdit*, void (Form1::*)()> boxes[] = {
+        {Text1, &Form1::Text1_GotFocus}, {Text2, &Form1::Text2_GotFocus},
+        {Text3, &Form1::Text3_GotFocus}, {Text4, &Form1::Text4_GotFocus},
+        {Text5, &Form1::Text5_GotFocus}, {Text6, &Form1::Text6_GotFocus}};
+    for (const auto& [box, gotFocus] : boxes) {
+        if (watched != box)
+            continue;
+        if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            // Back from a context menu the box keeps the selection the menu worked on.
+            if (reason != Qt::PopupFocusReason)
+                (this->*gotFocus)();
+            selectOnRelease_ = reason == Qt::MouseFocusReason ? box : nullptr;
+        } else if (event->type() == QEvent::MouseButtonRelease && selectOnRelease_ == box) {
+            selectOnRelease_ = nullptr;
+            // A drag that selected part of the text keeps its selection.
+            if (!box->hasSelectedText())
+                (this->*gotFocus)();
+        }
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();

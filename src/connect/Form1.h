@@ -44,6 +44,14 @@ class Form1 final : public QWidget, public ConnectionSource {
     void PushButton4_Click();  // "Help" (SQL Anywhere)
     void PushButton5_Click();  // "Help" (PostgreSQL)
 
+    // Each box selects its whole text when it takes the focus.
+    void Text1_GotFocus();
+    void Text2_GotFocus();
+    void Text3_GotFocus();
+    void Text4_GotFocus();
+    void Text5_GotFocus();
+    void Text6_GotFocus();
+
     // Controls, by their design names. Owned by the window.
     QGroupBox* Frame1;  // "PostgreSQL Database"
     QGroupBox* Frame2;  // "Sybase iAnywhere Database"
@@ -68,10 +76,18 @@ class Form1 final : public QWidget, public ConnectionSource {
 
   protected:
     void closeEvent(QCloseEvent* event) override;  // Form_Unload: ends the program
+    // Focus handlers of the six boxes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildLayout();
     void ConnectHandlers();
+    void SetPointerRules();
+    void CentreOnScreen();
+    // Busy pointer, the opening, then the outcome as a notice; the pointer stays busy
+    // until the notice is closed. Any failure of the opening means "could not connect".
+    template <class Open>
+    void TestConnection(Open&& open);
     // Runs a click handler unless another operation is running.
     void Guarded(void (Form1::*handler)());
 
@@ -81,6 +97,9 @@ class Form1 final : public QWidget, public ConnectionSource {
     ConnectionChecks& checks_;
     Form2* form2_ = nullptr;  // not owning: both windows live for the whole program
     ProgramEnd end_ = [] { EndProgram(); };
+    // A box that took the focus by a click: the click itself places the cursor, so the
+    // whole text is selected again when the button is released.
+    QLineEdit* selectOnRelease_ = nullptr;
 };
 
 }  // namespace korvanta
