@@ -6,15 +6,25 @@
 
 namespace korvanta {
 
+namespace {
+// The texts break lines with CR LF or a lone CR; a Qt label shows "\r\r" as one break
+// only, so every break becomes a line feed for display.
+QString Displayed(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+}
+}  // namespace
+
 void MessageBoxDialogs::Notice(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), Displayed(text),
                     QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);  // a "<" in a driver's text is no tag
     box.exec();
 }
 
 void MessageBoxDialogs::ErrorReport(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), text,
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), Displayed(text),
                     QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);  // a "<" in a driver's text is no tag
     box.exec();
 }
 
