@@ -5,6 +5,7 @@
 #include "app/AppTitle.h"
 #include "app/MessageBoxDialogs.h"
 #include "app/OperationGuard.h"
+#include "app/ProgramIcon.h"
 #include "app/SettingsStore.h"
 #include "catalog/Form2.h"
 #include "connect/ConnectionChecks.h"
@@ -19,6 +20,7 @@ int main(int argc, char* argv[]) {
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QString::fromLatin1(kDisplayName));
     QApplication::setApplicationVersion(QStringLiteral(KV_VERSION));
+    QApplication::setWindowIcon(ProgramIcon());  // message boxes show it too
 
     MessageBoxDialogs dialogs;
     SettingsStore settings;
