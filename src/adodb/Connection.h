@@ -15,9 +15,10 @@ class ConnectionState;
 // driver manager. The options are read when the connection opens (ConnectionTimeout,
 // Provider) or when a statement runs (CommandTimeout, CursorLocation).
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();  // closes an open connection, swallowing errors
+                    // (an open server-side record set keeps it until the record set goes)
     Connection(Connection&&) noexcept;
     Connection& operator=(Connection&&) noexcept;
     Connection(const Connection&) = delete;
@@ -44,9 +45,11 @@ public:
     // TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE and DESCRIPTION.
     Recordset OpenSchema(int schema);
 
-    void Close();  // kObjectClosed when not open
+    // kObjectClosed when not open. Server-side record sets still open keep working; the
+    // connection ends when the last of them goes.
+    void Close();
 
-private:
+  private:
     friend class Recordset;
     std::shared_ptr<ConnectionState> state_;  // shared with server-side record sets
 };

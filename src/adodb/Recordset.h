@@ -15,14 +15,14 @@ class RecordsetImpl;
 
 // One column of a record set: its name, ADO type code and the current row's value.
 class Field {
-public:
+  public:
     const std::string& Name() const noexcept { return name_; }
     int Type() const noexcept { return type_; }
     // The value in the current row. Raises kNoCurrentRecord at EOF, kObjectClosed
     // when the record set is closed.
     Variant Value() const;
 
-private:
+  private:
     friend class RecordsetImpl;
     Field(const RecordsetImpl& owner, int index, std::string name, int type)
         : owner_(&owner), index_(index), name_(std::move(name)), type_(type) {}
@@ -35,7 +35,7 @@ private:
 
 // The columns of a record set, by position (0-based) or by name (letter case ignored).
 class FieldList {
-public:
+  public:
     int Count() const noexcept { return static_cast<int>(fields_.size()); }
     // Raises kItemNotFound for an unknown position or name.
     const Field& Item(int index) const;
@@ -43,7 +43,7 @@ public:
     const Field& operator[](int index) const { return Item(index); }
     const Field& operator[](std::string_view name) const { return Item(name); }
 
-private:
+  private:
     friend class RecordsetImpl;
     std::vector<Field> fields_;
 };
@@ -54,7 +54,7 @@ private:
 // a server-side cursor rows are fetched one at a time as the record set moves and
 // RecordCount is -1.
 class Recordset {
-public:
+  public:
     Recordset();
     ~Recordset();
     Recordset(Recordset&&) noexcept;
@@ -68,13 +68,13 @@ public:
               int cursorType = adOpenUnspecified, int lockType = adLockUnspecified);
     bool IsOpen() const noexcept;
 
-    long long RecordCount() const;  // kObjectClosed when closed
-    bool IsEOF() const;             // ADO's EOF (a macro name in C++); kObjectClosed when closed
-    void MoveNext();                // kNoCurrentRecord at EOF, kObjectClosed when closed
+    long long RecordCount() const;    // kObjectClosed when closed
+    bool IsEOF() const;               // ADO's EOF (a macro name in C++); kObjectClosed when closed
+    void MoveNext();                  // kNoCurrentRecord at EOF, kObjectClosed when closed
     const FieldList& Fields() const;  // kObjectClosed when closed
-    void Close();                   // kObjectClosed when already closed
+    void Close();                     // kObjectClosed when already closed
 
-private:
+  private:
     friend class Connection;
     explicit Recordset(std::unique_ptr<RecordsetImpl> impl);
     std::unique_ptr<RecordsetImpl> impl_;

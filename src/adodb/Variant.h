@@ -11,7 +11,7 @@ namespace adodb {
 // digits, two per byte. A Variant views the record set's storage: it stays valid
 // until the record set moves or closes.
 class Variant {
-public:
+  public:
     Variant() = default;  // Null
     explicit Variant(std::string_view text) : text_(text), null_(false) {}
 
@@ -20,7 +20,7 @@ public:
     std::string_view Text() const noexcept { return text_; }
     std::string ToString() const { return std::string(text_); }
 
-private:
+  private:
     std::string_view text_;
     bool null_ = true;
 };

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <locale.h>
+#include <sql.h>
+
+#include <string>
+#include <vector>
+
+#include "adodb/Handles.h"
+#include "adodb/RowFormat.h"
+
+namespace adodb::detail {
+
+// How a column's values are fetched and turned into text.
+enum class FetchAs {
+    kText,       // character data: SQL_C_WCHAR on a wide connection, else SQL_C_CHAR (UTF-8)
+    kCharForm,   // the driver's ASCII character form (integers, exact numerics, GUIDs, bits)
+    kFloat,      // SQL_C_FLOAT, shortest text
+    kDouble,     // SQL_C_DOUBLE, shortest text
+    kBinary,     // SQL_C_BINARY as hex
+    kDate,       // SQL_C_TYPE_DATE as YYYY-MM-DD
+    kTime,       // SQL_C_TYPE_TIME as HH:MM:SS
+    kTimestamp,  // SQL_C_TYPE_TIMESTAMP as YYYY-MM-DD HH:MM:SS[.fraction]
+};
+
+struct Column {
+    std::string name;
+    int sqlType;
+    int adoType;
+    FetchAs fetchAs;
+};
+
+// Describes the columns of a statement's result and reads its rows as text, one
+// SQLGetData per value into reusable buffers (looping while the driver truncates, so
+// values of any size come back whole).
+class ColumnReader {
+  public:
+    explicit ColumnReader(const StatementHandle& statement);
+    ~ColumnReader();
+    ColumnReader(ColumnReader&&) noexcept;
+    ColumnReader& operator=(ColumnReader&&) noexcept;
+    ColumnReader(const ColumnReader&) = delete;
+    ColumnReader& operator=(const ColumnReader&) = delete;
+
+    const std::vector<Column>& columns() const noexcept { return columns_; }
+    void Rename(std::size_t index, std::string name) { columns_[index].name = std::move(name); }
+
+    // Moves to the next row (SQLFetch); false after the last.
+    bool Fetch(const StatementHandle& statement);
+    // Encodes the values of the current row.
+    void ReadRow(const StatementHandle& statement, RowEncoder& row);
+
+  private:
+    void ReadValue(const StatementHandle& statement, SQLUSMALLINT number, const Column& column,
+                   RowEncoder& row);
+    // Reads a variable-length value into bytes_ or wide_; false for Null.
+    bool ReadBytes(const StatementHandle& statement, SQLUSMALLINT number, SQLSMALLINT cType,
+                   std::size_t& size);
+    bool ReadWide(const StatementHandle& statement, SQLUSMALLINT number, std::size_t& count);
+
+    std::vector<Column> columns_;
+    std::vector<char> bytes_;
+    std::vector<SQLWCHAR> wide_;
+    std::string text_;
+    // Some drivers (psqlODBC) write numbers with the locale's decimal separator; values
+    // are read with the thread switched to the C locale.
+    locale_t cLocale_ = nullptr;
+};
+
+}  // namespace adodb::detail

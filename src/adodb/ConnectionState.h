@@ -1,0 +1,49 @@
+#pragma once
+
+#include <sqltypes.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "adodb/Handles.h"
+
+namespace adodb {
+
+// An open ODBC connection: its handles, the flavour of text functions it uses, and one
+// statement handle kept for reuse. Shared between a Connection and its server-side record
+// sets, so whichever goes last disconnects.
+class ConnectionState {
+  public:
+    // Connects with SQLDriverConnect (no prompt); loginTimeout 0 waits for ever.
+    ConnectionState(std::string_view odbcConnectionString, int loginTimeout);
+
+    detail::TextApi api() const noexcept { return connection_.api(); }
+    const detail::ConnectionHandle& connection() const noexcept { return connection_; }
+
+    // Runs one statement on the reused statement handle; the handle is left with the
+    // statement's result (if any) for the caller to read or give back.
+    detail::StatementHandle& ExecuteDirect(std::string_view sql, int queryTimeout);
+    // Takes the reused statement handle (holding a result) for a server-side cursor; the
+    // next statement gets a new one.
+    detail::StatementHandle TakeStatement();
+    // SQLTables with no restriction on a statement of its own.
+    detail::StatementHandle Tables(int queryTimeout);
+
+    // Frees the statements and disconnects, reporting failure.
+    void Disconnect();
+
+  private:
+    void Connect(std::string_view connectionString, detail::TextApi api);
+    bool DriverHasWideTypes();
+    detail::StatementHandle& Statement(int queryTimeout);
+
+    detail::EnvironmentHandle environment_;
+    detail::ConnectionHandle connection_;
+    std::optional<detail::StatementHandle> statement_;  // declared last: freed before disconnecting
+    std::vector<SQLWCHAR> wideText_;                    // reused for the text of statements
+    std::string ansiText_;
+};
+
+}  // namespace adodb

@@ -1,0 +1,139 @@
+#include "adodb/ConnectionString.h"
+
+#include <cctype>
+#include <vector>
+
+#include "adodb/Error.h"
+
+namespace adodb::detail {
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool SameKey(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Attribute {
+    std::string key;
+    std::string value;
+};
+
+// Splits an OLE DB style string: key=value pairs separated by ";", a value optionally
+// between double or single quotes (the quote doubled inside).
+std::vector<Attribute> ParseOleDb(std::string_view text) {
+    std::vector<Attribute> attributes;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t equals = text.find('=', pos);
+        const std::size_t semicolon = text.find(';', pos);
+        if (equals == std::string_view::npos || semicolon < equals) {
+            if (!Trim(text.substr(pos, semicolon - pos)).empty()) {
+                throw Error("The connection string is not a list of key=value pairs.");
+            }
+            pos = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
+            continue;
+        }
+        Attribute attribute{std::string(Trim(text.substr(pos, equals - pos))), {}};
+        pos = equals + 1;
+        while (pos < text.size() && text[pos] == ' ')
+            ++pos;
+        if (pos < text.size() && (text[pos] == '"' || text[pos] == '\'')) {
+            const char quote = text[pos++];
+            for (;;) {
+                if (pos >= text.size())
+                    throw Error("A quoted connection string value is not closed.");
+                if (text[pos] == quote) {
+                    if (pos + 1 < text.size() && text[pos + 1] == quote) {
+                        attribute.value += quote;
+                        pos += 2;
+                        continue;
+                    }
+                    ++pos;
+                    break;
+                }
+                attribute.value += text[pos++];
+            }
+            const std::size_t end = text.find(';', pos);
+            if (!Trim(text.substr(pos, end - pos)).empty()) {
+                throw Error("Unexpected text after a quoted connection string value.");
+            }
+            pos = end == std::string_view::npos ? text.size() : end + 1;
+        } else {
+            const std::size_t end = text.find(';', pos);
+            attribute.value = std::string(Trim(text.substr(pos, end - pos)));
+            pos = end == std::string_view::npos ? text.size() : end + 1;
+        }
+        attributes.push_back(std::move(attribute));
+    }
+    return attributes;
+}
+
+std::string OdbcKey(std::string_view oleDbKey) {
+    if (SameKey(oleDbKey, "Data Source"))
+        return "DSN";
+    if (SameKey(oleDbKey, "User ID"))
+        return "UID";
+    if (SameKey(oleDbKey, "Password"))
+        return "PWD";
+    return std::string(oleDbKey);
+}
+
+}  // namespace
+
+std::string QuoteOdbcValue(std::string_view value) {
+    const bool needsBraces =
+        value.find_first_of(";{}=+%") != std::string_view::npos ||
+        (!value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
+                            std::isspace(static_cast<unsigned char>(value.back()))));
+    if (!needsBraces)
+        return std::string(value);
+    std::string quoted = "{";
+    for (char c : value) {
+        quoted += c;
+        if (c == '}')
+            quoted += '}';
+    }
+    quoted += '}';
+    return quoted;
+}
+
+std::string ToOdbcConnectionString(std::string_view connectionString) {
+    const std::size_t equals = connectionString.find('=');
+    if (equals == std::string_view::npos ||
+        !SameKey(Trim(connectionString.substr(0, equals)), "Data Source")) {
+        return std::string(connectionString);
+    }
+    std::string odbc;
+    for (const Attribute& attribute : ParseOleDb(connectionString)) {
+        // unixODBC reads "DSN=" (an empty name) as some installed driver, and sqliteodbc
+        // then creates a database file named "DSN=" in the working folder. Without the key
+        // the driver manager reports that the data source does not exist.
+        if (attribute.value.empty() && SameKey(attribute.key, "Data Source"))
+            continue;
+        if (!odbc.empty())
+            odbc += ';';
+        odbc += OdbcKey(attribute.key);
+        odbc += '=';
+        odbc += QuoteOdbcValue(attribute.value);
+    }
+    return odbc;
+}
+
+}  // namespace adodb::detail

@@ -1,0 +1,112 @@
+#include "adodb/RecordsetImpl.h"
+
+#include "adodb/Error.h"
+
+namespace adodb {
+namespace {
+
+// Closes a statement's cursor however the fetching ends.
+class CursorCloser {
+  public:
+    explicit CursorCloser(detail::StatementHandle& statement) : statement_(&statement) {}
+    ~CursorCloser() {
+        if (statement_ == nullptr)
+            return;
+        try {
+            statement_->CloseCursor();
+        } catch (...) {
+            // The fetch error (if any) is the one worth reporting.
+        }
+    }
+    CursorCloser(const CursorCloser&) = delete;
+    CursorCloser& operator=(const CursorCloser&) = delete;
+    void Dismiss() noexcept { statement_ = nullptr; }
+
+  private:
+    detail::StatementHandle* statement_;  // not owning
+};
+
+}  // namespace
+
+RecordsetImpl::RecordsetImpl(const std::vector<detail::Column>& columns,
+                             std::unique_ptr<detail::RowSource> rows)
+    : rows_(std::move(rows)), current_(columns.size()) {
+    fields_.fields_.reserve(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        fields_.fields_.push_back(
+            Field(*this, static_cast<int>(i), columns[i].name, columns[i].adoType));
+    }
+    Advance();
+}
+
+std::unique_ptr<RecordsetImpl> RecordsetImpl::FromResult(
+    const std::shared_ptr<ConnectionState>& connection, detail::StatementHandle& statement,
+    bool clientSide) {
+    // No cursor to close after a statement without rows; the handle is ready for the next
+    // one (a per-row INSERT loop costs no more than SQLExecDirect itself).
+    if (statement.ResultColumnCount() == 0)
+        return nullptr;
+    if (!clientSide) {
+        CursorCloser closer(statement);
+        detail::ColumnReader reader(statement);
+        closer.Dismiss();
+        std::vector<detail::Column> columns = reader.columns();
+        auto rows = detail::StreamRows(connection, connection->TakeStatement(), std::move(reader));
+        return std::make_unique<RecordsetImpl>(columns, std::move(rows));
+    }
+    CursorCloser closer(statement);
+    detail::ColumnReader reader(statement);
+    auto rows = detail::FetchAllRows(statement, reader);
+    return std::make_unique<RecordsetImpl>(reader.columns(), std::move(rows));
+}
+
+void RecordsetImpl::RequireOpen() const {
+    if (!IsOpen())
+        throw Error(kObjectClosed);
+}
+
+void RecordsetImpl::Advance() {
+    eof_ = true;  // stays so if fetching fails
+    const char* row = rows_->Next();
+    if (row == nullptr)
+        return;
+    detail::DecodeRow(row, current_);
+    eof_ = false;
+}
+
+long long RecordsetImpl::RecordCount() const {
+    RequireOpen();
+    return rows_->Count();
+}
+
+bool RecordsetImpl::IsEOF() const {
+    RequireOpen();
+    return eof_;
+}
+
+void RecordsetImpl::MoveNext() {
+    RequireOpen();
+    if (eof_)
+        throw Error(kNoCurrentRecord);
+    Advance();
+}
+
+const FieldList& RecordsetImpl::Fields() const {
+    RequireOpen();
+    return fields_;
+}
+
+Variant RecordsetImpl::Value(int index) const {
+    RequireOpen();
+    if (eof_)
+        throw Error(kNoCurrentRecord);
+    return current_[static_cast<std::size_t>(index)];
+}
+
+void RecordsetImpl::Close() {
+    RequireOpen();
+    rows_.reset();
+    eof_ = true;
+}
+
+}  // namespace adodb

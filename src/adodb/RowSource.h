@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include "adodb/ColumnReader.h"
+#include "adodb/ConnectionState.h"
+#include "adodb/Handles.h"
+
+namespace adodb::detail {
+
+// Where a record set's rows come from, each row in the form of RowFormat.h.
+class RowSource {
+  public:
+    virtual ~RowSource() = default;
+    // The next row, valid until the next call; nullptr after the last.
+    virtual const char* Next() = 0;
+    // The number of rows, or -1 when not known.
+    virtual long long Count() const noexcept = 0;
+};
+
+// Client-side cursor: fetches every row of the statement's result now, leaving the
+// statement's cursor open (the caller closes it).
+std::unique_ptr<RowSource> FetchAllRows(const StatementHandle& statement, ColumnReader& reader);
+
+// Server-side cursor: fetches one row per Next() from a statement it owns, keeping the
+// connection alive meanwhile.
+std::unique_ptr<RowSource> StreamRows(std::shared_ptr<adodb::ConnectionState> connection,
+                                      StatementHandle statement, ColumnReader reader);
+
+}  // namespace adodb::detail

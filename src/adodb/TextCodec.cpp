@@ -1,0 +1,127 @@
+#include "adodb/TextCodec.h"
+
+#include <cstdint>
+
+namespace adodb::detail {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes one code point at text[i], advancing i; malformed input gives U+FFFD and
+// skips one byte so that decoding resynchronises at the next lead byte.
+char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    int length;
+    char32_t cp;
+    char32_t min;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, cp = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, cp = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, cp = lead & 0x07, min = 0x10000;
+    } else {
+        ++i;
+        return kReplacement;
+    }
+    if (i + length > text.size()) {
+        ++i;
+        return kReplacement;
+    }
+    for (int k = 1; k < length; ++k) {
+        const unsigned char next = byte(i + k);
+        if ((next & 0xC0) != 0x80) {
+            ++i;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++i;
+        return kReplacement;
+    }
+    i += length;
+    return cp;
+}
+
+void AppendCodePoint(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+void Utf8ToUtf16(std::string_view utf8, std::vector<SQLWCHAR>& out) {
+    out.clear();
+    out.reserve(utf8.size() + 1);
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        char32_t cp = DecodeUtf8(utf8, i);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<SQLWCHAR>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<SQLWCHAR>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<SQLWCHAR>(cp));
+        }
+    }
+    out.push_back(0);
+}
+
+void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count) {
+    out.reserve(out.size() + count);
+    for (std::size_t i = 0; i < count; ++i) {
+        char32_t unit = utf16[i];
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            unit = kReplacement;
+        }
+        AppendCodePoint(out, unit);
+    }
+}
+
+void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const std::size_t start = out.size();
+    out.resize(start + 2 * count);
+    char* p = out.data() + start;
+    for (std::size_t i = 0; i < count; ++i) {
+        *p++ = kDigits[bytes[i] >> 4];
+        *p++ = kDigits[bytes[i] & 0x0F];
+    }
+}
+
+bool IsAscii(std::string_view text) noexcept {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace adodb::detail

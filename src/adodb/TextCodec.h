@@ -1,0 +1,26 @@
+#pragma once
+
+#include <sqltypes.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Conversions between the layer's UTF-8 text and what ODBC calls take or give:
+// UTF-16 SQLWCHAR strings (two bytes each on unixODBC) and binary data shown as hex.
+namespace adodb::detail {
+
+// Replaces out with the UTF-16 form of utf8 followed by a terminating zero. Malformed
+// UTF-8 becomes U+FFFD.
+void Utf8ToUtf16(std::string_view utf8, std::vector<SQLWCHAR>& out);
+
+// Appends the UTF-8 form of count UTF-16 code units. An unpaired surrogate becomes U+FFFD.
+void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count);
+
+// Appends two lower-case hex digits per byte.
+void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count);
+
+bool IsAscii(std::string_view text) noexcept;
+
+}  // namespace adodb::detail

@@ -1,0 +1,69 @@
+#include "adodb/ValueFormat.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace adodb::detail {
+namespace {
+
+template <typename Number>
+void AppendFloating(std::string& out, Number value) {
+    if (std::isnan(value)) {
+        out += "NaN";
+    } else if (std::isinf(value)) {
+        out += value < 0 ? "-Infinity" : "Infinity";
+    } else {
+        char buffer[64];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        out.append(buffer, result.ptr);
+    }
+}
+
+void AppendPadded(std::string& out, long value, int width) {
+    char buffer[32];
+    const int n = std::snprintf(buffer, sizeof buffer, "%0*ld", width, value);
+    out.append(buffer, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+void AppendDouble(std::string& out, double value) {
+    AppendFloating(out, value);
+}
+void AppendFloat(std::string& out, float value) {
+    AppendFloating(out, value);
+}
+
+void AppendDate(std::string& out, const SQL_DATE_STRUCT& date) {
+    AppendPadded(out, date.year, 4);
+    out += '-';
+    AppendPadded(out, date.month, 2);
+    out += '-';
+    AppendPadded(out, date.day, 2);
+}
+
+void AppendTime(std::string& out, const SQL_TIME_STRUCT& time) {
+    AppendPadded(out, time.hour, 2);
+    out += ':';
+    AppendPadded(out, time.minute, 2);
+    out += ':';
+    AppendPadded(out, time.second, 2);
+}
+
+void AppendTimestamp(std::string& out, const SQL_TIMESTAMP_STRUCT& stamp) {
+    AppendDate(out, {stamp.year, stamp.month, stamp.day});
+    out += ' ';
+    AppendTime(out, {stamp.hour, stamp.minute, stamp.second});
+    if (stamp.fraction != 0) {
+        // fraction counts nanoseconds; trailing zeros are dropped.
+        char digits[16];
+        int n = std::snprintf(digits, sizeof digits, ".%09lu",
+                              static_cast<unsigned long>(stamp.fraction));
+        while (digits[n - 1] == '0')
+            --n;
+        out.append(digits, static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace adodb::detail
