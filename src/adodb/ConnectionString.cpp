@@ -36,7 +36,8 @@ struct Attribute {
 };
 
 // Splits an OLE DB style string: key=value pairs separated by ";", a value optionally
-// between double or single quotes (the quote doubled inside).
+// between double or single quotes (the quote doubled inside) or, the ODBC way, between
+// braces ("}" doubled inside).
 std::vector<Attribute> ParseOleDb(std::string_view text) {
     std::vector<Attribute> attributes;
     std::size_t pos = 0;
@@ -54,14 +55,16 @@ std::vector<Attribute> ParseOleDb(std::string_view text) {
         pos = equals + 1;
         while (pos < text.size() && text[pos] == ' ')
             ++pos;
-        if (pos < text.size() && (text[pos] == '"' || text[pos] == '\'')) {
-            const char quote = text[pos++];
+        if (pos < text.size() && (text[pos] == '"' || text[pos] == '\'' || text[pos] == '{')) {
+            const char open = text[pos++];
+            const char close = open == '{' ? '}' : open;
             for (;;) {
-                if (pos >= text.size())
+                if (pos >= text.size()) {
                     throw Error("A quoted connection string value is not closed.");
-                if (text[pos] == quote) {
-                    if (pos + 1 < text.size() && text[pos + 1] == quote) {
-                        attribute.value += quote;
+                }
+                if (text[pos] == close) {
+                    if (pos + 1 < text.size() && text[pos + 1] == close) {
+                        attribute.value += close;
                         pos += 2;
                         continue;
                     }

@@ -22,6 +22,9 @@ TEST(AdodbConnectionString, DataSourceValuesAreBracedWhenNeeded) {
     EXPECT_EQ(ToOdbcConnectionString("Data Source=\"a;b\""), "DSN={a;b}");
     EXPECT_EQ(ToOdbcConnectionString("Data Source='it''s {x}'"), "DSN={it's {x}}}");
     EXPECT_EQ(ToOdbcConnectionString("Data Source=\" lead\""), "DSN={ lead}");
+    // The program braces names the ODBC way.
+    EXPECT_EQ(ToOdbcConnectionString("Data Source={a;b}}c}"), "DSN={a;b}}c}");
+    EXPECT_EQ(ToOdbcConnectionString("Data Source={ x}"), "DSN={ x}");
 }
 
 TEST(AdodbConnectionString, OleDbUserAndPasswordBecomeOdbcKeys) {
@@ -39,6 +42,7 @@ TEST(AdodbConnectionString, OtherStringsPassUnchanged) {
 
 TEST(AdodbConnectionString, MalformedDataSourceStringsAreRejected) {
     EXPECT_THROW(ToOdbcConnectionString("Data Source=\"open"), Error);
+    EXPECT_THROW(ToOdbcConnectionString("Data Source={open"), Error);
     EXPECT_THROW(ToOdbcConnectionString("Data Source=x;garbage"), Error);
     EXPECT_THROW(ToOdbcConnectionString("Data Source=\"x\"y"), Error);
 }
