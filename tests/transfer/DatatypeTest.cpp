@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "transfer/Datatype.h"
+
+using korvanta::AdoTypeName;
+using korvanta::BuildCreateTable;
+using korvanta::Direction;
+using korvanta::SourceColumn;
+
+namespace {
+
+struct TypeRow {
+    int code;
+    const char* adoName;
+    const char* toPostgreSQL;  // type word
+    bool numericList;          // entered in the numeric column list towards PostgreSQL
+    const char* toSybase;      // type word
+};
+
+// Every code that has an ADO name, with the column type it gets in each direction.
+const TypeRow kTypes[] = {
+    {0, "adEmpty", "TEXT", false, "TEXT"},
+    {2, "adSmallInt", "NUMERIC", true, "NUMERIC"},
+    {3, "adInteger", "NUMERIC", true, "NUMERIC"},
+    {4, "adSingle", "TEXT", false, "NUMERIC"},
+    {5, "adDouble", "TEXT", false, "NUMERIC"},
+    {6, "adCurrency", "NUMERIC", true, "TEXT"},
+    {7, "adDate", "DATE", false, "TEXT"},
+    {8, "adBSTR", "TEXT", false, "TEXT"},
+    {9, "adIDispatch", "TEXT", false, "TEXT"},
+    {10, "adError", "TEXT", false, "TEXT"},
+    {11, "adBoolean", "BOOL", false, "TEXT"},
+    {12, "adVariant", "TEXT", false, "TEXT"},
+    {13, "adIUnknown", "TEXT", false, "TEXT"},
+    {14, "adDecimal", "TEXT", false, "NUMERIC"},
+    {16, "adTinyInt", "NUMERIC", true, "NUMERIC"},
+    {17, "adUnsignedTinyInt", "NUMERIC", true, "NUMERIC"},
+    {18, "adUnsignedSmallInt", "NUMERIC", true, "NUMERIC"},
+    {19, "adUnsignedInt", "NUMERIC", true, "NUMERIC"},
+    {20, "adBigInt", "NUMERIC", true, "NUMERIC"},
+    {21, "adUnsignedBigInt", "NUMERIC", true, "NUMERIC"},
+    {64, "adFileTime", "TEXT", false, "TEXT"},
+    {72, "adGUID", "TEXT", false, "TEXT"},
+    {128, "adBinary", "TEXT", false, "TEXT"},
+    {129, "adChar", "TEXT", false, "TEXT"},
+    {130, "adWChar", "TEXT", false, "TEXT"},
+    {131, "adNumeric", "TEXT", false, "NUMERIC"},
+    {132, "adUserDefined", "TEXT", false, "TEXT"},
+    {133, "adDBDate", "DATE", false, "TEXT"},
+    {134, "adDBTime", "TEXT", false, "TEXT"},
+    {135, "adDBTimeStamp", "TEXT", false, "TEXt"},
+    {136, "adChapter", "TEXT", false, "TEXT"},
+    {138, "adPropVariant", "TEXT", false, "TEXT"},
+    {139, "adVarNumeric", "TEXT", false, "NUMERIC"},
+    {200, "adVarChar", "TEXT", false, "TEXT"},
+    {201, "adLongVarChar", "TEXT", false, "TEXT"},
+    {202, "adVarWChar", "TEXT", false, "TEXT"},
+    {203, "adLongVarWChar", "TEXT", false, "TEXT"},
+    {204, "adVarBinary", "TEXT", false, "TEXT"},
+    {205, "adLongVarBinary", "TEXT", false, "TEXT"},
+    // Codes without a name: the array flag with a scalar type, gaps, out of range.
+    {0x2000 | 3, "", "TEXT", false, "TEXT"},
+    {0x2000, "", "TEXT", false, "TEXT"},
+    {1, "", "TEXT", false, "TEXT"},
+    {15, "", "TEXT", false, "TEXT"},
+    {137, "", "TEXT", false, "TEXT"},
+    {206, "", "TEXT", false, "TEXT"},
+    {-1, "", "TEXT", false, "TEXT"},
+};
+
+TEST(ColumnTypeMapping, EveryCodeGivesItsNameAndColumnTypeInBothDirections) {
+    int named = 0;
+    for (const TypeRow& row : kTypes) {
+        SCOPED_TRACE("type code " + std::to_string(row.code));
+        EXPECT_EQ(AdoTypeName(row.code), row.adoName);
+        named += *row.adoName != '\0' ? 1 : 0;
+
+        const SourceColumn column[] = {{"c", row.code}};
+        const auto toPostgreSQL = BuildCreateTable(Direction::ToPostgreSQL, "t", column);
+        EXPECT_EQ(toPostgreSQL.statement,
+                  std::string("CREATE TABLE \"t\"(\"c\" ") + row.toPostgreSQL + ")");
+        EXPECT_EQ(toPostgreSQL.numericColumnList, row.numericList ? "0," : "");
+        EXPECT_EQ(toPostgreSQL.numericColumns, std::vector<bool>{row.numericList});
+
+        const auto toSybase = BuildCreateTable(Direction::ToSybase, "t", column);
+        EXPECT_EQ(toSybase.statement,
+                  std::string("CREATE TABLE \"t\"(\"c\" ") + row.toSybase + ");");
+        EXPECT_EQ(toSybase.numericColumnList, "");
+        EXPECT_EQ(toSybase.numericColumns, std::vector<bool>{false});
+    }
+    EXPECT_EQ(named, 39);
+}
+
+TEST(ColumnTypeMapping, OrdersTableInBothDirections) {
+    const SourceColumn orders[] = {{"id", 3}, {"note", 203}, {"created", 135}};
+    EXPECT_EQ(BuildCreateTable(Direction::ToSybase, "orders", orders).statement,
+              R"(CREATE TABLE "orders"("id" NUMERIC,"note" TEXT,"created" TEXt);)");
+    const auto toPostgreSQL = BuildCreateTable(Direction::ToPostgreSQL, "orders", orders);
+    EXPECT_EQ(toPostgreSQL.statement,
+              R"(CREATE TABLE "orders"("id" NUMERIC,"note" TEXT,"created" TEXT))");
+    EXPECT_EQ(toPostgreSQL.numericColumnList, "0,");
+}
+
+TEST(ColumnTypeMapping, NumericColumnListNamesEveryIntegerAndCurrencyField) {
+    // A double and a numeric between them stay out of the list: their values are quoted.
+    const SourceColumn columns[] = {{"a", 20}, {"b", 5}, {"c", 131}, {"d", 6}, {"e", 202}};
+    const auto create = BuildCreateTable(Direction::ToPostgreSQL, "t", columns);
+    EXPECT_EQ(create.numericColumnList, "0,3,");
+    EXPECT_EQ(create.numericColumns, (std::vector<bool>{true, false, false, true, false}));
+    EXPECT_EQ(create.statement,
+              R"(CREATE TABLE "t"("a" NUMERIC,"b" TEXT,"c" TEXT,"d" NUMERIC,"e" TEXT))");
+
+    // Indexes past 9 are written in full.
+    std::vector<SourceColumn> wide(12, SourceColumn{"x", 202});
+    wide[11].typeCode = 3;
+    EXPECT_EQ(BuildCreateTable(Direction::ToPostgreSQL, "t", wide).numericColumnList, "11,");
+}
+
+TEST(ColumnTypeMapping, NamesHoldingDoubleQuotesAreEscaped) {
+    const SourceColumn columns[] = {{R"(say "hi")", 3}, {"x\"", 202}};
+    EXPECT_EQ(BuildCreateTable(Direction::ToPostgreSQL, R"(a"b)", columns).statement,
+              R"(CREATE TABLE "a""b"("say ""hi""" NUMERIC,"x""" TEXT))");
+    EXPECT_EQ(BuildCreateTable(Direction::ToSybase, R"(a"b)", columns).statement,
+              R"(CREATE TABLE "a""b"("say ""hi""" NUMERIC,"x""" TEXT);)");
+}
+
+}  // namespace

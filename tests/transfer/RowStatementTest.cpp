@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "adodb/Variant.h"
+#include "transfer/RowStatement.h"
+
+using adodb::Variant;
+using korvanta::Direction;
+using korvanta::InsertStatement;
+using korvanta::LooksLikeNumber;
+using korvanta::RowStatement;
+
+namespace {
+
+const Variant kNull;
+
+std::string ToPostgreSQL(const std::vector<bool>& numeric, const std::vector<Variant>& values,
+                         const char* table = "customers") {
+    return InsertStatement(Direction::ToPostgreSQL, table, numeric, values);
+}
+
+std::string ToSybase(const std::vector<Variant>& values, const char* table = "customers") {
+    return InsertStatement(Direction::ToSybase, table, std::vector<bool>(values.size(), false),
+                           values);
+}
+
+TEST(RowStatement, CustomerRowInBothDirections) {
+    const std::vector<Variant> row{Variant("7"), Variant("O'Brien"), kNull, Variant("12.5")};
+    EXPECT_EQ(ToPostgreSQL({true, false, false, true}, row),
+              R"(INSERT INTO "customers" VALUES(7, 'O''Brien', NULL, 12.5))");
+    EXPECT_EQ(ToSybase(row), R"(INSERT INTO "customers" VALUES('7', 'O''Brien', NULL, '12.5'))");
+}
+
+TEST(RowStatement, NullsInBothDirections) {
+    EXPECT_EQ(ToPostgreSQL({false, false}, {kNull, Variant("x")}),
+              R"(INSERT INTO "customers" VALUES(NULL, 'x'))");
+    EXPECT_EQ(ToSybase({kNull, Variant("x")}), R"(INSERT INTO "customers" VALUES(NULL, 'x'))");
+    EXPECT_EQ(ToPostgreSQL({true, false}, {kNull, kNull}),
+              R"(INSERT INTO "customers" VALUES(NULL, NULL))");
+    EXPECT_EQ(ToSybase({kNull, kNull}), R"(INSERT INTO "customers" VALUES(NULL, NULL))");
+    EXPECT_EQ(ToSybase({Variant("x"), kNull}), R"(INSERT INTO "customers" VALUES('x', NULL))");
+}
+
+TEST(RowStatement, EmptyTextStaysEmptyTextNotNull) {
+    EXPECT_EQ(ToPostgreSQL({false, false}, {Variant(""), kNull}),
+              R"(INSERT INTO "customers" VALUES('', NULL))");
+    EXPECT_EQ(ToSybase({Variant(""), kNull}), R"(INSERT INTO "customers" VALUES('', NULL))");
+    // An empty value of a numeric column is not a number: quoted, never a bare gap.
+    EXPECT_EQ(ToPostgreSQL({true}, {Variant("")}), R"(INSERT INTO "customers" VALUES(''))");
+}
+
+TEST(RowStatement, OnlyNumericColumnsAreBareTowardsPostgreSQL) {
+    // No numeric column: everything quoted, numbers too.
+    EXPECT_EQ(ToPostgreSQL({false, false, false}, {Variant("1"), Variant("2.5"), Variant("x")}),
+              R"(INSERT INTO "customers" VALUES('1', '2.5', 'x'))");
+    // Only the first column is numeric.
+    EXPECT_EQ(ToPostgreSQL({true, false, false}, {Variant("1"), Variant("2"), Variant("3")}),
+              R"(INSERT INTO "customers" VALUES(1, '2', '3'))");
+}
+
+TEST(RowStatement, ValuesOfNumericColumnsThatAreNotNumbersAreQuoted) {
+    EXPECT_EQ(ToPostgreSQL({true}, {Variant("1); DROP TABLE x; --")}),
+              R"(INSERT INTO "customers" VALUES('1); DROP TABLE x; --'))");
+    EXPECT_EQ(ToPostgreSQL({true}, {Variant("0 OR 'a'='a'")}),
+              R"(INSERT INTO "customers" VALUES('0 OR ''a''=''a'''))");
+    EXPECT_EQ(ToPostgreSQL({true, true}, {Variant("-12"), Variant("1.5e-3")}),
+              R"(INSERT INTO "customers" VALUES(-12, 1.5e-3))");
+}
+
+TEST(RowStatement, LooksLikeNumber) {
+    for (const char* number : {"0", "-7", "+7", "12.5", "12.", ".5", "-0.25", "1e10", "1E+10",
+                               "2.5e-3", "9223372036854775807"}) {
+        EXPECT_TRUE(LooksLikeNumber(number)) << number;
+    }
+    for (const char* other : {"", "-", "+", ".", "e5", "1e", "1e+", "1.2.3", "--1", "1-", " 1",
+                              "1 ", "0x10", "NaN", "Infinity", "1,5", "1;", "12'"}) {
+        EXPECT_FALSE(LooksLikeNumber(other)) << other;
+    }
+}
+
+TEST(RowStatement, ApostrophesAreDoubledAndNothingElseChanges) {
+    EXPECT_EQ(ToSybase({Variant("O'Brien's")}), R"(INSERT INTO "customers" VALUES('O''Brien''s'))");
+    EXPECT_EQ(ToSybase({Variant("''")}), R"(INSERT INTO "customers" VALUES(''''''))");
+    const std::string odd = "back\\slash\nline\r\ttab \"q\" ?{fn x} Grüße";
+    EXPECT_EQ(ToPostgreSQL({false}, {Variant(odd)}),
+              "INSERT INTO \"customers\" VALUES('" + odd + "')");
+}
+
+TEST(RowStatement, TableNameHoldingDoubleQuotesIsEscaped) {
+    EXPECT_EQ(ToPostgreSQL({true}, {Variant("1")}, R"(my "t")"),
+              R"(INSERT INTO "my ""t""" VALUES(1))");
+    EXPECT_EQ(ToSybase({Variant("1")}, R"(my "t")"), R"(INSERT INTO "my ""t""" VALUES('1'))");
+}
+
+TEST(RowStatement, BufferIsReusedRowAfterRow) {
+    const RowStatement row(Direction::ToPostgreSQL, "t", {true, false});
+    std::string buffer;
+    row.Begin(buffer);
+    row.AddValue(buffer, 0, Variant("123456"));
+    row.AddValue(buffer, 1, Variant(std::string(200, 'a')));
+    row.End(buffer);
+    const auto capacity = buffer.capacity();
+
+    row.Begin(buffer);
+    row.AddValue(buffer, 0, Variant("1"));
+    row.AddValue(buffer, 1, kNull);
+    row.End(buffer);
+    EXPECT_EQ(buffer, R"(INSERT INTO "t" VALUES(1, NULL))");
+    EXPECT_EQ(buffer.capacity(), capacity);
+}
+
+}  // namespace

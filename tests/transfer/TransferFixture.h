@@ -1,0 +1,80 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+#include "app/EventPump.h"
+#include "app/ProgressBar.h"
+#include "app/WindowPointer.h"
+#include "catalog/TableList.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestDatabases.h"
+#include "transfer/TableTransfer.h"
+
+// A table window's lists, progress bar and pointer on an offscreen parent, scripted
+// dialogs, and the connection values of the test databases.
+class TransferTest : public ::testing::Test {
+  protected:
+    TransferTest() {
+        const testdb::PgLogin login = testdb::pg();
+        values.server = QString::fromStdString(login.server);
+        values.port = QString::fromStdString(login.port);
+        values.user = QString::fromStdString(login.user);
+        values.password = QString::fromStdString(login.password);
+        values.database = QString::fromStdString(login.database);
+        values.dataSourceName = QString::fromStdString(testdb::dsn());
+    }
+
+    void Send(korvanta::Direction direction) {
+        korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values, dialogs,
+                             pump);
+    }
+
+    // Adds an entry, selects it and makes it the list's current entry.
+    static void AddSelected(korvanta::TableList& list, const std::string& name) {
+        const int index = list.Add(QString::fromStdString(name));
+        list.SetSelected(index, true);
+        list.SetCurrentIndex(index);
+    }
+
+    // Queries the SQLite file through its own client, waiting for a lock that a
+    // concurrent test holds instead of failing at once.
+    static std::vector<std::string> sqlite(const std::string& sql) {
+        return testdb::sqlite(".timeout 20000\n" + sql);
+    }
+
+    // A name as the test's own SQL writes it: between double quotes, each one doubled.
+    static std::string Ident(const std::string& name) {
+        std::string quoted = "\"";
+        for (char c : name)
+            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return quoted + "\"";
+    }
+
+    static std::vector<std::string> Entries(const korvanta::TableList& list) {
+        std::vector<std::string> entries;
+        for (int i = 0; i < list.Count(); ++i)
+            entries.push_back(list.Text(i).toStdString());
+        return entries;
+    }
+
+    static bool Contains(const korvanta::TableList& list, const std::string& name) {
+        for (int i = 0; i < list.Count(); ++i) {
+            if (list.Text(i).toStdString() == name)
+                return true;
+        }
+        return false;
+    }
+
+    QWidget parent;
+    korvanta::TableList* list1 = new korvanta::TableList(&parent);  // SQL Anywhere tables
+    korvanta::TableList* list2 = new korvanta::TableList(&parent);  // PostgreSQL tables
+    korvanta::ProgressBar* progress = new korvanta::ProgressBar(&parent);
+    korvanta::WindowPointer* pointer = new korvanta::WindowPointer(parent);
+    ScriptedDialogs dialogs;
+    korvanta::EventPump pump;
+    korvanta::ConnectionValues values;
+};

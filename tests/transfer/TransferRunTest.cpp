@@ -1,0 +1,301 @@
+// The course of a transfer run: the overwrite question, failures and their reports,
+// the progress bar and the two lists.
+#include "TransferFixture.h"
+
+using korvanta::Direction;
+using korvanta::WindowPointer;
+using testdb::psql;
+
+namespace {
+
+using Rows = std::vector<std::string>;
+
+class TransferRun : public TransferTest {
+  protected:
+    // A SQL Anywhere table (n INTEGER, label TEXT) holding the given rows.
+    static void SqliteTable(const std::string& name, const std::string& rows) {
+        sqlite("CREATE TABLE " + Ident(name) + "(n INTEGER, label TEXT); INSERT INTO " +
+               Ident(name) + " VALUES" + rows + ";");
+    }
+    static void PgTable(const std::string& name, const std::string& rows) {
+        psql("CREATE TABLE " + Ident(name) + "(n int4, label text); INSERT INTO " + Ident(name) +
+             " VALUES" + rows + ";");
+    }
+    std::string Reports() const { return dialogs.errorReports().join("\n---\n").toStdString(); }
+};
+
+TEST_F(TransferRun, NoCurrentEntryAsksToSelectATableAndDoesNothingElse) {
+    values.password = "wrong";  // would give a report if a connection were opened
+    list1->Add("a");
+    list1->SetSelected(0, true);
+    Send(Direction::ToPostgreSQL);
+    list2->Add("b");
+    list2->SetSelected(0, true);
+    Send(Direction::ToSybase);
+
+    EXPECT_EQ(dialogs.notices(),
+              (QStringList{"Please select a table", "Please select a table to send."}));
+    EXPECT_TRUE(dialogs.errorReports().isEmpty());
+    EXPECT_EQ(pointer->Mode(), WindowPointer::kDefault);
+}
+
+TEST_F(TransferRun, CurrentEntryWithNothingSelectedSendsNothing) {
+    const std::string t = testdb::uniqueName("unselected");
+    SqliteTable(t, "(1, 'a')");
+    list1->Add(QString::fromStdString(t));
+    list1->SetCurrentIndex(0);
+
+    Send(Direction::ToPostgreSQL);
+
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    EXPECT_TRUE(dialogs.notices().isEmpty());
+    EXPECT_EQ(list2->Count(), 0);
+    EXPECT_EQ(psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + t + "'"), Rows{"0"});
+}
+
+TEST_F(TransferRun, OverwriteYesDropsAndRecreatesNoSkipsBottomEntryAskedFirst) {
+    const std::string a = testdb::uniqueName("ow_a");
+    const std::string b = testdb::uniqueName("ow_b");
+    SqliteTable(a, "(1, 'new a')");
+    SqliteTable(b, "(2, 'new b')");
+    PgTable(a, "(10, 'old a'), (11, 'old a')");
+    psql("CREATE TABLE " + Ident(b) + "(other text); INSERT INTO " + Ident(b) +
+         " VALUES('old b');");
+    AddSelected(*list1, a);
+    AddSelected(*list1, b);
+    list2->Add(QString::fromStdString(a));
+    list2->Add(QString::fromStdString(b));
+    const Rows list1Before = Entries(*list1);
+    dialogs.AnswerNo();   // b: the last entry comes first
+    dialogs.AnswerYes();  // a
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.questions().size(), 2u);
+    EXPECT_EQ(dialogs.questions()[0].text,
+              QString::fromStdString("Would you like to overwrite " + b + "?"));
+    EXPECT_EQ(dialogs.questions()[0].caption, "Overwrite?");
+    EXPECT_EQ(dialogs.questions()[1].text,
+              QString::fromStdString("Would you like to overwrite " + a + "?"));
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    // Yes: the old table is gone, the new one holds the source's row.
+    EXPECT_EQ(psql("SELECT n, label FROM " + Ident(a)), Rows{"1|new a"});
+    // No: the target table and both lists are untouched.
+    EXPECT_EQ(psql("SELECT * FROM " + Ident(b)), Rows{"old b"});
+    EXPECT_EQ(Entries(*list2), (Rows{a, b}));
+    EXPECT_EQ(Entries(*list1), list1Before);
+}
+
+TEST_F(TransferRun, OverwriteNamesTheTargetSpellingTowardsPostgreSQL) {
+    // The target list writes the name in other letters than the source list.
+    const std::string lower = testdb::uniqueName("mixed_pg");
+    const std::string source = "MiXeD" + lower.substr(5);
+    SqliteTable(source, "(1, 'from sqlite')");
+    PgTable(lower, "(99, 'old')");
+    AddSelected(*list1, source);
+    list2->Add(QString::fromStdString(lower));
+    dialogs.AnswerYes();
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.questions().size(), 1u);
+    EXPECT_EQ(dialogs.questions()[0].text,
+              QString::fromStdString("Would you like to overwrite " + lower + "?"));
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    EXPECT_EQ(psql("SELECT n, label FROM " + Ident(lower)), Rows{"1|from sqlite"});
+    EXPECT_EQ(Entries(*list2), Rows{lower});
+}
+
+TEST_F(TransferRun, OverwriteNamesTheTargetSpellingTowardsSqlAnywhere) {
+    // Only PostgreSQL tells the spellings apart: the SELECT must read the source's own.
+    const std::string lower = testdb::uniqueName("mixed_sa");
+    const std::string source = "MiXeD" + lower.substr(5);
+    PgTable(source, "(1, 'from pg')");
+    SqliteTable(lower, "(99, 'old')");
+    AddSelected(*list2, source);
+    list1->Add(QString::fromStdString(lower));
+    dialogs.AnswerYes();
+
+    Send(Direction::ToSybase);
+
+    ASSERT_EQ(dialogs.questions().size(), 1u);
+    EXPECT_EQ(dialogs.questions()[0].text,
+              QString::fromStdString("Would you like to overwrite " + lower + "?"));
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    EXPECT_EQ(sqlite("SELECT n, label FROM " + Ident(lower)), Rows{"1|from pg"});
+    EXPECT_EQ(sqlite("SELECT name FROM sqlite_master WHERE lower(name) = '" + lower + "'"),
+              Rows{lower});
+    EXPECT_EQ(Entries(*list1), Rows{lower});
+}
+
+TEST_F(TransferRun, NameWithCapitalsIsCreatedAsSpelledAndListedInLowerCaseInPostgreSQL) {
+    const std::string lower = testdb::uniqueName("caps_pg");
+    const std::string source = "CaPs" + lower.substr(4);
+    SqliteTable(source, "(5, 'five')");
+    AddSelected(*list1, source);
+
+    Send(Direction::ToPostgreSQL);
+
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    EXPECT_EQ(psql("SELECT n FROM " + Ident(source)), Rows{"5"});
+    EXPECT_EQ(Entries(*list2), Rows{lower});
+}
+
+TEST_F(TransferRun, RejectedInsertIsReportedOnceAndTheNextRowsAreCopied) {
+    const std::string t = testdb::uniqueName("rejected");
+    // SQLite keeps a text in an INTEGER column; PostgreSQL's NUMERIC column refuses it.
+    SqliteTable(t, "(1, 'a'), ('abc', 'b'), (3, 'c'), (4, 'd')");
+    AddSelected(*list1, t);
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
+    const QString report = dialogs.errorReports()[0];
+    EXPECT_TRUE(report.contains("in Velcastra2021/08/31.Form2.PushButton3_Click at line 282\r\r"))
+        << report.toStdString();
+    EXPECT_TRUE(report.endsWith(
+        QString::fromStdString("\r\rsql: INSERT INTO " + Ident(t) + " VALUES('abc', 'b')")))
+        << report.toStdString();
+    EXPECT_EQ(psql("SELECT n, label FROM " + Ident(t) + " ORDER BY n"),
+              (Rows{"1|a", "3|c", "4|d"}));
+    EXPECT_EQ(Entries(*list2), Rows{t});
+}
+
+TEST_F(TransferRun, RejectedInsertTowardsSqlAnywhereIsReportedAtItsOwnLine) {
+    const std::string t = testdb::uniqueName("rejected_sa");
+    PgTable(t, "(1, 'a'), (2, 'b'), (3, 'c')");
+    // A unique index on the target refuses the second row.
+    sqlite("CREATE TABLE " + Ident(t) +
+           "(n NUMERIC, label TEXT);"
+           "CREATE UNIQUE INDEX " +
+           Ident(t + "_i") + " ON " + Ident(t) +
+           "(label);"
+           "INSERT INTO " +
+           Ident(t) + " VALUES(0, 'b');");
+    AddSelected(*list2, t);  // not in the SQL Anywhere list: no question, CREATE fails
+
+    Send(Direction::ToSybase);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 2) << Reports();
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton4_Click at line 218\r\r"));
+    EXPECT_TRUE(dialogs.errorReports()[0].endsWith(QString::fromStdString(
+        "sql: CREATE TABLE " + Ident(t) + "(\"n\" NUMERIC,\"label\" TEXT);")));
+    EXPECT_TRUE(dialogs.errorReports()[1].contains("PushButton4_Click at line 260\r\r"));
+    EXPECT_TRUE(dialogs.errorReports()[1].endsWith(
+        QString::fromStdString("sql: INSERT INTO " + Ident(t) + " VALUES('2', 'b')")));
+    EXPECT_EQ(sqlite("SELECT n, label FROM " + Ident(t) + " ORDER BY n"),
+              (Rows{"0|b", "1|a", "3|c"}));
+    EXPECT_EQ(Entries(*list1), Rows{t});
+}
+
+TEST_F(TransferRun, ProgressFollowsTheRowsThenRests) {
+    const std::string t = testdb::uniqueName("progress");
+    SqliteTable(t, "(1, 'a'), (2, 'b'), (3, 'c'), (4, 'd')");
+    const std::string empty = testdb::uniqueName("progress_empty");
+    SqliteTable(empty, "(1, 'x')");
+    sqlite("DELETE FROM " + Ident(empty));
+    AddSelected(*list1, t);
+    AddSelected(*list1, empty);  // sorts after t: sent first, sets no value but the rest
+    std::vector<double> values;
+    QObject::connect(progress, &korvanta::ProgressBar::ValueSet,
+                     [&](double value) { values.push_back(value); });
+    progress->SetText("busy");
+
+    Send(Direction::ToPostgreSQL);
+
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    EXPECT_EQ(values, (std::vector<double>{0, 25, 50, 75, 100, 0}));
+    EXPECT_EQ(progress->Text(), "Progress Bar");
+    EXPECT_EQ(psql("SELECT count(*) FROM " + Ident(empty)), Rows{"0"});
+    EXPECT_EQ(Entries(*list2), (Rows{t, empty}));
+}
+
+TEST_F(TransferRun, UnopenableTargetIsReportedOnceAndEndsTheRun) {
+    const std::string a = testdb::uniqueName("unopen_a");
+    const std::string b = testdb::uniqueName("unopen_b");
+    SqliteTable(a, "(1, 'a')");
+    SqliteTable(b, "(1, 'b')");
+    AddSelected(*list1, a);
+    AddSelected(*list1, b);
+    values.password = "wrong";
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton3_Click at line 118\r\r"));
+    EXPECT_TRUE(dialogs.errorReports()[0].endsWith("sql: "));
+    EXPECT_EQ(list2->Count(), 0);
+    EXPECT_EQ(pointer->Mode(), WindowPointer::kDefault);
+    EXPECT_EQ(progress->Text(), "Progress Bar");
+}
+
+TEST_F(TransferRun, UnopenableSqlAnywhereTargetIsReportedOnceAndEndsTheRun) {
+    const std::string t = testdb::uniqueName("unopen_sa");
+    PgTable(t, "(1, 'a'), (2, 'b')");
+    AddSelected(*list2, t);
+    values.dataSourceName = "NoSuchDataSource";
+
+    Send(Direction::ToSybase);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton4_Click at line 126\r\r"));
+    EXPECT_EQ(list1->Count(), 0);
+    EXPECT_EQ(pointer->Mode(), WindowPointer::kDefault);
+}
+
+TEST_F(TransferRun, FailingSelectIsReportedOnceAndTheNextEntryIsCopied) {
+    const std::string present = testdb::uniqueName("select_ok");
+    const std::string missing = "zz_" + testdb::uniqueName("select_missing");
+    SqliteTable(present, "(1, 'a'), (2, 'b')");
+    AddSelected(*list1, present);
+    AddSelected(*list1, missing);  // last in the list: tried first
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton3_Click at line 158\r\r"));
+    EXPECT_EQ(psql("SELECT count(*) FROM " + Ident(present)), Rows{"2"});
+    EXPECT_EQ(psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + missing + "'"),
+              Rows{"0"});
+    EXPECT_EQ(Entries(*list2), Rows{present});
+}
+
+TEST_F(TransferRun, LostTargetConnectionEndsTheRunWithOneReport) {
+    const std::string t = testdb::uniqueName("lost_a");
+    const std::string later = testdb::uniqueName("lost_0");  // sorts first: sent last
+    std::string rows = "(1, 'r')";
+    for (int i = 2; i <= 200; ++i)
+        rows += ", (" + std::to_string(i) + ", 'r')";
+    SqliteTable(t, rows);
+    SqliteTable(later, "(1, 'x')");
+    AddSelected(*list1, later);
+    AddSelected(*list1, t);
+
+    // Just before the fiftieth row's INSERT, end the server process that serves the
+    // run's target connection (the one whose last statement names the table).
+    int rowsSeen = 0;
+    QObject::connect(progress, &korvanta::ProgressBar::ValueSet, [&](double value) {
+        if (value > 0 && ++rowsSeen == 50) {
+            psql(
+                "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE pid <> "
+                "pg_backend_pid() AND query LIKE '%" +
+                t + "%'");
+        }
+    });
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton3_Click at line 282\r\r"))
+        << Reports();
+    EXPECT_EQ(rowsSeen, 50);
+    EXPECT_EQ(psql("SELECT count(*) FROM " + Ident(t)), Rows{"49"});
+    // The created table is listed; the entry after it was never sent.
+    EXPECT_EQ(Entries(*list2), Rows{t});
+    EXPECT_EQ(psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + later + "'"), Rows{"0"});
+    EXPECT_EQ(pointer->Mode(), WindowPointer::kDefault);
+    EXPECT_EQ(progress->Value(), 0);
+    EXPECT_EQ(progress->Text(), "Progress Bar");
+}
+
+}  // namespace
