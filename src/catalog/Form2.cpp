@@ -1,47 +1,172 @@
 #include "catalog/Form2.h"
 
 #include <QCloseEvent>
-#include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
 
+#include "app/AppTitle.h"
+#include "app/Contact.h"
+#include "app/Decoration.h"
+#include "app/Dialogs.h"
+#include "app/ErrorTrap.h"
+#include "app/HandPointer.h"
 #include "app/OperationGuard.h"
-#include "app/ProgressBar.h"
+#include "app/ProgramIcon.h"
 #include "app/PushButton.h"
+#include "app/Twips.h"
 #include "app/WindowPointer.h"
+#include "catalog/TableActions.h"
 #include "catalog/TableList.h"
+#include "catalog/TableListing.h"
+#include "connect/ConnectionValues.h"
+#include "transfer/TableTransfer.h"
 
 namespace korvanta {
 
-// Placeholder layout; the full layout and handlers are built on top of this.
+namespace {
+QString Location(const char* handler) {
+    return LocationText(QStringLiteral("Form2"), QString::fromLatin1(handler));
+}
+}  // namespace
+
 Form2::Form2(Dialogs& dialogs, const ConnectionSource& connection, OperationGuard& guard)
-    : dialogs_(dialogs), connection_(connection), guard_(guard) {
-    Frame1 = new QGroupBox(QStringLiteral("PostgreSQL Tables"), this);
-    Frame2 = new QGroupBox(QStringLiteral("Sybase iAnywhere Tables"), this);
-    List1 = new TableList(Frame2);
-    List2 = new TableList(Frame1);
-    PushButton1 = new PushButton(QStringLiteral("Delete Table/s"), Frame2);
-    PushButton2 = new PushButton(QStringLiteral("< Back"), this);
-    PushButton3 = new PushButton(QStringLiteral("Send Table/s To PostgreSQL"), Frame2);
-    PushButton4 = new PushButton(QStringLiteral("Send Table/s To Sybase iAny"), Frame1);
-    PushButton5 = new PushButton(QStringLiteral("Delete Table/s"), Frame1);
-    PushButton6 = new PushButton(QStringLiteral("Rename Table"), Frame2);
-    PushButton7 = new PushButton(QStringLiteral("Rename Table"), Frame1);
-    PushButton8 = new PushButton(QStringLiteral("Select All"), Frame1);
-    PushButton9 = new PushButton(QStringLiteral("Deselect All"), Frame1);
-    PushButton10 = new PushButton(QStringLiteral("Select All"), Frame2);
-    PushButton11 = new PushButton(QStringLiteral("Deselect All"), Frame2);
-    PushButton12 = new PushButton(QStringLiteral("Help"), this);
-    ProgressBar1 = new ProgressBar(this);
-    Pointer = new WindowPointer(*this);
-    connect(PushButton2, &QPushButton::clicked, this, [this] {
-        if (!guard_.Busy()) PushButton2_Click();
-    });
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs),
+      connection_(connection),
+      guard_(guard) {
+    BuildLayout();
+    ConnectHandlers();
 }
 
-void Form2::Form_Load() { loaded_ = true; }
+void Form2::ConnectHandlers() {
+    // A click while an operation of either window runs is ignored.
+    const std::pair<PushButton*, void (Form2::*)()> handlers[] = {
+        {PushButton1, &Form2::PushButton1_Click},   {PushButton2, &Form2::PushButton2_Click},
+        {PushButton3, &Form2::PushButton3_Click},   {PushButton4, &Form2::PushButton4_Click},
+        {PushButton5, &Form2::PushButton5_Click},   {PushButton6, &Form2::PushButton6_Click},
+        {PushButton7, &Form2::PushButton7_Click},   {PushButton8, &Form2::PushButton8_Click},
+        {PushButton9, &Form2::PushButton9_Click},   {PushButton10, &Form2::PushButton10_Click},
+        {PushButton11, &Form2::PushButton11_Click}, {PushButton12, &Form2::PushButton12_Click}};
+    for (const auto& [button, handler] : handlers) {
+        connect(button, &QPushButton::clicked, this, [this, handler = handler] {
+            if (guard_.Busy())
+                return;
+            (this->*handler)();
+        });
+    }
+}
+
+void Form2::Form_Load() {
+    OperationGuard::Scope scope(guard_);
+    ErrorTrap trap(dialogs_, Location("Form_Load"));
+    trap.Step(100, [&] { SetButtonFaceColors(*this); });
+    trap.Step(102, [&] { setWindowIcon(ProgramIcon()); });
+    if (trap.Condition(106, [&] { return HandPointerFileExists(); })) {
+        trap.Step(108, [&] { LoadHandPointer(*Pointer); });
+    }
+    trap.Step(110, [&] { setWindowTitle(QString::fromLatin1(kDisplayName)); });
+    trap.Step(112, [&] { ListSybaseTables(*List1, connection_.CurrentConnectionValues(), pump_); });
+    trap.Step(114,
+              [&] { ListPostgreSQLTables(*List2, connection_.CurrentConnectionValues(), pump_); });
+    trap.Step(116, [&] {
+        FitHeightToBackButton();
+        // Centred when it first shows; later loads leave it where the user put it.
+        if (!loaded_)
+            CentreOnScreen();
+    });
+    loaded_ = true;
+}
+
+void Form2::FitHeightToBackButton() {
+    const int outerHeight = PushButton2->y() + PushButton2->height() + Twips(580);
+    const int frameHeight = frameGeometry().height() - geometry().height();
+    setFixedHeight(outerHeight - frameHeight);
+}
+
+void Form2::CentreOnScreen() {
+    const QScreen* screen =
+        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void Form2::PushButton1_Click() {
+    OperationGuard::Scope scope(guard_);
+    DeleteSelectedTables({Database::SqlAnywhere, *List1, *Pointer, "PushButton1_Click"},
+                         connection_.CurrentConnectionValues(), dialogs_);
+}
+
+void Form2::PushButton5_Click() {
+    OperationGuard::Scope scope(guard_);
+    DeleteSelectedTables({Database::PostgreSQL, *List2, *Pointer, "PushButton5_Click"},
+                         connection_.CurrentConnectionValues(), dialogs_);
+}
+
+void Form2::PushButton6_Click() {
+    OperationGuard::Scope scope(guard_);
+    RenameSelectedTable({Database::SqlAnywhere, *List1, *Pointer, "PushButton6_Click"},
+                        connection_.CurrentConnectionValues(), dialogs_);
+}
+
+void Form2::PushButton7_Click() {
+    OperationGuard::Scope scope(guard_);
+    RenameSelectedTable({Database::PostgreSQL, *List2, *Pointer, "PushButton7_Click"},
+                        connection_.CurrentConnectionValues(), dialogs_);
+}
+
+void Form2::PushButton3_Click() {
+    OperationGuard::Scope scope(guard_);
+    SendTables(Direction::ToPostgreSQL, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
+               connection_.CurrentConnectionValues(), dialogs_, pump_);
+}
+
+void Form2::PushButton4_Click() {
+    OperationGuard::Scope scope(guard_);
+    SendTables(Direction::ToSybase, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
+               connection_.CurrentConnectionValues(), dialogs_, pump_);
+}
+
+void Form2::SelectEveryEntry(TableList& list, const char* handler, bool selected) {
+    ErrorTrap trap(dialogs_, Location(handler));
+    int count = 0;
+    trap.Step(100, [&] { count = list.Count(); });
+    // Every entry at once: entry by entry costs seconds on a list of thousands.
+    if (count > 0)
+        trap.Step(102, [&] { list.SetAllSelected(selected); });
+}
+
+void Form2::PushButton8_Click() {
+    SelectEveryEntry(*List2, "PushButton8_Click", true);
+}
+void Form2::PushButton9_Click() {
+    SelectEveryEntry(*List2, "PushButton9_Click", false);
+}
+void Form2::PushButton10_Click() {
+    SelectEveryEntry(*List1, "PushButton10_Click", true);
+}
+void Form2::PushButton11_Click() {
+    SelectEveryEntry(*List1, "PushButton11_Click", false);
+}
 
 void Form2::PushButton2_Click() {
-    if (form1_ != nullptr) form1_->show();
-    hide();
+    ErrorTrap trap(dialogs_, Location("PushButton2_Click"));
+    trap.Step(100, [&] {
+        if (form1_ != nullptr)
+            form1_->show();
+    });
+    trap.Step(102, [&] { hide(); });
+}
+
+void Form2::PushButton12_Click() {
+    ErrorTrap trap(dialogs_, Location("PushButton12_Click"));
+    trap.Step(100, [&] {
+        dialogs_.Notice(QStringLiteral("Questions? Please contact Team Quillmere at ") +
+                        QString::fromLatin1(contact::kContactForm));
+    });
 }
 
 void Form2::closeEvent(QCloseEvent* event) {

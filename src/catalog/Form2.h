@@ -20,8 +20,12 @@ class WindowPointer;
 // The table window: the SQL Anywhere tables (List1) and the PostgreSQL tables (List2)
 // side by side, each with Select All, Deselect All, Send, Delete and Rename; a progress
 // bar, "< Back" and "Help" along the bottom.
+//
+// Clicks are ignored while an operation of either window runs (the list fills and
+// transfers let window events through); Form_Load, delete, rename and the sends mark
+// themselves as running.
 class Form2 final : public QWidget {
-public:
+  public:
     Form2(Dialogs& dialogs, const ConnectionSource& connection, OperationGuard& guard);
 
     // The window that "< Back" shows.
@@ -29,7 +33,8 @@ public:
     void SetProgramEnd(ProgramEnd end) { end_ = std::move(end); }
 
     // The load routine: colours, icon, hand pointer, caption, both lists read afresh
-    // from the databases, the window's height. Callable again on the loaded window.
+    // from the databases, the window's height. Callable again on the loaded window;
+    // the connection window calls it before every showing.
     void Form_Load();
     bool Loaded() const noexcept { return loaded_; }
 
@@ -67,10 +72,19 @@ public:
     ProgressBar* ProgressBar1;
     WindowPointer* Pointer;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;  // Form_Unload: ends the program
 
-private:
+  private:
+    void BuildLayout();  // Form2Layout.cpp
+    void SetPointerRules();
+    void ConnectHandlers();
+    void SelectEveryEntry(TableList& list, const char* handler, bool selected);
+    // The outer height (title bar and borders included) becomes the bottom of "< Back"
+    // plus 580 twips; the client area takes what the frame leaves.
+    void FitHeightToBackButton();
+    void CentreOnScreen();
+
     Dialogs& dialogs_;
     const ConnectionSource& connection_;
     OperationGuard& guard_;

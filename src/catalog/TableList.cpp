@@ -2,6 +2,8 @@
 
 #include <QItemSelectionModel>
 
+#include <stdexcept>
+
 namespace korvanta {
 
 TableList::TableList(QWidget* parent) : QListWidget(parent) {
@@ -9,20 +11,47 @@ TableList::TableList(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
 }
 
-QString TableList::Text(int index) const { return item(index)->text(); }
+// Entries are addressed through the model by row: asking an item for its row costs a
+// search through the whole list once entries were inserted before it.
+QModelIndex TableList::IndexAt(int index) const {
+    if (index < 0 || index >= count()) {
+        throw std::out_of_range("Invalid property array index");
+    }
+    return model()->index(index, 0);
+}
 
-bool TableList::Selected(int index) const { return item(index)->isSelected(); }
+QString TableList::Text(int index) const {
+    return IndexAt(index).data(Qt::DisplayRole).toString();
+}
 
-void TableList::SetSelected(int index, bool selected) { item(index)->setSelected(selected); }
+bool TableList::Selected(int index) const {
+    return selectionModel()->isSelected(IndexAt(index));
+}
+
+void TableList::SetSelected(int index, bool selected) {
+    selectionModel()->select(
+        IndexAt(index), selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+// The selection is kept as ranges of rows; entry by entry, selecting every one of
+// thousands of entries would cost a pass over all ranges per entry.
+void TableList::SetAllSelected(bool selected) {
+    if (!selected) {
+        clearSelection();
+    } else if (count() > 0) {
+        selectionModel()->select(QItemSelection(IndexAt(0), IndexAt(count() - 1)),
+                                 QItemSelectionModel::Select);
+    }
+}
 
 int TableList::SelectedCount() const {
-    int n = 0;
-    for (int i = 0; i < count(); ++i) n += item(i)->isSelected() ? 1 : 0;
-    return n;
+    // One column: every selected index is one entry.
+    return static_cast<int>(selectionModel()->selectedIndexes().size());
 }
 
 void TableList::SetCurrentIndex(int index) {
-    setCurrentRow(index, QItemSelectionModel::NoUpdate);
+    selectionModel()->setCurrentIndex(index < 0 ? QModelIndex() : IndexAt(index),
+                                      QItemSelectionModel::NoUpdate);
 }
 
 int TableList::Add(const QString& name) {
@@ -31,8 +60,8 @@ int TableList::Add(const QString& name) {
     int low = 0;
     int high = count();
     while (low < high) {
-        const int mid = (low + high) / 2;
-        if (QString::compare(item(mid)->text(), name, Qt::CaseInsensitive) <= 0) {
+        const int mid = low + (high - low) / 2;
+        if (QString::compare(Text(mid), name, Qt::CaseInsensitive) <= 0) {
             low = mid + 1;
         } else {
             high = mid;
@@ -42,24 +71,36 @@ int TableList::Add(const QString& name) {
     return low;
 }
 
-void TableList::Remove(int index) { delete takeItem(index); }
+void TableList::Remove(int index) {
+    const bool wasCurrent = index == currentRow();
+    delete takeItem(IndexAt(index).row());
+    // The current entry is the one that last took the focus; once it is gone, there is none.
+    if (wasCurrent)
+        SetCurrentIndex(-1);
+}
 
 void TableList::Clear() {
     clear();
-    setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+    ResetSelection();
+}
+
+void TableList::ResetSelection() {
+    clearSelection();
+    SetCurrentIndex(-1);
 }
 
 bool ListContains(const TableList& list, const QString& name) {
-    const QString lower = name.toLower();
     for (int i = 0; i < list.Count(); ++i) {
-        if (list.Text(i).toLower() == lower) return true;
+        if (QString::compare(list.Text(i), name, Qt::CaseInsensitive) == 0)
+            return true;
     }
     return false;
 }
 
 void ListRemoveEntry(TableList& list, const QString& text) {
     for (int i = list.Count() - 1; i >= 0; --i) {
-        if (list.Text(i) == text) list.Remove(i);
+        if (list.Text(i) == text)
+            list.Remove(i);
     }
 }
 

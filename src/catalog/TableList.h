@@ -6,24 +6,36 @@ namespace korvanta {
 
 // A table list of the table window: bare table names kept in ascending order without
 // regard to letter case (a new entry takes its sorted place; duplicates allowed), with
-// extended multi-selection, and a current index (-1 when none) kept apart from the
-// selected flags.
+// extended multi-selection (click, Shift+click, Ctrl+click), and a current index (-1
+// when none) kept apart from the selected flags.
+//
+// Making an entry current from the program never selects it; only the user's own
+// clicks and keys select, the way an extended-selection list does. When the current
+// entry is removed, the list has no current entry until one is made current again.
 class TableList final : public QListWidget {
-public:
+  public:
     explicit TableList(QWidget* parent = nullptr);
 
     int Count() const { return count(); }
     QString Text(int index) const;
     bool Selected(int index) const;
     void SetSelected(int index, bool selected);
+    // Selects or deselects every entry at once.
+    void SetAllSelected(bool selected);
     int SelectedCount() const;
     int CurrentIndex() const { return currentRow(); }
-    // Makes the entry current without touching any selected flag.
+    // Makes the entry current (-1: none) without touching any selected flag.
     void SetCurrentIndex(int index);
-    // Inserts at the sorted place; returns the new entry's index.
+    // Inserts at the sorted place, after any entry that compares equal; returns its index.
     int Add(const QString& name);
     void Remove(int index);
-    void Clear();  // no entries, no current entry
+    // No entries, nothing selected, no current entry.
+    void Clear();
+    // Nothing selected and no current entry; the entries stay.
+    void ResetSelection();
+
+  private:
+    QModelIndex IndexAt(int index) const;
 };
 
 // True when an entry equals the name, letter case ignored; false for an empty list.
