@@ -5,6 +5,8 @@
 #include <cctype>
 #include <clocale>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "AdodbTestSupport.h"
@@ -116,28 +118,48 @@ TEST(AdodbPostgresValues, NonAsciiTextRoundTripsUnderAnyLocale) {
     }
 }
 
-// Builds de_DE.UTF-8 (decimal comma) into a private folder when the system lacks it.
-bool MakeCommaLocaleAvailable() {
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr)
-        return true;
-    char folder[] = "/tmp/kv-locale-XXXXXX";
-    if (mkdtemp(folder) == nullptr)
-        return false;
-    const std::string command =
-        std::string("localedef -i de_DE -f UTF-8 ") + folder + "/de_DE.UTF-8 >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0)
-        return false;
-    setenv("LOCPATH", folder, 1);
-    return true;
-}
+// de_DE.UTF-8 (decimal comma) for the life of the object, built into a private folder
+// when the system lacks it.
+class CommaLocale {
+  public:
+    CommaLocale() {
+        if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
+            Build();
+        locale_.emplace("de_DE.UTF-8");
+    }
+    ~CommaLocale() {
+        locale_.reset();
+        if (folder_.empty())
+            return;
+        unsetenv("LOCPATH");
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    CommaLocale(const CommaLocale&) = delete;
+    CommaLocale& operator=(const CommaLocale&) = delete;
+    bool active() const { return locale_->active(); }
+
+  private:
+    void Build() {
+        char folder[] = "/tmp/kv-locale-XXXXXX";
+        if (mkdtemp(folder) == nullptr)
+            return;
+        folder_ = folder;
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 " + folder_ + "/de_DE.UTF-8 >/dev/null 2>&1";
+        if (std::system(command.c_str()) == 0)
+            setenv("LOCPATH", folder, 1);
+    }
+    std::string folder_;
+    std::optional<adodbtest::ProcessLocale> locale_;
+};
 
 // psqlODBC writes numbers with the locale's decimal separator; a Qt program runs with the
 // user's locale, yet the values keep ".".
 TEST(AdodbPostgresValues, NumbersKeepThePointUnderADecimalCommaLocale) {
-    if (!MakeCommaLocaleAvailable())
+    CommaLocale locale;
+    if (!locale.active())
         GTEST_SKIP() << "no de_DE locale and no localedef";
-    adodbtest::ProcessLocale locale("de_DE.UTF-8");
-    ASSERT_TRUE(locale.active());
     ASSERT_STREQ(std::localeconv()->decimal_point, ",");
 
     adodb::Connection connection = OpenPostgres();
