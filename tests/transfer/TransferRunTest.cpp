@@ -128,6 +128,27 @@ TEST_F(TransferRun, OverwriteNamesTheTargetSpellingTowardsSqlAnywhere) {
     EXPECT_EQ(Entries(*list1), Rows{lower});
 }
 
+TEST_F(TransferRun, OverwrittenPostgreSQLEntryWithCapitalsStaysBesideTheLowerCaseOne) {
+    const std::string lower = testdb::uniqueName("caps_yes");
+    const std::string target = "CaPs" + lower.substr(4);
+    SqliteTable(lower, "(1, 'new')");
+    PgTable(target, "(9, 'old')");
+    AddSelected(*list1, lower);
+    list2->Add(QString::fromStdString(target));
+    dialogs.AnswerYes();
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.questions().size(), 1u);
+    EXPECT_EQ(dialogs.questions()[0].text,
+              QString::fromStdString("Would you like to overwrite " + target + "?"));
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    // The table is recreated under the target's spelling; the list keeps that entry (only
+    // the lower-case spelling is removed) and gains the lower-case one.
+    EXPECT_EQ(psql("SELECT n, label FROM " + Ident(target)), Rows{"1|new"});
+    EXPECT_EQ(Entries(*list2), (Rows{target, lower}));
+}
+
 TEST_F(TransferRun, NameWithCapitalsIsCreatedAsSpelledAndListedInLowerCaseInPostgreSQL) {
     const std::string lower = testdb::uniqueName("caps_pg");
     const std::string source = "CaPs" + lower.substr(4);
