@@ -81,7 +81,20 @@ void Form2::Form_Load() {
 void Form2::FitHeightToBackButton() {
     const int outerHeight = PushButton2->y() + PushButton2->height() + Twips(580);
     const int frameHeight = frameGeometry().height() - geometry().height();
-    setFixedHeight(outerHeight - frameHeight);
+    if (height() != outerHeight - frameHeight)
+        setFixedHeight(outerHeight - frameHeight);
+}
+
+void Form2::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (loaded_)
+        FitHeightToBackButton();
+}
+
+void Form2::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (loaded_)
+        FitHeightToBackButton();
 }
 
 void Form2::CentreOnScreen() {

@@ -74,6 +74,10 @@ class Form2 final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;  // Form_Unload: ends the program
+    // The window system tells the frame's size only once the window exists or shows;
+    // the outer height is kept right then.
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void BuildLayout();  // Form2Layout.cpp

@@ -94,9 +94,14 @@ inline bool PgTableExists(const std::string& name) {
                .at(0) == "1";
 }
 
+// SQL through the sqlite3 client, waiting for a lock that another test holds.
+inline std::vector<std::string> Sqlite(const std::string& sql) {
+    return testdb::sqlite(".timeout 20000\n" + sql);
+}
+
 inline bool SqliteTableExists(const std::string& name) {
-    return testdb::sqlite("select count(*) from sqlite_master where type = 'table' and name = '" +
-                          name + "';")
+    return Sqlite("select count(*) from sqlite_master where type = 'table' and name = '" + name +
+                  "';")
                .at(0) == "1";
 }
 

@@ -1,0 +1,188 @@
+// Filling the two lists from the real databases, directly and through the load routine.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+
+#include "CatalogTestSupport.h"
+#include "adodb/Error.h"
+#include "app/EventPump.h"
+#include "app/Twips.h"
+#include "app/WindowPointer.h"
+#include "catalog/TableListing.h"
+
+using catalogtest::Entries;
+using catalogtest::Q;
+using catalogtest::Sqlite;
+using catalogtest::TestConnection;
+using korvanta::EventPump;
+using korvanta::TableList;
+
+namespace {
+
+void ExpectSortedAndUntouched(const TableList& list) {
+    for (int i = 0; i + 1 < list.Count(); ++i) {
+        ASSERT_LE(QString::compare(list.Text(i), list.Text(i + 1), Qt::CaseInsensitive), 0)
+            << "entries " << i << " and " << i + 1 << " are out of order";
+    }
+    EXPECT_EQ(list.SelectedCount(), 0);
+    EXPECT_EQ(list.CurrentIndex(), -1);
+}
+
+TEST(PostgreSQLListing, ListsEverySchemaCatalogueIncludedAndANameTwiceWhenInTwoSchemas) {
+    const std::string table = testdb::uniqueName("twice");
+    const std::string schema = testdb::uniqueName("schema");
+    testdb::psql("create schema " + schema + "; create table " + schema + "." + table +
+                 " (id int); create table public." + table + " (id int);");
+    TableList list;
+    list.Add(QStringLiteral("stale entry"));
+    list.SetAllSelected(true);
+    list.SetCurrentIndex(0);
+    EventPump pump;
+    korvanta::ListPostgreSQLTables(list, TestConnection().values, pump);
+
+    const QStringList entries = Entries(list);
+    EXPECT_EQ(entries.count(Q(table)), 2);
+    EXPECT_TRUE(entries.contains(QStringLiteral("pg_class")));
+    EXPECT_TRUE(entries.contains(QStringLiteral("pg_type")));
+    EXPECT_TRUE(entries.contains(QStringLiteral("sql_features"))) << "information schema";
+    EXPECT_FALSE(entries.contains(QStringLiteral("stale entry"))) << "the list is emptied first";
+    ExpectSortedAndUntouched(list);
+    testdb::psql("drop schema " + schema + " cascade; drop table public." + table + ";");
+}
+
+TEST(PostgreSQLListing, ViewsAreNotListed) {
+    const std::string table = testdb::uniqueName("based");
+    const std::string view = testdb::uniqueName("viewed");
+    testdb::psql("create table " + table + " (id int); create view " + view + " as select * from " +
+                 table + ";");
+    TableList list;
+    EventPump pump;
+    korvanta::ListPostgreSQLTables(list, TestConnection().values, pump);
+    EXPECT_TRUE(Entries(list).contains(Q(table)));
+    EXPECT_FALSE(Entries(list).contains(Q(view)));
+    testdb::psql("drop view " + view + "; drop table " + table + ";");
+}
+
+TEST(SybaseListing, KeepsBaseTablesWithoutSysInTheirNames) {
+    const std::string physics = testdb::uniqueName("Physics");
+    const std::string customers = testdb::uniqueName("Customers");
+    const std::string systemsLog = testdb::uniqueName("SYSTEMS_LOG");
+    const std::string mysys = testdb::uniqueName("mysys");
+    const std::string analysys = testdb::uniqueName("AnalySys");
+    const std::string view = testdb::uniqueName("Viewed");
+    std::string sql;
+    for (const std::string& t : {physics, customers, systemsLog, mysys, analysys}) {
+        sql += "create table \"" + t + "\" (id integer);";
+    }
+    sql += "create view \"" + view + "\" as select * from \"" + physics + "\";";
+    Sqlite(sql);
+
+    TableList list;
+    list.Add(QStringLiteral("stale entry"));
+    EventPump pump;
+    korvanta::ListSybaseTables(list, TestConnection().values, pump);
+
+    const QStringList entries = Entries(list);
+    EXPECT_EQ(entries.count(Q(physics)), 1);
+    EXPECT_EQ(entries.count(Q(customers)), 1);
+    for (const std::string& left : {systemsLog, mysys, analysys, view}) {
+        EXPECT_FALSE(entries.contains(Q(left))) << left;
+    }
+    EXPECT_FALSE(entries.contains(QStringLiteral("stale entry")));
+    for (const QString& entry : entries) {
+        EXPECT_FALSE(entry.toUpper().contains(QStringLiteral("SYS"))) << entry.toStdString();
+    }
+    ExpectSortedAndUntouched(list);
+
+    std::string drop = "drop view \"" + view + "\";";
+    for (const std::string& t : {physics, customers, systemsLog, mysys, analysys}) {
+        drop += "drop table \"" + t + "\";";
+    }
+    Sqlite(drop);
+}
+
+// A connection that does not open leaves the list as it was and raises the driver's error.
+TEST(Listing, AFailureBeforeTheQueryLeavesTheListAsItWas) {
+    struct Case {
+        const char* name;
+        void (*fill)(TableList&, const korvanta::ConnectionValues&, EventPump&);
+        void (*spoil)(korvanta::ConnectionValues&);
+    };
+    const Case cases[] = {
+        {"PostgreSQL", korvanta::ListPostgreSQLTables,
+         [](korvanta::ConnectionValues& v) { v.password += QStringLiteral("wrong"); }},
+        {"SQL Anywhere", korvanta::ListSybaseTables,
+         [](korvanta::ConnectionValues& v) { v.dataSourceName = QStringLiteral("NoSuchSource"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        korvanta::ConnectionValues values = TestConnection().values;
+        c.spoil(values);
+        TableList list;
+        list.Add(QStringLiteral("kept"));
+        list.Add(QStringLiteral("also kept"));
+        EventPump pump;
+        EXPECT_THROW(c.fill(list, values, pump), adodb::Error);
+        EXPECT_EQ(Entries(list), (QStringList{"also kept", "kept"}));
+    }
+}
+
+TEST(Form2Load, AnUnopenableDataSourceIsReportedAtLine112AndThePostgreSQLListStillFills) {
+    catalogtest::Form2Harness<> h;
+    h.connection.values.dataSourceName = Q(testdb::uniqueName("NoSuchSource"));
+    h.form.List1->Add(QStringLiteral("before"));
+    h.form.List1->Add(QStringLiteral("Before too"));
+
+    h.form.Form_Load();
+
+    ASSERT_EQ(h.dialogs.errorReports().size(), 1) << h.dialogs.log().join('\n').toStdString();
+    const QString report = h.dialogs.errorReports()[0];
+    EXPECT_TRUE(report.contains(
+        QStringLiteral("\r\nin Velcastra2021/08/31.Form2.Form_Load at line 112\r\r")))
+        << report.toStdString();
+    EXPECT_EQ(Entries(*h.form.List1), (QStringList{"before", "Before too"}));
+    EXPECT_TRUE(Entries(*h.form.List2).contains(QStringLiteral("pg_class")));
+    EXPECT_TRUE(h.form.Loaded());
+}
+
+TEST(Form2Load, FillsBothListsDecoratesAndSizesTheWindowAgainAndAgain) {
+    const std::string pgTable = testdb::uniqueName("loaded");
+    const std::string liteTable = testdb::uniqueName("Loaded");
+    testdb::psql("create table " + pgTable + " (id int);");
+    Sqlite("create table \"" + liteTable + "\" (id integer);");
+
+    catalogtest::Form2Harness<> h;
+    auto& f = h.form;
+    EXPECT_FALSE(f.Loaded());
+    for (int load = 1; load <= 2; ++load) {
+        SCOPED_TRACE(load);
+        f.Form_Load();
+        EXPECT_TRUE(h.dialogs.log().isEmpty()) << h.dialogs.log().join('\n').toStdString();
+        EXPECT_EQ(Entries(*f.List1).count(Q(liteTable)), 1);
+        EXPECT_EQ(Entries(*f.List2).count(Q(pgTable)), 1);
+        ExpectSortedAndUntouched(*f.List1);
+        ExpectSortedAndUntouched(*f.List2);
+        EXPECT_EQ(f.windowTitle(), QStringLiteral("Korvanta"));
+        // The outer height: top of "< Back" (4980) + its height (405) + 580 twips.
+        EXPECT_EQ(f.frameGeometry().height(), korvanta::Twips(5965));
+        EXPECT_EQ(f.minimumSize(), f.maximumSize()) << "still not resizable";
+        EXPECT_EQ(f.width(), korvanta::Twips(8040));
+        const QColor buttonFace = QApplication::palette().color(QPalette::Active, QPalette::Button);
+        for (QWidget* w : {static_cast<QWidget*>(&f), static_cast<QWidget*>(f.Frame1),
+                           static_cast<QWidget*>(f.Frame2)}) {
+            EXPECT_EQ(w->palette().color(QPalette::Window), buttonFace);
+        }
+        EXPECT_EQ(f.Pointer->Mode(), korvanta::WindowPointer::kDefault);
+        // Selections made between two loads do not survive the next one.
+        f.List1->SetAllSelected(true);
+        f.List2->SetCurrentIndex(0);
+    }
+    f.show();
+    EXPECT_EQ(f.frameGeometry().height(), korvanta::Twips(5965)) << "once shown";
+
+    testdb::psql("drop table " + pgTable + ";");
+    Sqlite("drop table \"" + liteTable + "\";");
+}
+
+}  // namespace
