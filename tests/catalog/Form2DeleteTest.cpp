@@ -25,6 +25,7 @@ struct Side {
     korvanta::TableList* (*list)(korvanta::Form2&);
     korvanta::PushButton* (*button)(korvanta::Form2&);
     void (*create)(const std::string& table);
+    void (*drop)(const std::string& table);
     bool (*exists)(const std::string& table);
     void (*spoil)(korvanta::ConnectionValues&);
 };
@@ -37,6 +38,7 @@ const Side kSqlAnywhere{
     [](korvanta::Form2& f) { return f.List1; },
     [](korvanta::Form2& f) { return f.PushButton1; },
     [](const std::string& t) { Sqlite("create table \"" + t + "\" (id integer);"); },
+    [](const std::string& t) { Sqlite("drop table \"" + t + "\";"); },
     SqliteTableExists,
     [](korvanta::ConnectionValues& v) { v.dataSourceName = QStringLiteral("NoSuchSource"); }};
 
@@ -48,6 +50,7 @@ const Side kPostgreSQL{
     [](korvanta::Form2& f) { return f.List2; },
     [](korvanta::Form2& f) { return f.PushButton5; },
     [](const std::string& t) { testdb::psql("create table " + PgQuoted(t) + " (id int);"); },
+    [](const std::string& t) { testdb::psql("drop table " + PgQuoted(t) + ";"); },
     PgTableExists,
     [](korvanta::ConnectionValues& v) { v.password += QStringLiteral("wrong"); }};
 
@@ -91,6 +94,7 @@ TEST_P(DeleteTables, DropsEverySelectedTableAndOnlyThose) {
     EXPECT_TRUE(side.exists(kept));
     EXPECT_EQ(Entries(List()), QStringList{Q(kept)});
     EXPECT_EQ(h.form.Pointer->Mode(), WindowPointer::kDefault);
+    side.drop(kept);
 }
 
 TEST_P(DeleteTables, AFailingDropIsReportedAndItsEntryStays) {
@@ -140,6 +144,7 @@ TEST_P(DeleteTables, NoCurrentEntryAsksForASelectionAfterOpeningTheConnection) {
     EXPECT_EQ(second.dialogs.log()[1], QStringLiteral("notice: Please select a table"));
     EXPECT_EQ(second.form.Pointer->Mode(), WindowPointer::kDefault);
     EXPECT_TRUE(side.exists(table));
+    side.drop(table);
 }
 
 TEST_P(DeleteTables, ACurrentEntryWithoutSelectionDropsNothingAndSaysNothing) {
@@ -152,6 +157,7 @@ TEST_P(DeleteTables, ACurrentEntryWithoutSelectionDropsNothingAndSaysNothing) {
     EXPECT_TRUE(h.dialogs.log().isEmpty()) << Log();
     EXPECT_TRUE(side.exists(table));
     EXPECT_EQ(List().Count(), 1);
+    side.drop(table);
 }
 
 TEST_P(DeleteTables, WithAnUnopenableConnectionNothingLeavesTheList) {
