@@ -5,7 +5,7 @@
 //   bare_insert CONNECTION-STRING FILE [--wide]
 //
 // --wide calls the wide-character entry points (for Unicode drivers such as psqlODBC's
-// "PostgreSQL Unicode"), with every statement converted to UTF-16 before the clock starts.
+// "PostgreSQL Unicode"), converting each statement to UTF-16 into one reused buffer.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -18,9 +18,8 @@
 
 namespace {
 
-std::u16string Utf16(const std::string& s) {
-    std::u16string out;
-    out.reserve(s.size());
+void Utf16(const std::string& s, std::u16string& out) {
+    out.clear();
     for (size_t i = 0; i < s.size();) {
         unsigned char c = s[i];
         char32_t cp;
@@ -37,7 +36,6 @@ std::u16string Utf16(const std::string& s) {
             out.push_back(static_cast<char16_t>(cp));
         }
     }
-    return out;
 }
 
 void Fail(const char* what, SQLSMALLINT type, SQLHANDLE handle) {
@@ -82,7 +80,8 @@ int main(int argc, char* argv[]) {
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     SQLRETURN rc;
     if (wide) {
-        std::u16string c = Utf16(connection);
+        std::u16string c;
+        Utf16(connection, c);
         rc = SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(c.data()),
                                static_cast<SQLSMALLINT>(c.size()), nullptr, 0, nullptr,
                                SQL_DRIVER_NOPROMPT);
@@ -98,11 +97,13 @@ int main(int argc, char* argv[]) {
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
 
     long failures = 0;
+    std::u16string wideText;
     const auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < statements.size(); ++i) {
         if (wide) {
-            rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(wideStatements[i].data()),
-                                static_cast<SQLINTEGER>(wideStatements[i].size()));
+            Utf16(statements[i], wideText);
+            rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(wideText.data()),
+                                static_cast<SQLINTEGER>(wideText.size()));
         } else {
             rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(statements[i].data()),
                                static_cast<SQLINTEGER>(statements[i].size()));

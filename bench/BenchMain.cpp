@@ -43,7 +43,7 @@ std::string Env(const char* name) {
 }
 
 std::string Psql(const std::string& sql) {
-    const std::string command = "PGPASSWORD='" + Env("KV_PG_PASSWORD") +
+    const std::string command = "PGOPTIONS='-c client_min_messages=warning' PGPASSWORD='" + Env("KV_PG_PASSWORD") +
                                 "' psql -X -q -A -t -v ON_ERROR_STOP=1 -h " + Env("KV_PG_SERVER") +
                                 " -p " + Env("KV_PG_PORT") + " -U " + Env("KV_PG_USER") + " -d " +
                                 Env("KV_PG_DATABASE") + " <<'SQL'\n" + sql + "\nSQL";
@@ -51,7 +51,7 @@ std::string Psql(const std::string& sql) {
 }
 
 std::string Sqlite(const std::string& sql) {
-    return Run("sqlite3 -bail " + Env("KV_SQLITE_FILE") + " <<'SQL'\n" + sql + "\nSQL");
+    return Run("sqlite3 -cmd '.timeout 20000' -bail " + Env("KV_SQLITE_FILE") + " <<'SQL'\n" + sql + "\nSQL");
 }
 
 long Number(const std::string& text) {
@@ -180,28 +180,28 @@ Throughput MeasureToSybase(long rows, BenchWindow& window, BenchDialogs& dialogs
 Throughput MeasureToPostgreSQL(long rows, BenchWindow& window, BenchDialogs& dialogs) {
     std::printf("Send to PostgreSQL: %ld rows from SQL Anywhere\n", rows);
     MakeSqliteSource("BenchSrc", rows);
-    Psql("DROP TABLE IF EXISTS benchsrc;");
+    Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
     window.list2->Clear();
     Stopwatch watch;
     window.Send(Direction::ToPostgreSQL, "BenchSrc", BenchConnectionValues(), dialogs);
     const double seconds = watch.Seconds();
-    const long copied = Number(Psql("SELECT count(*) FROM benchsrc;"));
+    const long copied = Number(Psql("SELECT count(*) FROM \"BenchSrc\";"));
     Throughput t;
     t.tool = copied / seconds;
     std::printf("  tool: %ld rows in %.2f s, %.0f rows/s, %d error reports\n", copied, seconds,
                 t.tool, dialogs.reports);
 
     const std::string path = QDir::tempPath().toStdString() + "/korvanta-bench-to-pg.sql";
-    WriteInsertTexts(Direction::ToPostgreSQL, "BenchSrc", "benchsrc", path);
-    Psql("TRUNCATE benchsrc;");
+    WriteInsertTexts(Direction::ToPostgreSQL, "BenchSrc", "BenchSrc", path);
+    Psql("TRUNCATE \"BenchSrc\";");
     t.floor = BareRowsPerSecond(PostgreSQLConnectionString(BenchConnectionValues()), path, true);
     std::remove(path.c_str());
     std::printf("  ratio tool / bare loop: %.3f\n", t.tool / t.floor);
 
     // What the database itself takes: COPY of the same data through psql.
     const std::string csv = QDir::tempPath().toStdString() + "/korvanta-bench.csv";
-    Psql("\\copy benchsrc TO '" + csv + "' csv");
-    Psql("DROP TABLE IF EXISTS bench_copy; CREATE TABLE bench_copy (LIKE benchsrc);");
+    Psql("\\copy \"BenchSrc\" TO '" + csv + "' csv");
+    Psql("DROP TABLE IF EXISTS bench_copy; CREATE TABLE bench_copy (LIKE \"BenchSrc\");");
     Stopwatch copyWatch;
     Psql("\\copy bench_copy FROM '" + csv + "' csv");
     const double copySeconds = copyWatch.Seconds();
@@ -228,7 +228,7 @@ int MemoryChild(const std::string& table) {
 double MeasureMemory(long rows) {
     std::printf("Memory: sending %ld rows from SQL Anywhere to PostgreSQL\n", rows);
     MakeSqliteSource("BenchMem", rows);
-    Psql("DROP TABLE IF EXISTS benchmem;");
+    Psql("DROP TABLE IF EXISTS \"BenchMem\";");
     // The text of the table: every value in the text form that the transfer holds.
     const double textBytes = std::stod(
         Sqlite("SELECT sum(length(coalesce(id, '')) + length(coalesce(big, '')) +"
@@ -246,7 +246,7 @@ double MeasureMemory(long rows) {
         "  text of the table %.1f MB; peak resident %.1f MB over a baseline of %.1f MB;"
         " %.2f bytes per text byte\n",
         textBytes / 1e6, held / 1e6, baseline / 1e6, held / textBytes);
-    Psql("DROP TABLE IF EXISTS benchmem;");
+    Psql("DROP TABLE IF EXISTS \"BenchMem\";");
     Sqlite("DROP TABLE BenchMem;");
     return held / textBytes;
 }

@@ -93,7 +93,7 @@ std::vector<std::string> psql(std::string_view sql) {
 }
 
 std::vector<std::string> sqlite(std::string_view sql) {
-    std::string command = "sqlite3 -bail -batch -noheader -list -separator '|' -nullvalue '<null>' " +
+    std::string command = "sqlite3 -cmd '.timeout 20000' -bail -batch -noheader -list -separator '|' -nullvalue '<null>' " +
                           shellQuote(sqliteFile());
     return runClient(command, sql);
 }
