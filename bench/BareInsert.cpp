@@ -66,11 +66,6 @@ int main(int argc, char* argv[]) {
         statements.push_back(all.substr(start, end - start));
         start = end + 1;
     }
-    std::vector<std::u16string> wideStatements;
-    if (wide) {
-        for (const std::string& s : statements)
-            wideStatements.push_back(Utf16(s));
-    }
 
     SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;
