@@ -51,19 +51,6 @@ TEST(PostgreSQLListing, ListsEverySchemaCatalogueIncludedAndANameTwiceWhenInTwoS
     testdb::psql("drop schema " + schema + " cascade; drop table public." + table + ";");
 }
 
-TEST(PostgreSQLListing, ViewsAreNotListed) {
-    const std::string table = testdb::uniqueName("based");
-    const std::string view = testdb::uniqueName("viewed");
-    testdb::psql("create table " + table + " (id int); create view " + view + " as select * from " +
-                 table + ";");
-    TableList list;
-    EventPump pump;
-    korvanta::ListPostgreSQLTables(list, TestConnection().values, pump);
-    EXPECT_TRUE(Entries(list).contains(Q(table)));
-    EXPECT_FALSE(Entries(list).contains(Q(view)));
-    testdb::psql("drop view " + view + "; drop table " + table + ";");
-}
-
 TEST(SybaseListing, KeepsBaseTablesWithoutSysInTheirNames) {
     const std::string physics = testdb::uniqueName("Physics");
     const std::string customers = testdb::uniqueName("Customers");
