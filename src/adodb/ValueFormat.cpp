@@ -14,8 +14,16 @@ void AppendFloating(std::string& out, Number value) {
     } else if (std::isinf(value)) {
         out += value < 0 ? "-Infinity" : "Infinity";
     } else {
-        char buffer[64];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        // The shortest text that reads back as the same number, in plain decimals within
+        // the range of the type's significant digits (as PostgreSQL writes floats: 1000000
+        // stays 1000000, not 1e+06), in exponent form beyond it.
+        constexpr Number kPlainBelow = sizeof(Number) == sizeof(float) ? Number(1e6) : Number(1e15);
+        const Number magnitude = std::fabs(value);
+        const bool plain = magnitude == 0 || (magnitude >= Number(1e-4) && magnitude < kPlainBelow);
+        char buffer[400];
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, value,
+                          plain ? std::chars_format::fixed : std::chars_format::scientific);
         out.append(buffer, result.ptr);
     }
 }

@@ -30,6 +30,18 @@ TEST(AdodbValueFormat, NumbersAreShortestRoundTripText) {
     EXPECT_EQ(Float(std::numeric_limits<float>::infinity()), "Infinity");
 }
 
+TEST(AdodbValueFormat, WholeNumbersStayPlainWithinTheTypesDigits) {
+    // As PostgreSQL writes them: exponent form only beyond the significant digits.
+    EXPECT_EQ(Double(1000000), "1000000");
+    EXPECT_EQ(Double(123456789012345), "123456789012345");
+    EXPECT_EQ(Double(1e15), "1e+15");
+    EXPECT_EQ(Double(-2.5e-5), "-2.5e-05");
+    EXPECT_EQ(Double(0.0001), "0.0001");
+    EXPECT_EQ(Double(0), "0");
+    EXPECT_EQ(Float(100000), "100000");
+    EXPECT_EQ(Float(1e6f), "1e+06");
+}
+
 TEST(AdodbValueFormat, TimestampFractionsLoseTrailingZerosOnly) {
     std::string out;
     AppendTimestamp(out, {987, 12, 31, 23, 59, 58, 0});
