@@ -155,6 +155,7 @@ void TransferRun::SendEntry(int index) {
     const QString entryText = source_.Text(index);
     QString workingName = entryText;
 
+    bool overwrite = false;
     if (ListContains(target_, workingName)) {
         // The target's own spelling of the name is used from here on; the last match wins.
         const QString lower = workingName.toLower();
@@ -167,14 +168,11 @@ void TransferRun::SendEntry(int index) {
                 QStringLiteral("Overwrite?"))) {
             return;
         }
-        const std::string drop = "DROP TABLE " + QuotedName(workingName.toStdString());
-        Step(lines_.dropTable, [&] { Target().Execute(drop); });
-        if (ended_)
-            return;
-        ListRemoveEntry(target_, toPostgreSQL_ ? workingName.toLower() : workingName);
+        overwrite = true;
     }
 
-    // The source is read under the list entry's own spelling.
+    // The source is read, under the list entry's own spelling, before anything is dropped:
+    // a source that cannot be read leaves the target's table as it was.
     const std::string select = "SELECT * FROM " + QuotedName(entryText.toStdString());
     adodb::Recordset records;
     const bool opened = Step(lines_.select, [&] {
@@ -187,6 +185,14 @@ void TransferRun::SendEntry(int index) {
     // Without a record set there is nothing to create or copy: on to the next entry.
     if (!opened)
         return;
+
+    if (overwrite) {
+        const std::string drop = "DROP TABLE " + QuotedName(workingName.toStdString());
+        Step(lines_.dropTable, [&] { Target().Execute(drop); });
+        if (ended_)
+            return;
+        ListRemoveEntry(target_, toPostgreSQL_ ? workingName.toLower() : workingName);
+    }
 
     const std::string tableName = workingName.toStdString();
     CreateTableBuilder create(direction_, tableName);

@@ -281,6 +281,22 @@ TEST_F(TransferRun, FailingSelectIsReportedOnceAndTheNextEntryIsCopied) {
     EXPECT_EQ(Entries(*list2), Rows{present});
 }
 
+TEST_F(TransferRun, UnreadableSourceLeavesTheTableItWouldOverwrite) {
+    // Answering Yes must not cost the target's table when the source cannot be read.
+    const std::string t = testdb::uniqueName("keep_target");
+    PgTable(t, "(1, 'kept'), (2, 'kept')");
+    AddSelected(*list1, t);  // no such table on the SQL Anywhere side
+    list2->Add(QString::fromStdString(t));
+    dialogs.AnswerYes();
+
+    Send(Direction::ToPostgreSQL);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton3_Click at line 158\r\r"));
+    EXPECT_EQ(psql("SELECT count(*) FROM " + Ident(t)), Rows{"2"});
+    EXPECT_EQ(Entries(*list2), Rows{t});
+}
+
 TEST_F(TransferRun, LostTargetConnectionEndsTheRunWithOneReport) {
     const std::string t = testdb::uniqueName("lost_a");
     const std::string later = testdb::uniqueName("lost_0");  // sorts first: sent last
