@@ -94,9 +94,8 @@ inline bool PgTableExists(const std::string& name) {
                .at(0) == "1";
 }
 
-// SQL through the sqlite3 client, waiting for a lock that another test holds.
 inline std::vector<std::string> Sqlite(const std::string& sql) {
-    return testdb::sqlite(".timeout 20000\n" + sql);
+    return testdb::sqlite(sql);
 }
 
 inline bool SqliteTableExists(const std::string& name) {
