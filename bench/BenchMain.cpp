@@ -33,6 +33,7 @@ struct Options {
     long rows = 100000;
     long memoryRows = 1000000;
     int tables = 20000;
+    std::string only;  // to-postgresql, to-sybase, memory or listing: that part alone
 };
 
 std::string Env(const char* name) {
@@ -300,14 +301,19 @@ int main(int argc, char* argv[]) {
             options.memoryRows = std::stol(argv[i + 1]);
         if (flag == "--tables")
             options.tables = std::stoi(argv[i + 1]);
+        if (flag == "--only")
+            options.only = argv[i + 1];
     }
     try {
         BenchDialogs dialogs;
         BenchWindow window;
-        const Throughput toPostgreSQL = MeasureToPostgreSQL(options.rows, window, dialogs);
-        const Throughput toSybase = MeasureToSybase(options.rows, window, dialogs);
-        const double memory = MeasureMemory(options.memoryRows);
-        const double listing = MeasureListing(options.tables);
+        auto wanted = [&](const char* part) { return options.only.empty() || options.only == part; };
+        const Throughput toPostgreSQL =
+            wanted("to-postgresql") ? MeasureToPostgreSQL(options.rows, window, dialogs) : Throughput{};
+        const Throughput toSybase =
+            wanted("to-sybase") ? MeasureToSybase(options.rows, window, dialogs) : Throughput{};
+        const double memory = wanted("memory") ? MeasureMemory(options.memoryRows) : 0;
+        const double listing = wanted("listing") ? MeasureListing(options.tables) : 0;
         std::printf(
             "throughput ratio to PostgreSQL %.2f, to SQL Anywhere %.2f; "
             "peak memory per text byte %.2f; listing %.2f s\n",
