@@ -43,16 +43,26 @@ std::string Env(const char* name) {
     return value;
 }
 
+// Runs a client with the SQL in a script file: a script of 20,000 statements is far
+// longer than one shell argument may be.
+std::string RunScript(const std::string& client, const std::string& sql) {
+    const std::string path = QDir::tempPath().toStdString() + "/korvanta-bench-script.sql";
+    std::ofstream(path) << sql << "\n";
+    const std::string out = Run(client + " < " + path);
+    std::remove(path.c_str());
+    return out;
+}
+
 std::string Psql(const std::string& sql) {
-    const std::string command = "PGOPTIONS='-c client_min_messages=warning' PGPASSWORD='" + Env("KV_PG_PASSWORD") +
-                                "' psql -X -q -A -t -v ON_ERROR_STOP=1 -h " + Env("KV_PG_SERVER") +
-                                " -p " + Env("KV_PG_PORT") + " -U " + Env("KV_PG_USER") + " -d " +
-                                Env("KV_PG_DATABASE") + " <<'SQL'\n" + sql + "\nSQL";
-    return Run(command);
+    return RunScript("PGOPTIONS='-c client_min_messages=warning' PGPASSWORD='" +
+                         Env("KV_PG_PASSWORD") + "' psql -X -q -A -t -v ON_ERROR_STOP=1 -h " +
+                         Env("KV_PG_SERVER") + " -p " + Env("KV_PG_PORT") + " -U " +
+                         Env("KV_PG_USER") + " -d " + Env("KV_PG_DATABASE"),
+                     sql);
 }
 
 std::string Sqlite(const std::string& sql) {
-    return Run("sqlite3 -cmd '.timeout 20000' -bail " + Env("KV_SQLITE_FILE") + " <<'SQL'\n" + sql + "\nSQL");
+    return RunScript("sqlite3 -cmd '.timeout 20000' -bail " + Env("KV_SQLITE_FILE"), sql);
 }
 
 long Number(const std::string& text) {
@@ -254,11 +264,14 @@ double MeasureMemory(long rows) {
 
 double MeasureListing(int tables) {
     std::printf("Listing: %d tables on each side\n", tables);
-    Psql(
-        "DROP SCHEMA IF EXISTS bench_list CASCADE; CREATE SCHEMA bench_list;"
-        "DO $$ BEGIN FOR i IN 1.." +
-        std::to_string(tables) +
-        " LOOP EXECUTE format('CREATE TABLE bench_list.t%s (id int)', i); END LOOP; END $$;");
+    // In batches: one transaction cannot lock 20,000 tables.
+    auto forEachTable = [&](const std::string& statement) {
+        return "DO $$ BEGIN FOR i IN 1.." + std::to_string(tables) + " LOOP EXECUTE format('" +
+               statement + "', i); IF i % 500 = 0 THEN COMMIT; END IF; END LOOP; END $$;";
+    };
+    const std::string dropAll = forEachTable("DROP TABLE IF EXISTS bench_list.t%s");
+    Psql("CREATE SCHEMA IF NOT EXISTS bench_list;" + dropAll);
+    Psql(forEachTable("CREATE TABLE bench_list.t%s (id int)"));
     std::string sqlite = "BEGIN;";
     for (int i = 1; i <= tables; ++i)
         sqlite += "CREATE TABLE BenchList" + std::to_string(i) + "(id INTEGER);";
@@ -275,7 +288,7 @@ double MeasureListing(int tables) {
     std::printf("  SQL Anywhere list: %d entries in %.3f s\n", window.list1->Count(),
                 sybaseSeconds);
 
-    Psql("DROP SCHEMA bench_list CASCADE;");
+    Psql(dropAll + "DROP SCHEMA bench_list;");
     std::string drop = "BEGIN;";
     for (int i = 1; i <= tables; ++i)
         drop += "DROP TABLE BenchList" + std::to_string(i) + ";";
@@ -307,9 +320,12 @@ int main(int argc, char* argv[]) {
     try {
         BenchDialogs dialogs;
         BenchWindow window;
-        auto wanted = [&](const char* part) { return options.only.empty() || options.only == part; };
-        const Throughput toPostgreSQL =
-            wanted("to-postgresql") ? MeasureToPostgreSQL(options.rows, window, dialogs) : Throughput{};
+        auto wanted = [&](const char* part) {
+            return options.only.empty() || options.only == part;
+        };
+        const Throughput toPostgreSQL = wanted("to-postgresql")
+                                            ? MeasureToPostgreSQL(options.rows, window, dialogs)
+                                            : Throughput{};
         const Throughput toSybase =
             wanted("to-sybase") ? MeasureToSybase(options.rows, window, dialogs) : Throughput{};
         const double memory = wanted("memory") ? MeasureMemory(options.memoryRows) : 0;
