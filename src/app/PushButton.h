@@ -9,6 +9,7 @@ namespace korvanta {
 class PushButton final : public QPushButton {
   public:
     PushButton(const QString& caption, QWidget* parent);
+    PushButton(const QString& caption, QWidget* parent, const QRect& geometry);
 };
 
 }  // namespace korvanta

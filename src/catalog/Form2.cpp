@@ -14,6 +14,7 @@
 #include "app/ProgramIcon.h"
 #include "app/PushButton.h"
 #include "app/Twips.h"
+#include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
 #include "catalog/TableActions.h"
 #include "catalog/TableList.h"
@@ -30,8 +31,7 @@ QString Location(const char* handler) {
 }  // namespace
 
 Form2::Form2(Dialogs& dialogs, const ConnectionSource& connection, OperationGuard& guard)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(nullptr, kFixedWindowFlags),
       dialogs_(dialogs),
       connection_(connection),
       guard_(guard) {
@@ -73,7 +73,7 @@ void Form2::Form_Load() {
         FitHeightToBackButton();
         // Centred when it first shows; later loads leave it where the user put it.
         if (!loaded_)
-            CentreOnScreen();
+            CentreOnScreen(*this);
     });
     loaded_ = true;
 }
@@ -95,16 +95,6 @@ void Form2::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     if (loaded_)
         FitHeightToBackButton();
-}
-
-void Form2::CentreOnScreen() {
-    const QScreen* screen =
-        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 void Form2::PushButton1_Click() {

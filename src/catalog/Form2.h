@@ -87,7 +87,6 @@ class Form2 final : public QWidget {
     // The outer height (title bar and borders included) becomes the bottom of "< Back"
     // plus 580 twips; the client area takes what the frame leaves.
     void FitHeightToBackButton();
-    void CentreOnScreen();
 
     Dialogs& dialogs_;
     const ConnectionSource& connection_;

@@ -4,6 +4,7 @@
 #include "app/ProgressBar.h"
 #include "app/PushButton.h"
 #include "app/Twips.h"
+#include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
 #include "catalog/TableList.h"
@@ -11,13 +12,6 @@
 namespace korvanta {
 
 namespace {
-
-QFont WindowFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setWeight(QFont::Bold);
-    return font;
-}
 
 QGroupBox* MakeFrame(const QString& caption, QWidget* parent, QRect geometry) {
     auto* frame = new QGroupBox(caption, parent);
@@ -34,16 +28,10 @@ TableList* MakeList(QWidget* parent, QRect geometry) {
     return list;
 }
 
-PushButton* MakeButton(const QString& caption, QWidget* parent, QRect geometry) {
-    auto* button = new PushButton(caption, parent);
-    button->setGeometry(geometry);
-    return button;
-}
-
 }  // namespace
 
 void Form2::BuildLayout() {
-    setFont(WindowFont());
+    setFont(ArialFont(9, true));
     setFixedSize(Twips(8040), Twips(5520));
 
     // The SQL Anywhere side on the left; its buttons stand 2 twips higher than their
@@ -52,27 +40,28 @@ void Form2::BuildLayout() {
         MakeFrame(QStringLiteral("Sybase iAnywhere Tables"), this, TwipsRect(120, 120, 3840, 4215));
     List1 = MakeList(Frame2, TwipsRect(240, 360, 3330, 1635));
     PushButton10 =
-        MakeButton(QStringLiteral("Select All"), Frame2, TwipsRect(240, 2158, 1600, 405));
+        new PushButton(QStringLiteral("Select All"), Frame2, TwipsRect(240, 2158, 1600, 405));
     PushButton11 =
-        MakeButton(QStringLiteral("Deselect All"), Frame2, TwipsRect(1960, 2158, 1600, 405));
-    PushButton3 = MakeButton(QStringLiteral("Send Table/s To PostgreSQL"), Frame2,
-                             TwipsRect(240, 2638, 3330, 405));
+        new PushButton(QStringLiteral("Deselect All"), Frame2, TwipsRect(1960, 2158, 1600, 405));
+    PushButton3 = new PushButton(QStringLiteral("Send Table/s To PostgreSQL"), Frame2,
+                                 TwipsRect(240, 2638, 3330, 405));
     PushButton1 =
-        MakeButton(QStringLiteral("Delete Table/s"), Frame2, TwipsRect(240, 3118, 3330, 405));
+        new PushButton(QStringLiteral("Delete Table/s"), Frame2, TwipsRect(240, 3118, 3330, 405));
     PushButton6 =
-        MakeButton(QStringLiteral("Rename Table"), Frame2, TwipsRect(240, 3600, 3330, 405));
+        new PushButton(QStringLiteral("Rename Table"), Frame2, TwipsRect(240, 3600, 3330, 405));
 
     Frame1 = MakeFrame(QStringLiteral("PostgreSQL Tables"), this, TwipsRect(4080, 120, 3840, 4215));
     List2 = MakeList(Frame1, TwipsRect(240, 360, 3330, 1635));
-    PushButton8 = MakeButton(QStringLiteral("Select All"), Frame1, TwipsRect(240, 2160, 1600, 405));
+    PushButton8 =
+        new PushButton(QStringLiteral("Select All"), Frame1, TwipsRect(240, 2160, 1600, 405));
     PushButton9 =
-        MakeButton(QStringLiteral("Deselect All"), Frame1, TwipsRect(1960, 2160, 1600, 405));
-    PushButton4 = MakeButton(QStringLiteral("Send Table/s To Sybase iAny"), Frame1,
-                             TwipsRect(240, 2640, 3330, 405));
+        new PushButton(QStringLiteral("Deselect All"), Frame1, TwipsRect(1960, 2160, 1600, 405));
+    PushButton4 = new PushButton(QStringLiteral("Send Table/s To Sybase iAny"), Frame1,
+                                 TwipsRect(240, 2640, 3330, 405));
     PushButton5 =
-        MakeButton(QStringLiteral("Delete Table/s"), Frame1, TwipsRect(240, 3120, 3330, 405));
+        new PushButton(QStringLiteral("Delete Table/s"), Frame1, TwipsRect(240, 3120, 3330, 405));
     PushButton7 =
-        MakeButton(QStringLiteral("Rename Table"), Frame1, TwipsRect(240, 3600, 3330, 405));
+        new PushButton(QStringLiteral("Rename Table"), Frame1, TwipsRect(240, 3600, 3330, 405));
 
     ProgressBar1 = new ProgressBar(this);
     ProgressBar1->setGeometry(TwipsRect(120, 4460, 7800, 405));
@@ -84,8 +73,8 @@ void Form2::BuildLayout() {
     bar.setColor(QPalette::Window, Qt::white);
     ProgressBar1->setPalette(bar);
 
-    PushButton2 = MakeButton(QStringLiteral("< Back"), this, TwipsRect(120, 4980, 3840, 405));
-    PushButton12 = MakeButton(QStringLiteral("Help"), this, TwipsRect(4080, 4980, 3840, 405));
+    PushButton2 = new PushButton(QStringLiteral("< Back"), this, TwipsRect(120, 4980, 3840, 405));
+    PushButton12 = new PushButton(QStringLiteral("Help"), this, TwipsRect(4080, 4980, 3840, 405));
 
     // Focus order: both lists, the SQL Anywhere buttons, the progress bar, "< Back",
     // the PostgreSQL buttons, "Help".

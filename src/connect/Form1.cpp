@@ -21,6 +21,7 @@
 #include "app/PushButton.h"
 #include "app/SettingsStore.h"
 #include "app/Twips.h"
+#include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
 #include "connect/ConnectionChecks.h"
@@ -30,13 +31,6 @@
 namespace korvanta {
 
 namespace {
-
-QFont ArialFont(double points, bool bold) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setWeight(bold ? QFont::Bold : QFont::Normal);
-    return font;
-}
 
 QLabel* MakeLabel(const QString& caption, QWidget* parent, QRect geometry) {
     auto* label = new QLabel(caption, parent);
@@ -93,18 +87,11 @@ QString SybaseHelpText() {
     return text;
 }
 
-PushButton* MakeButton(const QString& caption, QWidget* parent, QRect geometry) {
-    auto* button = new PushButton(caption, parent);
-    button->setGeometry(geometry);
-    return button;
-}
-
 }  // namespace
 
 Form1::Form1(Dialogs& dialogs, SettingsStore& settings, OperationGuard& guard,
              ConnectionChecks& checks)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(nullptr, kFixedWindowFlags),
       dialogs_(dialogs),
       settings_(settings),
       guard_(guard),
@@ -112,7 +99,7 @@ Form1::Form1(Dialogs& dialogs, SettingsStore& settings, OperationGuard& guard,
     BuildLayout();
     ConnectHandlers();
     SetPointerRules();
-    CentreOnScreen();
+    CentreOnScreen(*this);
 }
 
 void Form1::BuildLayout() {
@@ -134,8 +121,8 @@ void Form1::BuildLayout() {
     Label6 = MakeLabel(QStringLiteral("Database:"), Frame1, TwipsRect(240, 1845, 1095, 255));
     Text5 = MakeBox(Frame1, TwipsRect(1320, 1800, 6255, 330));
     PushButton3 =
-        MakeButton(QStringLiteral("Test Connection"), Frame1, TwipsRect(240, 2280, 3600, 405));
-    PushButton5 = MakeButton(QStringLiteral("Help"), Frame1, TwipsRect(3960, 2280, 3600, 405));
+        new PushButton(QStringLiteral("Test Connection"), Frame1, TwipsRect(240, 2280, 3600, 405));
+    PushButton5 = new PushButton(QStringLiteral("Help"), Frame1, TwipsRect(3960, 2280, 3600, 405));
 
     Frame2 = new QGroupBox(QStringLiteral("Sybase iAnywhere Database"), this);
     Frame2->setGeometry(TwipsRect(120, 3090, 7800, 1425));
@@ -143,10 +130,10 @@ void Form1::BuildLayout() {
     Label5 = MakeLabel(QStringLiteral("Data Source Name:"), Frame2, TwipsRect(240, 405, 1695, 255));
     Text6 = MakeBox(Frame2, TwipsRect(2040, 360, 5535, 330));
     PushButton1 =
-        MakeButton(QStringLiteral("Test Connection"), Frame2, TwipsRect(240, 840, 3615, 405));
-    PushButton4 = MakeButton(QStringLiteral("Help"), Frame2, TwipsRect(3960, 840, 3600, 405));
+        new PushButton(QStringLiteral("Test Connection"), Frame2, TwipsRect(240, 840, 3615, 405));
+    PushButton4 = new PushButton(QStringLiteral("Help"), Frame2, TwipsRect(3960, 840, 3600, 405));
 
-    PushButton2 = MakeButton(QStringLiteral("Next >"), this, TwipsRect(120, 4650, 7800, 405));
+    PushButton2 = new PushButton(QStringLiteral("Next >"), this, TwipsRect(120, 4650, 7800, 405));
 
     // Focus order: the six boxes, then the buttons of each group, then "Next >".
     QWidget* order[] = {Text1,       Text2,       Text3,       Text4,       Text5,      Text6,
@@ -196,16 +183,6 @@ void Form1::SetPointerRules() {
          std::initializer_list<QWidget*>{this, Text1, Text2, Text5, Text6, Frame1, Frame2})
         Pointer->AddRule(*plain, WindowPointer::Rule::Default);
     Pointer->AddRule(*Text4, WindowPointer::Rule::ForceDefault);
-}
-
-void Form1::CentreOnScreen() {
-    const QScreen* screen =
-        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 void Form1::Guarded(void (Form1::*handler)()) {

@@ -83,7 +83,6 @@ class Form1 final : public QWidget, public ConnectionSource {
     void BuildLayout();
     void ConnectHandlers();
     void SetPointerRules();
-    void CentreOnScreen();
     // Busy pointer, the opening, then the outcome as a notice; the pointer stays busy
     // until the notice is closed. Any failure of the opening means "could not connect".
     template <class Open>
