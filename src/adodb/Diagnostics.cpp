@@ -92,9 +92,13 @@ bool ConnectionIsDead(SQLHDBC connection) {
     // psqlODBC reports the first failure after the server went away with the server's
     // last word (57P01 "terminating connection due to administrator command", or HY000
     // "server closed the connection unexpectedly") and only later ones with 08S01. The
-    // driver's connection-dead attribute tells the truth in every case.
-    if (firstState.rfind("08", 0) != 0 && source.liveConnection != SQL_NULL_HDBC &&
-        ConnectionIsDead(source.liveConnection)) {
+    // driver's connection-dead attribute is not always set by then (seen after an
+    // immediate shutdown while the connection was idle); a server that shut down (57P01)
+    // or crashed (57P02) has ended the session whatever the attribute says.
+    const bool serverEnded = firstState == "57P01" || firstState == "57P02";
+    if (firstState.rfind("08", 0) != 0 &&
+        (serverEnded ||
+         (source.liveConnection != SQL_NULL_HDBC && ConnectionIsDead(source.liveConnection)))) {
         firstState = "08S01";
     }
     throw Error(description, firstState, firstNative);
