@@ -1,0 +1,187 @@
+#include "XDisplay.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
+
+namespace robust {
+
+namespace {
+
+std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+    std::vector<std::string> entries;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const std::string& x : extra)
+            replaced = replaced || x.rfind(name + "=", 0) == 0;
+        if (!replaced)
+            entries.push_back(entry);
+    }
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    return entries;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, int passed) {
+    std::vector<std::string> env = Environment(extraEnv);
+    std::vector<char*> args = Pointers(argv);
+    std::vector<char*> envp = Pointers(env);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (passed >= 0)
+        posix_spawn_file_actions_adddup2(&actions, passed, 3);
+    pid_t pid = -1;
+    const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
+    return pid;
+}
+
+// Windows may go away while they are looked at; that is no reason to end the test.
+int IgnoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& extraEnv, int passed)
+    : pid_(Spawn(argv, extraEnv, passed)) {}
+
+ChildProcess::~ChildProcess() {
+    if (exitCode_ >= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    if (!WaitForEnd(5)) {
+        ::kill(pid_, SIGKILL);
+        WaitForEnd(5);
+    }
+}
+
+bool ChildProcess::WaitForEnd(int seconds) {
+    if (exitCode_ >= 0)
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    do {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+VirtualScreen::VirtualScreen() {
+    // Xvfb picks a free display itself and writes its number to descriptor 3 once
+    // clients can connect.
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    try {
+        server_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24",
+                                     "-nolisten", "tcp", "-noreset"},
+            std::vector<std::string>{}, ends[1]);
+    } catch (...) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        throw;
+    }
+    ::close(ends[1]);
+    std::string number;
+    pollfd ready{ends[0], POLLIN, 0};
+    char c = 0;
+    while (::poll(&ready, 1, 30000) == 1 && ::read(ends[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    ::close(ends[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb did not start");
+    display_ = ":" + number;
+}
+
+VirtualScreen::~VirtualScreen() = default;
+
+struct WindowList::Connection {
+    ::Display* display = nullptr;
+    ~Connection() {
+        if (display != nullptr)
+            XCloseDisplay(display);
+    }
+};
+
+WindowList::WindowList(const std::string& display) : connection_(std::make_unique<Connection>()) {
+    XSetErrorHandler(IgnoreErrors);
+    connection_->display = XOpenDisplay(display.c_str());
+    if (connection_->display == nullptr)
+        throw std::runtime_error("cannot open display " + display);
+}
+
+WindowList::~WindowList() = default;
+
+std::vector<WindowList::Window> WindowList::Viewable() const {
+    ::Display* display = connection_->display;
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> windows;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
+        return windows;
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
+            attributes.map_state != IsViewable) {
+            continue;
+        }
+        std::string title;
+        char* name = nullptr;
+        if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
+            title = name;
+            XFree(name);
+        }
+        windows.push_back({children[i], title, attributes.width, attributes.height});
+    }
+    if (children != nullptr)
+        XFree(children);
+    return windows;
+}
+
+void WindowList::RequestClose(unsigned long id) const {
+    ::Display* display = connection_->display;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = id;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, id, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+}  // namespace robust
