@@ -49,49 +49,58 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
     return cp;
 }
 
-void AppendCodePoint(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+// Writes the UTF-8 form of cp at p (U+0080 and above) and returns the end.
+char* PutCodePoint(char* p, char32_t cp) {
+    if (cp < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *p++ = static_cast<char>(0xF0 | (cp >> 18));
+        *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     }
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    return p;
 }
 
 }  // namespace
 
 void Utf8ToUtf16(std::string_view utf8, std::vector<SQLWCHAR>& out) {
-    out.clear();
-    out.reserve(utf8.size() + 1);
+    // At most one code unit per byte, plus the terminator; written in place and trimmed.
+    out.resize(utf8.size() + 1);
+    SQLWCHAR* p = out.data();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
     std::size_t i = 0;
     while (i < utf8.size()) {
+        if (bytes[i] < 0x80) {
+            *p++ = bytes[i++];
+            continue;
+        }
         char32_t cp = DecodeUtf8(utf8, i);
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<SQLWCHAR>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<SQLWCHAR>(0xDC00 + (cp & 0x3FF)));
+            *p++ = static_cast<SQLWCHAR>(0xD800 + (cp >> 10));
+            *p++ = static_cast<SQLWCHAR>(0xDC00 + (cp & 0x3FF));
         } else {
-            out.push_back(static_cast<SQLWCHAR>(cp));
+            *p++ = static_cast<SQLWCHAR>(cp);
         }
     }
-    out.push_back(0);
+    *p++ = 0;
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count) {
-    out.reserve(out.size() + count);
+    // At most three bytes per code unit (a surrogate pair gives four for two units);
+    // written in place and trimmed.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * count);
+    char* p = out.data() + start;
     for (std::size_t i = 0; i < count; ++i) {
         char32_t unit = utf16[i];
         if (unit < 0x80) {
-            out += static_cast<char>(unit);
+            *p++ = static_cast<char>(unit);
             continue;
         }
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && utf16[i + 1] >= 0xDC00 &&
@@ -101,8 +110,9 @@ void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count) {
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             unit = kReplacement;
         }
-        AppendCodePoint(out, unit);
+        p = PutCodePoint(p, unit);
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count) {

@@ -40,6 +40,49 @@ TEST(AdodbTextCodec, Utf16ToUtf8RoundTripsAndReplacesUnpairedSurrogates) {
               "b\xEF\xBF\xBD");
 }
 
+// ASCII runs are copied in bulk; text mixing runs of ASCII with longer sequences at the
+// ends and in between converts the same both ways, and each call replaces (Utf8ToUtf16)
+// or appends to (AppendUtf8) what the output already held.
+TEST(AdodbTextCodec, MixedAsciiAndLongerSequencesConvertBothWays) {
+    const struct {
+        std::string utf8;
+        std::vector<SQLWCHAR> utf16;
+    } cases[] = {
+        {"", Units({})},
+        {"plain ascii", Units({'p', 'l', 'a', 'i', 'n', ' ', 'a', 's', 'c', 'i', 'i'})},
+        {"\xC3\xA4"
+         "b\xE2\x82\xAC"
+         "cd\xF0\x9F\x98\x80",
+         Units({0xE4, 'b', 0x20AC, 'c', 'd', 0xD83D, 0xDE00})},
+        {"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF",
+         Units({0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0xDBFF, 0xDFFF})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        std::vector<SQLWCHAR> wide(100, 'x');
+        Utf8ToUtf16(c.utf8, wide);
+        std::vector<SQLWCHAR> expected = c.utf16;
+        expected.push_back(0);
+        EXPECT_EQ(wide, expected);
+
+        std::string narrow = "kept";
+        AppendUtf8(narrow, c.utf16.data(), c.utf16.size());
+        EXPECT_EQ(narrow, "kept" + c.utf8);
+    }
+
+    // A long value: a run of ASCII far longer than any buffer step, then non-ASCII.
+    std::string text(100000, 'a');
+    text += "\xC3\xBC";
+    std::vector<SQLWCHAR> wide;
+    Utf8ToUtf16(text, wide);
+    ASSERT_EQ(wide.size(), 100002u);
+    EXPECT_EQ(wide[99999], 'a');
+    EXPECT_EQ(wide[100000], 0xFC);
+    std::string back;
+    AppendUtf8(back, wide.data(), wide.size() - 1);
+    EXPECT_EQ(back, text);
+}
+
 TEST(AdodbTextCodec, HexIsLowerCaseTwoDigitsPerByte) {
     const unsigned char bytes[] = {0x00, 0x0F, 0xA0, 0xFF};
     std::string out = "x";
