@@ -28,10 +28,25 @@ void AppendFloating(std::string& out, Number value) {
     }
 }
 
+// Writes value in decimal with leading zeros up to width digits (as "%0*ld").
 void AppendPadded(std::string& out, long value, int width) {
-    char buffer[32];
-    const int n = std::snprintf(buffer, sizeof buffer, "%0*ld", width, value);
-    out.append(buffer, static_cast<std::size_t>(n));
+    if (value < 0 || width > 20) {
+        char buffer[32];
+        const int n = std::snprintf(buffer, sizeof buffer, "%0*ld", width, value);
+        out.append(buffer, static_cast<std::size_t>(n));
+        return;
+    }
+    char buffer[20];
+    char* end = buffer + sizeof buffer;
+    char* p = end;
+    auto rest = static_cast<unsigned long>(value);
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    while (end - p < width)
+        *--p = '0';
+    out.append(p, end);
 }
 
 }  // namespace
@@ -66,8 +81,19 @@ void AppendTimestamp(std::string& out, const SQL_TIMESTAMP_STRUCT& stamp) {
     if (stamp.fraction != 0) {
         // fraction counts nanoseconds; trailing zeros are dropped.
         char digits[16];
-        int n = std::snprintf(digits, sizeof digits, ".%09lu",
+        int n;
+        if (stamp.fraction < 1000000000u) {
+            unsigned long rest = stamp.fraction;
+            digits[0] = '.';
+            for (int k = 9; k >= 1; --k) {
+                digits[k] = static_cast<char>('0' + rest % 10);
+                rest /= 10;
+            }
+            n = 10;
+        } else {
+            n = std::snprintf(digits, sizeof digits, ".%09lu",
                               static_cast<unsigned long>(stamp.fraction));
+        }
         while (digits[n - 1] == '0')
             --n;
         out.append(digits, static_cast<std::size_t>(n));

@@ -42,6 +42,30 @@ TEST(AdodbValueFormat, WholeNumbersStayPlainWithinTheTypesDigits) {
     EXPECT_EQ(Float(1e6f), "1e+06");
 }
 
+TEST(AdodbValueFormat, DatesAndTimesAreZeroPaddedIsoText) {
+    const struct {
+        SQL_DATE_STRUCT date;
+        const char* text;
+    } dates[] = {
+        {{2024, 2, 29}, "2024-02-29"},    {{1, 1, 1}, "0001-01-01"},    {{0, 10, 9}, "0000-10-09"},
+        {{12345, 12, 31}, "12345-12-31"}, {{-44, 3, 15}, "-044-03-15"},
+    };
+    for (const auto& d : dates) {
+        std::string out = "=";
+        AppendDate(out, d.date);
+        EXPECT_EQ(out, std::string("=") + d.text);
+    }
+    const struct {
+        SQL_TIME_STRUCT time;
+        const char* text;
+    } times[] = {{{0, 0, 0}, "00:00:00"}, {{9, 5, 7}, "09:05:07"}, {{23, 59, 60}, "23:59:60"}};
+    for (const auto& t : times) {
+        std::string out;
+        AppendTime(out, t.time);
+        EXPECT_EQ(out, t.text);
+    }
+}
+
 TEST(AdodbValueFormat, TimestampFractionsLoseTrailingZerosOnly) {
     std::string out;
     AppendTimestamp(out, {987, 12, 31, 23, 59, 58, 0});
@@ -52,6 +76,12 @@ TEST(AdodbValueFormat, TimestampFractionsLoseTrailingZerosOnly) {
     out.clear();
     AppendTimestamp(out, {2024, 1, 2, 3, 4, 5, 1});
     EXPECT_EQ(out, "2024-01-02 03:04:05.000000001");
+    out.clear();
+    AppendTimestamp(out, {2024, 1, 2, 3, 4, 5, 999999999});
+    EXPECT_EQ(out, "2024-01-02 03:04:05.999999999");
+    out.clear();
+    AppendTimestamp(out, {2024, 1, 2, 3, 4, 5, 500});
+    EXPECT_EQ(out, "2024-01-02 03:04:05.0000005");
 }
 
 }  // namespace
