@@ -100,23 +100,6 @@ std::string OdbcKey(std::string_view oleDbKey) {
 
 }  // namespace
 
-std::string QuoteOdbcValue(std::string_view value) {
-    const bool needsBraces =
-        value.find_first_of(";{}=+%") != std::string_view::npos ||
-        (!value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
-                            std::isspace(static_cast<unsigned char>(value.back()))));
-    if (!needsBraces)
-        return std::string(value);
-    std::string quoted = "{";
-    for (char c : value) {
-        quoted += c;
-        if (c == '}')
-            quoted += '}';
-    }
-    quoted += '}';
-    return quoted;
-}
-
 std::string ToOdbcConnectionString(std::string_view connectionString) {
     const std::size_t equals = connectionString.find('=');
     if (equals == std::string_view::npos ||
@@ -140,3 +123,24 @@ std::string ToOdbcConnectionString(std::string_view connectionString) {
 }
 
 }  // namespace adodb::detail
+
+namespace adodb {
+
+std::string QuoteOdbcValue(std::string_view value) {
+    const bool needsBraces =
+        value.find_first_of(";{}=+%") != std::string_view::npos ||
+        (!value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
+                            std::isspace(static_cast<unsigned char>(value.back()))));
+    if (!needsBraces)
+        return std::string(value);
+    std::string quoted = "{";
+    for (char c : value) {
+        quoted += c;
+        if (c == '}')
+            quoted += '}';
+    }
+    quoted += '}';
+    return quoted;
+}
+
+}  // namespace adodb

@@ -13,8 +13,14 @@ namespace adodb::detail {
 // manager reports it missing). Any other string goes to the driver manager unchanged.
 std::string ToOdbcConnectionString(std::string_view connectionString);
 
+}  // namespace adodb::detail
+
+namespace adodb {
+
 // A value as an ODBC connection string carries it: between braces, with "}" doubled,
-// when it contains ; { } = + % or starts or ends with a blank; otherwise as it is.
+// when it contains ; { } = + % or starts or ends with a blank (psqlODBC reads braced
+// values literally and would percent-decode an unbraced "+" or "%"); otherwise exactly
+// as it is.
 std::string QuoteOdbcValue(std::string_view value);
 
-}  // namespace adodb::detail
+}  // namespace adodb

@@ -7,11 +7,8 @@
 
 namespace korvanta {
 
-// One value of an ODBC connection string. A value that could be read as more than
-// itself (holding ; { } = + %, or starting or ending with a blank) goes between
-// braces with every "}" doubled; psqlODBC reads braced values literally and would
-// percent-decode an unbraced "+" or "%". Every other value stays exactly as typed.
-std::string ConnectionStringValue(std::string_view value);
+// Each value goes in as typed, unless it could be read as more than itself: then it
+// goes between braces (adodb::QuoteOdbcValue), so that no box can add keys to a string.
 
 // "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
 std::string PostgreSQLConnectionString(const ConnectionValues& values);

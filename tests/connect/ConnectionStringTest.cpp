@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "adodb/ConnectionString.h"
 #include "connect/ConnectionString.h"
 
 using namespace korvanta;
@@ -41,7 +42,7 @@ TEST(ConnectionString, ValuesThatCouldSmuggleKeysGoBetweenBraces) {
         {"ümlaut", "ümlaut"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ConnectionStringValue(c.typed), c.written) << c.typed;
+        EXPECT_EQ(adodb::QuoteOdbcValue(c.typed), c.written) << c.typed;
     }
     ConnectionValues values{"localhost", "5432", "u", "p;w", "d", "My;DSN"};
     EXPECT_EQ(PostgreSQLConnectionString(values),
