@@ -2,7 +2,7 @@
 // databases that scripts/bench starts. Prints its figures; the last line sums them up.
 //
 //   korvanta_bench [--rows N] [--memory-rows M] [--tables T]
-//   korvanta_bench --memory-child TABLE   (internal: one send in a fresh process)
+//   korvanta_bench --memory-child DIRECTION TABLE   (internal: one send in a fresh process)
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -224,30 +224,28 @@ Throughput MeasureToPostgreSQL(long rows, BenchWindow& window, BenchDialogs& dia
 }
 
 // Sends one table in this process and prints the peak resident memory it took.
-int MemoryChild(const std::string& table) {
+int MemoryChild(const std::string& direction, const std::string& table) {
     BenchDialogs dialogs;
     BenchWindow window;
     const long long before = ResidentBytes();
     ResetPeakResident();
-    window.Send(Direction::ToPostgreSQL, QString::fromStdString(table), BenchConnectionValues(),
-                dialogs);
+    window.Send(direction == "to-sybase" ? Direction::ToSybase : Direction::ToPostgreSQL,
+                QString::fromStdString(table), BenchConnectionValues(), dialogs);
     std::printf("peak %lld baseline %lld reports %d\n", PeakResidentBytes(), before,
                 dialogs.reports);
     return 0;
 }
 
-double MeasureMemory(long rows) {
-    std::printf("Memory: sending %ld rows from SQL Anywhere to PostgreSQL\n", rows);
-    MakeSqliteSource("BenchMem", rows);
-    Psql("DROP TABLE IF EXISTS \"BenchMem\";");
-    // The text of the table: every value in the text form that the transfer holds.
-    const double textBytes = std::stod(
-        Sqlite("SELECT sum(length(coalesce(id, '')) + length(coalesce(big, '')) +"
-               " length(coalesce(amount, '')) + length(coalesce(label, '')) +"
-               " length(coalesce(stamp, '')) + length(coalesce(flag, ''))) FROM BenchMem;"));
+struct MemoryFigure {
+    double textBytes = 0;
+    double heldBytes = 0;
+};
+
+MemoryFigure MemoryOfOneSend(const std::string& direction, const std::string& table, long rows,
+                             double textBytes) {
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     Stopwatch watch;
-    const std::string out = Run(self + " --memory-child BenchMem");
+    const std::string out = Run(self + " --memory-child " + direction + " " + table);
     long long peak = 0, baseline = 0;
     int reports = 0;
     std::sscanf(out.c_str(), "peak %lld baseline %lld reports %d", &peak, &baseline, &reports);
@@ -257,9 +255,37 @@ double MeasureMemory(long rows) {
         "  text of the table %.1f MB; peak resident %.1f MB over a baseline of %.1f MB;"
         " %.2f bytes per text byte\n",
         textBytes / 1e6, held / 1e6, baseline / 1e6, held / textBytes);
+    return {textBytes, held};
+}
+
+// The text of a table: every value in the text form that the transfer holds.
+const char* const kTextLength =
+    "sum(coalesce(length(id || ''), 0) + coalesce(length(big || ''), 0) +"
+    " coalesce(length(amount || ''), 0) + coalesce(length(label), 0) +"
+    " coalesce(length(stamp || ''), 0) + coalesce(length(flag::int || ''), 0))";
+
+double MeasureMemory(long rows) {
+    std::printf("Memory: sending %ld rows from SQL Anywhere to PostgreSQL\n", rows);
+    MakeSqliteSource("BenchMem", rows);
+    Psql("DROP TABLE IF EXISTS \"BenchMem\";");
+    const double sqliteText = std::stod(
+        Sqlite("SELECT sum(length(coalesce(id, '')) + length(coalesce(big, '')) +"
+               " length(coalesce(amount, '')) + length(coalesce(label, '')) +"
+               " length(coalesce(stamp, '')) + length(coalesce(flag, ''))) FROM BenchMem;"));
+    const MemoryFigure fromSqlite = MemoryOfOneSend("to-postgresql", "BenchMem", rows, sqliteText);
     Psql("DROP TABLE IF EXISTS \"BenchMem\";");
     Sqlite("DROP TABLE BenchMem;");
-    return held / textBytes;
+
+    // The other way the PostgreSQL driver holds the whole result itself as well.
+    std::printf("Memory: sending %ld rows from PostgreSQL to SQL Anywhere\n", rows);
+    MakePostgreSQLSource("bench_mem", rows);
+    Sqlite("DROP TABLE IF EXISTS bench_mem;");
+    const double pgText =
+        std::stod(Psql(std::string("SELECT ") + kTextLength + " FROM bench_mem;"));
+    MemoryOfOneSend("to-sybase", "bench_mem", rows, pgText);
+    Psql("DROP TABLE bench_mem;");
+    Sqlite("DROP TABLE IF EXISTS bench_mem;");
+    return fromSqlite.heldBytes / fromSqlite.textBytes;
 }
 
 double MeasureListing(int tables) {
@@ -302,8 +328,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (argc == 3 && std::string(argv[1]) == "--memory-child")
-        return MemoryChild(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "--memory-child")
+        return MemoryChild(argv[2], argv[3]);
 
     Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
