@@ -44,21 +44,8 @@ FetchAs FetchAsFor(int adoType) {
     }
 }
 
-// Switches the calling thread to a locale for the life of the object.
-class ThreadLocale {
-  public:
-    explicit ThreadLocale(locale_t locale) : previous_(uselocale(locale)) {}
-    ~ThreadLocale() { uselocale(previous_); }
-    ThreadLocale(const ThreadLocale&) = delete;
-    ThreadLocale& operator=(const ThreadLocale&) = delete;
-
-  private:
-    locale_t previous_;
-};
-
-std::string ColumnName(const StatementHandle& statement, SQLUSMALLINT number,
-                       SQLSMALLINT& sqlType) {
-    SQLULEN size = 0;
+std::string ColumnName(const StatementHandle& statement, SQLUSMALLINT number, SQLSMALLINT& sqlType,
+                       SQLULEN& size) {
     SQLSMALLINT digits = 0, nullable = 0, length = 0;
     std::string name;
     if (statement.api() == TextApi::kWide) {
@@ -108,9 +95,11 @@ ColumnReader::ColumnReader(const StatementHandle& statement) {
     columns_.reserve(static_cast<std::size_t>(count));
     for (SQLUSMALLINT number = 1; number <= count; ++number) {
         SQLSMALLINT sqlType = 0;
-        std::string name = ColumnName(statement, number, sqlType);
+        SQLULEN size = 0;
+        std::string name = ColumnName(statement, number, sqlType, size);
         const int adoType = AdoTypeFromSqlType(sqlType, IsUnsigned(statement, number));
-        columns_.push_back({std::move(name), sqlType, adoType, FetchAsFor(adoType)});
+        columns_.push_back({std::move(name), sqlType, adoType, FetchAsFor(adoType),
+                            static_cast<std::size_t>(size)});
     }
     cLocale_ = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     if (cLocale_ == nullptr)

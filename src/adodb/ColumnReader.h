@@ -28,6 +28,19 @@ struct Column {
     int sqlType;
     int adoType;
     FetchAs fetchAs;
+    std::size_t size;  // the driver's column size (characters or digits), 0 when unknown
+};
+
+// Switches the calling thread to a locale for the life of the object.
+class ThreadLocale {
+  public:
+    explicit ThreadLocale(locale_t locale) : previous_(uselocale(locale)) {}
+    ~ThreadLocale() { uselocale(previous_); }
+    ThreadLocale(const ThreadLocale&) = delete;
+    ThreadLocale& operator=(const ThreadLocale&) = delete;
+
+  private:
+    locale_t previous_;
 };
 
 // Describes the columns of a statement's result and reads its rows as text, one
@@ -49,6 +62,12 @@ class ColumnReader {
     bool Fetch(const StatementHandle& statement);
     // Encodes the values of the current row.
     void ReadRow(const StatementHandle& statement, RowEncoder& row);
+    // Encodes one value of the current row (index from 0); the caller holds the C locale.
+    void ReadColumn(const StatementHandle& statement, std::size_t index, RowEncoder& row) {
+        ReadValue(statement, static_cast<SQLUSMALLINT>(index + 1), columns_[index], row);
+    }
+    // The C locale, under which drivers are asked for values.
+    locale_t cLocale() const noexcept { return cLocale_; }
 
   private:
     void ReadValue(const StatementHandle& statement, SQLUSMALLINT number, const Column& column,

@@ -1,3 +1,4 @@
+#include "adodb/BlockFetch.h"
 #include "adodb/RowSource.h"
 #include "adodb/RowStore.h"
 
@@ -20,6 +21,8 @@ class StoredRows final : public RowSource {
 
 std::unique_ptr<RowSource> FetchAllRows(const StatementHandle& statement, ColumnReader& reader) {
     RowStore store;
+    if (FetchAllRowsInBlocks(statement, reader, store))
+        return std::make_unique<StoredRows>(std::move(store));
     RowEncoder row;
     while (reader.Fetch(statement)) {
         reader.ReadRow(statement, row);
