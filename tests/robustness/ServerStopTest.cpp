@@ -1,8 +1,5 @@
 // The PostgreSQL server stops while a large table is being sent. These tests stop the
 // test command's shared server, so CTest runs them alone (RUN_SERIAL).
-#include <QListWidget>
-
-#include <chrono>
 #include <cstdlib>
 
 #include "RobustnessSupport.h"
@@ -71,16 +68,25 @@ class ServerStop : public ::testing::Test {
         });
     }
 
-    // The window is still usable after the run: its buttons answer again.
-    void ExpectListsUsable(TableList& list, PushButton* selectAll, PushButton* deselectAll) {
+    // The window is at rest after the run, and both lists answer their buttons.
+    void ExpectWindowUsable() {
+        Form2& form = program.form2;
         EXPECT_FALSE(program.guard.Busy());
-        EXPECT_EQ(program.form2.Pointer->Mode(), WindowPointer::kDefault);
-        EXPECT_EQ(program.form2.ProgressBar1->Value(), 0);
-        EXPECT_EQ(program.form2.ProgressBar1->Text(), "Progress Bar");
-        selectAll->click();
-        EXPECT_EQ(list.SelectedCount(), list.Count());
-        deselectAll->click();
-        EXPECT_EQ(list.SelectedCount(), 0);
+        EXPECT_EQ(form.Pointer->Mode(), WindowPointer::kDefault);
+        EXPECT_EQ(form.ProgressBar1->Value(), 0);
+        EXPECT_EQ(form.ProgressBar1->Text(), "Progress Bar");
+        const struct {
+            TableList* list;
+            PushButton* selectAll;
+            PushButton* deselectAll;
+        } sides[] = {{form.List1, form.PushButton10, form.PushButton11},
+                     {form.List2, form.PushButton8, form.PushButton9}};
+        for (const auto& side : sides) {
+            side.selectAll->click();
+            EXPECT_EQ(side.list->SelectedCount(), side.list->Count());
+            side.deselectAll->click();
+            EXPECT_EQ(side.list->SelectedCount(), 0);
+        }
     }
 
     // Back to the connection window and forward again: both lists are reread.
@@ -122,7 +128,7 @@ TEST_F(ServerStop, TowardsPostgreSQLTheRunEndsWithOneReportAndKeepsTheRowsWritte
     // The table that was created is listed; the entry after it was never sent.
     EXPECT_GE(robust::IndexOf(*program.form2.List2, big), 0);
     EXPECT_EQ(robust::IndexOf(*program.form2.List2, later), -1);
-    ExpectListsUsable(*program.form2.List2, program.form2.PushButton8, program.form2.PushButton9);
+    ExpectWindowUsable();
 
     server.Start();
     // Every row written before the server stopped is still there; nothing more.
@@ -163,7 +169,7 @@ TEST_F(ServerStop, FromPostgreSQLTheTableReadArrivesWholeAndTheNextSourceEndsThe
     EXPECT_EQ(sqlite("SELECT count(*) FROM sqlite_master WHERE name = '" + later + "'"), Rows{"0"});
     EXPECT_GE(robust::IndexOf(*program.form2.List1, big), 0);
     EXPECT_EQ(robust::IndexOf(*program.form2.List1, later), -1);
-    ExpectListsUsable(*program.form2.List1, program.form2.PushButton10, program.form2.PushButton11);
+    ExpectWindowUsable();
 
     server.Start();
     ExpectBackAndNextWork();

@@ -41,6 +41,7 @@ class LoopbackPort {
         if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
             (listening && ::listen(socket_, 8) != 0) ||
             ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            Close();
             throw std::runtime_error("cannot bind a loopback port");
         }
         port_ = ntohs(address.sin_port);
