@@ -39,8 +39,10 @@ void Connection::Open(std::string_view connectionString) {
         throw Error(kObjectOpen);
     if (!IsOdbcProvider(Provider))
         throw Error(kProviderNotFound);
-    state_ = std::make_shared<ConnectionState>(detail::ToOdbcConnectionString(connectionString),
-                                               ConnectionTimeout);
+    std::string odbc = detail::ToOdbcConnectionString(connectionString);
+    if (CursorLocation == adUseClient)
+        odbc = detail::ForClientSideReading(std::move(odbc));
+    state_ = std::make_shared<ConnectionState>(odbc, ConnectionTimeout);
 }
 
 bool Connection::IsOpen() const noexcept {

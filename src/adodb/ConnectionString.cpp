@@ -100,6 +100,16 @@ std::string OdbcKey(std::string_view oleDbKey) {
 
 }  // namespace
 
+std::string ForClientSideReading(std::string odbc) {
+    std::string lower(odbc.size(), '\0');
+    for (std::size_t i = 0; i < odbc.size(); ++i)
+        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(odbc[i])));
+    const bool psqlOdbc = lower.rfind("driver={postgresql", 0) == 0;
+    if (psqlOdbc && lower.find("usedeclarefetch") == std::string::npos)
+        odbc += ";UseDeclareFetch=1;Fetch=256";
+    return odbc;
+}
+
 std::string ToOdbcConnectionString(std::string_view connectionString) {
     const std::size_t equals = connectionString.find('=');
     if (equals == std::string_view::npos ||

@@ -13,6 +13,13 @@ namespace adodb::detail {
 // manager reports it missing). Any other string goes to the driver manager unchanged.
 std::string ToOdbcConnectionString(std::string_view connectionString);
 
+// The string for a connection whose queries are read whole by the client. psqlODBC
+// otherwise keeps every row of a result in memory of its own before the first fetch,
+// beside the record set's compact copy: several times the table's size. Asked to fetch
+// through a server cursor, 256 rows at a time, it holds no more than that. A string
+// that names another driver, or sets UseDeclareFetch itself, stays as it is.
+std::string ForClientSideReading(std::string odbcConnectionString);
+
 }  // namespace adodb::detail
 
 namespace adodb {

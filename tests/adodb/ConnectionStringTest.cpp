@@ -47,6 +47,16 @@ TEST(AdodbConnectionString, MalformedDataSourceStringsAreRejected) {
     EXPECT_THROW(ToOdbcConnectionString("Data Source=\"x\"y"), Error);
 }
 
+TEST(AdodbConnectionString, ClientSideReadsFromPsqlOdbcGoThroughAServerCursor) {
+    EXPECT_EQ(ForClientSideReading("Driver={PostgreSQL Unicode};Server=h;Pwd={a;b}"),
+              "Driver={PostgreSQL Unicode};Server=h;Pwd={a;b};UseDeclareFetch=1;Fetch=256");
+    // The user's own choice stands; other drivers and data sources are left alone.
+    EXPECT_EQ(ForClientSideReading("driver={PostgreSQL ANSI};usedeclarefetch=0"),
+              "driver={PostgreSQL ANSI};usedeclarefetch=0");
+    EXPECT_EQ(ForClientSideReading("DSN=Sales"), "DSN=Sales");
+    EXPECT_EQ(ForClientSideReading("Driver={SQLite3};Database=x"), "Driver={SQLite3};Database=x");
+}
+
 TEST(AdodbConnectionString, QuoteOdbcValueBracesSpecialCharacters) {
     EXPECT_EQ(QuoteOdbcValue("in side"), "in side");
     EXPECT_EQ(QuoteOdbcValue("a}b}"), "{a}}b}}}");
