@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "adodb/Error.h"
+#include "adodb/TextCodec.h"
 
 namespace adodb::detail {
 namespace {
@@ -16,18 +17,6 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool SameKey(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 struct Attribute {
@@ -89,11 +78,11 @@ std::vector<Attribute> ParseOleDb(std::string_view text) {
 }
 
 std::string OdbcKey(std::string_view oleDbKey) {
-    if (SameKey(oleDbKey, "Data Source"))
+    if (EqualsIgnoringCase(oleDbKey, "Data Source"))
         return "DSN";
-    if (SameKey(oleDbKey, "User ID"))
+    if (EqualsIgnoringCase(oleDbKey, "User ID"))
         return "UID";
-    if (SameKey(oleDbKey, "Password"))
+    if (EqualsIgnoringCase(oleDbKey, "Password"))
         return "PWD";
     return std::string(oleDbKey);
 }
@@ -113,7 +102,7 @@ std::string ForClientSideReading(std::string odbc) {
 std::string ToOdbcConnectionString(std::string_view connectionString) {
     const std::size_t equals = connectionString.find('=');
     if (equals == std::string_view::npos ||
-        !SameKey(Trim(connectionString.substr(0, equals)), "Data Source")) {
+        !EqualsIgnoringCase(Trim(connectionString.substr(0, equals)), "Data Source")) {
         return std::string(connectionString);
     }
     std::string odbc;
@@ -121,7 +110,7 @@ std::string ToOdbcConnectionString(std::string_view connectionString) {
         // unixODBC reads "DSN=" (an empty name) as some installed driver, and sqliteodbc
         // then creates a database file named "DSN=" in the working folder. Without the key
         // the driver manager reports that the data source does not exist.
-        if (attribute.value.empty() && SameKey(attribute.key, "Data Source"))
+        if (attribute.value.empty() && EqualsIgnoringCase(attribute.key, "Data Source"))
             continue;
         if (!odbc.empty())
             odbc += ';';

@@ -1,27 +1,11 @@
 #include "adodb/Recordset.h"
 
-#include <cctype>
-
 #include "adodb/Connection.h"
 #include "adodb/Error.h"
 #include "adodb/RecordsetImpl.h"
+#include "adodb/TextCodec.h"
 
 namespace adodb {
-namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 Variant Field::Value() const {
     return owner_->Value(index_);
@@ -35,7 +19,7 @@ const Field& FieldList::Item(int index) const {
 
 const Field& FieldList::Item(std::string_view name) const {
     for (const Field& field : fields_) {
-        if (SameName(field.Name(), name))
+        if (detail::EqualsIgnoringCase(field.Name(), name))
             return field;
     }
     throw Error(kItemNotFound);

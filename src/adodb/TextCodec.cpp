@@ -1,5 +1,7 @@
 #include "adodb/TextCodec.h"
 
+#include <cctype>
+
 #include <cstdint>
 
 namespace adodb::detail {
@@ -130,6 +132,18 @@ bool IsAscii(std::string_view text) noexcept {
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80)
             return false;
+    }
+    return true;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
     }
     return true;
 }

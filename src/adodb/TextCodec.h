@@ -23,4 +23,7 @@ void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count);
 
 bool IsAscii(std::string_view text) noexcept;
 
+// Equal but for the letter case of ASCII letters: keys of connection strings, field names.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept;
+
 }  // namespace adodb::detail
