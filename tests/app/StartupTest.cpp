@@ -71,14 +71,7 @@ struct Program {
 };
 
 void StoreTestDatabases(const QString& path) {
-    SettingsStore store(path);
-    const testdb::PgLogin pg = testdb::pg();
-    store.Write(keys::kServer, QString::fromStdString(pg.server));
-    store.Write(keys::kPort, QString::fromStdString(pg.port));
-    store.Write(keys::kUser, QString::fromStdString(pg.user));
-    store.Write(keys::kPassword, QString::fromStdString(pg.password));
-    store.Write(keys::kDatabase, QString::fromStdString(pg.database));
-    store.Write(keys::kDataSourceName, QString::fromStdString(testdb::dsn()));
+    testdb::storeConnectionValues(path);
 }
 
 }  // namespace

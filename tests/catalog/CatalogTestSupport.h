@@ -22,15 +22,7 @@ namespace catalogtest {
 // The connection values of the test databases; a test may spoil one of them.
 class TestConnection final : public korvanta::ConnectionSource {
   public:
-    TestConnection() {
-        const testdb::PgLogin pg = testdb::pg();
-        values.server = QString::fromStdString(pg.server);
-        values.port = QString::fromStdString(pg.port);
-        values.user = QString::fromStdString(pg.user);
-        values.password = QString::fromStdString(pg.password);
-        values.database = QString::fromStdString(pg.database);
-        values.dataSourceName = QString::fromStdString(testdb::dsn());
-    }
+    TestConnection() : values(testdb::connectionValues()) {}
     korvanta::ConnectionValues CurrentConnectionValues() const override { return values; }
 
     korvanta::ConnectionValues values;

@@ -9,10 +9,7 @@ using namespace korvanta;
 namespace {
 
 ConnectionValues TestValues() {
-    const testdb::PgLogin pg = testdb::pg();
-    return {QString::fromStdString(pg.server),   QString::fromStdString(pg.port),
-            QString::fromStdString(pg.user),     QString::fromStdString(pg.password),
-            QString::fromStdString(pg.database), QString::fromStdString(testdb::dsn())};
+    return testdb::connectionValues();
 }
 
 }  // namespace

@@ -27,15 +27,7 @@ inline std::string Environment(const char* name) {
 
 // Writes the six connection values of the test databases into a settings file.
 inline QString StoreTestDatabases(const QString& path) {
-    korvanta::SettingsStore store(path);
-    const testdb::PgLogin pg = testdb::pg();
-    store.Write(korvanta::keys::kServer, QString::fromStdString(pg.server));
-    store.Write(korvanta::keys::kPort, QString::fromStdString(pg.port));
-    store.Write(korvanta::keys::kUser, QString::fromStdString(pg.user));
-    store.Write(korvanta::keys::kPassword, QString::fromStdString(pg.password));
-    store.Write(korvanta::keys::kDatabase, QString::fromStdString(pg.database));
-    store.Write(korvanta::keys::kDataSourceName, QString::fromStdString(testdb::dsn()));
-    return path;
+    return testdb::storeConnectionValues(path);
 }
 
 // Both windows wired as the program wires them, with scripted dialogs, the real

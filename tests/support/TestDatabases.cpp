@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "app/SettingsStore.h"
+
 namespace testdb {
 namespace {
 
@@ -26,7 +28,8 @@ std::string env(const char* name) {
 std::vector<std::string> runClient(const std::string& command, std::string_view sql) {
     char scriptPath[] = "/tmp/kv-sql-XXXXXX";
     int fd = mkstemp(scriptPath);
-    if (fd < 0) throw std::runtime_error("mkstemp failed");
+    if (fd < 0)
+        throw std::runtime_error("mkstemp failed");
     std::string text(sql);
     text += "\n";
     if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
@@ -36,19 +39,23 @@ std::vector<std::string> runClient(const std::string& command, std::string_view 
     close(fd);
     std::string full = command + " < " + scriptPath + " 2>&1";
     FILE* pipe = popen(full.c_str(), "r");
-    if (pipe == nullptr) throw std::runtime_error("cannot run " + command);
+    if (pipe == nullptr)
+        throw std::runtime_error("cannot run " + command);
     std::string out;
     std::array<char, 4096> buffer{};
     size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        out.append(buffer.data(), n);
     int status = pclose(pipe);
     unlink(scriptPath);
-    if (status != 0) throw std::runtime_error(command + " failed: " + out);
+    if (status != 0)
+        throw std::runtime_error(command + " failed: " + out);
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < out.size()) {
         size_t end = out.find('\n', start);
-        if (end == std::string::npos) end = out.size();
+        if (end == std::string::npos)
+            end = out.size();
         lines.push_back(out.substr(start, end - start));
         start = end + 1;
     }
@@ -57,7 +64,8 @@ std::vector<std::string> runClient(const std::string& command, std::string_view 
 
 std::string shellQuote(const std::string& s) {
     std::string quoted = "'";
-    for (char c : s) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -68,19 +76,42 @@ PgLogin pg() {
             env("KV_PG_DATABASE")};
 }
 
-std::string dsn() { return env("KV_DSN"); }
-std::string sqliteFile() { return env("KV_SQLITE_FILE"); }
+std::string dsn() {
+    return env("KV_DSN");
+}
+std::string sqliteFile() {
+    return env("KV_SQLITE_FILE");
+}
+
+korvanta::ConnectionValues connectionValues() {
+    const PgLogin p = pg();
+    return {QString::fromStdString(p.server),   QString::fromStdString(p.port),
+            QString::fromStdString(p.user),     QString::fromStdString(p.password),
+            QString::fromStdString(p.database), QString::fromStdString(dsn())};
+}
+
+QString storeConnectionValues(const QString& path) {
+    namespace keys = korvanta::keys;
+    const korvanta::ConnectionValues v = connectionValues();
+    korvanta::SettingsStore store(path);
+    store.Write(keys::kServer, v.server);
+    store.Write(keys::kPort, v.port);
+    store.Write(keys::kUser, v.user);
+    store.Write(keys::kPassword, v.password);
+    store.Write(keys::kDatabase, v.database);
+    store.Write(keys::kDataSourceName, v.dataSourceName);
+    return path;
+}
 
 std::string pgConnectionString() {
     PgLogin p = pg();
-    return "Driver={PostgreSQL Unicode};Server=" + p.server + ";Port=" + p.port +
-           ";Uid=" + p.user + ";Pwd=" + p.password + ";Database=" + p.database;
+    return "Driver={PostgreSQL Unicode};Server=" + p.server + ";Port=" + p.port + ";Uid=" + p.user +
+           ";Pwd=" + p.password + ";Database=" + p.database;
 }
 
 std::string uniqueName(std::string_view prefix) {
     static std::atomic<int> counter{0};
-    return std::string(prefix) + "_" + std::to_string(getpid()) + "_" +
-           std::to_string(++counter);
+    return std::string(prefix) + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
 }
 
 std::vector<std::string> psql(std::string_view sql) {
@@ -93,8 +124,10 @@ std::vector<std::string> psql(std::string_view sql) {
 }
 
 std::vector<std::string> sqlite(std::string_view sql) {
-    std::string command = "sqlite3 -cmd '.timeout 20000' -bail -batch -noheader -list -separator '|' -nullvalue '<null>' " +
-                          shellQuote(sqliteFile());
+    std::string command =
+        "sqlite3 -cmd '.timeout 20000' -bail -batch -noheader -list -separator '|' -nullvalue "
+        "'<null>' " +
+        shellQuote(sqliteFile());
     return runClient(command, sql);
 }
 

@@ -4,6 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#include <QString>
+
+#include "connect/ConnectionValues.h"
+
 // The databases that scripts/test started: a PostgreSQL cluster and a SQLite file
 // behind an ODBC data source. Every accessor fails loudly (throws) when the test
 // command's environment is missing, so a database test never passes by skipping.
@@ -14,8 +18,13 @@ struct PgLogin {
 };
 
 PgLogin pg();
-std::string dsn();          // the SQLite data source name
-std::string sqliteFile();   // the file behind it
+std::string dsn();         // the SQLite data source name
+std::string sqliteFile();  // the file behind it
+
+// The six connection values of the test databases, as the connection window holds them.
+korvanta::ConnectionValues connectionValues();
+// Writes them into the settings file at the path (creating it); returns the path.
+QString storeConnectionValues(const QString& path);
 
 // "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
 std::string pgConnectionString();

@@ -18,15 +18,7 @@
 // dialogs, and the connection values of the test databases.
 class TransferTest : public ::testing::Test {
   protected:
-    TransferTest() {
-        const testdb::PgLogin login = testdb::pg();
-        values.server = QString::fromStdString(login.server);
-        values.port = QString::fromStdString(login.port);
-        values.user = QString::fromStdString(login.user);
-        values.password = QString::fromStdString(login.password);
-        values.database = QString::fromStdString(login.database);
-        values.dataSourceName = QString::fromStdString(testdb::dsn());
-    }
+    TransferTest() : values(testdb::connectionValues()) {}
 
     void Send(korvanta::Direction direction) {
         korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values, dialogs,
