@@ -16,7 +16,8 @@ void BenchWindow::Send(korvanta::Direction direction, const QString& table,
     const int index = source.Add(table);
     source.SetSelected(index, true);
     source.SetCurrentIndex(index);
-    korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values, dialogs, pump);
+    korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values,
+                         korvanta::TransferSettings{oneStatementPerRow}, dialogs, pump);
 }
 
 namespace {

@@ -23,6 +23,7 @@ struct BenchWindow {
     korvanta::ProgressBar* progress;
     korvanta::WindowPointer* pointer;
     korvanta::EventPump pump;
+    bool oneStatementPerRow = false;  // the copy of one INSERT per row, for comparison
 };
 
 // The connection values of the databases that scripts/bench started.

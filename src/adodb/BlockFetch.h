@@ -1,18 +1,56 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "adodb/ColumnReader.h"
 #include "adodb/Handles.h"
-#include "adodb/RowStore.h"
+#include "adodb/RowFormat.h"
 
 namespace adodb::detail {
 
-// Reads all rows of a result on a wide (Unicode driver) connection into `store` in blocks
-// of rows: each column bound once (SQLBindCol) and SQL_ATTR_ROW_ARRAY_SIZE rows per
-// SQLFetch, instead of one SQLGetData per value. Only for results whose every column has
-// a small bounded size (numbers, dates and times, short character columns); returns
-// false, without touching the statement, for any other. A value that still comes back
-// truncated is read again whole through SQLGetData. The statement's binding and row
-// attributes are restored however the reading ends.
-bool FetchAllRowsInBlocks(const StatementHandle& statement, ColumnReader& reader, RowStore& store);
+// Reads the rows of a result with every column bound once (SQLBindCol), many rows per
+// SQLFetch where the driver allows SQLGetData inside a block of rows (SQL_GD_BLOCK), one
+// row per SQLFetch otherwise, instead of one SQLGetData call per value. Columns are bound
+// with a width that fits ordinary values; a value that comes back truncated is read again
+// whole through SQLGetData, so values of any size arrive complete. The statement's
+// bindings and row attributes are restored when the fetcher goes.
+class BlockFetcher {
+  public:
+    // A fetcher for the result on `statement`, or nullptr when the driver cannot read it
+    // in blocks (the caller then reads value by value). Both arguments must outlive it.
+    static std::unique_ptr<BlockFetcher> Start(const StatementHandle& statement,
+                                               ColumnReader& reader);
+    ~BlockFetcher();
+    BlockFetcher(const BlockFetcher&) = delete;
+    BlockFetcher& operator=(const BlockFetcher&) = delete;
+
+    // Encodes the next row into `row`; false after the last.
+    bool Next(RowEncoder& row);
+
+  private:
+    struct Bound {
+        SQLSMALLINT cType;
+        std::size_t width;  // bytes per row
+        std::unique_ptr<char[]> data;
+        std::unique_ptr<SQLLEN[]> indicator;
+    };
+
+    BlockFetcher(const StatementHandle& statement, ColumnReader& reader, std::vector<Bound> bound,
+                 SQLULEN rowsPerBlock);
+    void Bind();
+    bool FetchBlock();
+    void EncodeRow(SQLULEN r, RowEncoder& row);
+
+    const StatementHandle& statement_;
+    ColumnReader& reader_;
+    std::vector<Bound> bound_;
+    SQLULEN rowsPerBlock_;
+    SQLULEN fetched_ = 0;
+    SQLULEN next_ = 0;
+    bool finished_ = false;
+    std::vector<SQLUSMALLINT> status_;
+    std::string text_;
+};
 
 }  // namespace adodb::detail

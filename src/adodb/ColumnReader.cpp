@@ -9,7 +9,6 @@
 #include "adodb/DataType.h"
 #include "adodb/Error.h"
 #include "adodb/TextCodec.h"
-#include "adodb/ValueFormat.h"
 
 namespace adodb::detail {
 namespace {
@@ -18,29 +17,12 @@ constexpr std::size_t kInitialBuffer = 8192;
 
 FetchAs FetchAsFor(int adoType) {
     switch (adoType) {
-        case adChar:
-        case adVarChar:
-        case adLongVarChar:
-        case adWChar:
-        case adVarWChar:
-        case adLongVarWChar:
-            return FetchAs::kText;
-        case adSingle:
-            return FetchAs::kFloat;
-        case adDouble:
-            return FetchAs::kDouble;
         case adBinary:
         case adVarBinary:
         case adLongVarBinary:
             return FetchAs::kBinary;
-        case adDBDate:
-            return FetchAs::kDate;
-        case adDBTime:
-            return FetchAs::kTime;
-        case adDBTimeStamp:
-            return FetchAs::kTimestamp;
         default:
-            return FetchAs::kCharForm;
+            return FetchAs::kText;
     }
 }
 
@@ -75,6 +57,30 @@ std::string ColumnName(const StatementHandle& statement, SQLUSMALLINT number, SQ
     return name;
 }
 
+std::string TypeName(const StatementHandle& statement, SQLUSMALLINT number) {
+    SQLSMALLINT length = 0;
+    if (statement.api() == TextApi::kWide) {
+        SQLWCHAR buffer[128] = {};
+        if (!SQL_SUCCEEDED(SQLColAttributeW(statement.get(), number, SQL_DESC_TYPE_NAME, buffer,
+                                            sizeof buffer, &length, nullptr))) {
+            return {};
+        }
+        std::string name;
+        AppendUtf8(
+            name, buffer,
+            std::min<std::size_t>(
+                static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR),
+                std::size(buffer) - 1));
+        return name;
+    }
+    SQLCHAR buffer[256] = {};
+    if (!SQL_SUCCEEDED(SQLColAttribute(statement.get(), number, SQL_DESC_TYPE_NAME, buffer,
+                                       sizeof buffer, &length, nullptr))) {
+        return {};
+    }
+    return std::string(reinterpret_cast<const char*>(buffer));
+}
+
 bool IsUnsigned(const StatementHandle& statement, SQLUSMALLINT number) {
     SQLLEN isUnsigned = SQL_FALSE;
     if (statement.api() == TextApi::kWide) {
@@ -99,7 +105,7 @@ ColumnReader::ColumnReader(const StatementHandle& statement) {
         std::string name = ColumnName(statement, number, sqlType, size);
         const int adoType = AdoTypeFromSqlType(sqlType, IsUnsigned(statement, number));
         columns_.push_back({std::move(name), sqlType, adoType, FetchAsFor(adoType),
-                            static_cast<std::size_t>(size)});
+                            static_cast<std::size_t>(size), TypeName(statement, number)});
     }
     cLocale_ = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     if (cLocale_ == nullptr)
@@ -145,69 +151,24 @@ void ColumnReader::ReadRow(const StatementHandle& statement, RowEncoder& row) {
 
 void ColumnReader::ReadValue(const StatementHandle& statement, SQLUSMALLINT number,
                              const Column& column, RowEncoder& row) {
-    SQLLEN indicator = 0;
-    // Reads a fixed-size C type into `value`; false for Null.
-    const auto readFixed = [&](SQLSMALLINT cType, auto& value) {
-        statement.Check(
-            SQLGetData(statement.get(), number, cType, &value, sizeof value, &indicator));
-        return indicator != SQL_NULL_DATA;
-    };
-    text_.clear();
     std::size_t size = 0;
-    switch (column.fetchAs) {
-        case FetchAs::kText:
-            if (statement.api() == TextApi::kWide) {
-                if (!ReadWide(statement, number, size))
-                    return row.AddNull();
-                AppendUtf8(text_, wide_.data(), size);
-                return row.Add(text_);
-            }
-            [[fallthrough]];
-        case FetchAs::kCharForm:
-            if (!ReadBytes(statement, number, SQL_C_CHAR, size))
-                return row.AddNull();
-            return row.Add(std::string_view(bytes_.data(), size));
-        case FetchAs::kBinary:
-            if (!ReadBytes(statement, number, SQL_C_BINARY, size))
-                return row.AddNull();
-            AppendHex(text_, reinterpret_cast<const unsigned char*>(bytes_.data()), size);
-            return row.Add(text_);
-        case FetchAs::kFloat: {
-            SQLREAL value = 0;
-            if (!readFixed(SQL_C_FLOAT, value))
-                return row.AddNull();
-            AppendFloat(text_, value);
-            return row.Add(text_);
-        }
-        case FetchAs::kDouble: {
-            SQLDOUBLE value = 0;
-            if (!readFixed(SQL_C_DOUBLE, value))
-                return row.AddNull();
-            AppendDouble(text_, value);
-            return row.Add(text_);
-        }
-        case FetchAs::kDate: {
-            SQL_DATE_STRUCT value{};
-            if (!readFixed(SQL_C_TYPE_DATE, value))
-                return row.AddNull();
-            AppendDate(text_, value);
-            return row.Add(text_);
-        }
-        case FetchAs::kTime: {
-            SQL_TIME_STRUCT value{};
-            if (!readFixed(SQL_C_TYPE_TIME, value))
-                return row.AddNull();
-            AppendTime(text_, value);
-            return row.Add(text_);
-        }
-        case FetchAs::kTimestamp: {
-            SQL_TIMESTAMP_STRUCT value{};
-            if (!readFixed(SQL_C_TYPE_TIMESTAMP, value))
-                return row.AddNull();
-            AppendTimestamp(text_, value);
-            return row.Add(text_);
-        }
+    if (column.fetchAs == FetchAs::kBinary) {
+        if (!ReadBytes(statement, number, SQL_C_BINARY, size))
+            return row.AddNull();
+        text_.clear();
+        AppendHex(text_, reinterpret_cast<const unsigned char*>(bytes_.data()), size);
+        return row.Add(text_);
     }
+    if (statement.api() == TextApi::kWide) {
+        if (!ReadWide(statement, number, size))
+            return row.AddNull();
+        text_.clear();
+        AppendUtf8(text_, wide_.data(), size);
+        return row.Add(text_);
+    }
+    if (!ReadBytes(statement, number, SQL_C_CHAR, size))
+        return row.AddNull();
+    return row.Add(std::string_view(bytes_.data(), size));
 }
 
 // A truncated part leaves `room - terminator` bytes in the buffer and the indicator says

@@ -11,16 +11,14 @@
 
 namespace adodb::detail {
 
-// How a column's values are fetched and turned into text.
+// How a column's values are fetched and turned into text. Every value but a binary one is
+// taken in the driver's own character form (numbers, dates and times included), so that
+// it arrives as the source spells it: fetching numbers and dates as binary structures and
+// formatting them again loses what those structures cannot hold (infinity, years before
+// 1 or after 9999, fractions of a second, time zones).
 enum class FetchAs {
-    kText,       // character data: SQL_C_WCHAR on a wide connection, else SQL_C_CHAR (UTF-8)
-    kCharForm,   // the driver's ASCII character form (integers, exact numerics, GUIDs, bits)
-    kFloat,      // SQL_C_FLOAT, shortest text
-    kDouble,     // SQL_C_DOUBLE, shortest text
-    kBinary,     // SQL_C_BINARY as hex
-    kDate,       // SQL_C_TYPE_DATE as YYYY-MM-DD
-    kTime,       // SQL_C_TYPE_TIME as HH:MM:SS
-    kTimestamp,  // SQL_C_TYPE_TIMESTAMP as YYYY-MM-DD HH:MM:SS[.fraction]
+    kText,    // SQL_C_WCHAR on a wide connection, else SQL_C_CHAR (UTF-8)
+    kBinary,  // SQL_C_BINARY as lower-case hex
 };
 
 struct Column {
@@ -28,7 +26,8 @@ struct Column {
     int sqlType;
     int adoType;
     FetchAs fetchAs;
-    std::size_t size;  // the driver's column size (characters or digits), 0 when unknown
+    std::size_t size;      // the driver's column size (characters or digits), 0 when unknown
+    std::string typeName;  // the data source's own name of the type (SQL_DESC_TYPE_NAME)
 };
 
 // Switches the calling thread to a locale for the life of the object.

@@ -1,5 +1,7 @@
 #include "adodb/Connection.h"
 
+#include <sqlext.h>
+
 #include <cctype>
 
 #include "adodb/ConnectionState.h"
@@ -40,8 +42,9 @@ void Connection::Open(std::string_view connectionString) {
     if (!IsOdbcProvider(Provider))
         throw Error(kProviderNotFound);
     std::string odbc = detail::ToOdbcConnectionString(connectionString);
-    if (CursorLocation == adUseClient)
-        odbc = detail::ForClientSideReading(std::move(odbc));
+    // Read through a cursor of the server's either way: a server-side record set streams,
+    // and a client-side one keeps only its own compact copy.
+    odbc = detail::ForClientSideReading(std::move(odbc));
     state_ = std::make_shared<ConnectionState>(odbc, ConnectionTimeout);
 }
 
@@ -71,6 +74,48 @@ Recordset Connection::OpenSchema(int schema) {
     }
     auto rows = detail::FetchAllRows(statement, reader);
     return Recordset(std::make_unique<RecordsetImpl>(reader.columns(), std::move(rows)));
+}
+
+std::string Connection::DbmsName() {
+    if (!IsOpen())
+        throw Error(kObjectClosed);
+    return state_->InfoText(SQL_DBMS_NAME);
+}
+
+bool Connection::SupportsTransactions() {
+    if (!IsOpen())
+        throw Error(kObjectClosed);
+    return state_->InfoNumber(SQL_TXN_CAPABLE) != SQL_TC_NONE;
+}
+
+void Connection::BeginTrans() {
+    if (!IsOpen())
+        throw Error(kObjectClosed);
+    state_->SetAutocommit(false);
+}
+
+void Connection::CommitTrans() {
+    if (!IsOpen())
+        throw Error(kObjectClosed);
+    state_->EndTransaction(true);
+    state_->SetAutocommit(true);
+}
+
+void Connection::RollbackTrans() {
+    if (!IsOpen())
+        throw Error(kObjectClosed);
+    // Autocommit comes back even when the rollback fails: the next statement must not
+    // join a transaction that nobody ends.
+    try {
+        state_->EndTransaction(false);
+    } catch (...) {
+        try {
+            state_->SetAutocommit(true);
+        } catch (...) {
+        }
+        throw;
+    }
+    state_->SetAutocommit(true);
 }
 
 void Connection::Close() {

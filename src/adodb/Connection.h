@@ -45,12 +45,26 @@ class Connection {
     // TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE and DESCRIPTION.
     Recordset OpenSchema(int schema);
 
+    // The name of the database product behind the connection, as the driver tells it
+    // (SQLGetInfo SQL_DBMS_NAME: "PostgreSQL", "SQLite", "SQL Anywhere", ...).
+    std::string DbmsName();
+
+    // Whether the driver offers transactions (SQLGetInfo SQL_TXN_CAPABLE).
+    bool SupportsTransactions();
+
+    // A transaction, the ADO way: BeginTrans turns autocommit off; CommitTrans and
+    // RollbackTrans end the transaction and turn autocommit on again.
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
     // kObjectClosed when not open. Server-side record sets still open keep working; the
     // connection ends when the last of them goes.
     void Close();
 
   private:
     friend class Recordset;
+    friend class ArrayInsert;
     std::shared_ptr<ConnectionState> state_;  // shared with server-side record sets
 };
 

@@ -3,6 +3,7 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <algorithm>
 #include <string>
 
 #include "adodb/TextCodec.h"
@@ -104,9 +105,14 @@ StatementHandle ConnectionState::TakeStatement() {
     return statement;
 }
 
-StatementHandle ConnectionState::Tables(int queryTimeout) {
+StatementHandle ConnectionState::NewStatement(int queryTimeout) {
     StatementHandle statement(connection_);
     statement.SetQueryTimeout(queryTimeout > 0 ? queryTimeout : 0);
+    return statement;
+}
+
+StatementHandle ConnectionState::Tables(int queryTimeout) {
+    StatementHandle statement = NewStatement(queryTimeout);
     // All four arguments Null: every catalog, schema, table and type. (psqlODBC reads an
     // empty schema, and even a Null schema with the name pattern "%", as the search path
     // only.)
@@ -116,6 +122,43 @@ StatementHandle ConnectionState::Tables(int queryTimeout) {
             : SQLTables(statement.get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
     statement.Check(rc);
     return statement;
+}
+
+std::string ConnectionState::InfoText(SQLUSMALLINT item) {
+    SQLSMALLINT length = 0;
+    std::string text;
+    if (api() == TextApi::kWide) {
+        SQLWCHAR buffer[256] = {};
+        connection_.Check(SQLGetInfoW(connection_.get(), item, buffer, sizeof buffer, &length));
+        detail::AppendUtf8(
+            text, buffer,
+            std::min<std::size_t>(
+                static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR),
+                std::size(buffer) - 1));
+    } else {
+        SQLCHAR buffer[512] = {};
+        connection_.Check(SQLGetInfo(connection_.get(), item, buffer, sizeof buffer, &length));
+        text = reinterpret_cast<const char*>(buffer);
+    }
+    return text;
+}
+
+SQLUSMALLINT ConnectionState::InfoNumber(SQLUSMALLINT item) {
+    SQLUSMALLINT value = 0;
+    connection_.Check(SQLGetInfo(connection_.get(), item, &value, sizeof value, nullptr));
+    return value;
+}
+
+void ConnectionState::SetAutocommit(bool on) {
+    connection_.Check(SQLSetConnectAttr(connection_.get(), SQL_ATTR_AUTOCOMMIT,
+                                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                            on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                        SQL_IS_UINTEGER));
+}
+
+void ConnectionState::EndTransaction(bool commit) {
+    connection_.Check(
+        SQLEndTran(SQL_HANDLE_DBC, connection_.get(), commit ? SQL_COMMIT : SQL_ROLLBACK));
 }
 
 void ConnectionState::Disconnect() {

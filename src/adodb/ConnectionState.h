@@ -28,8 +28,19 @@ class ConnectionState {
     // Takes the reused statement handle (holding a result) for a server-side cursor; the
     // next statement gets a new one.
     detail::StatementHandle TakeStatement();
+    // A statement handle of its own, apart from the reused one.
+    detail::StatementHandle NewStatement(int queryTimeout);
     // SQLTables with no restriction on a statement of its own.
     detail::StatementHandle Tables(int queryTimeout);
+
+    // A text item of SQLGetInfo (SQL_DBMS_NAME, ...).
+    std::string InfoText(SQLUSMALLINT item);
+    // A 16-bit item of SQLGetInfo (SQL_TXN_CAPABLE, ...).
+    SQLUSMALLINT InfoNumber(SQLUSMALLINT item);
+    // Switches autocommit (SQL_ATTR_AUTOCOMMIT).
+    void SetAutocommit(bool on);
+    // SQLEndTran on the connection: commit or roll back.
+    void EndTransaction(bool commit);
 
     // Frees the statements and disconnects, reporting failure.
     void Disconnect();

@@ -62,6 +62,8 @@ class StatementHandle {
 
     SQLHSTMT get() const noexcept { return handle_; }
     TextApi api() const noexcept { return api_; }
+    // The connection the statement belongs to, for SQLGetInfo.
+    SQLHDBC connectionHandle() const noexcept { return connection_; }
     SQLRETURN Check(SQLRETURN rc) const;
 
     // SQL_ATTR_QUERY_TIMEOUT, set only when it differs from the value last set.

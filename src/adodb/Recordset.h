@@ -18,19 +18,28 @@ class Field {
   public:
     const std::string& Name() const noexcept { return name_; }
     int Type() const noexcept { return type_; }
+    // The data source's own name of the column's type ("timestamptz", "money"), as the
+    // driver reports it; empty when it does not say.
+    const std::string& NativeTypeName() const noexcept { return nativeTypeName_; }
     // The value in the current row. Raises kNoCurrentRecord at EOF, kObjectClosed
     // when the record set is closed.
     Variant Value() const;
 
   private:
     friend class RecordsetImpl;
-    Field(const RecordsetImpl& owner, int index, std::string name, int type)
-        : owner_(&owner), index_(index), name_(std::move(name)), type_(type) {}
+    Field(const RecordsetImpl& owner, int index, std::string name, int type,
+          std::string nativeTypeName)
+        : owner_(&owner),
+          index_(index),
+          name_(std::move(name)),
+          type_(type),
+          nativeTypeName_(std::move(nativeTypeName)) {}
 
     const RecordsetImpl* owner_;  // not owning: fields live inside their record set
     int index_;
     std::string name_;
     int type_;
+    std::string nativeTypeName_;
 };
 
 // The columns of a record set, by position (0-based) or by name (letter case ignored).

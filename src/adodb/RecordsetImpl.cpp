@@ -33,8 +33,8 @@ RecordsetImpl::RecordsetImpl(const std::vector<detail::Column>& columns,
     : rows_(std::move(rows)), current_(columns.size()) {
     fields_.fields_.reserve(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        fields_.fields_.push_back(
-            Field(*this, static_cast<int>(i), columns[i].name, columns[i].adoType));
+        fields_.fields_.push_back(Field(*this, static_cast<int>(i), columns[i].name,
+                                        columns[i].adoType, columns[i].typeName));
     }
     Advance();
 }

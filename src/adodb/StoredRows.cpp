@@ -21,12 +21,15 @@ class StoredRows final : public RowSource {
 
 std::unique_ptr<RowSource> FetchAllRows(const StatementHandle& statement, ColumnReader& reader) {
     RowStore store;
-    if (FetchAllRowsInBlocks(statement, reader, store))
-        return std::make_unique<StoredRows>(std::move(store));
     RowEncoder row;
-    while (reader.Fetch(statement)) {
-        reader.ReadRow(statement, row);
-        store.Append(row.Bytes());
+    if (auto fetcher = BlockFetcher::Start(statement, reader)) {
+        while (fetcher->Next(row))
+            store.Append(row.Bytes());
+    } else {
+        while (reader.Fetch(statement)) {
+            reader.ReadRow(statement, row);
+            store.Append(row.Bytes());
+        }
     }
     return std::make_unique<StoredRows>(std::move(store));
 }

@@ -1,3 +1,4 @@
+#include "adodb/BlockFetch.h"
 #include "adodb/RowSource.h"
 
 namespace adodb::detail {
@@ -9,17 +10,26 @@ class StreamedRows final : public RowSource {
                  ColumnReader reader)
         : connection_(std::move(connection)),
           statement_(std::move(statement)),
-          reader_(std::move(reader)) {}
+          reader_(std::move(reader)),
+          fetcher_(BlockFetcher::Start(statement_, reader_)) {}
 
     const char* Next() override {
         if (finished_)
             return nullptr;
-        if (!reader_.Fetch(statement_)) {
+        bool more;
+        if (fetcher_) {
+            more = fetcher_->Next(row_);
+        } else {
+            more = reader_.Fetch(statement_);
+            if (more)
+                reader_.ReadRow(statement_, row_);
+        }
+        if (!more) {
             finished_ = true;
+            fetcher_.reset();
             statement_.CloseCursor();  // let the driver free the result early
             return nullptr;
         }
-        reader_.ReadRow(statement_, row_);
         return row_.Bytes().data();
     }
     long long Count() const noexcept override { return -1; }
@@ -28,6 +38,7 @@ class StreamedRows final : public RowSource {
     std::shared_ptr<adodb::ConnectionState> connection_;  // outlives the statement below
     StatementHandle statement_;
     ColumnReader reader_;
+    std::unique_ptr<BlockFetcher> fetcher_;  // declared after what it refers to
     RowEncoder row_;
     bool finished_ = false;
 };

@@ -128,6 +128,35 @@ void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count) 
     }
 }
 
+void AppendMendedUtf8(std::string& out, std::string_view utf8) {
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t start = i;
+        const char32_t cp = DecodeUtf8(utf8, i);
+        // A malformed sequence is passed over one byte at a time.
+        if (cp == kReplacement && i - start == 1) {
+            char encoded[4];
+            out.append(encoded, PutCodePoint(encoded, kReplacement));
+        } else {
+            out.append(utf8.substr(start, i - start));
+        }
+    }
+}
+
+bool IsValidUtf8(std::string_view text) noexcept {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        if (DecodeUtf8(text, i) == kReplacement && i - start == 1)
+            return false;
+    }
+    return true;
+}
+
 bool IsAscii(std::string_view text) noexcept {
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80)

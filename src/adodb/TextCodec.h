@@ -23,6 +23,12 @@ void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count);
 
 bool IsAscii(std::string_view text) noexcept;
 
+// Appends the text with every malformed UTF-8 sequence replaced as Utf8ToUtf16 replaces
+// it (U+FFFD for each byte that starts no valid sequence): the text that a wide driver
+// stores for it.
+void AppendMendedUtf8(std::string& out, std::string_view utf8);
+bool IsValidUtf8(std::string_view text) noexcept;
+
 // Equal but for the letter case of ASCII letters: keys of connection strings, field names.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept;
 

@@ -46,6 +46,13 @@ class ErrorTrap {
         return result;
     }
 
+    // Reports a failure that happened elsewhere (on another thread) as the failure of the
+    // step at the given line.
+    void ReportFailure(int line, const std::exception& e) {
+        line_ = line;
+        Report(e);
+    }
+
     int Line() const noexcept { return line_; }
     int Reports() const noexcept { return reports_; }
     // The last reported failure told that the connection to a database is gone.

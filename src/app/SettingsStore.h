@@ -36,6 +36,8 @@ inline constexpr const char* kUser = "PostgreSQLUser";
 inline constexpr const char* kPassword = "PostgreSQLPassword";
 inline constexpr const char* kDatabase = "PostgreSQLDatabase";
 inline constexpr const char* kDataSourceName = "DataSourceName";
+// "1": the send buttons write one INSERT per row, each committed on its own.
+inline constexpr const char* kOneStatementPerRow = "OneStatementPerRow";
 inline constexpr const char* kServerDefault = "localhost";
 inline constexpr const char* kPortDefault = "5432";
 }  // namespace keys

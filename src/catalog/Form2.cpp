@@ -124,13 +124,15 @@ void Form2::PushButton7_Click() {
 void Form2::PushButton3_Click() {
     OperationGuard::Scope scope(guard_);
     SendTables(Direction::ToPostgreSQL, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
-               connection_.CurrentConnectionValues(), dialogs_, pump_);
+               connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
+               dialogs_, pump_);
 }
 
 void Form2::PushButton4_Click() {
     OperationGuard::Scope scope(guard_);
     SendTables(Direction::ToSybase, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
-               connection_.CurrentConnectionValues(), dialogs_, pump_);
+               connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
+               dialogs_, pump_);
 }
 
 void Form2::SelectEveryEntry(TableList& list, const char* handler, bool selected) {

@@ -14,11 +14,18 @@ struct ConnectionValues {
     QString dataSourceName;  // Text6
 };
 
+// How the send buttons write rows, from the settings store.
+struct TransferSettings {
+    // Every row as an INSERT of its own, committed on its own, instead of rows in runs.
+    bool oneStatementPerRow = false;
+};
+
 // Whatever holds the current connection values: the connection window, or a test.
 class ConnectionSource {
   public:
     virtual ~ConnectionSource() = default;
     virtual ConnectionValues CurrentConnectionValues() const = 0;
+    virtual TransferSettings CurrentTransferSettings() const { return {}; }
 };
 
 }  // namespace korvanta

@@ -197,6 +197,10 @@ ConnectionValues Form1::CurrentConnectionValues() const {
             Text4->text(), Text5->text(), Text6->text()};
 }
 
+TransferSettings Form1::CurrentTransferSettings() const {
+    return {settings_.Read(keys::kOneStatementPerRow).trimmed() == QStringLiteral("1")};
+}
+
 void Form1::Form_Load() {
     OperationGuard::Scope scope(guard_);
     ErrorTrap trap(dialogs_, LocationText(QStringLiteral("Form1"), QStringLiteral("Form_Load")));

@@ -32,6 +32,7 @@ class Form1 final : public QWidget, public ConnectionSource {
     void SetProgramEnd(ProgramEnd end) { end_ = std::move(end); }
 
     ConnectionValues CurrentConnectionValues() const override;
+    TransferSettings CurrentTransferSettings() const override;
 
     // Start-up: decoration, caption, icon, title, hand pointer, the six boxes from the
     // store, then both connection checks. Shows the table window when both pass (this

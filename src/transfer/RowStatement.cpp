@@ -12,16 +12,22 @@ bool IsDigit(char c) noexcept {
     return c >= '0' && c <= '9';
 }
 
-// Appends the text between apostrophes, doubling every apostrophe inside it.
-void AppendQuoted(std::string& buffer, std::string_view text) {
+// Appends the text between apostrophes, doubling every apostrophe inside it, and every
+// backslash too where the target reads backslash escapes.
+void AppendQuoted(std::string& buffer, std::string_view text, StringLiterals literals) {
+    const bool doubleBackslashes =
+        literals != StringLiterals::kStandard && text.find('\\') != std::string_view::npos;
+    if (doubleBackslashes && literals == StringLiterals::kEscapeStringSyntax)
+        buffer += 'E';
     buffer += '\'';
+    const std::string_view special = doubleBackslashes ? "'\\" : "'";
     for (;;) {
-        const std::size_t quote = text.find('\'');
-        if (quote == std::string_view::npos)
+        const std::size_t at = text.find_first_of(special);
+        if (at == std::string_view::npos)
             break;
-        buffer.append(text.data(), quote + 1);
-        buffer += '\'';
-        text.remove_prefix(quote + 1);
+        buffer.append(text.data(), at + 1);
+        buffer += text[at];
+        text.remove_prefix(at + 1);
     }
     buffer.append(text);
     buffer += '\'';
@@ -58,8 +64,8 @@ bool LooksLikeNumber(std::string_view text) noexcept {
 }
 
 RowStatement::RowStatement(Direction direction, std::string_view tableName,
-                           std::vector<bool> numericColumns)
-    : bare_(std::move(numericColumns)) {
+                           std::vector<bool> numericColumns, StringLiterals literals)
+    : bare_(std::move(numericColumns)), literals_(literals) {
     if (direction != Direction::ToPostgreSQL)
         bare_.assign(bare_.size(), false);
     prefix_ = "INSERT INTO ";
@@ -80,7 +86,7 @@ void RowStatement::AddValue(std::string& buffer, std::size_t field,
     } else if (field < bare_.size() && bare_[field] && LooksLikeNumber(value.Text())) {
         buffer += value.Text();
     } else {
-        AppendQuoted(buffer, value.Text());
+        AppendQuoted(buffer, value.Text(), literals_);
     }
     buffer += kSeparator;
 }
@@ -93,8 +99,8 @@ void RowStatement::End(std::string& buffer) const {
 
 std::string InsertStatement(Direction direction, std::string_view tableName,
                             const std::vector<bool>& numericColumns,
-                            std::span<const adodb::Variant> values) {
-    const RowStatement row(direction, tableName, numericColumns);
+                            std::span<const adodb::Variant> values, StringLiterals literals) {
+    const RowStatement row(direction, tableName, numericColumns, literals);
     std::string buffer;
     row.Begin(buffer);
     for (std::size_t j = 0; j < values.size(); ++j)

@@ -8,6 +8,7 @@
 
 #include "adodb/Variant.h"
 #include "transfer/Direction.h"
+#include "transfer/StringLiterals.h"
 
 namespace korvanta {
 
@@ -23,15 +24,17 @@ bool LooksLikeNumber(std::string_view text) noexcept;
 // Writes the INSERT statement of one row into a buffer that is reused for every row, so
 // that a large copy allocates nothing per row or per value:
 //   INSERT INTO "{table}" VALUES(v1, v2, ...)
-// Null is written NULL; any other value between apostrophes with each apostrophe doubled,
-// the empty text as ''. Towards PostgreSQL a value of a numeric column that looks like a
-// number is written bare. Value texts are the data-access layer's own, which do not
-// depend on the locale ("." decimals, ISO dates, binary as hexadecimal digits).
+// Null is written NULL; any other value between apostrophes with each apostrophe doubled
+// (and backslashes as the target's literals need them), the empty text as ''. Towards
+// PostgreSQL a value of a numeric column that looks like a number is written bare. Value
+// texts are the data-access layer's own, which do not depend on the locale ("." decimals,
+// binary as hexadecimal digits).
 class RowStatement {
   public:
     // numericColumns: per field, whether it is in the numeric column list (only ever
     // true towards PostgreSQL).
-    RowStatement(Direction direction, std::string_view tableName, std::vector<bool> numericColumns);
+    RowStatement(Direction direction, std::string_view tableName, std::vector<bool> numericColumns,
+                 StringLiterals literals = StringLiterals::kStandard);
 
     void Begin(std::string& buffer) const;
     void AddValue(std::string& buffer, std::size_t field, const adodb::Variant& value) const;
@@ -40,11 +43,13 @@ class RowStatement {
   private:
     std::string prefix_;
     std::vector<bool> bare_;
+    StringLiterals literals_;
 };
 
 // The INSERT statement of one row with the given values, in field order.
 std::string InsertStatement(Direction direction, std::string_view tableName,
                             const std::vector<bool>& numericColumns,
-                            std::span<const adodb::Variant> values);
+                            std::span<const adodb::Variant> values,
+                            StringLiterals literals = StringLiterals::kStandard);
 
 }  // namespace korvanta

@@ -20,8 +20,10 @@ struct TransferWindow {
 };
 
 // Sends the selected tables of the source list to the other database: the click
-// handler of the send button of that direction, under its own error trap.
+// handler of the send button of that direction, under its own error trap. The rows of a
+// table go in runs, read and written on threads of their own while the window goes on
+// answering; with settings.oneStatementPerRow every row is an INSERT of its own.
 void SendTables(Direction direction, const TransferWindow& window, const ConnectionValues& values,
-                Dialogs& dialogs, EventPump& pump);
+                const TransferSettings& settings, Dialogs& dialogs, EventPump& pump);
 
 }  // namespace korvanta

@@ -70,7 +70,7 @@ TEST(AdodbPostgresValues, EachColumnTypeGivesItsAdoCodeAndTextForm) {
                               "12345.678900",
                               "3.3",
                               "0.1",
-                              "1234.5",
+                              "$1,234.50",  // the server's own text of money
                               "1",
                               "gr\xC3\xBC\xC3\x9F"
                               "e",
@@ -165,7 +165,7 @@ TEST(AdodbPostgresValues, NumbersKeepThePointUnderADecimalCommaLocale) {
     adodb::Connection connection = OpenPostgres();
     adodb::Recordset records = connection.Execute(
         "select 1234567.5::numeric, 2.25::float8, 3.3::float4, 1234.5::money, -0.5::numeric");
-    const Row expected = {"1234567.5", "2.25", "3.3", "1234.5", "-0.5"};
+    const Row expected = {"1234567.5", "2.25", "3.3", "$1,234.50", "-0.5"};
     EXPECT_EQ(ReadAll(records), std::vector<Row>{expected});
 }
 

@@ -15,8 +15,6 @@ using Rows = std::vector<std::string>;
 
 namespace {
 
-constexpr int kRows = 50000;
-
 // Stops and restarts the shared server; whatever happens in the test, the server is
 // running again when the switch goes.
 class ServerSwitch {
@@ -51,7 +49,21 @@ class ServerSwitch {
     bool stopped_ = false;
 };
 
-class ServerStop : public ::testing::Test {
+// One case: the direction, whether rows go one INSERT each, the rows of the big table,
+// and the progress at which the server stops.
+struct StopCase {
+    const char* name;
+    bool towardsPostgreSQL;
+    bool oneStatementPerRow;
+    int rows;
+    double stopAtPercent;
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ServerStop : public ::testing::TestWithParam<StopCase> {
   protected:
     // The program starts with the test databases stored: it lands on the table window.
     void LandOnTableWindow() {
@@ -59,13 +71,14 @@ class ServerStop : public ::testing::Test {
         ASSERT_TRUE(program.form2.isVisible()) << program.Reports();
     }
 
-    // Stops the server as the progress bar reaches 20% of the first table sent, before
-    // that row is written.
-    void StopAtOneFifth() {
-        QObject::connect(program.form2.ProgressBar1, &ProgressBar::ValueSet, [this](double value) {
-            if (value > 0 && !server.Stopped() && ++rowsBegun == kRows / 5)
-                server.Stop();
-        });
+    // Stops the server once the progress bar shows the given share of the first table,
+    // while its rows are still going.
+    void StopAt(double percent) {
+        QObject::connect(program.form2.ProgressBar1, &ProgressBar::ValueSet,
+                         [this, percent](double value) {
+                             if (value >= percent && value < 100 && !server.Stopped())
+                                 server.Stop();
+                         });
     }
 
     // The window is at rest after the run, and both lists answer their buttons.
@@ -101,84 +114,74 @@ class ServerStop : public ::testing::Test {
 
     robust::Program program;
     ServerSwitch server;
-    int rowsBegun = 0;
 };
 
-TEST_F(ServerStop, TowardsPostgreSQLTheRunEndsWithOneReportAndKeepsTheRowsWritten) {
+// The PostgreSQL server stops while the rows of a large table go, as the target or as
+// the source: one report, the run ends (the next table is never sent), the rows written
+// before stay, nothing after them is half written, and the window stays usable.
+TEST_P(ServerStop, EndsTheRunWithOneReportAndKeepsWhatWasWritten) {
+    const StopCase& c = GetParam();
     const std::string big = testdb::uniqueName("stop_b_big");
     const std::string later = testdb::uniqueName("stop_a_later");  // sorts first: sent last
-    sqlite("CREATE TABLE " + Ident(big) +
-           "(n INTEGER, label TEXT);"
-           "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
-           std::to_string(kRows) + ") INSERT INTO " + Ident(big) +
-           " SELECT n, 'row ' || n FROM c;"
-           "CREATE TABLE " +
-           Ident(later) + "(n INTEGER); INSERT INTO " + Ident(later) + " VALUES(1);");
+    const std::string rows = std::to_string(c.rows);
+    if (c.towardsPostgreSQL) {
+        sqlite("CREATE TABLE " + Ident(big) +
+               "(n INTEGER, label TEXT);"
+               "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
+               rows + ") INSERT INTO " + Ident(big) +
+               " SELECT n, 'row ' || n FROM c;"
+               "CREATE TABLE " +
+               Ident(later) + "(n INTEGER); INSERT INTO " + Ident(later) + " VALUES(1);");
+    } else {
+        psql("CREATE TABLE " + Ident(big) + " AS SELECT n::int4 AS n, 'row ' || n AS label " +
+             "FROM generate_series(1, " + rows + ") AS n;" + "CREATE TABLE " + Ident(later) +
+             " AS SELECT 1::int4 AS n;");
+    }
+    if (c.oneStatementPerRow)
+        program.settings.Write(keys::kOneStatementPerRow, "1");
     LandOnTableWindow();
-    robust::Pick(*program.form2.List1, big);
-    robust::Pick(*program.form2.List1, later);
-    StopAtOneFifth();
+    TableList& source = c.towardsPostgreSQL ? *program.form2.List1 : *program.form2.List2;
+    TableList& target = c.towardsPostgreSQL ? *program.form2.List2 : *program.form2.List1;
+    robust::Pick(source, big);
+    robust::Pick(source, later);
+    StopAt(c.stopAtPercent);
 
-    program.form2.PushButton3->click();
+    (c.towardsPostgreSQL ? program.form2.PushButton3 : program.form2.PushButton4)->click();
 
     ASSERT_TRUE(server.Stopped());
     ASSERT_EQ(program.dialogs.errorReports().size(), 1) << program.Reports();
-    EXPECT_TRUE(program.dialogs.errorReports()[0].contains("PushButton3_Click at line 282\r\r"))
-        << program.Reports();
+    // Towards PostgreSQL the next INSERT finds the server gone; from it, the next fetch.
+    const char* where = c.towardsPostgreSQL ? "PushButton3_Click at line 282\r\r"
+                                            : "PushButton4_Click at line 262\r\r";
+    EXPECT_TRUE(program.dialogs.errorReports()[0].contains(where)) << program.Reports();
     // The table that was created is listed; the entry after it was never sent.
-    EXPECT_GE(robust::IndexOf(*program.form2.List2, big), 0);
-    EXPECT_EQ(robust::IndexOf(*program.form2.List2, later), -1);
+    EXPECT_GE(robust::IndexOf(target, big), 0);
+    EXPECT_EQ(robust::IndexOf(target, later), -1);
     ExpectWindowUsable();
 
     server.Start();
-    // Every row written before the server stopped is still there; nothing more.
-    EXPECT_EQ(psql("SELECT count(*), min(n), max(n) FROM " + Ident(big)), Rows{"9999|1|9999"});
-    EXPECT_EQ(psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + later + "'"), Rows{"0"});
+    // The rows that arrived are the first ones, each whole, and not all of them.
+    const std::string check = "SELECT count(*) = coalesce(max(n), 0), count(*) < " + rows +
+                              ", count(*) = count(CASE WHEN label = 'row ' || n THEN 1 END) FROM " +
+                              Ident(big);
+    EXPECT_EQ(c.towardsPostgreSQL ? psql(check) : sqlite(check),
+              c.towardsPostgreSQL ? Rows{"t|t|t"} : Rows{"1|1|1"});
+    EXPECT_EQ(c.towardsPostgreSQL
+                  ? psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + later + "'")
+                  : sqlite("SELECT count(*) FROM sqlite_master WHERE name = '" + later + "'"),
+              Rows{"0"});
     ExpectBackAndNextWork();
-    EXPECT_GE(robust::IndexOf(*program.form2.List2, big), 0);
     EXPECT_EQ(program.dialogs.errorReports().size(), 1) << program.Reports();
-    psql("DROP TABLE " + Ident(big));
-    sqlite("DROP TABLE " + Ident(big) + "; DROP TABLE " + Ident(later) + ";");
+    psql("DROP TABLE IF EXISTS " + Ident(big) + "; DROP TABLE IF EXISTS " + Ident(later) + ";");
+    sqlite("DROP TABLE IF EXISTS " + Ident(big) + "; DROP TABLE IF EXISTS " + Ident(later) + ";");
 }
 
-// The PostgreSQL source was read whole before its server stopped: the table being sent
-// arrives complete, and the next table, which would need the server, ends the run: the
-// one after it is not tried.
-TEST_F(ServerStop, FromPostgreSQLTheTableReadArrivesWholeAndTheNextSourceEndsTheRun) {
-    const std::string big = testdb::uniqueName("stop_b_big");
-    const std::string later = testdb::uniqueName("stop_a_later");
-    const std::string last = testdb::uniqueName("stop_0_last");
-    psql("CREATE TABLE " + Ident(big) + " AS SELECT n::int4 AS n, 'row ' || n AS label " +
-         "FROM generate_series(1, " + std::to_string(kRows) + ") AS n;" + "CREATE TABLE " +
-         Ident(later) + " AS SELECT 1::int4 AS n; CREATE TABLE " + Ident(last) +
-         " AS SELECT 1::int4 AS n;");
-    LandOnTableWindow();
-    robust::Pick(*program.form2.List2, big);
-    robust::Pick(*program.form2.List2, later);
-    robust::Pick(*program.form2.List2, last);
-    StopAtOneFifth();
-
-    program.form2.PushButton4->click();
-
-    ASSERT_TRUE(server.Stopped());
-    ASSERT_EQ(program.dialogs.errorReports().size(), 1) << program.Reports();
-    EXPECT_TRUE(program.dialogs.errorReports()[0].contains("PushButton4_Click at line 156\r\r"))
-        << program.Reports();
-    EXPECT_EQ(sqlite("SELECT count(*), sum(n), max(label = 'row ' || n) FROM " + Ident(big)),
-              Rows{"50000|1250025000|1"});
-    EXPECT_EQ(sqlite("SELECT count(*) FROM sqlite_master WHERE name = '" + later + "'"), Rows{"0"});
-    EXPECT_GE(robust::IndexOf(*program.form2.List1, big), 0);
-    EXPECT_EQ(robust::IndexOf(*program.form2.List1, later), -1);
-    ExpectWindowUsable();
-
-    server.Start();
-    ExpectBackAndNextWork();
-    EXPECT_GE(robust::IndexOf(*program.form2.List1, big), 0);
-    EXPECT_GE(robust::IndexOf(*program.form2.List2, later), 0);
-    EXPECT_EQ(program.dialogs.errorReports().size(), 1) << program.Reports();
-    psql("DROP TABLE " + Ident(big) + "; DROP TABLE " + Ident(later) + "; DROP TABLE " +
-         Ident(last) + ";");
-    sqlite("DROP TABLE " + Ident(big));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Robustness, ServerStop,
+    ::testing::Values(StopCase{"TowardsPostgreSQLInRuns", true, false, 300000, 20},
+                      StopCase{"TowardsPostgreSQLRowByRow", true, true, 20000, 1},
+                      StopCase{"FromPostgreSQLInRuns", false, false, 300000, 20},
+                      StopCase{"FromPostgreSQLRowByRow", false, true, 100000, 1}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

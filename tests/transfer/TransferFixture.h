@@ -21,8 +21,8 @@ class TransferTest : public ::testing::Test {
     TransferTest() : values(testdb::connectionValues()) {}
 
     void Send(korvanta::Direction direction) {
-        korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values, dialogs,
-                             pump);
+        korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values, settings,
+                             dialogs, pump);
     }
 
     // Adds an entry, selects it and makes it the list's current entry.
@@ -69,4 +69,5 @@ class TransferTest : public ::testing::Test {
     ScriptedDialogs dialogs;
     korvanta::EventPump pump;
     korvanta::ConnectionValues values;
+    korvanta::TransferSettings settings;
 };

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "adodb/Error.h"
+#include "adodb/Handles.h"
+
+namespace adodb {
+
+class Connection;
+class ConnectionState;
+
+// Rows of values handed to ArrayInsert: each value Null or UTF-8 text.
+class TextRows {
+  public:
+    virtual ~TextRows() = default;
+    // The value at (row, column); nullopt for Null.
+    virtual std::optional<std::string_view> Value(std::size_t row, std::size_t column) const = 0;
+};
+
+// An INSERT with one "?" per column, prepared once and executed for many rows. The values
+// are bound as text parameters, so the database reads each one as it reads the same text
+// between apostrophes; they go in arrays (SQL_ATTR_PARAMSET_SIZE) where the driver takes
+// arrays, a row per execution otherwise.
+class ArrayInsert {
+  public:
+    ArrayInsert(Connection& connection, std::string_view sql, std::size_t columns);
+    ~ArrayInsert();
+    ArrayInsert(const ArrayInsert&) = delete;
+    ArrayInsert& operator=(const ArrayInsert&) = delete;
+
+    struct Result {
+        std::optional<Error> error;            // what stopped the execution, if anything did
+        std::optional<std::size_t> failedRow;  // the row the driver named as failing
+    };
+    // Executes the rows first..last-1 in order and stops at the first failure.
+    Result Execute(const TextRows& rows, std::size_t first, std::size_t last);
+
+    // Whether the driver took arrays of parameters.
+    bool UsesArrays() const noexcept { return maxRows_ > 1; }
+
+  private:
+    struct Column {
+        std::vector<char> data;
+        std::vector<SQLLEN> indicator;
+        std::size_t width = 0;  // bytes per row
+    };
+    std::size_t PlanRun(const TextRows& rows, std::size_t first, std::size_t last);
+    void FillAndBind(const TextRows& rows, std::size_t first, std::size_t count);
+
+    std::shared_ptr<ConnectionState> state_;  // outlives the statement below
+    detail::StatementHandle statement_;
+    std::size_t columns_;
+    std::size_t maxRows_ = 1;
+    std::vector<Column> bound_;
+    std::vector<std::size_t> longest_;  // per column, of the run being planned
+    std::vector<SQLUSMALLINT> status_;
+    SQLULEN processed_ = 0;
+    std::vector<SQLWCHAR> wide_;
+};
+
+}  // namespace adodb
