@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "adodb/Error.h"
+#include "adodb/OdbcValue.h"
 #include "adodb/TextCodec.h"
 
 namespace adodb::detail {
@@ -77,14 +78,14 @@ std::vector<Attribute> ParseOleDb(std::string_view text) {
     return attributes;
 }
 
-std::string OdbcKey(std::string_view oleDbKey) {
-    if (EqualsIgnoringCase(oleDbKey, "Data Source"))
-        return "DSN";
-    if (EqualsIgnoringCase(oleDbKey, "User ID"))
-        return "UID";
-    if (EqualsIgnoringCase(oleDbKey, "Password"))
-        return "PWD";
-    return std::string(oleDbKey);
+// The ODBC key and value for an OLE DB attribute.
+std::string OdbcPair(const Attribute& attribute) {
+    if (EqualsIgnoringCase(attribute.key, "Data Source"))
+        return "DSN=" + OdbcDataSourceName(attribute.value);
+    if (EqualsIgnoringCase(attribute.key, "Password"))
+        return "PWD=" + OdbcPassword(attribute.value);
+    const std::string key = EqualsIgnoringCase(attribute.key, "User ID") ? "UID" : attribute.key;
+    return key + '=' + OdbcOtherValue(attribute.value, "value of " + key);
 }
 
 }  // namespace
@@ -114,9 +115,7 @@ std::string ToOdbcConnectionString(std::string_view connectionString) {
             continue;
         if (!odbc.empty())
             odbc += ';';
-        odbc += OdbcKey(attribute.key);
-        odbc += '=';
-        odbc += QuoteOdbcValue(attribute.value);
+        odbc += OdbcPair(attribute);
     }
     return odbc;
 }
@@ -125,20 +124,17 @@ std::string ToOdbcConnectionString(std::string_view connectionString) {
 
 namespace adodb {
 
-std::string QuoteOdbcValue(std::string_view value) {
-    const bool needsBraces =
-        value.find_first_of(";{}=+%") != std::string_view::npos ||
-        (!value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
-                            std::isspace(static_cast<unsigned char>(value.back()))));
-    if (!needsBraces)
-        return std::string(value);
-    std::string quoted = "{";
-    for (char c : value) {
+std::string DataSourceConnectionString(std::string_view name) {
+    const std::string odbcName = OdbcDataSourceName(name);
+    if (odbcName.empty() || (odbcName.front() != '"' && odbcName.front() != '\''))
+        return "Data Source=" + odbcName;
+    std::string quoted = "Data Source=\"";
+    for (char c : odbcName) {
         quoted += c;
-        if (c == '}')
-            quoted += '}';
+        if (c == '"')
+            quoted += '"';
     }
-    quoted += '}';
+    quoted += '"';
     return quoted;
 }
 

@@ -8,9 +8,11 @@ namespace adodb::detail {
 // The string for SQLDriverConnect. A string whose first key is "Data Source" names an
 // ODBC data source the way the OLE DB provider for ODBC takes it; the driver manager
 // knows the key as DSN, so "Data Source=name;User ID=u;Password=p" becomes
-// "DSN=name;UID=u;PWD=p" (values quoted with " or ' or between braces lose their quotes,
-// values that need it go between braces; an empty name leaves DSN out, so that the driver
-// manager reports it missing). Any other string goes to the driver manager unchanged.
+// "DSN=name;UID=u;PWD=p". Values quoted with " or ' or between braces lose their quotes
+// and then go in as OdbcValue.h describes: the name never between braces (one the DSN key
+// cannot carry raises Error), the password as psqlODBC reads it. An empty name leaves DSN
+// out, so that the driver manager reports it missing. Any other string goes to the driver
+// manager unchanged.
 std::string ToOdbcConnectionString(std::string_view connectionString);
 
 // The string for a connection whose queries are read whole by the client. psqlODBC
@@ -24,10 +26,9 @@ std::string ForClientSideReading(std::string odbcConnectionString);
 
 namespace adodb {
 
-// A value as an ODBC connection string carries it: between braces, with "}" doubled,
-// when it contains ; { } = + % or starts or ends with a blank (psqlODBC reads braced
-// values literally and would percent-decode an unbraced "+" or "%"); otherwise exactly
-// as it is.
-std::string QuoteOdbcValue(std::string_view value);
+// "Data Source=" and the name, which ToOdbcConnectionString reads back as exactly that
+// name (between double quotes when it starts with a quote, which the OLE DB form would
+// otherwise take off). Raises Error for a name that the DSN key cannot carry.
+std::string DataSourceConnectionString(std::string_view name);
 
 }  // namespace adodb

@@ -1,18 +1,38 @@
 #include "connect/ConnectionString.h"
 
 #include "adodb/ConnectionString.h"
+#include "adodb/OdbcValue.h"
 
 namespace korvanta {
+namespace {
+
+// psqlODBC keeps this many bytes of the server, username and database name, and of the port.
+constexpr std::size_t kNameBytes = 255;
+constexpr std::size_t kPortBytes = 9;
+
+std::string Plain(const QString& text, std::string_view label, std::size_t maxBytes) {
+    return adodb::OdbcPlainValue(text.toStdString(), label, maxBytes);
+}
+
+}  // namespace
 
 std::string PostgreSQLConnectionString(const ConnectionValues& values) {
-    auto v = [](const QString& text) { return adodb::QuoteOdbcValue(text.toStdString()); };
-    return "Driver={PostgreSQL Unicode};Server=" + v(values.server) + ";Port=" + v(values.port) +
-           ";Uid=" + v(values.user) + ";Pwd=" + v(values.password) +
-           ";Database=" + v(values.database);
+    // One statement at a time, so that a refusal names the first box in the window's order.
+    std::string text = "Driver={PostgreSQL Unicode};Server=";
+    text += Plain(values.server, "server name", kNameBytes);
+    text += ";Port=";
+    text += Plain(values.port, "port", kPortBytes);
+    text += ";Uid=";
+    text += Plain(values.user, "username", kNameBytes);
+    text += ";Pwd=";
+    text += adodb::OdbcPassword(values.password.toStdString());
+    text += ";Database=";
+    text += Plain(values.database, "database name", kNameBytes);
+    return text;
 }
 
 std::string SybaseConnectionString(const ConnectionValues& values) {
-    return "Data Source=" + adodb::QuoteOdbcValue(values.dataSourceName.toStdString());
+    return adodb::DataSourceConnectionString(values.dataSourceName.toStdString());
 }
 
 }  // namespace korvanta

@@ -7,8 +7,10 @@
 
 namespace korvanta {
 
-// Each value goes in as typed, unless it could be read as more than itself: then it
-// goes between braces (adodb::QuoteOdbcValue), so that no box can add keys to a string.
+// Each value goes in exactly as typed wherever the driver reads it so; only a password
+// that psqlODBC would decode or cut short goes between braces (adodb/OdbcValue.h). A value
+// that its key cannot carry raises adodb::Error naming the box and the character, before
+// any connection is attempted: it can never open another database.
 
 // "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
 std::string PostgreSQLConnectionString(const ConnectionValues& values);
