@@ -4,6 +4,7 @@
 #include <string>
 
 #include "AdodbTestSupport.h"
+#include "adodb/ArrayInsert.h"
 
 namespace {
 
@@ -106,6 +107,54 @@ TEST(AdodbSqliteValues, LongTextAndBlobsComeBackWhole) {
     EXPECT_EQ(records.Fields()[0].Value().Text(), text);
     EXPECT_EQ(std::vector<std::string>{records.Fields()[1].Value().ToString()},
               testdb::sqlite("select lower(hex(b)) from " + table));
+}
+
+// Rows of text values for ArrayInsert.
+class Rows final : public adodb::TextRows {
+  public:
+    std::vector<Row> rows;
+    std::optional<std::string_view> Value(std::size_t row, std::size_t column) const override {
+        const adodbtest::Value& value = rows[row][column];
+        return value ? std::optional<std::string_view>(*value) : std::nullopt;
+    }
+};
+
+// A prepared INSERT run for many rows at once: the database reads each text parameter as
+// it reads the same literal, and a refused row is named, inside a transaction that takes
+// the rows before it back.
+TEST(AdodbSqliteValues, ArrayInsertStoresTextAsLiteralsAndNamesTheRefusedRow) {
+    const std::string table = testdb::uniqueName("lite_array");
+    testdb::sqlite("create table " + table + " (n NUMERIC, t TEXT UNIQUE)");
+    Rows rows;
+    for (int i = 0; i < 2000; ++i)
+        rows.rows.push_back({std::to_string(i), "row " + std::to_string(i)});
+    rows.rows[5] = {Value(), ""};
+    rows.rows[6] = {"12.50", Value()};
+    rows.rows[1234][1] = "row 10";  // refused by the unique index
+    adodb::Connection connection = OpenSqlite(adodb::adUseServer);
+    adodb::ArrayInsert insert(connection, "insert into " + table + " values(?, ?)", 2);
+    EXPECT_TRUE(insert.UsesArrays());
+
+    connection.BeginTrans();
+    const adodb::ArrayInsert::Result refused = insert.Execute(rows, 0, rows.rows.size());
+    connection.RollbackTrans();
+    ASSERT_TRUE(refused.error);
+    EXPECT_NE(std::string(refused.error->what()).find("UNIQUE"), std::string::npos)
+        << refused.error->what();
+    EXPECT_EQ(refused.failedRow, std::optional<std::size_t>(1234));
+    EXPECT_EQ(testdb::sqlite("select count(*) from " + table), std::vector<std::string>{"0"});
+
+    connection.BeginTrans();
+    EXPECT_FALSE(insert.Execute(rows, 0, 1234).error);
+    EXPECT_FALSE(insert.Execute(rows, 1235, rows.rows.size()).error);
+    connection.CommitTrans();
+    EXPECT_EQ(testdb::sqlite("select count(*), sum(n), count(t) from " + table),
+              // 0 + ... + 1999, without 1234 (refused), 5 (Null) and 6 (12.50 instead)
+              std::vector<std::string>{"1999|1997767.5|1998"});
+    EXPECT_EQ(
+        testdb::sqlite("select typeof(n), quote(t) from " + table + " where rowid <= 7"),
+        (std::vector<std::string>{"integer|'row 0'", "integer|'row 1'", "integer|'row 2'",
+                                  "integer|'row 3'", "integer|'row 4'", "null|''", "real|NULL"}));
 }
 
 }  // namespace

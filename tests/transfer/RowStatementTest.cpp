@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "adodb/Variant.h"
+#include "transfer/PostgresCopy.h"
 #include "transfer/RowStatement.h"
+#include "transfer/StringLiterals.h"
 
 using adodb::Variant;
 using korvanta::Direction;
@@ -86,6 +88,68 @@ TEST(RowStatement, ApostrophesAreDoubledAndNothingElseChanges) {
     const std::string odd = "back\\slash\nline\r\ttab \"q\" ?{fn x} Grüße";
     EXPECT_EQ(ToPostgreSQL({false}, {Variant(odd)}),
               "INSERT INTO \"customers\" VALUES('" + odd + "')");
+}
+
+// Backslashes are written as each target reads them back: doubled where the DBMS reads
+// escapes, in an escape string where PostgreSQL's standard_conforming_strings is off.
+TEST(RowStatement, BackslashesFollowTheTargetsLiterals) {
+    using korvanta::StringLiterals;
+    struct Case {
+        StringLiterals literals;
+        const char* value;
+        const char* written;
+    } cases[] = {
+        {StringLiterals::kStandard, R"(C:\temp\new)", R"('C:\temp\new')"},
+        {StringLiterals::kBackslashEscapes, R"(C:\temp\new)", R"('C:\\temp\\new')"},
+        {StringLiterals::kBackslashEscapes, R"(it's \)", R"('it''s \\')"},
+        {StringLiterals::kBackslashEscapes, "plain", "'plain'"},
+        {StringLiterals::kEscapeStringSyntax, R"(\)", R"(E'\\')"},
+        {StringLiterals::kEscapeStringSyntax, R"(\')", R"(E'\\''')"},
+        {StringLiterals::kEscapeStringSyntax, "); DROP TABLE x; --", "'); DROP TABLE x; --'"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<Variant> values{Variant(c.value)};
+        EXPECT_EQ(korvanta::InsertStatement(Direction::ToSybase, "t", {false}, values, c.literals),
+                  std::string("INSERT INTO \"t\" VALUES(") + c.written + ")")
+            << c.value;
+    }
+    EXPECT_EQ(korvanta::LiteralsOfDataSource("SQL Anywhere"), StringLiterals::kBackslashEscapes);
+    EXPECT_EQ(korvanta::LiteralsOfDataSource("Adaptive Server Anywhere"),
+              StringLiterals::kBackslashEscapes);
+    EXPECT_EQ(korvanta::LiteralsOfDataSource("SQLite"), StringLiterals::kStandard);
+    EXPECT_EQ(korvanta::LiteralsOfDataSource("PostgreSQL"), StringLiterals::kStandard);
+    EXPECT_EQ(korvanta::LiteralsOfPostgreSQL("off"), StringLiterals::kEscapeStringSyntax);
+    EXPECT_EQ(korvanta::LiteralsOfPostgreSQL("on"), StringLiterals::kStandard);
+}
+
+// COPY's text format: the four escapes, \N for Null, malformed UTF-8 mended as the
+// driver's path mends it; and the line named by COPY's error context.
+TEST(RowStatement, CopyTextAndErrorLine) {
+    struct Case {
+        std::optional<std::string_view> value;
+        const char* written;
+    } cases[] = {
+        {std::nullopt, R"(\N)"},
+        {"", ""},
+        {R"(\N)", R"(\\N)"},
+        {"a\tb\nc\rd\\e", R"(a\tb\nc\rd\\e)"},
+        {"Grüße", "Grüße"},
+        {"a\xFF"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        korvanta::AppendCopyValue(out, c.value);
+        EXPECT_EQ(out, c.written);
+    }
+    EXPECT_EQ(korvanta::CopyErrorLine("COPY t, line 3, column a: \"x\"", "t"), 3u);
+    EXPECT_EQ(korvanta::CopyErrorLine("COPY a, line 1, b, line 12: \"x\"", "a, line 1, b"), 12u);
+    EXPECT_EQ(korvanta::CopyErrorLine("COPY t, line 7", "t"), 7u);
+    EXPECT_EQ(korvanta::CopyErrorLine("COPY t", "t"), 0u);
+    EXPECT_EQ(korvanta::CopyErrorLine("", "t"), 0u);
 }
 
 TEST(RowStatement, TableNameHoldingDoubleQuotesIsEscaped) {
