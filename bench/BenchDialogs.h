@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -15,11 +16,21 @@ class BenchDialogs final : public korvanta::Dialogs {
     }
     void ErrorReport(const QString& text) override {
         ++reports;
-        if (reports <= 5)
+        if (keep_) {
+            kept.push_back(text);
+        } else if (reports <= 5) {
             std::fprintf(stderr, "error report: %s\n", qPrintable(text));
+        }
     }
     bool AskYesNo(const QString&, const QString&) override { return true; }
     QString InputBox(const QString&, const QString& proposed) override { return proposed; }
 
+    // Keeps the reports from now on instead of printing them.
+    void Keep(bool keep) { keep_ = keep; }
+
     int reports = 0;
+    QStringList kept;
+
+  private:
+    bool keep_ = false;
 };

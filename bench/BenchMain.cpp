@@ -1,7 +1,7 @@
 // Benchmark of the transfer, the memory it holds and the list fills, against the
 // databases that scripts/bench starts. Prints its figures; the last line sums them up.
 //
-//   korvanta_bench [--rows N] [--memory-rows M] [--tables T]
+//   korvanta_bench [--rows N] [--large-rows L] [--memory-rows M] [--tables T] [--only PART]
 //   korvanta_bench --memory-child DIRECTION TABLE   (internal: one send in a fresh process)
 #include <QApplication>
 #include <QCoreApplication>
@@ -22,8 +22,6 @@
 #include "adodb/Connection.h"
 #include "catalog/TableListing.h"
 #include "connect/ConnectionString.h"
-#include "transfer/Datatype.h"
-#include "transfer/RowStatement.h"
 
 using namespace korvanta;
 
@@ -31,9 +29,10 @@ namespace {
 
 struct Options {
     long rows = 100000;
-    long memoryRows = 1000000;
+    long largeRows = 1000000;
+    long memoryRows = 10000000;
     int tables = 20000;
-    std::string only;  // to-postgresql, to-sybase, memory or listing: that part alone
+    std::string only;  // to-postgresql, to-sybase, refused, memory or listing: that part alone
 };
 
 std::string Env(const char* name) {
@@ -116,111 +115,136 @@ void MakeSqliteSource(const std::string& table, long rows) {
         " FROM s;");
 }
 
-// The INSERT texts that the transfer sends for a table, written to a file for the bare
-// loop, built by the same statement code from the same record set.
-long WriteInsertTexts(Direction direction, const std::string& sourceTable,
-                      const std::string& targetTable, const std::string& path) {
-    const ConnectionValues values = BenchConnectionValues();
-    adodb::Connection source;
-    source.CursorLocation = adodb::adUseClient;
-    source.Open(direction == Direction::ToPostgreSQL ? SybaseConnectionString(values)
-                                                     : PostgreSQLConnectionString(values));
-    adodb::Recordset rows;
-    rows.Open("SELECT * FROM \"" + sourceTable + "\"", source);
-    std::vector<SourceColumn> columns;
-    for (int i = 0; i < rows.Fields().Count(); ++i) {
-        columns.push_back({rows.Fields()[i].Name(), rows.Fields()[i].Type()});
-    }
-    const CreateTable create = BuildCreateTable(direction, targetTable, columns);
-    const RowStatement statement(direction, targetTable, create.numericColumns);
-    std::ofstream out(path, std::ios::binary);
-    std::string buffer;
-    long count = 0;
-    while (!rows.IsEOF()) {
-        statement.Begin(buffer);
-        for (int i = 0; i < rows.Fields().Count(); ++i) {
-            statement.AddValue(buffer, i, rows.Fields()[i].Value());
-        }
-        statement.End(buffer);
-        out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        out.put('\0');
-        rows.MoveNext();
-        ++count;
-    }
-    return count;
-}
-
-double BareRowsPerSecond(const std::string& connection, const std::string& path, bool wide) {
-    const std::string bare = QCoreApplication::applicationDirPath().toStdString() + "/bare_insert";
-    const std::string out =
-        Run(bare + " '" + connection + "' " + path + (wide ? " --wide" : "") + " 2>&1");
-    std::fprintf(stdout, "  bare ODBC loop: %s", out.c_str());
-    const size_t at = out.find("rows/s ");
-    return std::stod(out.substr(at + 7));
-}
-
-struct Throughput {
-    double tool = 0;
-    double floor = 0;
+struct Timed {
+    long rows = 0;
+    double seconds = 0;
+    int reports = 0;
+    double Rate() const { return seconds > 0 ? rows / seconds : 0; }
 };
 
-Throughput MeasureToSybase(long rows, BenchWindow& window, BenchDialogs& dialogs) {
+// Sends one table with the program's own send button code (no window shown).
+Timed SendTimed(Direction direction, const std::string& table, bool oneStatementPerRow,
+                BenchDialogs& dialogs) {
+    BenchWindow window;
+    window.oneStatementPerRow = oneStatementPerRow;
+    const int before = dialogs.reports;
+    Stopwatch watch;
+    window.Send(direction, QString::fromStdString(table), BenchConnectionValues(), dialogs);
+    Timed t;
+    t.seconds = watch.Seconds();
+    t.reports = dialogs.reports - before;
+    t.rows = direction == Direction::ToPostgreSQL
+                 ? Number(Psql("SELECT count(*) FROM \"" + table + "\";"))
+                 : Number(Sqlite("SELECT count(*) FROM \"" + table + "\";"));
+    return t;
+}
+
+void Print(const char* what, const Timed& t) {
+    std::printf("  %-34s %9ld rows in %6.2f s, %9.0f rows/s, %d error reports\n", what, t.rows,
+                t.seconds, t.Rate(), t.reports);
+}
+
+// What PostgreSQL takes at best: the same rows loaded by psql's \copy from a file.
+Timed CopyThroughPsql(const std::string& table) {
+    const std::string csv = QDir::tempPath().toStdString() + "/korvanta-bench.csv";
+    Psql("\\copy \"" + table + "\" TO '" + csv + "' csv");
+    Psql("DROP TABLE IF EXISTS bench_copy; CREATE TABLE bench_copy (LIKE \"" + table + "\");");
+    Timed t;
+    Stopwatch watch;
+    Psql("\\copy bench_copy FROM '" + csv + "' csv");
+    t.seconds = watch.Seconds();
+    std::remove(csv.c_str());
+    t.rows = Number(Psql("SELECT count(*) FROM bench_copy;"));
+    Psql("DROP TABLE bench_copy;");
+    return t;
+}
+
+struct Ratio {
+    double value = 0;  // tool / the database's best
+    bool measured = false;
+};
+
+// Towards PostgreSQL: the tool in runs, beside COPY through psql and, for the smaller
+// table, the old copy of one statement per row.
+Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
+    std::printf("Send to PostgreSQL: %ld rows from SQL Anywhere (durable server)\n", rows);
+    MakeSqliteSource("BenchSrc", rows);
+    Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
+    const Timed tool = SendTimed(Direction::ToPostgreSQL, "BenchSrc", false, dialogs);
+    Print("tool, rows in runs (COPY):", tool);
+    const Timed copy = CopyThroughPsql("BenchSrc");
+    Print("COPY through psql:", copy);
+    if (perRow) {
+        Psql("DROP TABLE \"BenchSrc\";");
+        Print("tool, one statement per row (old):",
+              SendTimed(Direction::ToPostgreSQL, "BenchSrc", true, dialogs));
+    }
+    Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
+    Sqlite("DROP TABLE BenchSrc;");
+    const double ratio = tool.Rate() / copy.Rate();
+    std::printf("  ratio tool / COPY: %.2f (target 0.5)\n", ratio);
+    return {ratio, true};
+}
+
+// Towards SQL Anywhere: the tool in runs, beside a bare bulk load of the same rows into
+// the same SQLite file and, for the smaller table, the old copy of one statement per row.
+Ratio MeasureToSybase(long rows, bool perRow, BenchDialogs& dialogs) {
     std::printf("Send to SQL Anywhere: %ld rows from PostgreSQL\n", rows);
     MakePostgreSQLSource("bench_src", rows);
     Sqlite("DROP TABLE IF EXISTS bench_src;");
-    window.list1->Clear();
-    Stopwatch watch;
-    window.Send(Direction::ToSybase, "bench_src", BenchConnectionValues(), dialogs);
-    const double seconds = watch.Seconds();
-    const long copied = Number(Sqlite("SELECT count(*) FROM bench_src;"));
-    Throughput t;
-    t.tool = copied / seconds;
-    std::printf("  tool: %ld rows in %.2f s, %.0f rows/s, %d error reports\n", copied, seconds,
-                t.tool, dialogs.reports);
-
-    const std::string path = QDir::tempPath().toStdString() + "/korvanta-bench-to-sybase.sql";
-    WriteInsertTexts(Direction::ToSybase, "bench_src", "bench_src", path);
-    const std::string create = Sqlite("SELECT sql FROM sqlite_master WHERE name = 'bench_src';");
-    Sqlite("DROP TABLE bench_src;" + create + ";");
-    t.floor = BareRowsPerSecond("DSN=" + Env("KV_DSN"), path, false);
-    std::remove(path.c_str());
-    std::printf("  ratio tool / bare loop: %.3f\n", t.tool / t.floor);
-    return t;
+    const Timed tool = SendTimed(Direction::ToSybase, "bench_src", false, dialogs);
+    Print("tool, rows in runs (arrays):", tool);
+    const std::string bare = QCoreApplication::applicationDirPath().toStdString() +
+                             "/bare_sqlite_load " + Env("KV_SQLITE_FILE") + " bench_src bench_bare";
+    const std::string out = Run(bare);
+    std::printf("  %s", out.c_str());
+    const double bareRate = std::stod(out.substr(out.rfind(", ") + 2));
+    if (perRow) {
+        Sqlite("DROP TABLE bench_src;");
+        Print("tool, one statement per row (old):",
+              SendTimed(Direction::ToSybase, "bench_src", true, dialogs));
+    }
+    Sqlite("DROP TABLE IF EXISTS bench_src;");
+    Psql("DROP TABLE bench_src;");
+    const double ratio = tool.Rate() / bareRate;
+    std::printf("  ratio tool / bare bulk load: %.2f (target 0.5)\n", ratio);
+    return {ratio, true};
 }
 
-Throughput MeasureToPostgreSQL(long rows, BenchWindow& window, BenchDialogs& dialogs) {
-    std::printf("Send to PostgreSQL: %ld rows from SQL Anywhere\n", rows);
-    MakeSqliteSource("BenchSrc", rows);
-    Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
-    window.list2->Clear();
-    Stopwatch watch;
-    window.Send(Direction::ToPostgreSQL, "BenchSrc", BenchConnectionValues(), dialogs);
-    const double seconds = watch.Seconds();
-    const long copied = Number(Psql("SELECT count(*) FROM \"BenchSrc\";"));
-    Throughput t;
-    t.tool = copied / seconds;
-    std::printf("  tool: %ld rows in %.2f s, %.0f rows/s, %d error reports\n", copied, seconds,
-                t.tool, dialogs.reports);
-
-    const std::string path = QDir::tempPath().toStdString() + "/korvanta-bench-to-pg.sql";
-    WriteInsertTexts(Direction::ToPostgreSQL, "BenchSrc", "BenchSrc", path);
-    Psql("TRUNCATE \"BenchSrc\";");
-    t.floor = BareRowsPerSecond(PostgreSQLConnectionString(BenchConnectionValues()), path, true);
-    std::remove(path.c_str());
-    std::printf("  ratio tool / bare loop: %.3f\n", t.tool / t.floor);
-
-    // What the database itself takes: COPY of the same data through psql.
-    const std::string csv = QDir::tempPath().toStdString() + "/korvanta-bench.csv";
-    Psql("\\copy \"BenchSrc\" TO '" + csv + "' csv");
-    Psql("DROP TABLE IF EXISTS bench_copy; CREATE TABLE bench_copy (LIKE \"BenchSrc\");");
-    Stopwatch copyWatch;
-    Psql("\\copy bench_copy FROM '" + csv + "' csv");
-    const double copySeconds = copyWatch.Seconds();
-    std::remove(csv.c_str());
-    std::printf("  COPY through psql: %ld rows in %.2f s, %.0f rows/s\n", copied, copySeconds,
-                copied / copySeconds);
-    Psql("DROP TABLE bench_copy;");
-    return t;
+// A table whose values PostgreSQL refuses in `refused` rows spread evenly: each costs
+// its row and one report naming it, the others land, and the rate holds.
+Ratio MeasureRefusedRows(long rows, long refused, BenchDialogs& dialogs) {
+    std::printf("Send to PostgreSQL: %ld rows, %ld of them refused by the target\n", rows,
+                refused);
+    MakeSqliteSource("BenchRefused", rows);
+    const long every = rows / refused;
+    Sqlite("UPDATE BenchRefused SET id = 'bad ' || rowid WHERE rowid % " + std::to_string(every) +
+           " = 0;");
+    Psql("DROP TABLE IF EXISTS \"BenchRefused\";");
+    dialogs.Keep(true);
+    const Timed tool = SendTimed(Direction::ToPostgreSQL, "BenchRefused", false, dialogs);
+    dialogs.Keep(false);
+    Print("tool, rows in runs (COPY):", tool);
+    long right = 0;
+    for (long k = 0; k < static_cast<long>(dialogs.kept.size()); ++k) {
+        const std::string row = std::to_string((k + 1) * every);
+        const QString& report = dialogs.kept[static_cast<qsizetype>(k)];
+        if (report.contains("PushButton3_Click at line 282\r\r") &&
+            report.contains(QString::fromStdString("\r\rsql: INSERT INTO \"BenchRefused\" VALUES('bad " +
+                                                   row + "', ")))
+            ++right;
+    }
+    dialogs.kept.clear();
+    std::printf("  %d reports, %ld of them for the right row with its INSERT; %ld rows landed"
+                " (expected %ld)\n",
+                tool.reports, right, tool.rows, rows - refused);
+    const Timed copy = CopyThroughPsql("BenchRefused");
+    Print("COPY through psql (the rows that landed):", copy);
+    Psql("DROP TABLE IF EXISTS \"BenchRefused\";");
+    Sqlite("DROP TABLE BenchRefused;");
+    const double ratio = (rows / tool.seconds) / copy.Rate();
+    std::printf("  ratio tool / COPY: %.2f (target 0.25)\n", ratio);
+    return {ratio, true};
 }
 
 // Sends one table in this process and prints the peak resident memory it took.
@@ -236,56 +260,37 @@ int MemoryChild(const std::string& direction, const std::string& table) {
     return 0;
 }
 
-struct MemoryFigure {
-    double textBytes = 0;
-    double heldBytes = 0;
-};
-
-MemoryFigure MemoryOfOneSend(const std::string& direction, const std::string& table, long rows,
-                             double textBytes) {
+// Peak resident memory above the program's baseline while one table is sent, in a fresh
+// process.
+double MemoryOfOneSend(const std::string& direction, const std::string& table, long rows) {
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     Stopwatch watch;
     const std::string out = Run(self + " --memory-child " + direction + " " + table);
     long long peak = 0, baseline = 0;
     int reports = 0;
     std::sscanf(out.c_str(), "peak %lld baseline %lld reports %d", &peak, &baseline, &reports);
-    const double held = static_cast<double>(peak - baseline);
-    std::printf("  %ld rows sent in %.1f s, %d error reports\n", rows, watch.Seconds(), reports);
-    std::printf(
-        "  text of the table %.1f MB; peak resident %.1f MB over a baseline of %.1f MB;"
-        " %.2f bytes per text byte\n",
-        textBytes / 1e6, held / 1e6, baseline / 1e6, held / textBytes);
-    return {textBytes, held};
+    const double held = static_cast<double>(peak - baseline) / 1e6;
+    std::printf("  %s: %ld rows in %.1f s (%.0f rows/s), %d error reports; peak %.1f MB above a"
+                " baseline of %.1f MB (target 64)\n",
+                direction.c_str(), rows, watch.Seconds(), rows / watch.Seconds(), reports, held,
+                baseline / 1e6);
+    return held;
 }
 
-// The text of a table: every value in the text form that the transfer holds.
-const char* const kTextLength =
-    "sum(coalesce(length(id || ''), 0) + coalesce(length(big || ''), 0) +"
-    " coalesce(length(amount || ''), 0) + coalesce(length(label), 0) +"
-    " coalesce(length(stamp || ''), 0) + coalesce(length(flag::int || ''), 0))";
-
 double MeasureMemory(long rows) {
-    std::printf("Memory: sending %ld rows from SQL Anywhere to PostgreSQL\n", rows);
+    std::printf("Memory: %ld rows each way\n", rows);
     MakeSqliteSource("BenchMem", rows);
     Psql("DROP TABLE IF EXISTS \"BenchMem\";");
-    const double sqliteText = std::stod(
-        Sqlite("SELECT sum(length(coalesce(id, '')) + length(coalesce(big, '')) +"
-               " length(coalesce(amount, '')) + length(coalesce(label, '')) +"
-               " length(coalesce(stamp, '')) + length(coalesce(flag, ''))) FROM BenchMem;"));
-    const MemoryFigure fromSqlite = MemoryOfOneSend("to-postgresql", "BenchMem", rows, sqliteText);
+    const double toPostgreSQL = MemoryOfOneSend("to-postgresql", "BenchMem", rows);
     Psql("DROP TABLE IF EXISTS \"BenchMem\";");
     Sqlite("DROP TABLE BenchMem;");
 
-    // The other way the PostgreSQL driver holds the whole result itself as well.
-    std::printf("Memory: sending %ld rows from PostgreSQL to SQL Anywhere\n", rows);
     MakePostgreSQLSource("bench_mem", rows);
     Sqlite("DROP TABLE IF EXISTS bench_mem;");
-    const double pgText =
-        std::stod(Psql(std::string("SELECT ") + kTextLength + " FROM bench_mem;"));
-    MemoryOfOneSend("to-sybase", "bench_mem", rows, pgText);
+    const double toSybase = MemoryOfOneSend("to-sybase", "bench_mem", rows);
     Psql("DROP TABLE bench_mem;");
     Sqlite("DROP TABLE IF EXISTS bench_mem;");
-    return fromSqlite.heldBytes / fromSqlite.textBytes;
+    return std::max(toPostgreSQL, toSybase);
 }
 
 double MeasureListing(int tables) {
@@ -336,6 +341,8 @@ int main(int argc, char* argv[]) {
         const std::string flag = argv[i];
         if (flag == "--rows")
             options.rows = std::stol(argv[i + 1]);
+        if (flag == "--large-rows")
+            options.largeRows = std::stol(argv[i + 1]);
         if (flag == "--memory-rows")
             options.memoryRows = std::stol(argv[i + 1]);
         if (flag == "--tables")
@@ -345,22 +352,31 @@ int main(int argc, char* argv[]) {
     }
     try {
         BenchDialogs dialogs;
-        BenchWindow window;
         auto wanted = [&](const char* part) {
             return options.only.empty() || options.only == part;
         };
-        const Throughput toPostgreSQL = wanted("to-postgresql")
-                                            ? MeasureToPostgreSQL(options.rows, window, dialogs)
-                                            : Throughput{};
-        const Throughput toSybase =
-            wanted("to-sybase") ? MeasureToSybase(options.rows, window, dialogs) : Throughput{};
-        const double memory = wanted("memory") ? MeasureMemory(options.memoryRows) : 0;
-        const double listing = wanted("listing") ? MeasureListing(options.tables) : 0;
+        Ratio toPostgreSQL, toPostgreSQLLarge, toSybase, refused;
+        double memory = 0, memoryLarge = 0, listing = 0;
+        if (wanted("to-postgresql")) {
+            toPostgreSQL = MeasureToPostgreSQL(options.rows, true, dialogs);
+            toPostgreSQLLarge = MeasureToPostgreSQL(options.largeRows, false, dialogs);
+        }
+        if (wanted("to-sybase"))
+            toSybase = MeasureToSybase(options.rows, true, dialogs);
+        if (wanted("refused"))
+            refused = MeasureRefusedRows(options.largeRows, 100, dialogs);
+        if (wanted("memory")) {
+            memory = MeasureMemory(options.rows);
+            memoryLarge = MeasureMemory(options.memoryRows);
+        }
+        if (wanted("listing"))
+            listing = MeasureListing(options.tables);
         std::printf(
-            "throughput ratio to PostgreSQL %.2f, to SQL Anywhere %.2f; "
-            "peak memory per text byte %.2f; listing %.2f s\n",
-            toPostgreSQL.tool / toPostgreSQL.floor, toSybase.tool / toSybase.floor, memory,
-            listing);
+            "summary: to PostgreSQL %.2f and %.2f of COPY (target 0.5); to SQL Anywhere %.2f of a "
+            "bare bulk load (target 0.5); with 100 refused rows %.2f of COPY (target 0.25); peak "
+            "memory %.0f MB at %ld rows and %.0f MB at %ld rows (target 64); listing %.2f s\n",
+            toPostgreSQL.value, toPostgreSQLLarge.value, toSybase.value, refused.value, memory,
+            options.rows, memoryLarge, options.memoryRows, listing);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         return 1;

@@ -41,6 +41,25 @@ void ResetBindings(const StatementHandle& statement) noexcept {
     SQLSetStmtAttr(statement.get(), SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
 }
 
+// Numbers come as ASCII digits: they need no conversion through UTF-16.
+bool IsNumber(int sqlType) {
+    switch (sqlType) {
+        case SQL_BIT:
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+        case SQL_INTEGER:
+        case SQL_BIGINT:
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
+        case SQL_REAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<BlockFetcher> BlockFetcher::Start(const StatementHandle& statement,
@@ -60,7 +79,7 @@ std::unique_ptr<BlockFetcher> BlockFetcher::Start(const StatementHandle& stateme
         if (column.fetchAs == FetchAs::kBinary) {
             b.cType = SQL_C_BINARY;
             b.width = units;
-        } else if (wide) {
+        } else if (wide && !IsNumber(column.sqlType)) {
             b.cType = SQL_C_WCHAR;
             b.width = (units + 1) * sizeof(SQLWCHAR);
         } else {

@@ -32,7 +32,7 @@ WriteOutcome ArrayInsertWriter::Write(const RowBatch& batch, std::size_t first, 
     try {
         target_.BeginTrans();
     } catch (const adodb::Error&) {
-        return {WriteOutcome::Kind::kUnusable, std::nullopt};
+        return {WriteOutcome::Kind::kUnusable, 0, std::nullopt};
     }
     const adodb::ArrayInsert::Result result = insert_->Execute(batch, first, last);
     if (result.error) {
@@ -59,6 +59,7 @@ WriteOutcome ArrayInsertWriter::Write(const RowBatch& batch, std::size_t first, 
         return outcome;
     }
     sent += static_cast<long long>(last - first);
+    outcome.written = last - first;
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
 
 #include "adodb/TextCodec.h"
@@ -13,6 +14,10 @@ namespace {
 
 // Rows are handed to libpq in pieces of about this size.
 constexpr std::size_t kSendBytes = std::size_t{256} << 10;
+// A run goes in one transaction, in COPYs of this many rows, each behind a savepoint: a
+// refused row costs the rows of its own COPY, not the whole run, and the run still
+// commits (and waits for the disk) once.
+constexpr std::size_t kPieceRows = 2048;
 
 struct ResultDeleter {
     void operator()(PGresult* result) const noexcept { PQclear(result); }
@@ -49,7 +54,7 @@ void AppendEscaped(std::string& out, std::string_view text) {
 
 // Ends the COPY in progress and reads its outcome; the connection is ready for the next
 // command afterwards, whatever happened.
-WriteOutcome Finish(PGconn* connection, std::string_view table, bool abandon) {
+WriteOutcome Finish(PGconn* connection, std::string_view table, bool abandon, std::size_t first) {
     WriteOutcome outcome;
     if (PQputCopyEnd(connection, abandon ? "abandoned" : nullptr) != 1)
         outcome.kind = WriteOutcome::Kind::kUnusable;
@@ -66,14 +71,21 @@ WriteOutcome Finish(PGconn* connection, std::string_view table, bool abandon) {
         failed = true;
         if (const char* context = PQresultErrorField(result.get(), PG_DIAG_CONTEXT)) {
             if (const std::size_t line = CopyErrorLine(context, table))
-                outcome.failedRow = line - 1;
+                outcome.failedRow = first + line - 1;
         }
     }
     if (PQstatus(connection) != CONNECTION_OK)
         outcome.kind = WriteOutcome::Kind::kUnusable;
     else if (failed && outcome.kind == WriteOutcome::Kind::kWritten)
         outcome.kind = WriteOutcome::Kind::kRejected;
+    if (outcome.kind == WriteOutcome::Kind::kWritten)
+        outcome.written = 0;  // set by the caller, which knows the rows
     return outcome;
+}
+
+bool Command(PGconn* connection, const char* sql) {
+    Result result{PQexec(connection, sql)};
+    return PQresultStatus(result.get()) == PGRES_COMMAND_OK;
 }
 
 }  // namespace
@@ -147,14 +159,55 @@ CopyWriter::CopyWriter(PostgresCopyConnection& connection, std::string_view tabl
 WriteOutcome CopyWriter::Write(const RowBatch& batch, std::size_t first, std::size_t last,
                                std::atomic<long long>& sent) {
     PGconn* connection = connection_.get();
-    if (connection_.Broken())
-        return {WriteOutcome::Kind::kUnusable, std::nullopt};
+    const WriteOutcome unusable{WriteOutcome::Kind::kUnusable, 0, std::nullopt};
+    if (connection_.Broken() || !Command(connection, "BEGIN"))
+        return unusable;
+    for (std::size_t piece = first; piece < last;) {
+        const std::size_t end = std::min(last, piece + kPieceRows);
+        if (!Command(connection, "SAVEPOINT piece"))
+            return unusable;
+        WriteOutcome outcome = Copy(batch, piece, end, sent);
+        if (outcome.kind == WriteOutcome::Kind::kUnusable)
+            return unusable;
+        if (outcome.kind == WriteOutcome::Kind::kWritten) {
+            if (!Command(connection, "RELEASE SAVEPOINT piece"))
+                return unusable;
+            piece = end;
+            continue;
+        }
+        // Refused: the rows of this COPY before the refused one go in again, and the run
+        // ends there, committed.
+        if (!Command(connection, "ROLLBACK TO SAVEPOINT piece"))
+            return unusable;
+        std::size_t in = piece;
+        if (outcome.failedRow && *outcome.failedRow > piece && *outcome.failedRow < end &&
+            Copy(batch, piece, *outcome.failedRow, sent).kind == WriteOutcome::Kind::kWritten) {
+            in = *outcome.failedRow;
+        }
+        if (!Command(connection, "COMMIT"))
+            return PQstatus(connection) == CONNECTION_OK
+                       ? WriteOutcome{WriteOutcome::Kind::kRejected, 0, std::nullopt}
+                       : unusable;
+        return {WriteOutcome::Kind::kRejected, in - first, outcome.failedRow};
+    }
+    if (!Command(connection, "COMMIT")) {
+        // A COMMIT refused (a deferred check) takes every row with it.
+        return PQstatus(connection) == CONNECTION_OK
+                   ? WriteOutcome{WriteOutcome::Kind::kRejected, 0, std::nullopt}
+                   : unusable;
+    }
+    return {WriteOutcome::Kind::kWritten, last - first, std::nullopt};
+}
+
+WriteOutcome CopyWriter::Copy(const RowBatch& batch, std::size_t first, std::size_t last,
+                              std::atomic<long long>& sent) {
+    PGconn* connection = connection_.get();
     {
         Result started{PQexec(connection, statement_.c_str())};
         if (PQresultStatus(started.get()) != PGRES_COPY_IN) {
             // COPY itself was refused (rights, a table unlike the one created): the rows go
             // through the driver instead.
-            return {WriteOutcome::Kind::kUnusable, std::nullopt};
+            return {WriteOutcome::Kind::kUnusable, 0, std::nullopt};
         }
     }
     buffer_.clear();
@@ -170,13 +223,13 @@ WriteOutcome CopyWriter::Write(const RowBatch& batch, std::size_t first, std::si
         ++pending;
         if (buffer_.size() >= kSendBytes || row + 1 == last) {
             if (PQputCopyData(connection, buffer_.data(), static_cast<int>(buffer_.size())) != 1)
-                return Finish(connection, table_, true);
+                return Finish(connection, table_, true, first);
             buffer_.clear();
             sent += pending;
             pending = 0;
         }
     }
-    return Finish(connection, table_, false);
+    return Finish(connection, table_, false, first);
 }
 
 }  // namespace korvanta

@@ -38,7 +38,7 @@ void AppendCopyValue(std::string& out, std::optional<std::string_view> value);
 // The line that COPY names in its error context ("COPY t, line 3, column a: ..."), or 0.
 std::size_t CopyErrorLine(std::string_view context, std::string_view table);
 
-// Writes runs of rows with COPY ... FROM STDIN, one COPY (one transaction) per run.
+// Writes runs of rows with COPY ... FROM STDIN, one transaction per run.
 class CopyWriter final : public BatchWriter {
   public:
     // table: the name as the statements spell it (CREATE TABLE made it).
@@ -48,6 +48,10 @@ class CopyWriter final : public BatchWriter {
                        std::atomic<long long>& sent) override;
 
   private:
+    // One COPY of the rows; a refused row is named as an index into the batch.
+    WriteOutcome Copy(const RowBatch& batch, std::size_t first, std::size_t last,
+                      std::atomic<long long>& sent);
+
     PostgresCopyConnection& connection_;
     std::string table_;
     std::string statement_;

@@ -35,20 +35,12 @@ class BatchQueue {
         changed_.notify_all();
         return true;
     }
-    // nullptr when the queue was closed and is empty.
-    std::unique_ptr<RowBatch> Pop() {
+    // The next batch; nullptr when the queue was closed and is empty, or, when not told to
+    // wait, when no batch is there.
+    std::unique_ptr<RowBatch> Pop(bool wait = true) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return closed_ || !batches_.empty(); });
-        if (batches_.empty())
-            return nullptr;
-        std::unique_ptr<RowBatch> batch = std::move(batches_.front());
-        batches_.pop_front();
-        changed_.notify_all();
-        return batch;
-    }
-    // A batch if one is waiting, else nullptr, without waiting.
-    std::unique_ptr<RowBatch> TryPop() {
-        std::lock_guard lock(mutex_);
+        if (wait)
+            changed_.wait(lock, [&] { return closed_ || !batches_.empty(); });
         if (batches_.empty())
             return nullptr;
         std::unique_ptr<RowBatch> batch = std::move(batches_.front());
@@ -130,7 +122,7 @@ void RowCopy::Read() {
     bool more = fields != nullptr;
     std::unique_ptr<RowBatch> batch;
     for (;;) {
-        batch = empty_->TryPop();
+        batch = empty_->Pop(false);
         if (!batch)
             batch = std::make_unique<RowBatch>(columns);
         batch->Clear();
@@ -242,15 +234,18 @@ void RowCopy::WriteRange(const RowBatch& batch, std::size_t first, std::size_t l
             return WriteRowsAlone(batch, first, last);
         const long long before = handled_;
         const WriteOutcome outcome = target_.writer->Write(batch, first, last, handled_);
+        handled_ = before + static_cast<long long>(outcome.written);
         if (outcome.kind == WriteOutcome::Kind::kWritten)
             return;
-        handled_ = before;
+        first += outcome.written;
         if (outcome.kind == WriteOutcome::Kind::kUnusable) {
             // The rows go through the driver from here on; if the database itself is gone,
             // the first of them says so.
             target_.writer.reset();
             continue;
         }
+        if (first >= last)
+            return;
         if (last - first == 1)
             return Isolate(batch, first);
         if (outcome.failedRow && *outcome.failedRow >= first && *outcome.failedRow < last) {
