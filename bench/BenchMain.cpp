@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,7 +22,9 @@
 #include "Measure.h"
 #include "adodb/Connection.h"
 #include "catalog/TableListing.h"
+#include "adodb/ArrayInsert.h"
 #include "connect/ConnectionString.h"
+#include "transfer/SourceQuery.h"
 
 using namespace korvanta;
 
@@ -164,6 +167,92 @@ struct Ratio {
     bool measured = false;
 };
 
+// Reads a table through the data-access layer as a send reads it, and nothing else: what
+// the source's driver gives at best.
+Timed ReadAlone(const std::string& connectionString, const std::string& table, bool postgreSQL) {
+    adodb::Connection connection;
+    connection.CursorLocation = adodb::adUseServer;
+    connection.Open(connectionString);
+    std::string query = "SELECT * FROM \"" + table + "\"";
+    if (postgreSQL) {
+        adodb::Recordset described = connection.Execute(query);
+        std::vector<SourceField> fields;
+        for (int j = 0; j < described.Fields().Count(); ++j) {
+            const adodb::Field& f = described.Fields()[j];
+            fields.push_back({f.Name(), f.Type(), f.NativeTypeName()});
+        }
+        described.Close();
+        const std::string textForm = ServerTextQuery("\"" + table + "\"", fields);
+        if (!textForm.empty())
+            query = textForm;
+    }
+    Timed t;
+    Stopwatch watch;
+    adodb::Recordset records = connection.Execute(query);
+    const adodb::FieldList& fields = records.Fields();
+    std::size_t bytes = 0;
+    while (!records.IsEOF()) {
+        for (int j = 0; j < fields.Count(); ++j)
+            bytes += fields[j].Value().Text().size();
+        records.MoveNext();
+        ++t.rows;
+    }
+    t.seconds = watch.Seconds();
+    return t;
+}
+
+// Rows held in memory for the driver's own bulk load.
+class HeldRows final : public adodb::TextRows {
+  public:
+    std::size_t columns = 0;
+    std::vector<std::optional<std::string>> values;
+    std::optional<std::string_view> Value(std::size_t row, std::size_t column) const override {
+        const auto& value = values[row * columns + column];
+        return value ? std::optional<std::string_view>(*value) : std::nullopt;
+    }
+};
+
+// The best the ODBC driver of the SQL Anywhere side offers for the same rows: one prepared
+// INSERT with arrays of parameters, in one transaction, the rows already in memory.
+Timed DriverBulkLoad(const std::string& table) {
+    adodb::Connection connection;
+    connection.CursorLocation = adodb::adUseServer;
+    connection.Open(SybaseConnectionString(BenchConnectionValues()));
+    HeldRows rows;
+    {
+        adodb::Recordset records = connection.Execute("SELECT * FROM \"" + table + "\"");
+        rows.columns = static_cast<std::size_t>(records.Fields().Count());
+        while (!records.IsEOF()) {
+            for (int j = 0; j < records.Fields().Count(); ++j) {
+                const adodb::Variant v = records.Fields()[j].Value();
+                rows.values.push_back(v.IsNull() ? std::nullopt
+                                                 : std::optional<std::string>(v.ToString()));
+            }
+            records.MoveNext();
+        }
+    }
+    std::string create = Sqlite("SELECT sql FROM sqlite_master WHERE name = '" + table + "';");
+    Sqlite("DROP TABLE IF EXISTS bench_driver; " +
+           create.replace(create.find(table), table.size(), "bench_driver") + ";");
+    std::string sql = "INSERT INTO bench_driver VALUES(";
+    for (std::size_t j = 0; j < rows.columns; ++j)
+        sql += j ? ", ?" : "?";
+    sql += ")";
+    adodb::ArrayInsert insert(connection, sql, rows.columns);
+    const std::size_t count = rows.columns ? rows.values.size() / rows.columns : 0;
+    Timed t;
+    Stopwatch watch;
+    connection.BeginTrans();
+    const adodb::ArrayInsert::Result result = insert.Execute(rows, 0, count);
+    connection.CommitTrans();
+    t.seconds = watch.Seconds();
+    if (result.error)
+        throw *result.error;
+    t.rows = static_cast<long>(count);
+    Sqlite("DROP TABLE bench_driver;");
+    return t;
+}
+
 // Towards PostgreSQL: the tool in runs, beside COPY through psql and, for the smaller
 // table, the old copy of one statement per row.
 Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
@@ -172,6 +261,8 @@ Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
     Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
     const Timed tool = SendTimed(Direction::ToPostgreSQL, "BenchSrc", false, dialogs);
     Print("tool, rows in runs (COPY):", tool);
+    Print("reading the source alone (sqliteodbc):",
+          ReadAlone(SybaseConnectionString(BenchConnectionValues()), "BenchSrc", false));
     const Timed copy = CopyThroughPsql("BenchSrc");
     Print("COPY through psql:", copy);
     if (perRow) {
@@ -194,6 +285,9 @@ Ratio MeasureToSybase(long rows, bool perRow, BenchDialogs& dialogs) {
     Sqlite("DROP TABLE IF EXISTS bench_src;");
     const Timed tool = SendTimed(Direction::ToSybase, "bench_src", false, dialogs);
     Print("tool, rows in runs (arrays):", tool);
+    Print("reading the source alone (psqlODBC):",
+          ReadAlone(PostgreSQLConnectionString(BenchConnectionValues()), "bench_src", true));
+    Print("the ODBC driver's bulk load:", DriverBulkLoad("bench_src"));
     const std::string bare = QCoreApplication::applicationDirPath().toStdString() +
                              "/bare_sqlite_load " + Env("KV_SQLITE_FILE") + " bench_src bench_bare";
     const std::string out = Run(bare);
