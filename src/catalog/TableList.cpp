@@ -68,7 +68,7 @@ int TableList::Add(const QString& name) {
     int high = count();
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (QString::compare(Text(mid), name, Qt::CaseInsensitive) <= 0) {
+        if (order_.Compare(Text(mid), name) <= 0) {
             low = mid + 1;
         } else {
             high = mid;

@@ -2,12 +2,14 @@
 
 #include <QListWidget>
 
+#include "catalog/NameOrder.h"
+
 namespace korvanta {
 
-// A table list of the table window: bare table names kept in ascending order without
-// regard to letter case (a new entry takes its sorted place; duplicates allowed), with
-// extended multi-selection (click, Shift+click, Ctrl+click), and a current index (-1
-// when none) kept apart from the selected flags.
+// A table list of the table window: bare table names kept in the order of NameOrder
+// (a new entry takes its sorted place; duplicates allowed), with extended
+// multi-selection (click, Shift+click, Ctrl+click), and a current index (-1 when none)
+// kept apart from the selected flags.
 //
 // The current entry follows the platform's list box: selecting an entry makes it the
 // current one, deselecting leaves the current entry where it is, and making an entry
@@ -42,6 +44,8 @@ class TableList final : public QListWidget {
 
   private:
     QModelIndex IndexAt(int index) const;
+
+    NameOrder order_;
 };
 
 // True when an entry equals the name, letter case ignored; false for an empty list.

@@ -1,5 +1,5 @@
-// The table list: sorted insertion, duplicates, selection and the current entry,
-// extended selection with the mouse, the keyboard focus.
+// The table list: sorted insertion in the user's language, duplicates, selection and
+// the current entry, extended selection with the mouse, the keyboard focus.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,7 +23,7 @@ struct SortCase {
 
 class TableListSorting : public testing::TestWithParam<SortCase> {};
 
-TEST_P(TableListSorting, EntriesTakeTheirPlaceWithoutRegardToCase) {
+TEST_P(TableListSorting, EntriesTakeTheirPlaceWithoutRegardToCaseAmongTheirBaseLetters) {
     TableList list;
     for (const QString& name : GetParam().added) {
         const int index = list.Add(name);
@@ -34,16 +34,22 @@ TEST_P(TableListSorting, EntriesTakeTheirPlaceWithoutRegardToCase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TableListSorting,
-    testing::Values(SortCase{"MixedCase",
-                             {"beta", "Alpha", "gamma", "Delta"},
-                             {"Alpha", "beta", "Delta", "gamma"}},
-                    // Equal names stand side by side, a later one after the earlier ones.
-                    SortCase{"Duplicates",
-                             {"orders", "Orders", "items", "orders"},
-                             {"items", "orders", "Orders", "orders"}},
-                    SortCase{"AddedAtTheFront", {"m", "n", "a"}, {"a", "m", "n"}},
-                    SortCase{"AddedAtTheEnd", {"a", "b", "Z"}, {"a", "b", "Z"}},
-                    SortCase{"UnderscoreAndDigits", {"t_2", "T10", "t1"}, {"t1", "T10", "t_2"}}),
+    testing::Values(
+        SortCase{
+            "MixedCase", {"beta", "Alpha", "gamma", "Delta"}, {"Alpha", "beta", "Delta", "gamma"}},
+        // Equal names stand side by side, a later one after the earlier ones.
+        SortCase{"Duplicates",
+                 {"orders", "Orders", "items", "orders"},
+                 {"items", "orders", "Orders", "orders"}},
+        SortCase{"AddedAtTheFront", {"m", "n", "a"}, {"a", "m", "n"}},
+        SortCase{"AddedAtTheEnd", {"a", "b", "Z"}, {"a", "b", "Z"}},
+        // Punctuation sorts before digits, as in a dictionary.
+        SortCase{"UnderscoreAndDigits", {"t_2", "T10", "t1"}, {"t_2", "t1", "T10"}},
+        SortCase{"AccentedAmongTheirBaseLetters",
+                 {"Zoe", "Eva", "Émile", "Eli", "öl", "Oma"},
+                 {"Eli", "Émile", "Eva", "öl", "Oma", "Zoe"}},
+        // Case is ignored, accents are not: the unaccented name comes first.
+        SortCase{"AccentsStillCount", {"Émile", "EMILE", "emile"}, {"EMILE", "emile", "Émile"}}),
     [](const testing::TestParamInfo<SortCase>& info) { return info.param.name; });
 
 TEST(TableList, SelectAllSelectsEveryEntryLeavingTheLastCurrentAndDeselectAllNone) {

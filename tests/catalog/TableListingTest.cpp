@@ -9,6 +9,7 @@
 #include "app/EventPump.h"
 #include "app/Twips.h"
 #include "app/WindowPointer.h"
+#include "catalog/NameOrder.h"
 #include "catalog/TableListing.h"
 
 using catalogtest::Entries;
@@ -21,8 +22,9 @@ using korvanta::TableList;
 namespace {
 
 void ExpectSortedAndUntouched(const TableList& list) {
+    const korvanta::NameOrder order;
     for (int i = 0; i + 1 < list.Count(); ++i) {
-        ASSERT_LE(QString::compare(list.Text(i), list.Text(i + 1), Qt::CaseInsensitive), 0)
+        ASSERT_LE(order.Compare(list.Text(i), list.Text(i + 1)), 0)
             << "entries " << i << " and " << i + 1 << " are out of order";
     }
     EXPECT_EQ(list.SelectedCount(), 0);
