@@ -394,9 +394,10 @@ double MeasureListing(int tables) {
         return "DO $$ BEGIN FOR i IN 1.." + std::to_string(tables) + " LOOP EXECUTE format('" +
                statement + "', i); IF i % 500 = 0 THEN COMMIT; END IF; END LOOP; END $$;";
     };
-    const std::string dropAll = forEachTable("DROP TABLE IF EXISTS bench_list.t%s");
-    Psql("CREATE SCHEMA IF NOT EXISTS bench_list;" + dropAll);
-    Psql(forEachTable("CREATE TABLE bench_list.t%s (id int)"));
+    // In public: the list holds the tables that bare names reach on the search path.
+    const std::string dropAll = forEachTable("DROP TABLE IF EXISTS bench_list_t%s");
+    Psql(dropAll);
+    Psql(forEachTable("CREATE TABLE bench_list_t%s (id int)"));
     std::string sqlite = "BEGIN;";
     for (int i = 1; i <= tables; ++i)
         sqlite += "CREATE TABLE BenchList" + std::to_string(i) + "(id INTEGER);";
@@ -413,7 +414,7 @@ double MeasureListing(int tables) {
     std::printf("  SQL Anywhere list: %d entries in %.3f s\n", window.list1->Count(),
                 sybaseSeconds);
 
-    Psql(dropAll + "DROP SCHEMA bench_list;");
+    Psql(dropAll);
     std::string drop = "BEGIN;";
     for (int i = 1; i <= tables; ++i)
         drop += "DROP TABLE BenchList" + std::to_string(i) + ";";

@@ -14,7 +14,11 @@ QString AppTitleFor(const QString& displayName) {
 }
 
 void SetAppTitle() {
-    QApplication::setApplicationDisplayName(AppTitleFor(QString::fromLatin1(kDisplayName)));
+    QApplication::setApplicationName(AppTitleFor(QString::fromLatin1(kDisplayName)));
+}
+
+QString AppTitle() {
+    return QApplication::applicationName();
 }
 
 }  // namespace korvanta

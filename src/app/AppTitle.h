@@ -11,7 +11,11 @@ inline constexpr const char* kDisplayName = "Korvanta";
 QString AppTitleFor(const QString& displayName);
 
 // Sets the application title (the caption of every message box and input box without
-// a caption of its own) from the product display name.
+// a caption of its own) from the product display name. It is kept as the application
+// name: a display name set in Qt would be appended to every window's caption on X11.
 void SetAppTitle();
+
+// The application title that SetAppTitle set.
+QString AppTitle();
 
 }  // namespace korvanta

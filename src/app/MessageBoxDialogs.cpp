@@ -1,8 +1,9 @@
 #include "app/MessageBoxDialogs.h"
 
-#include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+
+#include "app/AppTitle.h"
 
 namespace korvanta {
 
@@ -15,8 +16,7 @@ QString Displayed(QString text) {
 }  // namespace
 
 void MessageBoxDialogs::Notice(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), Displayed(text),
-                    QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, AppTitle(), Displayed(text), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);  // a "<" in a driver's text is no tag
     box.exec();
 }
@@ -36,8 +36,8 @@ bool MessageBoxDialogs::AskYesNo(const QString& text, const QString& caption) {
 
 QString MessageBoxDialogs::InputBox(const QString& prompt, const QString& proposed) {
     bool ok = false;
-    QString answer = QInputDialog::getText(nullptr, QApplication::applicationDisplayName(), prompt,
-                                           QLineEdit::Normal, proposed, &ok);
+    QString answer =
+        QInputDialog::getText(nullptr, AppTitle(), prompt, QLineEdit::Normal, proposed, &ok);
     return ok ? answer : QString();
 }
 

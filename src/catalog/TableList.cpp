@@ -29,8 +29,13 @@ bool TableList::Selected(int index) const {
 }
 
 void TableList::SetSelected(int index, bool selected) {
-    selectionModel()->select(
-        IndexAt(index), selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    const QModelIndex entry = IndexAt(index);
+    if (selected) {
+        selectionModel()->select(entry, QItemSelectionModel::Select);
+        selectionModel()->setCurrentIndex(entry, QItemSelectionModel::NoUpdate);
+    } else {
+        selectionModel()->select(entry, QItemSelectionModel::Deselect);
+    }
 }
 
 // The selection is kept as ranges of rows; entry by entry, selecting every one of
@@ -39,8 +44,10 @@ void TableList::SetAllSelected(bool selected) {
     if (!selected) {
         clearSelection();
     } else if (count() > 0) {
-        selectionModel()->select(QItemSelection(IndexAt(0), IndexAt(count() - 1)),
-                                 QItemSelectionModel::Select);
+        const QModelIndex last = IndexAt(count() - 1);
+        selectionModel()->select(QItemSelection(IndexAt(0), last), QItemSelectionModel::Select);
+        // As if every entry had been selected in turn: the last one is current.
+        selectionModel()->setCurrentIndex(last, QItemSelectionModel::NoUpdate);
     }
 }
 
@@ -61,7 +68,7 @@ int TableList::Add(const QString& name) {
     int high = count();
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (QString::compare(Text(mid), name, Qt::CaseInsensitive) <= 0) {
+        if (order_.Compare(Text(mid), name) <= 0) {
             low = mid + 1;
         } else {
             high = mid;
@@ -76,6 +83,16 @@ void TableList::Remove(int index) {
     delete takeItem(IndexAt(index).row());
     // The current entry is the one that last took the focus; once it is gone, there is none.
     if (wasCurrent)
+        SetCurrentIndex(-1);
+}
+
+// Qt makes the first entry current when a list without a current entry takes the focus;
+// the handlers would then take that entry for the user's choice. A click or an arrow
+// key still makes an entry current afterwards, as it should.
+void TableList::focusInEvent(QFocusEvent* event) {
+    const bool hadCurrent = currentIndex().isValid();
+    QListWidget::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid())
         SetCurrentIndex(-1);
 }
 

@@ -2,16 +2,20 @@
 
 #include <QListWidget>
 
+#include "catalog/NameOrder.h"
+
 namespace korvanta {
 
-// A table list of the table window: bare table names kept in ascending order without
-// regard to letter case (a new entry takes its sorted place; duplicates allowed), with
-// extended multi-selection (click, Shift+click, Ctrl+click), and a current index (-1
-// when none) kept apart from the selected flags.
+// A table list of the table window: bare table names kept in the order of NameOrder
+// (a new entry takes its sorted place; duplicates allowed), with extended
+// multi-selection (click, Shift+click, Ctrl+click), and a current index (-1 when none)
+// kept apart from the selected flags.
 //
-// Making an entry current from the program never selects it; only the user's own
-// clicks and keys select, the way an extended-selection list does. When the current
-// entry is removed, the list has no current entry until one is made current again.
+// The current entry follows the platform's list box: selecting an entry makes it the
+// current one, deselecting leaves the current entry where it is, and making an entry
+// current from the program never selects it. A fill leaves no current entry, and
+// neither does taking the keyboard focus. When the current entry is removed, the list
+// has no current entry until one is made current again.
 class TableList final : public QListWidget {
   public:
     explicit TableList(QWidget* parent = nullptr);
@@ -19,8 +23,9 @@ class TableList final : public QListWidget {
     int Count() const { return count(); }
     QString Text(int index) const;
     bool Selected(int index) const;
+    // Selecting also makes the entry current; deselecting leaves the current entry.
     void SetSelected(int index, bool selected);
-    // Selects or deselects every entry at once.
+    // Selects or deselects every entry at once; selecting leaves the last entry current.
     void SetAllSelected(bool selected);
     int SelectedCount() const;
     int CurrentIndex() const { return currentRow(); }
@@ -34,8 +39,13 @@ class TableList final : public QListWidget {
     // Nothing selected and no current entry; the entries stay.
     void ResetSelection();
 
+  protected:
+    void focusInEvent(QFocusEvent* event) override;
+
   private:
     QModelIndex IndexAt(int index) const;
+
+    NameOrder order_;
 };
 
 // True when an entry equals the name, letter case ignored; false for an empty list.

@@ -6,9 +6,10 @@ class EventPump;
 class TableList;
 struct ConnectionValues;
 
-// Fills the list with every table of pg_tables (every schema the user sees, the system
-// catalogue included). The list is emptied only once the query has answered, so a
-// failure to connect or to query leaves it as it was. Errors go to the caller.
+// Fills the list with the tables that their bare names reach on the connection's search
+// path (ordinary and partitioned tables visible there, each name once), leaving out the
+// system catalogue and the information schema. The list is emptied only once the query has
+// answered, so a failure to connect or to query leaves it as it was. Errors go to the caller.
 void ListPostgreSQLTables(TableList& list, const ConnectionValues& values, EventPump& pump);
 
 // Fills the list with the base tables of the SQL Anywhere data source whose names do

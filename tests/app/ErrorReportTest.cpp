@@ -40,6 +40,37 @@ TEST(ErrorReport, TransferHandlersQuoteTheStatementEvenWhenEmpty) {
                     .endsWith("\r\rsql: INSERT INTO \"t\" VALUES(1)"));
 }
 
+// A rejected row may hold megabytes: the report shows the first 2,000 characters of the
+// description and of the statement and says how many more there were.
+TEST(ErrorReport, LongDescriptionsAndStatementsEndWithHowMuchWasLeftOut) {
+    const QString x2000(2000, 'x');
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");  // two UTF-16 units
+    struct Case {
+        const char* name;
+        QString description;
+        QString statement;
+        QString shownDescription;
+        QString shownStatement;
+    };
+    const Case cases[] = {
+        {"at the bound", x2000, x2000, x2000, x2000},
+        {"one over", x2000 + 'd', x2000 + 's', x2000 + QString("… (1 more character)"),
+         x2000 + QString("… (1 more character)")},
+        {"megabytes", "boom", x2000 + QString(3'000'000, 'y'), "boom",
+         x2000 + QString("… (3,000,000 more characters)")},
+        {"a character is not split", "boom", QString(1999, 'x') + face + "yy", "boom",
+         QString(1999, 'x') + QString("… (3 more characters)")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string statement = c.statement.toStdString();
+        EXPECT_EQ(ErrorReportText(c.description, "in x ", 7, &statement),
+                  c.shownDescription + "\r\nin x at line 7\r\r" +
+                      "Please email screenshot of this message to " + kSupport +
+                      "\r\rsql: " + c.shownStatement);
+    }
+}
+
 TEST(ErrorTrap, ReportsEachFailedStepAndCarriesOn) {
     ScriptedDialogs dialogs;
     ErrorTrap trap(dialogs, LocationText("Form2", "PushButton5_Click"));

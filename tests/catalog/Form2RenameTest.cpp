@@ -68,8 +68,8 @@ TEST(RenameTableNotices, AsksForASelectionBeforeCountingSelections) {
             }
             for (int i = 0; i < c.selected; ++i)
                 list.SetSelected(i, true);
-            if (c.current)
-                list.SetCurrentIndex(2);
+            // Selecting made the last selected entry current.
+            list.SetCurrentIndex(c.current ? 2 : -1);
 
             side.button(h.form)->click();
 

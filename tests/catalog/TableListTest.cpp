@@ -1,5 +1,5 @@
-// The table list: sorted insertion, duplicates, selection and current index apart,
-// extended selection with the mouse.
+// The table list: sorted insertion in the user's language, duplicates, selection and
+// the current entry, extended selection with the mouse, the keyboard focus.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,7 +23,7 @@ struct SortCase {
 
 class TableListSorting : public testing::TestWithParam<SortCase> {};
 
-TEST_P(TableListSorting, EntriesTakeTheirPlaceWithoutRegardToCase) {
+TEST_P(TableListSorting, EntriesTakeTheirPlaceWithoutRegardToCaseAmongTheirBaseLetters) {
     TableList list;
     for (const QString& name : GetParam().added) {
         const int index = list.Add(name);
@@ -34,33 +34,42 @@ TEST_P(TableListSorting, EntriesTakeTheirPlaceWithoutRegardToCase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TableListSorting,
-    testing::Values(SortCase{"MixedCase",
-                             {"beta", "Alpha", "gamma", "Delta"},
-                             {"Alpha", "beta", "Delta", "gamma"}},
-                    // Equal names stand side by side, a later one after the earlier ones.
-                    SortCase{"Duplicates",
-                             {"orders", "Orders", "items", "orders"},
-                             {"items", "orders", "Orders", "orders"}},
-                    SortCase{"AddedAtTheFront", {"m", "n", "a"}, {"a", "m", "n"}},
-                    SortCase{"AddedAtTheEnd", {"a", "b", "Z"}, {"a", "b", "Z"}},
-                    SortCase{"UnderscoreAndDigits", {"t_2", "T10", "t1"}, {"t1", "T10", "t_2"}}),
+    testing::Values(
+        SortCase{
+            "MixedCase", {"beta", "Alpha", "gamma", "Delta"}, {"Alpha", "beta", "Delta", "gamma"}},
+        // Equal names stand side by side, a later one after the earlier ones.
+        SortCase{"Duplicates",
+                 {"orders", "Orders", "items", "orders"},
+                 {"items", "orders", "Orders", "orders"}},
+        SortCase{"AddedAtTheFront", {"m", "n", "a"}, {"a", "m", "n"}},
+        SortCase{"AddedAtTheEnd", {"a", "b", "Z"}, {"a", "b", "Z"}},
+        // Punctuation sorts before digits, as in a dictionary.
+        SortCase{"UnderscoreAndDigits", {"t_2", "T10", "t1"}, {"t_2", "t1", "T10"}},
+        SortCase{"AccentedAmongTheirBaseLetters",
+                 {"Zoe", "Eva", "Émile", "Eli", "öl", "Oma"},
+                 {"Eli", "Émile", "Eva", "öl", "Oma", "Zoe"}},
+        // Case is ignored, accents are not: the unaccented name comes first.
+        SortCase{"AccentsStillCount", {"Émile", "EMILE", "emile"}, {"EMILE", "emile", "Émile"}}),
     [](const testing::TestParamInfo<SortCase>& info) { return info.param.name; });
 
-TEST(TableList, SelectAllSelectsEveryEntryAndDeselectAllNone) {
+TEST(TableList, SelectAllSelectsEveryEntryLeavingTheLastCurrentAndDeselectAllNone) {
     TableList list;
     list.SetAllSelected(true);  // empty: nothing to do
     EXPECT_EQ(list.SelectedCount(), 0);
+    EXPECT_EQ(list.CurrentIndex(), -1);
     for (const char* name : {"c", "a", "b", "a", "d"})
         list.Add(QString::fromLatin1(name));
     list.SetAllSelected(true);
     EXPECT_EQ(list.SelectedCount(), 5);
     for (int i = 0; i < list.Count(); ++i)
         EXPECT_TRUE(list.Selected(i)) << i;
+    EXPECT_EQ(list.CurrentIndex(), 4) << "as if selected one by one: the last is current";
     list.SetAllSelected(false);
     EXPECT_EQ(list.SelectedCount(), 0);
+    EXPECT_EQ(list.CurrentIndex(), 4) << "deselecting leaves the current entry";
 }
 
-TEST(TableList, CurrentIndexAndSelectionAreIndependent) {
+TEST(TableList, SelectingMakesCurrentDeselectingAndMakingCurrentDoNotSelect) {
     TableList list;
     for (const char* name : {"a", "b", "c", "d"})
         list.Add(QString::fromLatin1(name));
@@ -71,16 +80,18 @@ TEST(TableList, CurrentIndexAndSelectionAreIndependent) {
     EXPECT_EQ(list.SelectedCount(), 0) << "making an entry current must not select it";
 
     list.SetSelected(0, true);
+    EXPECT_EQ(list.CurrentIndex(), 0) << "the selected entry becomes current";
     list.SetSelected(3, true);
-    EXPECT_EQ(list.CurrentIndex(), 2) << "selecting must not move the current entry";
+    EXPECT_EQ(list.CurrentIndex(), 3);
     EXPECT_EQ(list.SelectedCount(), 2);
     EXPECT_FALSE(list.Selected(2));
 
-    list.SetSelected(0, false);
+    list.SetSelected(3, false);
+    EXPECT_EQ(list.CurrentIndex(), 3) << "deselecting leaves the current entry";
     EXPECT_EQ(list.SelectedCount(), 1);
     list.SetCurrentIndex(-1);
     EXPECT_EQ(list.CurrentIndex(), -1);
-    EXPECT_TRUE(list.Selected(3));
+    EXPECT_TRUE(list.Selected(0));
 }
 
 TEST(TableList, RemovingTheCurrentEntryLeavesNoCurrentEntry) {
@@ -166,6 +177,21 @@ TEST_F(TableListMouse, ClickSelectsOneShiftClickARangeCtrlClickTogglesOne) {
 
     list.SetAllSelected(true);
     EXPECT_EQ(list.SelectedCount(), 6);
+}
+
+// Qt makes the first entry current when a list takes the focus; the handlers would take
+// it for the user's choice.
+TEST_F(TableListMouse, TheFocusAloneMakesNoEntryCurrentAnArrowKeyDoes) {
+    list.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&list));
+    list.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(list.hasFocus());
+    EXPECT_EQ(list.CurrentIndex(), -1);
+    EXPECT_EQ(list.SelectedCount(), 0);
+
+    QTest::keyClick(&list, Qt::Key_Down);
+    EXPECT_EQ(list.CurrentIndex(), 0);
+    EXPECT_EQ(SelectedIndices(), std::vector<int>({0}));
 }
 
 }  // namespace

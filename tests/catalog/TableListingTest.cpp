@@ -9,6 +9,7 @@
 #include "app/EventPump.h"
 #include "app/Twips.h"
 #include "app/WindowPointer.h"
+#include "catalog/NameOrder.h"
 #include "catalog/TableListing.h"
 
 using catalogtest::Entries;
@@ -21,34 +22,57 @@ using korvanta::TableList;
 namespace {
 
 void ExpectSortedAndUntouched(const TableList& list) {
+    const korvanta::NameOrder order;
     for (int i = 0; i + 1 < list.Count(); ++i) {
-        ASSERT_LE(QString::compare(list.Text(i), list.Text(i + 1), Qt::CaseInsensitive), 0)
+        ASSERT_LE(order.Compare(list.Text(i), list.Text(i + 1)), 0)
             << "entries " << i << " and " << i + 1 << " are out of order";
     }
     EXPECT_EQ(list.SelectedCount(), 0);
     EXPECT_EQ(list.CurrentIndex(), -1);
 }
 
-TEST(PostgreSQLListing, ListsEverySchemaCatalogueIncludedAndANameTwiceWhenInTwoSchemas) {
-    const std::string table = testdb::uniqueName("twice");
-    const std::string schema = testdb::uniqueName("schema");
-    testdb::psql("create schema " + schema + "; create table " + schema + "." + table +
-                 " (id int); create table public." + table + " (id int);");
+// Exactly the tables that a bare name reaches: a login whose search path puts a schema
+// of its own before public.
+TEST(PostgreSQLListing, ListsTheTablesThatBareNamesReachOnTheSearchPathOnceEach) {
+    const std::string twice = testdb::uniqueName("twice");
+    const std::string onlyFirst = testdb::uniqueName("only_first");
+    const std::string onlyPublic = testdb::uniqueName("only_public");
+    const std::string hidden = testdb::uniqueName("hidden");
+    const std::string first = testdb::uniqueName("first_schema");
+    const std::string off = testdb::uniqueName("off_path");
+    const std::string login = testdb::uniqueName("lister");
+    const std::string password = "pw_" + login;
+    std::string setup = "create role " + login + " login password '" + password + "';";
+    setup += "create schema " + first + "; create schema " + off + ";";
+    setup += "grant usage on schema " + first + ", " + off + " to " + login + ";";
+    setup += "alter role " + login + " set search_path = " + first + ", public;";
+    setup += "create table " + first + "." + twice + " (id int);";
+    setup += "create table public." + twice + " (id int);";
+    setup += "create table " + first + "." + onlyFirst + " (id int);";
+    setup += "create table public." + onlyPublic + " (id int);";
+    setup += "create table " + off + "." + hidden + " (id int);";
+    testdb::psql(setup);
+    korvanta::ConnectionValues values = TestConnection().values;
+    values.user = Q(login);
+    values.password = Q(password);
     TableList list;
     list.Add(QStringLiteral("stale entry"));
     list.SetAllSelected(true);
-    list.SetCurrentIndex(0);
     EventPump pump;
-    korvanta::ListPostgreSQLTables(list, TestConnection().values, pump);
+    korvanta::ListPostgreSQLTables(list, values, pump);
 
     const QStringList entries = Entries(list);
-    EXPECT_EQ(entries.count(Q(table)), 2);
-    EXPECT_TRUE(entries.contains(QStringLiteral("pg_class")));
-    EXPECT_TRUE(entries.contains(QStringLiteral("pg_type")));
-    EXPECT_TRUE(entries.contains(QStringLiteral("sql_features"))) << "information schema";
+    EXPECT_EQ(entries.count(Q(twice)), 1) << "one table of that name is reached";
+    EXPECT_EQ(entries.count(Q(onlyFirst)), 1);
+    EXPECT_EQ(entries.count(Q(onlyPublic)), 1);
+    EXPECT_FALSE(entries.contains(Q(hidden))) << "its schema is not on the search path";
+    for (const char* system : {"pg_class", "pg_type", "sql_features"})
+        EXPECT_FALSE(entries.contains(QString::fromLatin1(system))) << system;
     EXPECT_FALSE(entries.contains(QStringLiteral("stale entry"))) << "the list is emptied first";
     ExpectSortedAndUntouched(list);
-    testdb::psql("drop schema " + schema + " cascade; drop table public." + table + ";");
+    testdb::psql("drop schema " + first + " cascade; drop schema " + off + " cascade;" +
+                 "drop table public." + twice + "; drop table public." + onlyPublic + ";" +
+                 "drop role " + login + ";");
 }
 
 TEST(SybaseListing, KeepsBaseTablesWithoutSysInTheirNames) {
@@ -116,6 +140,8 @@ TEST(Listing, AFailureBeforeTheQueryLeavesTheListAsItWas) {
 }
 
 TEST(Form2Load, AnUnopenableDataSourceIsReportedAtLine112AndThePostgreSQLListStillFills) {
+    const std::string pgTable = testdb::uniqueName("still_listed");
+    testdb::psql("create table " + pgTable + " (id int);");
     catalogtest::Form2Harness<> h;
     h.connection.values.dataSourceName = Q(testdb::uniqueName("NoSuchSource"));
     h.form.List1->Add(QStringLiteral("before"));
@@ -129,8 +155,9 @@ TEST(Form2Load, AnUnopenableDataSourceIsReportedAtLine112AndThePostgreSQLListSti
         QStringLiteral("\r\nin Velcastra2021/08/31.Form2.Form_Load at line 112\r\r")))
         << report.toStdString();
     EXPECT_EQ(Entries(*h.form.List1), (QStringList{"before", "Before too"}));
-    EXPECT_TRUE(Entries(*h.form.List2).contains(QStringLiteral("pg_class")));
+    EXPECT_TRUE(Entries(*h.form.List2).contains(Q(pgTable)));
     EXPECT_TRUE(h.form.Loaded());
+    testdb::psql("drop table " + pgTable + ";");
 }
 
 TEST(Form2Load, FillsBothListsDecoratesAndSizesTheWindowAgainAndAgain) {

@@ -1,6 +1,9 @@
 // The built program in a real X window, driven with the mouse and the keyboard as a user
-// would drive it: it lands on the table window, sends a table to PostgreSQL, and ends
-// when its window is closed.
+// would drive it: it lands on the table window, sends tables to PostgreSQL, deletes
+// tables on both sides, shows its message boxes under their own captions, and ends when
+// its window is closed.
+#include <QFile>
+
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -12,6 +15,7 @@
 
 using korvanta::Twips;
 using Rows = std::vector<std::string>;
+using Window = robust::WindowList::Window;
 
 namespace {
 
@@ -26,7 +30,7 @@ bool WaitFor(const std::function<bool()>& condition, int seconds = 30) {
     return true;
 }
 
-std::string Describe(const std::vector<robust::WindowList::Window>& windows) {
+std::string Describe(const std::vector<Window>& windows) {
     std::string text;
     for (const auto& w : windows)
         text +=
@@ -34,7 +38,145 @@ std::string Describe(const std::vector<robust::WindowList::Window>& windows) {
     return text;
 }
 
-TEST(RealWindow, StartsOnTheTableWindowSendsATableWithTheMouseAndEndsWhenClosed) {
+// A PostgreSQL database and an ODBC data source (a SQLite file) of the test's own, so
+// that "Select All" reaches this test's tables and no other test's.
+class OwnDatabases {
+  public:
+    OwnDatabases() {
+        testdb::psql("CREATE DATABASE " + database_ + ";");
+        QFile ini(dir_.filePath("odbc.ini"));
+        if (!ini.open(QIODevice::WriteOnly))
+            throw std::runtime_error("cannot write odbc.ini");
+        ini.write(
+            ("[" + dataSource_ + "]\nDriver=SQLite3\nDatabase=" + file_ + "\nStepAPI=1\n").c_str());
+    }
+    ~OwnDatabases() {
+        // WITH (FORCE): a program that failed to end still holds connections.
+        try {
+            testdb::psql("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE);");
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+        }
+    }
+    OwnDatabases(const OwnDatabases&) = delete;
+    OwnDatabases& operator=(const OwnDatabases&) = delete;
+
+    Rows Psql(const std::string& sql) const { return testdb::psql(sql, database_); }
+    Rows Sqlite(const std::string& sql) const { return testdb::sqlite(sql, file_); }
+
+    // Writes the program's settings, on these databases, and returns the environment that
+    // makes the program read them and know the data source.
+    std::vector<std::string> ProgramEnvironment() const {
+        korvanta::ConnectionValues values = testdb::connectionValues();
+        values.database = QString::fromStdString(database_);
+        values.dataSourceName = QString::fromStdString(dataSource_);
+        testdb::storeConnectionValues(dir_.filePath("config/Quillmere.ini"), values);
+        return {"XDG_CONFIG_HOME=" + dir_.filePath("config").toStdString(),
+                "ODBCINI=" + dir_.filePath("odbc.ini").toStdString()};
+    }
+
+  private:
+    QTemporaryDir dir_;
+    const std::string database_ = testdb::uniqueName("own_db");
+    const std::string dataSource_ = testdb::uniqueName("OwnSource");
+    const std::string file_ = dir_.filePath("own.sqlite").toStdString();
+};
+
+// The built program on a virtual screen of the test's own.
+class RealWindow : public testing::Test {
+  protected:
+    // Starts the program and waits for the table window, the only window on screen: 8040
+    // twips wide, and as high as the bottom of "< Back" plus 580 twips (without a window
+    // manager there is no frame). The connection window, 5175 twips high, never shows.
+    void Start(std::vector<std::string> environment) {
+        environment.push_back(display_);
+        environment.push_back("QT_QPA_PLATFORM=xcb");
+        program_ = std::make_unique<robust::ChildProcess>(
+            std::vector<std::string>{"timeout", "120", KV_PROGRAM}, environment);
+        const int width = Twips(8040);
+        const int height = Twips(4980) + Twips(405) + Twips(580);
+        std::vector<Window> shown;
+        ASSERT_TRUE(WaitFor([&] {
+            shown = windows_.Viewable();
+            return shown.size() == 1 && shown[0].title == "Korvanta" && shown[0].width == width &&
+                   shown[0].height == height;
+        })) << Describe(shown);
+        tableWindow_ = shown[0].id;
+    }
+
+    int Xdotool(const std::string& arguments) const {
+        return std::system(("env " + display_ + " timeout 20 xdotool " + arguments).c_str());
+    }
+
+    // A click at a point of the table window, in twips from its top left corner.
+    void Click(int twipsX, int twipsY) const {
+        ASSERT_EQ(Xdotool("mousemove --window " + std::to_string(tableWindow_) + " " +
+                          std::to_string(Twips(twipsX)) + " " + std::to_string(Twips(twipsY)) +
+                          " click 1"),
+                  0);
+    }
+    // A click in the middle of a button of a group: the groups stand at 120 twips from
+    // the top, the SQL Anywhere group at 120 from the left, the PostgreSQL one at 4080.
+    void ClickButton(int groupLeft, int left, int top, int width) const {
+        Click(groupLeft + left + width / 2, 120 + top + 405 / 2);
+    }
+
+    // Waits for a message box over the table window and answers it with Return (its
+    // default button); returns its caption, or "(none)" when none came.
+    std::string AnswerMessageBox() {
+        std::vector<Window> shown;
+        Window box{};
+        const bool came = WaitFor([&] {
+            shown = windows_.Viewable();
+            for (const Window& w : shown) {
+                if (w.id != tableWindow_ && w.id != answered_) {
+                    box = w;
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (!came)
+            return "(none) " + Describe(shown);
+        answered_ = box.id;
+        const std::string id = std::to_string(box.id);
+        EXPECT_EQ(Xdotool("windowfocus --sync " + id + " key Return"), 0);
+        EXPECT_TRUE(WaitFor([&] {
+            for (const Window& w : windows_.Viewable()) {
+                if (w.id == box.id)
+                    return false;
+            }
+            return true;
+        })) << "'"
+            << box.title << "' did not go on Return";
+        return box.title;
+    }
+
+    std::vector<Window> Shown() const { return windows_.Viewable(); }
+
+    // Closes the table window as its close box would; the program must end with it.
+    void CloseAndExpectTheEnd() {
+        windows_.RequestClose(tableWindow_);
+        ASSERT_TRUE(program_->WaitForEnd(30)) << "the program did not end when its window closed";
+        EXPECT_EQ(program_->ExitCode(), 0);
+    }
+
+    unsigned long TableWindow() const { return tableWindow_; }
+
+  private:
+    robust::VirtualScreen screen_;
+    robust::WindowList windows_{screen_.Display()};
+    const std::string display_ = "DISPLAY=" + screen_.Display();
+    std::unique_ptr<robust::ChildProcess> program_;
+    unsigned long tableWindow_ = 0;
+    unsigned long answered_ = 0;
+};
+
+// Button places in twips inside their group (Form2Layout.cpp).
+constexpr int kSqlAnywhereGroup = 120;
+constexpr int kPostgreSQLGroup = 4080;
+
+TEST_F(RealWindow, StartsOnTheTableWindowSendsATableWithTheMouseAndEndsWhenClosed) {
     // A table that sorts first in the SQL Anywhere list, so it is the first row.
     const std::string table = testdb::uniqueName("aaa");
     testdb::sqlite("CREATE TABLE " + robust::Ident(table) +
@@ -42,44 +184,16 @@ TEST(RealWindow, StartsOnTheTableWindowSendsATableWithTheMouseAndEndsWhenClosed)
                    " VALUES(1, 'one'), (2, 'two');");
     QTemporaryDir home;
     robust::StoreTestDatabases(home.filePath("config/Quillmere.ini"));
-
-    robust::VirtualScreen screen;
-    robust::WindowList windows(screen.Display());
-    const std::string display = "DISPLAY=" + screen.Display();
-    robust::ChildProcess program({"timeout", "120", KV_PROGRAM},
-                                 {display, "QT_QPA_PLATFORM=xcb",
-                                  "XDG_CONFIG_HOME=" + home.filePath("config").toStdString()});
-
-    // The table window is the only window on screen: 8040 twips wide, and as high as the
-    // bottom of "< Back" plus 580 twips (without a window manager there is no frame).
-    // The connection window, 5175 twips high, never shows.
-    const int width = Twips(8040);
-    const int height = Twips(4980) + Twips(405) + Twips(580);
-    std::vector<robust::WindowList::Window> shown;
-    ASSERT_TRUE(WaitFor([&] {
-        shown = windows.Viewable();
-        return shown.size() == 1 && shown[0].title == "Korvanta" && shown[0].width == width &&
-               shown[0].height == height;
-    })) << Describe(shown);
-    const std::string window = std::to_string(shown[0].id);
-    const auto xdotool = [&](const std::string& arguments) {
-        return std::system(("env " + display + " xdotool " + arguments).c_str());
-    };
+    ASSERT_NO_FATAL_FAILURE(Start({"XDG_CONFIG_HOME=" + home.filePath("config").toStdString()}));
 
     // A click on the first row of List1 (group at 120,120 twips, list at 240,360 inside it);
     // typing the name then picks the table whatever else the list holds.
-    const int listX = Twips(120 + 240) + 6;
-    const int listY = Twips(120 + 360) + 4;
-    ASSERT_EQ(xdotool("mousemove --window " + window + " " + std::to_string(listX) + " " +
-                      std::to_string(listY) + " click 1"),
+    ASSERT_EQ(Xdotool("mousemove --window " + std::to_string(TableWindow()) + " " +
+                      std::to_string(Twips(120 + 240) + 6) + " " +
+                      std::to_string(Twips(120 + 360) + 4) + " click 1"),
               0);
-    ASSERT_EQ(xdotool("type --delay 30 " + table), 0);
-    // "Send Table/s To PostgreSQL": in the group at 240,2638 twips, 3330 by 405.
-    const int sendX = Twips(120 + 240 + 3330 / 2);
-    const int sendY = Twips(120 + 2638 + 405 / 2);
-    ASSERT_EQ(xdotool("mousemove --window " + window + " " + std::to_string(sendX) + " " +
-                      std::to_string(sendY) + " click 1"),
-              0);
+    ASSERT_EQ(Xdotool("type --delay 30 " + table), 0);
+    ClickButton(kSqlAnywhereGroup, 240, 2638, 3330);  // "Send Table/s To PostgreSQL"
 
     const std::string count = "SELECT count(*) FROM pg_tables WHERE tablename = '" + table + "'";
     EXPECT_TRUE(WaitFor([&] {
@@ -89,14 +203,70 @@ TEST(RealWindow, StartsOnTheTableWindowSendsATableWithTheMouseAndEndsWhenClosed)
     EXPECT_EQ(testdb::psql("SELECT n, label FROM " + robust::Ident(table) + " ORDER BY n"),
               (Rows{"1|one", "2|two"}));
     // No message box came up: the table window is still the only window.
-    shown = windows.Viewable();
-    EXPECT_EQ(shown.size(), 1u) << Describe(shown);
+    EXPECT_EQ(Shown().size(), 1u) << Describe(Shown());
 
-    windows.RequestClose(shown[0].id);
-    ASSERT_TRUE(program.WaitForEnd(30)) << "the program did not end when its window closed";
-    EXPECT_EQ(program.ExitCode(), 0);
+    CloseAndExpectTheEnd();
     testdb::psql("DROP TABLE " + robust::Ident(table));
     testdb::sqlite("DROP TABLE " + robust::Ident(table));
+}
+
+// "Select All" alone is choice enough for "Send Table/s To PostgreSQL"; the error report
+// and the overwrite question carry exactly their own captions.
+TEST_F(RealWindow, SelectAllThenSendSendsEveryTableAndTheBoxesKeepTheirCaptions) {
+    OwnDatabases own;
+    // Sent from the last entry up: d, then c (gone by then: an error report), then b
+    // (already in PostgreSQL: the overwrite question), then a.
+    own.Sqlite(
+        "CREATE TABLE a_sent(n INTEGER, label TEXT); INSERT INTO a_sent VALUES(1, 'one');"
+        "CREATE TABLE b_both(n INTEGER, label TEXT); INSERT INTO b_both VALUES(2, 'new');"
+        "CREATE TABLE c_gone(n INTEGER); CREATE TABLE d_sent(n INTEGER); "
+        "INSERT INTO d_sent VALUES(4), (5);");
+    own.Psql("CREATE TABLE b_both(n int4, label text); INSERT INTO b_both VALUES(9, 'old');");
+    ASSERT_NO_FATAL_FAILURE(Start(own.ProgramEnvironment()));
+    own.Sqlite("DROP TABLE c_gone;");  // listed, but no longer there to be read
+
+    ClickButton(kSqlAnywhereGroup, 240, 2158, 1600);  // "Select All"
+    ClickButton(kSqlAnywhereGroup, 240, 2638, 3330);  // "Send Table/s To PostgreSQL"
+    EXPECT_EQ(AnswerMessageBox(), "Application Error");
+    EXPECT_EQ(AnswerMessageBox(), "Overwrite?");  // Return answers Yes
+
+    const std::string tables =
+        "SELECT string_agg(tablename, ',' ORDER BY tablename) FROM pg_tables "
+        "WHERE schemaname = 'public'";
+    EXPECT_TRUE(WaitFor([&] {
+        return own.Psql(tables) == Rows{"a_sent,b_both,d_sent"} &&
+               own.Psql("SELECT count(*) FROM a_sent") == Rows{"1"};
+    })) << own.Psql(tables)[0];
+    EXPECT_EQ(own.Psql("SELECT n, label FROM b_both"), Rows{"2|new"}) << "overwritten";
+    EXPECT_EQ(own.Psql("SELECT n FROM d_sent ORDER BY n"), (Rows{"4", "5"}));
+    EXPECT_EQ(Shown().size(), 1u) << Describe(Shown());
+    CloseAndExpectTheEnd();
+}
+
+// The list that has the focus when the window shows has no current entry: "Delete
+// Table/s" asks for a choice. After "Select All" it drops every listed table.
+TEST_F(RealWindow, DeleteAsksForAChoiceThenSelectAllThenDeleteDropsEveryTable) {
+    OwnDatabases own;
+    own.Sqlite("CREATE TABLE lite_one(n INTEGER); CREATE TABLE lite_two(n INTEGER);");
+    own.Psql(
+        "CREATE TABLE pg_one(n int4); CREATE TABLE pg_two(n int4); "
+        "CREATE TABLE pg_three(n int4);");
+    ASSERT_NO_FATAL_FAILURE(Start(own.ProgramEnvironment()));
+    const std::string liteTables = "SELECT count(*) FROM sqlite_master WHERE type = 'table'";
+    const std::string pgTables = "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'";
+
+    ClickButton(kSqlAnywhereGroup, 240, 3118, 3330);  // "Delete Table/s", nothing chosen
+    EXPECT_EQ(AnswerMessageBox(), "Korvanta") << "the notice asking for a table";
+    EXPECT_EQ(own.Sqlite(liteTables), Rows{"2"});
+
+    ClickButton(kPostgreSQLGroup, 240, 2160, 1600);  // "Select All"
+    ClickButton(kPostgreSQLGroup, 240, 3120, 3330);  // "Delete Table/s"
+    EXPECT_TRUE(WaitFor([&] { return own.Psql(pgTables) == Rows{"0"}; }));
+    ClickButton(kSqlAnywhereGroup, 240, 2158, 1600);  // "Select All"
+    ClickButton(kSqlAnywhereGroup, 240, 3118, 3330);  // "Delete Table/s"
+    EXPECT_TRUE(WaitFor([&] { return own.Sqlite(liteTables) == Rows{"0"}; }));
+    EXPECT_EQ(Shown().size(), 1u) << Describe(Shown());
+    CloseAndExpectTheEnd();
 }
 
 }  // namespace

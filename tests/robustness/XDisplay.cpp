@@ -60,6 +60,34 @@ pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extra
     return pid;
 }
 
+// The title a window manager shows: _NET_WM_NAME (UTF-8) when the window has one, which
+// may differ from the older WM_NAME, else WM_NAME.
+std::string Title(::Display* display, ::Window window) {
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long length = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &length,
+                           &after, &data) == Success &&
+        data != nullptr) {
+        if (type == utf8 && format == 8)
+            title.assign(reinterpret_cast<const char*>(data), length);
+        XFree(data);
+        if (type == utf8)
+            return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
 // Windows may go away while they are looked at; that is no reason to end the test.
 int IgnoreErrors(Display*, XErrorEvent*) {
     return 0;
@@ -158,13 +186,8 @@ std::vector<WindowList::Window> WindowList::Viewable() const {
             attributes.map_state != IsViewable) {
             continue;
         }
-        std::string title;
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-            title = name;
-            XFree(name);
-        }
-        windows.push_back({children[i], title, attributes.width, attributes.height});
+        windows.push_back(
+            {children[i], Title(display, children[i]), attributes.width, attributes.height});
     }
     if (children != nullptr)
         XFree(children);

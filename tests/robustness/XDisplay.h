@@ -59,7 +59,8 @@ class WindowList {
         int width;
         int height;
     };
-    // The windows on screen (mapped), in stacking order.
+    // The windows on screen (mapped), in stacking order, with the title a window manager
+    // shows.
     std::vector<Window> Viewable() const;
     // Asks the window to close, as its title bar's close box does (WM_DELETE_WINDOW).
     void RequestClose(unsigned long id) const;

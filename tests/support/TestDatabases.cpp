@@ -91,8 +91,11 @@ korvanta::ConnectionValues connectionValues() {
 }
 
 QString storeConnectionValues(const QString& path) {
+    return storeConnectionValues(path, connectionValues());
+}
+
+QString storeConnectionValues(const QString& path, const korvanta::ConnectionValues& v) {
     namespace keys = korvanta::keys;
-    const korvanta::ConnectionValues v = connectionValues();
     korvanta::SettingsStore store(path);
     store.Write(keys::kServer, v.server);
     store.Write(keys::kPort, v.port);
@@ -115,19 +118,27 @@ std::string uniqueName(std::string_view prefix) {
 }
 
 std::vector<std::string> psql(std::string_view sql) {
+    return psql(sql, pg().database);
+}
+
+std::vector<std::string> psql(std::string_view sql, const std::string& database) {
     PgLogin p = pg();
     std::string command = "PGPASSWORD=" + shellQuote(p.password) +
                           " psql -X -q -A -t -v ON_ERROR_STOP=1 -P null='<null>' -F '|' -h " +
                           shellQuote(p.server) + " -p " + shellQuote(p.port) + " -U " +
-                          shellQuote(p.user) + " -d " + shellQuote(p.database);
+                          shellQuote(p.user) + " -d " + shellQuote(database);
     return runClient(command, sql);
 }
 
 std::vector<std::string> sqlite(std::string_view sql) {
+    return sqlite(sql, sqliteFile());
+}
+
+std::vector<std::string> sqlite(std::string_view sql, const std::string& file) {
     std::string command =
         "sqlite3 -cmd '.timeout 20000' -bail -batch -noheader -list -separator '|' -nullvalue "
         "'<null>' " +
-        shellQuote(sqliteFile());
+        shellQuote(file);
     return runClient(command, sql);
 }
 

@@ -23,8 +23,10 @@ std::string sqliteFile();  // the file behind it
 
 // The six connection values of the test databases, as the connection window holds them.
 korvanta::ConnectionValues connectionValues();
-// Writes them into the settings file at the path (creating it); returns the path.
+// Writes them (or the given values) into the settings file at the path (creating it);
+// returns the path.
 QString storeConnectionValues(const QString& path);
+QString storeConnectionValues(const QString& path, const korvanta::ConnectionValues& values);
 
 // "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
 std::string pgConnectionString();
@@ -37,5 +39,8 @@ std::string uniqueName(std::string_view prefix);
 // '|', Null as the text "<null>".
 std::vector<std::string> psql(std::string_view sql);
 std::vector<std::string> sqlite(std::string_view sql);
+// The same in another database of the cluster, and in another SQLite file.
+std::vector<std::string> psql(std::string_view sql, const std::string& database);
+std::vector<std::string> sqlite(std::string_view sql, const std::string& file);
 
 }  // namespace testdb

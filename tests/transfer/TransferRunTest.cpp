@@ -26,11 +26,14 @@ class TransferRun : public TransferTest {
 
 TEST_F(TransferRun, NoCurrentEntryAsksToSelectATableAndDoesNothingElse) {
     values.password = "wrong";  // would give a report if a connection were opened
+    // Selected, but with no current entry.
     list1->Add("a");
     list1->SetSelected(0, true);
+    list1->SetCurrentIndex(-1);
     Send(Direction::ToPostgreSQL);
     list2->Add("b");
     list2->SetSelected(0, true);
+    list2->SetCurrentIndex(-1);
     Send(Direction::ToSybase);
 
     EXPECT_EQ(dialogs.notices(),
