@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <clocale>
@@ -48,11 +49,14 @@ std::string Env(const char* name) {
 // Runs a client with the SQL in a script file: a script of 20,000 statements is far
 // longer than one shell argument may be.
 std::string RunScript(const std::string& client, const std::string& sql) {
-    const std::string path = QDir::tempPath().toStdString() + "/korvanta-bench-script.sql";
-    std::ofstream(path) << sql << "\n";
-    const std::string out = Run(client + " < " + path);
-    std::remove(path.c_str());
-    return out;
+    // A file of this run's own: benchmarks running side by side must not share one.
+    QTemporaryFile script(QDir::tempPath() + QStringLiteral("/korvanta-bench-XXXXXX.sql"));
+    if (!script.open())
+        throw std::runtime_error("cannot write a script file");
+    script.write(sql.data(), static_cast<qint64>(sql.size()));
+    script.write("\n");
+    script.flush();
+    return Run(client + " < " + script.fileName().toStdString());
 }
 
 std::string Psql(const std::string& sql) {
