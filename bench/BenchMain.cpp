@@ -351,10 +351,11 @@ int MemoryChild(const std::string& direction, const std::string& table) {
     BenchWindow window;
     const long long before = ResidentBytes();
     ResetPeakResident();
+    Stopwatch watch;
     window.Send(direction == "to-sybase" ? Direction::ToSybase : Direction::ToPostgreSQL,
                 QString::fromStdString(table), BenchConnectionValues(), dialogs);
-    std::printf("peak %lld baseline %lld reports %d\n", PeakResidentBytes(), before,
-                dialogs.reports);
+    std::printf("peak %lld baseline %lld reports %d seconds %.3f\n", PeakResidentBytes(), before,
+                dialogs.reports, watch.Seconds());
     return 0;
 }
 
@@ -362,16 +363,16 @@ int MemoryChild(const std::string& direction, const std::string& table) {
 // process.
 double MemoryOfOneSend(const std::string& direction, const std::string& table, long rows) {
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
-    Stopwatch watch;
     const std::string out = Run(self + " --memory-child " + direction + " " + table);
     long long peak = 0, baseline = 0;
     int reports = 0;
-    std::sscanf(out.c_str(), "peak %lld baseline %lld reports %d", &peak, &baseline, &reports);
+    double seconds = 0;
+    std::sscanf(out.c_str(), "peak %lld baseline %lld reports %d seconds %lf", &peak, &baseline,
+                &reports, &seconds);
     const double held = static_cast<double>(peak - baseline) / 1e6;
     std::printf("  %s: %ld rows in %.1f s (%.0f rows/s), %d error reports; peak %.1f MB above a"
                 " baseline of %.1f MB (target 64)\n",
-                direction.c_str(), rows, watch.Seconds(), rows / watch.Seconds(), reports, held,
-                baseline / 1e6);
+                direction.c_str(), rows, seconds, rows / seconds, reports, held, baseline / 1e6);
     return held;
 }
 

@@ -17,7 +17,7 @@ constexpr std::size_t kSendBytes = std::size_t{256} << 10;
 // A run goes in one transaction, in COPYs of this many rows, each behind a savepoint: a
 // refused row costs the rows of its own COPY, not the whole run, and the run still
 // commits (and waits for the disk) once.
-constexpr std::size_t kPieceRows = 2048;
+constexpr std::size_t kPieceRows = 4096;
 
 struct ResultDeleter {
     void operator()(PGresult* result) const noexcept { PQclear(result); }
