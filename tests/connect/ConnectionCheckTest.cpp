@@ -147,7 +147,7 @@ TEST(ConnectionChecks, ServerAndPortGoInAsTyped) {
 TEST(ConnectionChecks, ValuesThatWouldBeReadAsOthersNeverConnect) {
     const ConnectionValues good = TestValues();
     const std::string dsn = testdb::dsn();
-    for (const std::string name :
+    for (const std::string& name :
          {"NoSuchDataSource;DSN=" + dsn, "{" + dsn + "}", " " + dsn, dsn + " ", "'" + dsn + "'"}) {
         SCOPED_TRACE(name);
         ConnectionValues values = good;
