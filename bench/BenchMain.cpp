@@ -168,7 +168,6 @@ Timed CopyThroughPsql(const std::string& table) {
 
 struct Ratio {
     double value = 0;  // tool / the database's best
-    bool measured = false;
 };
 
 // Reads a table through the data-access layer as a send reads it, and nothing else: what
@@ -278,7 +277,7 @@ Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
     Sqlite("DROP TABLE BenchSrc;");
     const double ratio = tool.Rate() / copy.Rate();
     std::printf("  ratio tool / COPY: %.2f (target 0.5)\n", ratio);
-    return {ratio, true};
+    return {ratio};
 }
 
 // Towards SQL Anywhere: the tool in runs, beside a bare bulk load of the same rows into
@@ -306,7 +305,7 @@ Ratio MeasureToSybase(long rows, bool perRow, BenchDialogs& dialogs) {
     Psql("DROP TABLE bench_src;");
     const double ratio = tool.Rate() / bareRate;
     std::printf("  ratio tool / bare bulk load: %.2f (target 0.5)\n", ratio);
-    return {ratio, true};
+    return {ratio};
 }
 
 // A table whose values PostgreSQL refuses in `refused` rows spread evenly: each costs
@@ -342,7 +341,7 @@ Ratio MeasureRefusedRows(long rows, long refused, BenchDialogs& dialogs) {
     Sqlite("DROP TABLE BenchRefused;");
     const double ratio = (rows / tool.seconds) / copy.Rate();
     std::printf("  ratio tool / COPY: %.2f (target 0.25)\n", ratio);
-    return {ratio, true};
+    return {ratio};
 }
 
 // Sends one table in this process and prints the peak resident memory it took.
