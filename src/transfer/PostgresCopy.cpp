@@ -88,6 +88,14 @@ bool Command(PGconn* connection, const char* sql) {
     return PQresultStatus(result.get()) == PGRES_COMMAND_OK;
 }
 
+// True only when the transaction really committed: COMMIT of a transaction that failed
+// answers "ROLLBACK", not an error.
+bool Commit(PGconn* connection) {
+    Result result{PQexec(connection, "COMMIT")};
+    return PQresultStatus(result.get()) == PGRES_COMMAND_OK &&
+           std::string_view(PQcmdStatus(result.get())) == "COMMIT";
+}
+
 }  // namespace
 
 std::unique_ptr<PostgresCopyConnection> PostgresCopyConnection::Open(
@@ -159,43 +167,51 @@ CopyWriter::CopyWriter(PostgresCopyConnection& connection, std::string_view tabl
 WriteOutcome CopyWriter::Write(const RowBatch& batch, std::size_t first, std::size_t last,
                                std::atomic<long long>& sent) {
     PGconn* connection = connection_.get();
-    const WriteOutcome unusable{WriteOutcome::Kind::kUnusable, 0, std::nullopt};
+    // Whatever stops the run half-way leaves none of its rows in and the connection ready
+    // for the next command.
+    const auto abandon = [connection](WriteOutcome::Kind kind) {
+        Command(connection, "ROLLBACK");
+        return WriteOutcome{
+            PQstatus(connection) == CONNECTION_OK ? kind : WriteOutcome::Kind::kUnusable, 0,
+            std::nullopt};
+    };
+    constexpr WriteOutcome::Kind kUnusable = WriteOutcome::Kind::kUnusable;
     if (connection_.Broken() || !Command(connection, "BEGIN"))
-        return unusable;
+        return abandon(kUnusable);
     for (std::size_t piece = first; piece < last;) {
         const std::size_t end = std::min(last, piece + kPieceRows);
         if (!Command(connection, "SAVEPOINT piece"))
-            return unusable;
-        WriteOutcome outcome = Copy(batch, piece, end, sent);
-        if (outcome.kind == WriteOutcome::Kind::kUnusable)
-            return unusable;
+            return abandon(kUnusable);
+        const WriteOutcome outcome = Copy(batch, piece, end, sent);
+        if (outcome.kind == kUnusable)
+            return abandon(kUnusable);
         if (outcome.kind == WriteOutcome::Kind::kWritten) {
             if (!Command(connection, "RELEASE SAVEPOINT piece"))
-                return unusable;
+                return abandon(kUnusable);
             piece = end;
             continue;
         }
         // Refused: the rows of this COPY before the refused one go in again, and the run
         // ends there, committed.
         if (!Command(connection, "ROLLBACK TO SAVEPOINT piece"))
-            return unusable;
+            return abandon(kUnusable);
         std::size_t in = piece;
-        if (outcome.failedRow && *outcome.failedRow > piece && *outcome.failedRow < end &&
-            Copy(batch, piece, *outcome.failedRow, sent).kind == WriteOutcome::Kind::kWritten) {
-            in = *outcome.failedRow;
+        if (outcome.failedRow && *outcome.failedRow > piece && *outcome.failedRow < end) {
+            const WriteOutcome again = Copy(batch, piece, *outcome.failedRow, sent);
+            if (again.kind == WriteOutcome::Kind::kWritten) {
+                in = *outcome.failedRow;
+            } else if (again.kind == kUnusable ||
+                       !Command(connection, "ROLLBACK TO SAVEPOINT piece")) {
+                return abandon(kUnusable);
+            }
         }
-        if (!Command(connection, "COMMIT"))
-            return PQstatus(connection) == CONNECTION_OK
-                       ? WriteOutcome{WriteOutcome::Kind::kRejected, 0, std::nullopt}
-                       : unusable;
+        if (!Commit(connection))
+            return abandon(WriteOutcome::Kind::kRejected);
         return {WriteOutcome::Kind::kRejected, in - first, outcome.failedRow};
     }
-    if (!Command(connection, "COMMIT")) {
-        // A COMMIT refused (a deferred check) takes every row with it.
-        return PQstatus(connection) == CONNECTION_OK
-                   ? WriteOutcome{WriteOutcome::Kind::kRejected, 0, std::nullopt}
-                   : unusable;
-    }
+    // A COMMIT refused (a deferred check) takes every row of the run with it.
+    if (!Commit(connection))
+        return abandon(WriteOutcome::Kind::kRejected);
     return {WriteOutcome::Kind::kWritten, last - first, std::nullopt};
 }
 
