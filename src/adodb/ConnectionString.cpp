@@ -128,14 +128,7 @@ std::string DataSourceConnectionString(std::string_view name) {
     const std::string odbcName = OdbcDataSourceName(name);
     if (odbcName.empty() || (odbcName.front() != '"' && odbcName.front() != '\''))
         return "Data Source=" + odbcName;
-    std::string quoted = "Data Source=\"";
-    for (char c : odbcName) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    quoted += '"';
-    return quoted;
+    return "Data Source=" + Enclosed(odbcName, '"', '"');
 }
 
 }  // namespace adodb

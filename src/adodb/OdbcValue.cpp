@@ -39,18 +39,18 @@ void RefuseLonger(std::string_view value, std::string_view label, std::size_t ma
         Refuse(label, "it is longer than " + std::to_string(maxBytes) + " bytes");
 }
 
-std::string Braced(std::string_view value) {
-    std::string braced = "{";
-    for (char c : value) {
-        braced += c;
-        if (c == '}')
-            braced += '}';
-    }
-    braced += '}';
-    return braced;
-}
-
 }  // namespace
+
+std::string Enclosed(std::string_view value, char open, char close) {
+    std::string enclosed(1, open);
+    for (char c : value) {
+        enclosed += c;
+        if (c == close)
+            enclosed += close;
+    }
+    enclosed += close;
+    return enclosed;
+}
 
 std::string OdbcPlainValue(std::string_view value, std::string_view label, std::size_t maxBytes) {
     RefuseUnwritable(value, label);
@@ -63,7 +63,7 @@ std::string OdbcPassword(std::string_view password) {
         Refuse("password", "it contains a null character");
     const bool misread = password.find_first_of(";+%") != std::string_view::npos ||
                          (!password.empty() && password.front() == '{');
-    return misread ? Braced(password) : std::string(password);
+    return misread ? Enclosed(password, '{', '}') : std::string(password);
 }
 
 std::string OdbcDataSourceName(std::string_view name) {
@@ -83,7 +83,7 @@ std::string OdbcOtherValue(std::string_view value, std::string_view label) {
         Refuse(label, "it contains a null character");
     const bool needsBraces =
         value.find(';') != std::string_view::npos || (!value.empty() && value.front() == '{');
-    return needsBraces ? Braced(value) : std::string(value);
+    return needsBraces ? Enclosed(value, '{', '}') : std::string(value);
 }
 
 }  // namespace adodb

@@ -37,6 +37,10 @@ std::string OdbcPassword(std::string_view password);
 // trims section names, so no data source is called that) or over SQL_MAX_DSN_LENGTH.
 std::string OdbcDataSourceName(std::string_view name);
 
+// The value between `open` and `close`, every `close` inside it doubled: braces the
+// ODBC way, or the quotes of an OLE DB value.
+std::string Enclosed(std::string_view value, char open, char close);
+
 // A value of some other key, for a driver whose reading is not known here: as written,
 // or, when it holds ";" or starts with "{", between braces the ODBC way.
 std::string OdbcOtherValue(std::string_view value, std::string_view label);
