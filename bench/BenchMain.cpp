@@ -24,8 +24,8 @@
 #include "adodb/Connection.h"
 #include "catalog/TableListing.h"
 #include "adodb/ArrayInsert.h"
-#include "connect/ConnectionString.h"
-#include "transfer/SourceQuery.h"
+#include "engine/ConnectionString.h"
+#include "sql/SourceQuery.h"
 
 using namespace korvanta;
 
@@ -130,17 +130,17 @@ struct Timed {
 };
 
 // Sends one table with the program's own send button code (no window shown).
-Timed SendTimed(Direction direction, const std::string& table, bool oneStatementPerRow,
+Timed SendTimed(Side target, const std::string& table, bool oneStatementPerRow,
                 BenchDialogs& dialogs) {
     BenchWindow window;
     window.oneStatementPerRow = oneStatementPerRow;
     const int before = dialogs.reports;
     Stopwatch watch;
-    window.Send(direction, QString::fromStdString(table), BenchConnectionValues(), dialogs);
+    window.Send(target, QString::fromStdString(table), BenchConnectionValues(), dialogs);
     Timed t;
     t.seconds = watch.Seconds();
     t.reports = dialogs.reports - before;
-    t.rows = direction == Direction::ToPostgreSQL
+    t.rows = target == Side::PostgreSQL
                  ? Number(Psql("SELECT count(*) FROM \"" + table + "\";"))
                  : Number(Sqlite("SELECT count(*) FROM \"" + table + "\";"));
     return t;
@@ -262,7 +262,7 @@ Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
     std::printf("Send to PostgreSQL: %ld rows from SQL Anywhere (durable server)\n", rows);
     MakeSqliteSource("BenchSrc", rows);
     Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
-    const Timed tool = SendTimed(Direction::ToPostgreSQL, "BenchSrc", false, dialogs);
+    const Timed tool = SendTimed(Side::PostgreSQL, "BenchSrc", false, dialogs);
     Print("tool, rows in runs (COPY):", tool);
     Print("reading the source alone (sqliteodbc):",
           ReadAlone(SybaseConnectionString(BenchConnectionValues()), "BenchSrc", false));
@@ -271,7 +271,7 @@ Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
     if (perRow) {
         Psql("DROP TABLE \"BenchSrc\";");
         Print("tool, one statement per row (old):",
-              SendTimed(Direction::ToPostgreSQL, "BenchSrc", true, dialogs));
+              SendTimed(Side::PostgreSQL, "BenchSrc", true, dialogs));
     }
     Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
     Sqlite("DROP TABLE BenchSrc;");
@@ -286,7 +286,7 @@ Ratio MeasureToSybase(long rows, bool perRow, BenchDialogs& dialogs) {
     std::printf("Send to SQL Anywhere: %ld rows from PostgreSQL\n", rows);
     MakePostgreSQLSource("bench_src", rows);
     Sqlite("DROP TABLE IF EXISTS bench_src;");
-    const Timed tool = SendTimed(Direction::ToSybase, "bench_src", false, dialogs);
+    const Timed tool = SendTimed(Side::SqlAnywhere, "bench_src", false, dialogs);
     Print("tool, rows in runs (arrays):", tool);
     Print("reading the source alone (psqlODBC):",
           ReadAlone(PostgreSQLConnectionString(BenchConnectionValues()), "bench_src", true));
@@ -299,7 +299,7 @@ Ratio MeasureToSybase(long rows, bool perRow, BenchDialogs& dialogs) {
     if (perRow) {
         Sqlite("DROP TABLE bench_src;");
         Print("tool, one statement per row (old):",
-              SendTimed(Direction::ToSybase, "bench_src", true, dialogs));
+              SendTimed(Side::SqlAnywhere, "bench_src", true, dialogs));
     }
     Sqlite("DROP TABLE IF EXISTS bench_src;");
     Psql("DROP TABLE bench_src;");
@@ -319,7 +319,7 @@ Ratio MeasureRefusedRows(long rows, long refused, BenchDialogs& dialogs) {
            " = 0;");
     Psql("DROP TABLE IF EXISTS \"BenchRefused\";");
     dialogs.Keep(true);
-    const Timed tool = SendTimed(Direction::ToPostgreSQL, "BenchRefused", false, dialogs);
+    const Timed tool = SendTimed(Side::PostgreSQL, "BenchRefused", false, dialogs);
     dialogs.Keep(false);
     Print("tool, rows in runs (COPY):", tool);
     long right = 0;
@@ -351,7 +351,7 @@ int MemoryChild(const std::string& direction, const std::string& table) {
     const long long before = ResidentBytes();
     ResetPeakResident();
     Stopwatch watch;
-    window.Send(direction == "to-sybase" ? Direction::ToSybase : Direction::ToPostgreSQL,
+    window.Send(direction == "to-sybase" ? Side::SqlAnywhere : Side::PostgreSQL,
                 QString::fromStdString(table), BenchConnectionValues(), dialogs);
     std::printf("peak %lld baseline %lld reports %d seconds %.3f\n", PeakResidentBytes(), before,
                 dialogs.reports, watch.Seconds());

@@ -9,9 +9,9 @@ BenchWindow::BenchWindow()
       progress(new korvanta::ProgressBar(&parent)),
       pointer(new korvanta::WindowPointer(parent)) {}
 
-void BenchWindow::Send(korvanta::Direction direction, const QString& table,
+void BenchWindow::Send(korvanta::Side direction, const QString& table,
                        const korvanta::ConnectionValues& values, korvanta::Dialogs& dialogs) {
-    korvanta::TableList& source = direction == korvanta::Direction::ToPostgreSQL ? *list1 : *list2;
+    korvanta::TableList& source = direction == korvanta::Side::PostgreSQL ? *list1 : *list2;
     source.Clear();
     const int index = source.Add(table);
     source.SetSelected(index, true);

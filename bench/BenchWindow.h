@@ -7,14 +7,14 @@
 #include "app/ProgressBar.h"
 #include "app/WindowPointer.h"
 #include "catalog/TableList.h"
-#include "connect/ConnectionValues.h"
+#include "engine/ConnectionValues.h"
 #include "transfer/TableTransfer.h"
 
 // The parts of the table window that a transfer uses, never shown.
 struct BenchWindow {
     BenchWindow();
     // Selects one table in the source list of the direction and sends it.
-    void Send(korvanta::Direction direction, const QString& table,
+    void Send(korvanta::Side direction, const QString& table,
               const korvanta::ConnectionValues& values, korvanta::Dialogs& dialogs);
 
     QWidget parent;

@@ -143,7 +143,7 @@ void AppendMendedUtf8(std::string& out, std::string_view utf8) {
     }
 }
 
-bool IsValidUtf8(std::string_view text) noexcept {
+std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
     std::size_t i = 0;
     while (i < text.size()) {
         if (static_cast<unsigned char>(text[i]) < 0x80) {
@@ -152,9 +152,13 @@ bool IsValidUtf8(std::string_view text) noexcept {
         }
         const std::size_t start = i;
         if (DecodeUtf8(text, i) == kReplacement && i - start == 1)
-            return false;
+            return start;
     }
-    return true;
+    return std::string_view::npos;
+}
+
+bool IsValidUtf8(std::string_view text) noexcept {
+    return FirstInvalidUtf8(text) == std::string_view::npos;
 }
 
 bool IsAscii(std::string_view text) noexcept {

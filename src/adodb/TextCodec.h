@@ -28,6 +28,8 @@ bool IsAscii(std::string_view text) noexcept;
 // stores for it.
 void AppendMendedUtf8(std::string& out, std::string_view utf8);
 bool IsValidUtf8(std::string_view text) noexcept;
+// Where the first malformed UTF-8 sequence starts; npos when there is none.
+std::size_t FirstInvalidUtf8(std::string_view text) noexcept;
 
 // Equal but for the letter case of ASCII letters: keys of connection strings, field names.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept;

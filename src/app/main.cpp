@@ -6,9 +6,9 @@
 #include "app/MessageBoxDialogs.h"
 #include "app/OperationGuard.h"
 #include "app/ProgramIcon.h"
-#include "app/SettingsStore.h"
+#include "engine/SettingsStore.h"
 #include "catalog/Form2.h"
-#include "connect/ConnectionChecks.h"
+#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
 
 using namespace korvanta;

@@ -19,7 +19,7 @@
 #include "catalog/TableActions.h"
 #include "catalog/TableList.h"
 #include "catalog/TableListing.h"
-#include "connect/ConnectionValues.h"
+#include "engine/ConnectionValues.h"
 #include "transfer/TableTransfer.h"
 
 namespace korvanta {
@@ -99,38 +99,38 @@ void Form2::moveEvent(QMoveEvent* event) {
 
 void Form2::PushButton1_Click() {
     OperationGuard::Scope scope(guard_);
-    DeleteSelectedTables({Database::SqlAnywhere, *List1, *Pointer, "PushButton1_Click"},
+    DeleteSelectedTables({Side::SqlAnywhere, *List1, *Pointer, "PushButton1_Click"},
                          connection_.CurrentConnectionValues(), dialogs_);
 }
 
 void Form2::PushButton5_Click() {
     OperationGuard::Scope scope(guard_);
-    DeleteSelectedTables({Database::PostgreSQL, *List2, *Pointer, "PushButton5_Click"},
+    DeleteSelectedTables({Side::PostgreSQL, *List2, *Pointer, "PushButton5_Click"},
                          connection_.CurrentConnectionValues(), dialogs_);
 }
 
 void Form2::PushButton6_Click() {
     OperationGuard::Scope scope(guard_);
-    RenameSelectedTable({Database::SqlAnywhere, *List1, *Pointer, "PushButton6_Click"},
+    RenameSelectedTable({Side::SqlAnywhere, *List1, *Pointer, "PushButton6_Click"},
                         connection_.CurrentConnectionValues(), dialogs_);
 }
 
 void Form2::PushButton7_Click() {
     OperationGuard::Scope scope(guard_);
-    RenameSelectedTable({Database::PostgreSQL, *List2, *Pointer, "PushButton7_Click"},
+    RenameSelectedTable({Side::PostgreSQL, *List2, *Pointer, "PushButton7_Click"},
                         connection_.CurrentConnectionValues(), dialogs_);
 }
 
 void Form2::PushButton3_Click() {
     OperationGuard::Scope scope(guard_);
-    SendTables(Direction::ToPostgreSQL, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
+    SendTables(Side::PostgreSQL, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
                connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
                dialogs_, pump_);
 }
 
 void Form2::PushButton4_Click() {
     OperationGuard::Scope scope(guard_);
-    SendTables(Direction::ToSybase, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
+    SendTables(Side::SqlAnywhere, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
                connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
                dialogs_, pump_);
 }

@@ -7,9 +7,10 @@
 #include "app/Dialogs.h"
 #include "app/ErrorTrap.h"
 #include "app/WindowPointer.h"
+#include "catalog/OffThread.h"
 #include "catalog/TableList.h"
-#include "connect/PostgreSQL.h"
-#include "connect/Sybase.h"
+#include "engine/PostgreSQL.h"
+#include "engine/Sybase.h"
 
 namespace korvanta {
 
@@ -18,18 +19,26 @@ namespace {
 // The connection of one delete or rename, from its creation to the handler's end.
 class SideConnection {
   public:
-    explicit SideConnection(Database database) : database_(database) {}
+    explicit SideConnection(Side database) : database_(database) {}
 
     void Create() { connection_.emplace(); }
     void SetProvider() { Get().Provider = "MSDASQL"; }
+    // Both wait for the database off the window's thread, so the window repaints while a
+    // statement waits, for instance for another session's lock.
     void Open(const ConnectionValues& values) {
-        if (database_ == Database::SqlAnywhere) {
-            OpenSybase(Get(), values);
-        } else {
-            OpenPostgreSQL(Get(), values);
-        }
+        adodb::Connection& connection = Get();
+        RunOffWindowThread([&] {
+            if (database_ == Side::SqlAnywhere) {
+                OpenSybase(connection, values);
+            } else {
+                OpenPostgreSQL(connection, values);
+            }
+        });
     }
-    void Execute(const std::string& statement) { Get().Execute(statement); }
+    void Execute(const std::string& statement) {
+        adodb::Connection& connection = Get();
+        RunOffWindowThread([&] { connection.Execute(statement); });
+    }
 
   private:
     adodb::Connection& Get() {
@@ -39,14 +48,14 @@ class SideConnection {
         return *connection_;
     }
 
-    Database database_;
+    Side database_;
     std::optional<adodb::Connection> connection_;
 };
 
 // Both handlers number their steps the same way, except that PostgreSQL has no
 // Provider step: from the opening of the connection on its numbers are 2 lower.
-int Line(Database database, int sqlAnywhereLine) {
-    return database == Database::PostgreSQL && sqlAnywhereLine > 104 ? sqlAnywhereLine - 2
+int Line(Side database, int sqlAnywhereLine) {
+    return database == Side::PostgreSQL && sqlAnywhereLine > 104 ? sqlAnywhereLine - 2
                                                                      : sqlAnywhereLine;
 }
 
@@ -57,10 +66,10 @@ ErrorTrap TrapFor(const TableSide& side, Dialogs& dialogs) {
 // Steps 100 to 106: create the connection, busy pointer, provider, open.
 void OpenSide(ErrorTrap& trap, SideConnection& connection, const TableSide& side,
               const ConnectionValues& values) {
-    const Database db = side.database;
+    const Side db = side.database;
     trap.Step(100, [&] { connection.Create(); });
     trap.Step(102, [&] { side.pointer.SetMode(WindowPointer::kBusy); });
-    if (db == Database::SqlAnywhere)
+    if (db == Side::SqlAnywhere)
         trap.Step(104, [&] { connection.SetProvider(); });
     trap.Step(Line(db, 106), [&] { connection.Open(values); });
 }
@@ -68,7 +77,7 @@ void OpenSide(ErrorTrap& trap, SideConnection& connection, const TableSide& side
 }  // namespace
 
 void DeleteSelectedTables(const TableSide& side, const ConnectionValues& values, Dialogs& dialogs) {
-    const Database db = side.database;
+    const Side db = side.database;
     TableList& list = side.list;
     ErrorTrap trap = TrapFor(side, dialogs);
     SideConnection connection(db);
@@ -84,7 +93,7 @@ void DeleteSelectedTables(const TableSide& side, const ConnectionValues& values,
             if (!trap.Condition(Line(db, 112), [&] { return list.Selected(i); }))
                 continue;
             const bool dropped = trap.Step(
-                Line(db, 114), [&] { connection.Execute(DropTableStatement(list.Text(i))); });
+                Line(db, 114), [&] { connection.Execute(DropTableStatement(list.Text(i).toStdString())); });
             // A table the database refused to drop keeps its entry.
             if (dropped)
                 trap.Step(Line(db, 116), [&] { list.Remove(i); });
@@ -96,7 +105,7 @@ void DeleteSelectedTables(const TableSide& side, const ConnectionValues& values,
 }
 
 void RenameSelectedTable(const TableSide& side, const ConnectionValues& values, Dialogs& dialogs) {
-    const Database db = side.database;
+    const Side db = side.database;
     TableList& list = side.list;
     ErrorTrap trap = TrapFor(side, dialogs);
     SideConnection connection(db);
@@ -125,7 +134,8 @@ void RenameSelectedTable(const TableSide& side, const ConnectionValues& values, 
             if (trap.Condition(Line(db, 120), [&] { return newName.isEmpty(); }))
                 continue;
             const bool renamed = trap.Step(Line(db, 122), [&] {
-                connection.Execute(RenameTableStatement(db, oldName, newName));
+                connection.Execute(
+                    RenameTableStatement(db, oldName.toStdString(), newName.toStdString()));
             });
             // A table the database refused to rename keeps its entry.
             if (!renamed)

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "catalog/TableStatements.h"
-#include "connect/ConnectionValues.h"
+#include "sql/TableStatements.h"
+#include "engine/ConnectionValues.h"
 
 namespace korvanta {
 
@@ -14,7 +14,7 @@ class WindowPointer;
 // One side of the table window as delete and rename see it: the database and its list,
 // the window's pointer, and the handler named in error reports.
 struct TableSide {
-    Database database;
+    Side database;
     TableList& list;
     WindowPointer& pointer;
     QString handler;  // e.g. "PushButton1_Click"

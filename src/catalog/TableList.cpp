@@ -1,5 +1,7 @@
 #include "catalog/TableList.h"
 
+#include "engine/TableNames.h"
+
 #include <QItemSelectionModel>
 
 #include <stdexcept>
@@ -107,8 +109,9 @@ void TableList::ResetSelection() {
 }
 
 bool ListContains(const TableList& list, const QString& name) {
+    const std::string wanted = name.toStdString();
     for (int i = 0; i < list.Count(); ++i) {
-        if (QString::compare(list.Text(i), name, Qt::CaseInsensitive) == 0)
+        if (SameNameIgnoringCase(list.Text(i).toStdString(), wanted))
             return true;
     }
     return false;

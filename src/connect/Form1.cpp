@@ -19,14 +19,14 @@
 #include "app/PasswordMask.h"
 #include "app/ProgramIcon.h"
 #include "app/PushButton.h"
-#include "app/SettingsStore.h"
+#include "engine/SettingsStore.h"
 #include "app/Twips.h"
 #include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
-#include "connect/ConnectionChecks.h"
-#include "connect/PostgreSQL.h"
-#include "connect/Sybase.h"
+#include "engine/ConnectionChecks.h"
+#include "engine/PostgreSQL.h"
+#include "engine/Sybase.h"
 
 namespace korvanta {
 

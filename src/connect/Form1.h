@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "app/ProgramEnd.h"
-#include "connect/ConnectionValues.h"
+#include "engine/ConnectionValues.h"
 
 class QGroupBox;
 class QLabel;

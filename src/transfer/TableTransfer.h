@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connect/ConnectionValues.h"
-#include "transfer/Direction.h"
+#include "engine/ConnectionValues.h"
+#include "sql/Side.h"
 
 namespace korvanta {
 
@@ -11,7 +11,7 @@ class ProgressBar;
 class TableList;
 class WindowPointer;
 
-// The parts of the table window that a transfer run reads and changes.
+// The parts of the table window that a send reads and changes.
 struct TransferWindow {
     TableList& list1;  // SQL Anywhere tables
     TableList& list2;  // PostgreSQL tables
@@ -19,11 +19,12 @@ struct TransferWindow {
     WindowPointer& pointer;
 };
 
-// Sends the selected tables of the source list to the other database: the click
-// handler of the send button of that direction, under its own error trap. The rows of a
-// table go in runs, read and written on threads of their own while the window goes on
-// answering; with settings.oneStatementPerRow every row is an INSERT of its own.
-void SendTables(Direction direction, const TransferWindow& window, const ConnectionValues& values,
+// The click handler of the send button towards `target`, under its own error trap: the
+// selected entries of the other list go to the engine's send, which runs on a thread of
+// its own while the window goes on repainting; its questions and reports come up on the
+// window, in the order of the tables and rows, and the lists and the progress bar follow
+// it.
+void SendTables(Side target, const TransferWindow& window, const ConnectionValues& values,
                 const TransferSettings& settings, Dialogs& dialogs, EventPump& pump);
 
 }  // namespace korvanta

@@ -20,10 +20,10 @@
 #include "app/OperationGuard.h"
 #include "app/ProgramFolder.h"
 #include "app/PushButton.h"
-#include "app/SettingsStore.h"
+#include "engine/SettingsStore.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
-#include "connect/ConnectionChecks.h"
+#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
 #include "support/ScriptedDialogs.h"
 

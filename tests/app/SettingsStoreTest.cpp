@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/SettingsStore.h"
+#include "engine/SettingsStore.h"
 
 using korvanta::SettingsStore;
 

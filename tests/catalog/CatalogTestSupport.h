@@ -9,7 +9,7 @@
 #include "app/OperationGuard.h"
 #include "catalog/Form2.h"
 #include "catalog/TableList.h"
-#include "connect/ConnectionValues.h"
+#include "engine/ConnectionValues.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "adodb/Error.h"
-#include "connect/PostgreSQL.h"
-#include "connect/Sybase.h"
+#include "engine/PostgreSQL.h"
+#include "engine/Sybase.h"
 #include "support/TestDatabases.h"
 
 using namespace korvanta;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "adodb/Error.h"
-#include "connect/ConnectionString.h"
+#include "engine/ConnectionString.h"
 
 using namespace korvanta;
 

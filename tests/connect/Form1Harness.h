@@ -4,9 +4,9 @@
 #include <QTemporaryDir>
 
 #include "app/OperationGuard.h"
-#include "app/SettingsStore.h"
+#include "engine/SettingsStore.h"
 #include "catalog/Form2.h"
-#include "connect/ConnectionChecks.h"
+#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
 #include "support/ScriptedDialogs.h"
 

@@ -8,7 +8,7 @@
 #include "app/PushButton.h"
 #include "transfer/TransferFixture.h"
 
-using korvanta::Direction;
+using korvanta::Side;
 using testdb::psql;
 using Rows = std::vector<std::string>;
 
@@ -23,7 +23,7 @@ class OddTables : public TransferTest {
         list1->Clear();
         list2->Clear();
         AddSelected(*list2, table);
-        Send(Direction::ToSybase);
+        Send(Side::SqlAnywhere);
     }
     std::string Reports() const { return dialogs.log().join("\n---\n").toStdString(); }
 };
@@ -61,7 +61,7 @@ TEST_P(OddNameTables, AreCopiedBothWaysUnderTheirOwnNames) {
     const Rows expected{"1|plain", "2|it's"};
     AddSelected(*list1, odd.table);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
     EXPECT_EQ(psql("SELECT id, " + c + " FROM " + t + " ORDER BY id"), expected);
@@ -111,7 +111,7 @@ TEST_F(OddTables, MegabyteValuesArriveWholeBothWays) {
            robust::Literal(text) + "), (2, 'short');");
     AddSelected(*list1, table);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports().substr(0, 2000);
     EXPECT_EQ(psql("SELECT id, char_length(body), md5(body) FROM " + t + " ORDER BY id"),
@@ -154,7 +154,7 @@ TEST_F(OddTables, AThousandColumnsArriveInOrderBothWays) {
     ASSERT_EQ(expected.size(), 3u);
     AddSelected(*list1, table);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports().substr(0, 2000);
     EXPECT_EQ(psql("SELECT string_agg(column_name, ',' ORDER BY ordinal_position) FROM "
@@ -182,7 +182,7 @@ TEST_F(OddTables, AnEmptyTableIsCreatedBothWaysWithoutMovingTheProgressBar) {
                      [&](double value) { progressValues.push_back(value); });
     AddSelected(*list1, table);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
     EXPECT_EQ(psql("SELECT count(*) FROM " + t), Rows{"0"});

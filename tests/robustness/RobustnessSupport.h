@@ -8,10 +8,10 @@
 #include <string>
 
 #include "app/OperationGuard.h"
-#include "app/SettingsStore.h"
+#include "engine/SettingsStore.h"
 #include "catalog/Form2.h"
 #include "catalog/TableList.h"
-#include "connect/ConnectionChecks.h"
+#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"

@@ -117,8 +117,9 @@ class ServerStop : public ::testing::TestWithParam<StopCase> {
 };
 
 // The PostgreSQL server stops while the rows of a large table go, as the target or as
-// the source: one report, the run ends (the next table is never sent), the rows written
-// before stay, nothing after them is half written, and the window stays usable.
+// the source: one report of the failing step and one saying how many rows arrived, the
+// run ends (the next table is never sent), the rows written before stay, nothing after
+// them is half written, and the window stays usable.
 TEST_P(ServerStop, EndsTheRunWithOneReportAndKeepsWhatWasWritten) {
     const StopCase& c = GetParam();
     const std::string big = testdb::uniqueName("stop_b_big");
@@ -149,7 +150,7 @@ TEST_P(ServerStop, EndsTheRunWithOneReportAndKeepsWhatWasWritten) {
     (c.towardsPostgreSQL ? program.form2.PushButton3 : program.form2.PushButton4)->click();
 
     ASSERT_TRUE(server.Stopped());
-    ASSERT_EQ(program.dialogs.errorReports().size(), 1) << program.Reports();
+    ASSERT_EQ(program.dialogs.errorReports().size(), 2) << program.Reports();
     // Towards PostgreSQL the next INSERT finds the server gone; from it, the next fetch.
     const char* where = c.towardsPostgreSQL ? "PushButton3_Click at line 282\r\r"
                                             : "PushButton4_Click at line 262\r\r";
@@ -166,12 +167,19 @@ TEST_P(ServerStop, EndsTheRunWithOneReportAndKeepsWhatWasWritten) {
                               Ident(big);
     EXPECT_EQ(c.towardsPostgreSQL ? psql(check) : sqlite(check),
               c.towardsPostgreSQL ? Rows{"t|t|t"} : Rows{"1|1|1"});
+    // The table never looks complete: the second report gives the rows that really arrived.
+    const std::string count = "SELECT count(*) FROM " + Ident(big);
+    const Rows arrived = c.towardsPostgreSQL ? psql(count) : sqlite(count);
+    ASSERT_EQ(arrived.size(), 1u);
+    EXPECT_TRUE(program.dialogs.errorReports()[1].contains(
+        QString::fromStdString("stopped: " + arrived[0] + " of " + rows + " rows arrived")))
+        << program.Reports();
     EXPECT_EQ(c.towardsPostgreSQL
                   ? psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + later + "'")
                   : sqlite("SELECT count(*) FROM sqlite_master WHERE name = '" + later + "'"),
               Rows{"0"});
     ExpectBackAndNextWork();
-    EXPECT_EQ(program.dialogs.errorReports().size(), 1) << program.Reports();
+    EXPECT_EQ(program.dialogs.errorReports().size(), 2) << program.Reports();
     psql("DROP TABLE IF EXISTS " + Ident(big) + "; DROP TABLE IF EXISTS " + Ident(later) + ";");
     sqlite("DROP TABLE IF EXISTS " + Ident(big) + "; DROP TABLE IF EXISTS " + Ident(later) + ";");
 }

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "app/SettingsStore.h"
+#include "engine/SettingsStore.h"
 
 namespace testdb {
 namespace {

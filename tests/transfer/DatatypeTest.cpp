@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "transfer/Datatype.h"
+#include "sql/Datatype.h"
 
 using korvanta::AdoTypeName;
 using korvanta::BuildCreateTable;
-using korvanta::Direction;
+using korvanta::Side;
 using korvanta::SourceColumn;
 
 namespace {
@@ -79,13 +79,13 @@ TEST(ColumnTypeMapping, EveryCodeGivesItsNameAndColumnTypeInBothDirections) {
         named += *row.adoName != '\0' ? 1 : 0;
 
         const SourceColumn column[] = {{"c", row.code}};
-        const auto toPostgreSQL = BuildCreateTable(Direction::ToPostgreSQL, "t", column);
+        const auto toPostgreSQL = BuildCreateTable(Side::PostgreSQL, "t", column);
         EXPECT_EQ(toPostgreSQL.statement,
                   std::string("CREATE TABLE \"t\"(\"c\" ") + row.toPostgreSQL + ")");
         EXPECT_EQ(toPostgreSQL.numericColumnList, row.numericList ? "0," : "");
         EXPECT_EQ(toPostgreSQL.numericColumns, std::vector<bool>{row.numericList});
 
-        const auto toSybase = BuildCreateTable(Direction::ToSybase, "t", column);
+        const auto toSybase = BuildCreateTable(Side::SqlAnywhere, "t", column);
         EXPECT_EQ(toSybase.statement,
                   std::string("CREATE TABLE \"t\"(\"c\" ") + row.toSybase + ");");
         EXPECT_EQ(toSybase.numericColumnList, "");
@@ -96,9 +96,9 @@ TEST(ColumnTypeMapping, EveryCodeGivesItsNameAndColumnTypeInBothDirections) {
 
 TEST(ColumnTypeMapping, OrdersTableInBothDirections) {
     const SourceColumn orders[] = {{"id", 3}, {"note", 203}, {"created", 135}};
-    EXPECT_EQ(BuildCreateTable(Direction::ToSybase, "orders", orders).statement,
+    EXPECT_EQ(BuildCreateTable(Side::SqlAnywhere, "orders", orders).statement,
               R"(CREATE TABLE "orders"("id" NUMERIC,"note" TEXT,"created" TEXt);)");
-    const auto toPostgreSQL = BuildCreateTable(Direction::ToPostgreSQL, "orders", orders);
+    const auto toPostgreSQL = BuildCreateTable(Side::PostgreSQL, "orders", orders);
     EXPECT_EQ(toPostgreSQL.statement,
               R"(CREATE TABLE "orders"("id" NUMERIC,"note" TEXT,"created" TEXT))");
     EXPECT_EQ(toPostgreSQL.numericColumnList, "0,");
@@ -107,7 +107,7 @@ TEST(ColumnTypeMapping, OrdersTableInBothDirections) {
 TEST(ColumnTypeMapping, NumericColumnListNamesEveryIntegerAndCurrencyField) {
     // A double and a numeric between them stay out of the list: their values are quoted.
     const SourceColumn columns[] = {{"a", 20}, {"b", 5}, {"c", 131}, {"d", 6}, {"e", 202}};
-    const auto create = BuildCreateTable(Direction::ToPostgreSQL, "t", columns);
+    const auto create = BuildCreateTable(Side::PostgreSQL, "t", columns);
     EXPECT_EQ(create.numericColumnList, "0,3,");
     EXPECT_EQ(create.numericColumns, (std::vector<bool>{true, false, false, true, false}));
     EXPECT_EQ(create.statement,
@@ -116,14 +116,14 @@ TEST(ColumnTypeMapping, NumericColumnListNamesEveryIntegerAndCurrencyField) {
     // Indexes past 9 are written in full.
     std::vector<SourceColumn> wide(12, SourceColumn{"x", 202});
     wide[11].typeCode = 3;
-    EXPECT_EQ(BuildCreateTable(Direction::ToPostgreSQL, "t", wide).numericColumnList, "11,");
+    EXPECT_EQ(BuildCreateTable(Side::PostgreSQL, "t", wide).numericColumnList, "11,");
 }
 
 TEST(ColumnTypeMapping, NamesHoldingDoubleQuotesAreEscaped) {
     const SourceColumn columns[] = {{R"(say "hi")", 3}, {"x\"", 202}};
-    EXPECT_EQ(BuildCreateTable(Direction::ToPostgreSQL, R"(a"b)", columns).statement,
+    EXPECT_EQ(BuildCreateTable(Side::PostgreSQL, R"(a"b)", columns).statement,
               R"(CREATE TABLE "a""b"("say ""hi""" NUMERIC,"x""" TEXT))");
-    EXPECT_EQ(BuildCreateTable(Direction::ToSybase, R"(a"b)", columns).statement,
+    EXPECT_EQ(BuildCreateTable(Side::SqlAnywhere, R"(a"b)", columns).statement,
               R"(CREATE TABLE "a""b"("say ""hi""" NUMERIC,"x""" TEXT);)");
 }
 

@@ -20,7 +20,7 @@ class TransferTest : public ::testing::Test {
   protected:
     TransferTest() : values(testdb::connectionValues()) {}
 
-    void Send(korvanta::Direction direction) {
+    void Send(korvanta::Side direction) {
         korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values, settings,
                              dialogs, pump);
     }

@@ -2,7 +2,7 @@
 // own command-line clients.
 #include "TransferFixture.h"
 
-using korvanta::Direction;
+using korvanta::Side;
 using testdb::psql;
 
 namespace {
@@ -32,7 +32,7 @@ TEST_F(TransferRoundTrip, SqlAnywhereTableArrivesInPostgreSQLWithEveryRowAndValu
            "(5, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);");
     AddSelected(*list1, t);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty())
         << dialogs.errorReports().join("\n").toStdString();
@@ -78,7 +78,7 @@ TEST_F(TransferRoundTrip, PostgreSQLTableArrivesInSqlAnywhereWithEveryRowAndValu
          "(5, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);");
     AddSelected(*list2, t);
 
-    Send(Direction::ToSybase);
+    Send(Side::SqlAnywhere);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty())
         << dialogs.errorReports().join("\n").toStdString();
@@ -117,7 +117,7 @@ TEST_F(TransferRoundTrip, NamesHoldingDoubleQuotesAreCopiedInBothDirections) {
            quoted + " VALUES(1, 'one'), (2, NULL);");
     AddSelected(*list1, bare);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty())
         << dialogs.errorReports().join("\n").toStdString();
@@ -131,7 +131,7 @@ TEST_F(TransferRoundTrip, NamesHoldingDoubleQuotesAreCopiedInBothDirections) {
     list2->SetSelected(0, true);
     list2->SetCurrentIndex(0);
 
-    Send(Direction::ToSybase);
+    Send(Side::SqlAnywhere);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty())
         << dialogs.errorReports().join("\n").toStdString();

@@ -2,7 +2,7 @@
 // the progress bar and the two lists.
 #include "TransferFixture.h"
 
-using korvanta::Direction;
+using korvanta::Side;
 using korvanta::WindowPointer;
 using testdb::psql;
 
@@ -30,11 +30,11 @@ TEST_F(TransferRun, NoCurrentEntryAsksToSelectATableAndDoesNothingElse) {
     list1->Add("a");
     list1->SetSelected(0, true);
     list1->SetCurrentIndex(-1);
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
     list2->Add("b");
     list2->SetSelected(0, true);
     list2->SetCurrentIndex(-1);
-    Send(Direction::ToSybase);
+    Send(Side::SqlAnywhere);
 
     EXPECT_EQ(dialogs.notices(),
               (QStringList{"Please select a table", "Please select a table to send."}));
@@ -48,7 +48,7 @@ TEST_F(TransferRun, CurrentEntryWithNothingSelectedSendsNothing) {
     list1->Add(QString::fromStdString(t));
     list1->SetCurrentIndex(0);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
     EXPECT_TRUE(dialogs.notices().isEmpty());
@@ -72,7 +72,7 @@ TEST_F(TransferRun, OverwriteYesDropsAndRecreatesNoSkipsBottomEntryAskedFirst) {
     dialogs.AnswerNo();   // b: the last entry comes first
     dialogs.AnswerYes();  // a
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     ASSERT_EQ(dialogs.questions().size(), 2u);
     EXPECT_EQ(dialogs.questions()[0].text,
@@ -99,7 +99,7 @@ TEST_F(TransferRun, OverwriteNamesTheTargetSpellingTowardsPostgreSQL) {
     list2->Add(QString::fromStdString(lower));
     dialogs.AnswerYes();
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     ASSERT_EQ(dialogs.questions().size(), 1u);
     EXPECT_EQ(dialogs.questions()[0].text,
@@ -119,7 +119,7 @@ TEST_F(TransferRun, OverwriteNamesTheTargetSpellingTowardsSqlAnywhere) {
     list1->Add(QString::fromStdString(lower));
     dialogs.AnswerYes();
 
-    Send(Direction::ToSybase);
+    Send(Side::SqlAnywhere);
 
     ASSERT_EQ(dialogs.questions().size(), 1u);
     EXPECT_EQ(dialogs.questions()[0].text,
@@ -140,7 +140,7 @@ TEST_F(TransferRun, OverwrittenPostgreSQLEntryWithCapitalsStaysBesideTheLowerCas
     list2->Add(QString::fromStdString(target));
     dialogs.AnswerYes();
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     ASSERT_EQ(dialogs.questions().size(), 1u);
     EXPECT_EQ(dialogs.questions()[0].text,
@@ -158,7 +158,7 @@ TEST_F(TransferRun, NameWithCapitalsIsCreatedAsSpelledAndListedInLowerCaseInPost
     SqliteTable(source, "(5, 'five')");
     AddSelected(*list1, source);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
     EXPECT_EQ(psql("SELECT n FROM " + Ident(source)), Rows{"5"});
@@ -171,7 +171,7 @@ TEST_F(TransferRun, RejectedInsertIsReportedOnceAndTheNextRowsAreCopied) {
     SqliteTable(t, "(1, 'a'), ('abc', 'b'), (3, 'c'), (4, 'd')");
     AddSelected(*list1, t);
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
     const QString report = dialogs.errorReports()[0];
@@ -198,7 +198,7 @@ TEST_F(TransferRun, RejectedInsertTowardsSqlAnywhereIsReportedAtItsOwnLine) {
            Ident(t) + " VALUES(0, 'b');");
     AddSelected(*list2, t);  // not in the SQL Anywhere list: no question, CREATE fails
 
-    Send(Direction::ToSybase);
+    Send(Side::SqlAnywhere);
 
     ASSERT_EQ(dialogs.errorReports().size(), 2) << Reports();
     EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton4_Click at line 218\r\r"));
@@ -225,7 +225,7 @@ TEST_F(TransferRun, ProgressEndsAt100ThenRests) {
                      [&](double value) { values.push_back(value); });
     progress->SetText("busy");
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
     // The empty table rests the bar; the other one ends at 100 (its rows go in one run),
@@ -245,7 +245,7 @@ TEST_F(TransferRun, UnopenableTargetIsReportedOnceAndEndsTheRun) {
     AddSelected(*list1, b);
     values.password = "wrong";
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
     EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton3_Click at line 118\r\r"));
@@ -261,7 +261,7 @@ TEST_F(TransferRun, UnopenableSqlAnywhereTargetIsReportedOnceAndEndsTheRun) {
     AddSelected(*list2, t);
     values.dataSourceName = "NoSuchDataSource";
 
-    Send(Direction::ToSybase);
+    Send(Side::SqlAnywhere);
 
     ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
     EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton4_Click at line 126\r\r"));
@@ -276,7 +276,7 @@ TEST_F(TransferRun, FailingSelectIsReportedOnceAndTheNextEntryIsCopied) {
     AddSelected(*list1, present);
     AddSelected(*list1, missing);  // last in the list: tried first
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
     EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton3_Click at line 158\r\r"));
@@ -294,7 +294,7 @@ TEST_F(TransferRun, UnreadableSourceLeavesTheTableItWouldOverwrite) {
     list2->Add(QString::fromStdString(t));
     dialogs.AnswerYes();
 
-    Send(Direction::ToPostgreSQL);
+    Send(Side::PostgreSQL);
 
     ASSERT_EQ(dialogs.errorReports().size(), 1) << Reports();
     EXPECT_TRUE(dialogs.errorReports()[0].contains("PushButton3_Click at line 158\r\r"));

@@ -5,7 +5,7 @@
 
 #include "TransferFixture.h"
 
-using korvanta::Direction;
+using korvanta::Side;
 using testdb::psql;
 
 namespace {
@@ -31,23 +31,23 @@ class TransferValues : public TransferTest {
 
     // Sends the entry with the given setting; returns its reports with the table's name
     // taken out, so that the reports of both ways can be compared.
-    QStringList SendOne(Direction direction, const std::string& table, bool oneStatementPerRow) {
-        korvanta::TableList& source = direction == Direction::ToPostgreSQL ? *list1 : *list2;
+    QStringList SendOne(Side target, const std::string& table, bool oneStatementPerRow) {
+        korvanta::TableList& source = target == Side::PostgreSQL ? *list1 : *list2;
         source.Clear();
         AddSelected(source, table);
         settings.oneStatementPerRow = oneStatementPerRow;
         const qsizetype before = dialogs.errorReports().size();
-        Send(direction);
+        Send(target);
         QStringList reports = dialogs.errorReports().mid(before);
         reports.replaceInStrings(QString::fromStdString(table), QStringLiteral("T"));
         return reports;
     }
 
     // Sends the table in runs and its twin row by row; both reports must be the same.
-    QStringList SendBothWays(Direction direction, const std::string& table,
+    QStringList SendBothWays(Side target, const std::string& table,
                              const std::string& twin) {
-        const QStringList inRuns = SendOne(direction, table, false);
-        const QStringList rowByRow = SendOne(direction, twin, true);
+        const QStringList inRuns = SendOne(target, table, false);
+        const QStringList rowByRow = SendOne(target, twin, true);
         EXPECT_EQ(inRuns.join("\n---\n").toStdString(), rowByRow.join("\n---\n").toStdString());
         return inRuns;
     }
@@ -74,7 +74,7 @@ TEST_F(TransferValues, PostgreSQLValuesArriveInSqlAnywhereAsTheServerWritesThem)
          "(4, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);");
     const std::string twin = Twin(t, true);
 
-    EXPECT_TRUE(SendBothWays(Direction::ToSybase, t, twin).isEmpty());
+    EXPECT_TRUE(SendBothWays(Side::SqlAnywhere, t, twin).isEmpty());
 
     const Rows source = psql(
         "SELECT id, d::text, ts::text, tz::text, t::text, u::text, b::int,"
@@ -114,7 +114,7 @@ TEST_F(TransferValues, SqlAnywhereValuesArriveAsStoredAndRefusedValuesAreReporte
            "(6, NULL, NULL, NULL, NULL, NULL, NULL);");
     const std::string twin = Twin(t, false);
 
-    const QStringList reports = SendBothWays(Direction::ToPostgreSQL, t, twin);
+    const QStringList reports = SendBothWays(Side::PostgreSQL, t, twin);
 
     ASSERT_EQ(reports.size(), 3) << reports.join("\n---\n").toStdString();
     const char* refused[] = {
@@ -150,7 +150,7 @@ TEST_F(TransferValues, RefusedRowsAnywhereCostOnlyThemselves) {
            " FROM c;");
     const std::string twin = Twin(t, false);
 
-    const QStringList reports = SendBothWays(Direction::ToPostgreSQL, t, twin);
+    const QStringList reports = SendBothWays(Side::PostgreSQL, t, twin);
 
     QStringList refusedRows;
     for (const QString& report : reports) {
@@ -196,7 +196,7 @@ TEST_F(TransferValues, BackslashesArriveIntactWithoutStandardConformingStrings) 
            "; --'), (4, 'C:\\temp\\new'), ('bad', 'x\\');");
     const std::string twin = Twin(t, false);
 
-    const QStringList reports = SendBothWays(Direction::ToPostgreSQL, t, twin);
+    const QStringList reports = SendBothWays(Side::PostgreSQL, t, twin);
 
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].endsWith(R"(sql: INSERT INTO "T" VALUES('bad', E'x\\'))"))

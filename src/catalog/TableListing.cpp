@@ -1,0 +1,36 @@
+#include "catalog/TableListing.h"
+
+#include <QString>
+
+#include "app/EventPump.h"
+#include "catalog/OffThread.h"
+#include "catalog/TableList.h"
+#include "engine/TableListing.h"
+
+namespace korvanta {
+
+namespace {
+
+void FillList(TableList& list, Side side, const ConnectionValues& values, EventPump& pump) {
+    std::vector<std::string> names;
+    RunOffWindowThread([&] { names = ListTableNames(side, values); });
+    list.Clear();
+    for (const std::string& name : names) {
+        pump.LetThrough();
+        list.Add(QString::fromStdString(name));
+    }
+    // Clicks let through during the fill do not survive it.
+    list.ResetSelection();
+}
+
+}  // namespace
+
+void ListPostgreSQLTables(TableList& list, const ConnectionValues& values, EventPump& pump) {
+    FillList(list, Side::PostgreSQL, values, pump);
+}
+
+void ListSybaseTables(TableList& list, const ConnectionValues& values, EventPump& pump) {
+    FillList(list, Side::SqlAnywhere, values, pump);
+}
+
+}  // namespace korvanta

@@ -1,0 +1,82 @@
+#include "engine/ArrayInsertWriter.h"
+
+#include "sql/SqlName.h"
+#include "engine/RowBatch.h"
+#include "engine/TransientFailure.h"
+
+#include <new>
+
+namespace korvanta {
+
+std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& target,
+                                                             std::string_view table,
+                                                             std::size_t columns) {
+    if (columns == 0)
+        return nullptr;
+    std::string sql = "INSERT INTO " + QuotedName(table) + " VALUES(";
+    for (std::size_t i = 0; i < columns; ++i)
+        sql += i == 0 ? "?" : ", ?";
+    sql += ')';
+    try {
+        // A run must be all or nothing: without transactions a refused run would leave
+        // the rows before the refused one in, and they would come again.
+        if (!target.SupportsTransactions())
+            return nullptr;
+        return std::unique_ptr<ArrayInsertWriter>(new ArrayInsertWriter(
+            target, std::make_unique<adodb::ArrayInsert>(target, sql, columns)));
+    } catch (const adodb::Error&) {
+        return nullptr;
+    }
+}
+
+WriteOutcome ArrayInsertWriter::Write(const RowBatch& batch, std::size_t first, std::size_t last,
+                                      std::atomic<long long>& sent) {
+    using Kind = WriteOutcome::Kind;
+    // What a failure means for the run: a lost connection ends it, a lock or busy database
+    // is worth another try, anything else is a refused row.
+    const auto kindOf = [](const adodb::Error& e) {
+        return e.connectionLost() ? Kind::kUnusable
+                                  : IsTransient(e) ? Kind::kTransient : Kind::kRejected;
+    };
+    const auto rollback = [&](WriteOutcome outcome) {
+        try {
+            target_.RollbackTrans();
+        } catch (const adodb::Error& e) {
+            outcome.kind = Kind::kUnusable;
+            if (!outcome.error)
+                outcome.error = e;
+        }
+        outcome.written = 0;
+        return outcome;
+    };
+    try {
+        target_.BeginTrans();
+    } catch (const adodb::Error& e) {
+        return {kindOf(e) == Kind::kRejected ? Kind::kUnusable : kindOf(e), 0, std::nullopt, e};
+    }
+    adodb::ArrayInsert::Result result;
+    try {
+        result = insert_->Execute(batch, first, last);
+    } catch (const std::bad_alloc&) {
+        // Too large to go as a run: the rows go alone, which costs least.
+        return rollback({Kind::kUnusable, 0, std::nullopt, std::nullopt});
+    }
+    if (result.error) {
+        WriteOutcome outcome{kindOf(*result.error), 0, result.failedRow, *result.error};
+        return rollback(outcome);
+    }
+    try {
+        target_.CommitTrans();
+    } catch (const adodb::Error& e) {
+        // The ODBC side cannot tell a lost COMMIT answer from a refused one: a lost
+        // connection stops the table, and the rows that did arrive are counted then.
+        WriteOutcome outcome{kindOf(e), 0, std::nullopt, e};
+        if (outcome.kind == Kind::kUnusable)
+            outcome.kind = Kind::kCommitUnknown;
+        return rollback(outcome);
+    }
+    sent += static_cast<long long>(last - first);
+    return {Kind::kWritten, last - first, std::nullopt, std::nullopt};
+}
+
+}  // namespace korvanta

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "adodb/ArrayInsert.h"
+#include "adodb/Connection.h"
+#include "engine/BatchWriter.h"
+
+namespace korvanta {
+
+// Writes runs of rows through the target's ODBC driver: one prepared INSERT with a
+// parameter per column, executed for arrays of rows, one transaction per run.
+class ArrayInsertWriter final : public BatchWriter {
+  public:
+    // nullptr when the driver cannot do it: no transactions, or the INSERT cannot be
+    // prepared (then every row goes as a statement of its own).
+    static std::unique_ptr<ArrayInsertWriter> Create(adodb::Connection& target,
+                                                     std::string_view table, std::size_t columns);
+
+    WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
+                       std::atomic<long long>& sent) override;
+
+  private:
+    ArrayInsertWriter(adodb::Connection& target, std::unique_ptr<adodb::ArrayInsert> insert)
+        : target_(target), insert_(std::move(insert)) {}
+
+    adodb::Connection& target_;
+    std::unique_ptr<adodb::ArrayInsert> insert_;
+};
+
+}  // namespace korvanta

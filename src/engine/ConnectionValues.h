@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace korvanta {
+
+// The six connection values, as the boxes of the connection window hold them now.
+struct ConnectionValues {
+    QString server;          // Text1
+    QString port;            // Text2
+    QString user;            // Text3
+    QString password;        // Text4
+    QString database;        // Text5
+    QString dataSourceName;  // Text6
+};
+
+// How the send buttons write rows, from the settings store.
+struct TransferSettings {
+    // Every row as an INSERT of its own, committed on its own, instead of rows in runs.
+    bool oneStatementPerRow = false;
+    // The longest any one statement, COPY or connection attempt may wait for the server;
+    // a wait that runs out ends the run with a report, never a hang.
+    int commandTimeoutSeconds = 5000;
+    // How long a step waits in all for a lock, a busy database or a deadlock to clear,
+    // retrying, before the table stops with a report.
+    int transientWaitSeconds = 60;
+};
+
+// Whatever holds the current connection values: the connection window, or a test.
+class ConnectionSource {
+  public:
+    virtual ~ConnectionSource() = default;
+    virtual ConnectionValues CurrentConnectionValues() const = 0;
+    virtual TransferSettings CurrentTransferSettings() const { return {}; }
+};
+
+}  // namespace korvanta

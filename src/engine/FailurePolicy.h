@@ -1,0 +1,65 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+
+#include "engine/BatchWriter.h"
+
+namespace korvanta {
+
+// What to do next with a run of rows first..last-1 after a writer answered `outcome` for
+// it. The one place that decides what is resent, isolated, retried or given up, so that
+// every writer and every fault is handled by the same rules:
+// - a refused row is never resent with its run: the rows before it go again, it goes
+//   alone (as a single-row INSERT that reports), and the rows after it go again;
+// - a transient condition (a lock, a busy database, a deadlock) is retried after a
+//   growing pause until the wait is used up, then the table stops;
+// - a COMMIT whose outcome could not be learned is never resent: the table stops;
+// - a writer that cannot go on hands the rest of the rows to single-row INSERTs.
+struct Decision {
+    enum class Action {
+        kDone,        // every row of the run is accounted for
+        kRetry,       // write rows `from`..last-1 again after `pause`
+        kWriteBefore, // write rows `from`..`row`-1 as a run, then isolate `row`, then go on after it
+        kSplit,       // write rows `from`..`row`-1 as a run, then `row`..last-1
+        kIsolate,     // the run is the one row `row`: it goes alone
+        kDropWriter,  // rows `from`..last-1 go one by one through the driver
+        kStop,        // the table stops at `from`: nothing more of it is written
+    };
+    Action action = Action::kDone;
+    std::size_t from = 0;  // the first row not yet in
+    std::size_t row = 0;
+    std::chrono::milliseconds pause{0};
+};
+
+// How long transient conditions have been waited out for the current table.
+struct TransientBudget {
+    int attempts = 0;                    // retries so far, for the backoff
+    std::chrono::milliseconds waited{0};  // pauses so far
+    std::chrono::milliseconds limit{60000};
+};
+
+Decision Decide(std::size_t first, std::size_t last, const WriteOutcome& outcome,
+                const TransientBudget& budget);
+
+// Where the rows of a run go: a writer of runs, and single rows alone. What RowCopy writes
+// to, and what a test replaces.
+class RunTarget {
+  public:
+    virtual ~RunTarget() = default;
+    // Writes rows first..last-1 as one run; nullopt when there is no writer of runs (left).
+    virtual std::optional<WriteOutcome> WriteRun(std::size_t first, std::size_t last) = 0;
+    // Writes one row alone, reporting a refusal itself; returns false when the table must
+    // stop (its connection is gone, or the wait for a lock is used up).
+    virtual bool WriteAlone(std::size_t row) = 0;
+    virtual void DropWriter() = 0;
+    virtual void Pause(std::chrono::milliseconds pause) = 0;
+    // The table stopped at `row`: why, for the report.
+    virtual void Stopped(std::size_t row, const WriteOutcome& outcome) = 0;
+};
+
+// Writes rows first..last-1 by the rules of Decide. False when the table stopped.
+bool WriteRows(RunTarget& target, std::size_t first, std::size_t last, TransientBudget& budget);
+
+}  // namespace korvanta

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "adodb/ArrayInsert.h"
+#include "adodb/Error.h"
+#include "adodb/Variant.h"
+
+namespace korvanta {
+
+// Something that went wrong while a row was read, kept in its place among the rows so
+// that it is reported in the order of the rows.
+struct ReadFailure {
+    enum class Step { kReadField, kMoveNext };
+    std::size_t beforeRow;  // how many rows of the batch come before it
+    Step step;
+    adodb::Error error;
+    std::vector<std::optional<std::string>> valuesRead;  // of the failed row, before it failed
+};
+
+// Rows read from a source and not yet written: every value Null or its UTF-8 text, kept
+// in one buffer per batch, so that a batch of thousands of rows costs a few allocations.
+class RowBatch final : public adodb::TextRows {
+  public:
+    explicit RowBatch(std::size_t columns) : columns_(columns) {}
+
+    // Empties the batch, keeping its buffers.
+    void Clear();
+
+    // A row is built value by value in column order, then ended, or dropped when one of
+    // its values cannot be read.
+    void AddNull();
+    void AddText(std::string_view text);
+    void EndRow();
+    // Forgets the values of the row being built; returns them.
+    std::vector<std::optional<std::string>> DropRow();
+    // The same without keeping the values: it allocates nothing.
+    void DropRowQuietly() noexcept;
+
+    std::size_t Rows() const noexcept { return rows_; }
+    std::size_t Columns() const noexcept { return columns_; }
+    // Memory held by the rows, roughly.
+    std::size_t Bytes() const noexcept { return text_.size() + slots_.size() * sizeof(Slot); }
+
+    bool IsNull(std::size_t row, std::size_t column) const {
+        return At(row, column).length == kNull;
+    }
+    std::string_view Text(std::size_t row, std::size_t column) const {
+        const Slot& slot = At(row, column);
+        return slot.length == kNull ? std::string_view()
+                                    : std::string_view(text_.data() + slot.offset, slot.length);
+    }
+    adodb::Variant Variant(std::size_t row, std::size_t column) const {
+        return IsNull(row, column) ? adodb::Variant() : adodb::Variant(Text(row, column));
+    }
+    std::optional<std::string_view> Value(std::size_t row, std::size_t column) const override {
+        if (IsNull(row, column))
+            return std::nullopt;
+        return Text(row, column);
+    }
+
+    std::vector<ReadFailure> failures;  // in row order
+    bool endOfTable = false;            // nothing of the table follows this batch
+
+  private:
+    static constexpr std::uint32_t kNull = 0xFFFFFFFFu;
+    struct Slot {
+        std::uint64_t offset;
+        std::uint32_t length;
+    };
+    const Slot& At(std::size_t row, std::size_t column) const {
+        return slots_[row * columns_ + column];
+    }
+
+    std::size_t columns_;
+    std::size_t rows_ = 0;
+    std::size_t rowStartText_ = 0;  // where the row being built begins
+    std::string text_;
+    std::vector<Slot> slots_;
+};
+
+}  // namespace korvanta

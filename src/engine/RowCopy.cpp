@@ -1,0 +1,457 @@
+#include "engine/RowCopy.h"
+
+#include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <thread>
+
+#include "engine/RowBatch.h"
+#include "engine/TransientFailure.h"
+#include "sql/ValueCheck.h"
+
+namespace korvanta {
+
+namespace {
+
+// A batch holds at most this many rows or about this many bytes of values: enough for
+// the target to take it at full speed, small enough that the few batches in flight keep
+// memory flat.
+constexpr std::size_t kBatchRows = 16384;
+constexpr std::size_t kBatchBytes = std::size_t{8} << 20;
+// Batches read ahead of the writer.
+constexpr std::size_t kBatchesInFlight = 2;
+
+}  // namespace
+
+// Batches handed from one thread to the other. Closing it wakes and turns away both.
+class BatchQueue {
+  public:
+    // False when the queue was closed.
+    bool Push(std::unique_ptr<RowBatch> batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || batches_.size() < capacity_; });
+        if (closed_)
+            return false;
+        batches_.push_back(std::move(batch));
+        changed_.notify_all();
+        return true;
+    }
+    // The next batch; nullptr when the queue was closed and is empty, or, when not told to
+    // wait, when no batch is there.
+    std::unique_ptr<RowBatch> Pop(bool wait = true) {
+        std::unique_lock lock(mutex_);
+        if (wait)
+            changed_.wait(lock, [&] { return closed_ || !batches_.empty(); });
+        if (batches_.empty())
+            return nullptr;
+        std::unique_ptr<RowBatch> batch = std::move(batches_.front());
+        batches_.pop_front();
+        changed_.notify_all();
+        return batch;
+    }
+    void Close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+    bool Closed() {
+        std::lock_guard lock(mutex_);
+        return closed_;
+    }
+
+    explicit BatchQueue(std::size_t capacity) : capacity_(capacity) {}
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<RowBatch>> batches_;
+    std::size_t capacity_;
+    bool closed_ = false;
+};
+
+RowCopy::RowCopy(adodb::Recordset& source, adodb::Connection& sourceConnection,
+                 std::string countStatement, Target target, RowCopyLines lines,
+                 CopyReports& reports)
+    : source_(source),
+      sourceConnection_(sourceConnection),
+      countStatement_(std::move(countStatement)),
+      target_(std::move(target)),
+      lines_(lines),
+      reports_(reports),
+      full_(std::make_unique<BatchQueue>(kBatchesInFlight)),
+      empty_(std::make_unique<BatchQueue>(16)) {
+    budget_.limit = std::chrono::seconds(target_.settings.transientWaitSeconds);
+}
+
+RowCopy::~RowCopy() {
+    full_->Close();
+    empty_->Close();
+    Join();
+}
+
+void RowCopy::Start(std::function<void()> finished) {
+    finished_ = std::move(finished);
+    reader_ = std::thread([this] { Read(); });
+    writer_ = std::thread([this] { Write(); });
+}
+
+void RowCopy::Join() {
+    if (reader_.joinable())
+        reader_.join();
+    if (writer_.joinable())
+        writer_.join();
+}
+
+// ---- Reader thread ----
+
+namespace {
+
+adodb::Error AsError(const std::exception& e) {
+    if (const auto* error = dynamic_cast<const adodb::Error*>(&e))
+        return *error;
+    if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr)
+        return adodb::Error("Out of memory");
+    return adodb::Error(e.what());
+}
+
+}  // namespace
+
+void RowCopy::Read() {
+    // Nothing may leave the thread: whatever stops the reading is reported by the writer
+    // once the rows before it are in, and the table is then not complete.
+    try {
+        ReadRows();
+    } catch (const std::exception& e) {
+        readerFailure_ = AsError(e);
+    } catch (...) {
+        readerFailure_ = adodb::Error("Unknown error");
+    }
+    full_->Close();
+}
+
+void RowCopy::ReadRows() {
+    // The count is only for the progress bar: a source that cannot be counted is still
+    // copied.
+    try {
+        adodb::Recordset count = sourceConnection_.Execute(countStatement_);
+        if (!count.IsEOF() && count.Fields().Count() > 0) {
+            const std::string_view text = count.Fields()[0].Value().Text();
+            long long rows = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rows);
+            if (error == std::errc() && end == text.data() + text.size())
+                total_ = rows;
+        }
+    } catch (const std::exception&) {
+    }
+
+    const adodb::FieldList* fields = nullptr;
+    std::size_t columns = 0;
+    try {
+        fields = &source_.Fields();
+        columns = static_cast<std::size_t>(fields->Count());
+    } catch (const std::exception&) {
+    }
+    bool more = fields != nullptr;
+    bool failed = fields == nullptr;
+    std::unique_ptr<RowBatch> batch;
+    for (;;) {
+        batch = empty_->Pop(false);
+        if (!batch)
+            batch = std::make_unique<RowBatch>(columns);
+        batch->Clear();
+        while (more && batch->Rows() < kBatchRows && batch->Bytes() < kBatchBytes) {
+            try {
+                if (source_.IsEOF()) {
+                    more = false;
+                    break;
+                }
+            } catch (const std::exception& e) {
+                batch->failures.push_back(
+                    {batch->Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
+                more = false;
+                failed = true;
+                break;
+            }
+            bool complete = true;
+            for (std::size_t j = 0; j < columns; ++j) {
+                try {
+                    const adodb::Variant value = (*fields)[static_cast<int>(j)].Value();
+                    if (value.IsNull()) {
+                        batch->AddNull();
+                    } else {
+                        batch->AddText(value.Text());
+                    }
+                } catch (const std::exception& e) {
+                    // A row whose values cannot all be read is reported, not written with
+                    // gaps; out of memory included, the row's partial values are let go.
+                    const adodb::Error error = AsError(e);
+                    std::vector<std::optional<std::string>> valuesRead;
+                    try {
+                        valuesRead = batch->DropRow();
+                    } catch (const std::bad_alloc&) {
+                        batch->DropRowQuietly();
+                    }
+                    batch->failures.push_back({batch->Rows(), ReadFailure::Step::kReadField, error,
+                                               std::move(valuesRead)});
+                    complete = false;
+                    if (error.connectionLost()) {
+                        more = false;
+                        failed = true;
+                    }
+                    break;
+                }
+            }
+            if (complete)
+                batch->EndRow();
+            if (!more)
+                break;
+            try {
+                source_.MoveNext();
+            } catch (const std::exception& e) {
+                // A record set that cannot move on would give the same row for ever.
+                batch->failures.push_back(
+                    {batch->Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
+                more = false;
+                failed = true;
+            }
+        }
+        batch->endOfTable = !more;
+        const bool last = batch->endOfTable;
+        if (!full_->Push(std::move(batch)) || last)
+            break;
+    }
+    readToEnd_ = !more && !failed;
+}
+
+// ---- Writer thread ----
+
+// One batch's rows as the failure policy writes them.
+class RowCopy::BatchTarget final : public RunTarget {
+  public:
+    BatchTarget(RowCopy& copy, const RowBatch& batch) : copy_(copy), batch_(batch) {}
+
+    std::optional<WriteOutcome> WriteRun(std::size_t first, std::size_t last) override {
+        if (!copy_.target_.writer)
+            return std::nullopt;
+        const long long before = copy_.handled_;
+        const WriteOutcome outcome =
+            copy_.target_.writer->Write(batch_, first, last, copy_.handled_);
+        const std::size_t written =
+            outcome.kind == WriteOutcome::Kind::kWritten ? last - first : outcome.written;
+        copy_.handled_ = before + static_cast<long long>(written);
+        copy_.landed_ += static_cast<long long>(written);
+        return outcome;
+    }
+    bool WriteAlone(std::size_t row) override { return copy_.Isolate(batch_, row); }
+    void DropWriter() override { copy_.target_.writer.reset(); }
+    void Pause(std::chrono::milliseconds pause) override { std::this_thread::sleep_for(pause); }
+    void Stopped(std::size_t row, const WriteOutcome& outcome) override {
+        const std::string statement = copy_.InsertOf(batch_, row);
+        if (outcome.kind == WriteOutcome::Kind::kCommitUnknown) {
+            std::string text =
+                "The connection was lost while a run of rows was being committed, and whether "
+                "they arrived could not be learned; they were not sent again.";
+            if (outcome.error)
+                text += "\n" + std::string(outcome.error->what());
+            copy_.ReportStop(copy_.lines_.insert, adodb::Error(text), statement);
+            return;
+        }
+        copy_.ReportStop(copy_.lines_.insert,
+                         outcome.error ? *outcome.error : adodb::Error("The table was not written."),
+                         statement);
+    }
+
+  private:
+    RowCopy& copy_;
+    const RowBatch& batch_;
+};
+
+void RowCopy::Write() {
+    try {
+        std::unique_ptr<RowBatch> batch;
+        while (!connectionLost_ && !stopped_ && (batch = full_->Pop())) {
+            WriteBatch(*batch);
+            const bool last = batch->endOfTable;
+            // The batch stays for the last statement until the next one is written.
+            std::swap(batch, lastBatch_);
+            if (batch)
+                empty_->Push(std::move(batch));
+            if (last)
+                break;
+        }
+    } catch (const std::exception& e) {
+        ReportStop(lines_.insert, AsError(e), PreviousStatement());
+    } catch (...) {
+        ReportStop(lines_.insert, adodb::Error("Unknown error"), PreviousStatement());
+    }
+    // The reader stopped on something it could not place among the rows: reported after
+    // every row before it.
+    if (full_->Closed() && readerFailure_ && !connectionLost_ && !stopped_) {
+        try {
+            ReportStop(lines_.moveNext, *readerFailure_, PreviousStatement());
+        } catch (...) {
+        }
+    }
+    // Turns the reader away if it is still reading.
+    full_->Close();
+    empty_->Close();
+    if (finished_)
+        finished_();
+}
+
+void RowCopy::WriteBatch(const RowBatch& batch) {
+    // What cannot go in as a run, in row order: rows that could not be read, and rows
+    // holding a value the target cannot store exactly.
+    struct Gap {
+        std::size_t row;  // the row before which a read failed, or the row refused
+        const ReadFailure* failure;
+        std::string unstorable;
+    };
+    std::vector<Gap> gaps;
+    auto failure = batch.failures.begin();
+    for (std::size_t row = 0; row < batch.Rows(); ++row) {
+        for (; failure != batch.failures.end() && failure->beforeRow <= row; ++failure)
+            gaps.push_back({failure->beforeRow, &*failure, {}});
+        for (std::size_t j = 0; j < batch.Columns(); ++j) {
+            if (batch.IsNull(row, j))
+                continue;
+            if (std::optional<std::string> why = UnstorableText(batch.Text(row, j), target_.side)) {
+                gaps.push_back({row, nullptr, std::move(*why)});
+                break;
+            }
+        }
+    }
+    for (; failure != batch.failures.end(); ++failure)
+        gaps.push_back({failure->beforeRow, &*failure, {}});
+
+    std::size_t next = 0;
+    for (const Gap& gap : gaps) {
+        WriteRange(batch, next, gap.row);
+        next = gap.row;
+        if (connectionLost_ || stopped_)
+            return;
+        if (gap.failure == nullptr) {
+            ++refused_;
+            ++handled_;
+            ReportFailure(lines_.insert, adodb::Error(gap.unstorable, "22021"),
+                          InsertOf(batch, gap.row));
+            next = gap.row + 1;
+            continue;
+        }
+        const ReadFailure& read = *gap.failure;
+        std::string statement;
+        if (read.step == ReadFailure::Step::kReadField) {
+            // The report quotes the row's INSERT as far as it was built.
+            target_.statement.Begin(statement);
+            for (std::size_t j = 0; j < read.valuesRead.size(); ++j) {
+                const auto& value = read.valuesRead[j];
+                target_.statement.AddValue(statement, j,
+                                           value ? adodb::Variant(*value) : adodb::Variant());
+            }
+            ++refused_;
+        } else {
+            statement = next > 0 ? InsertOf(batch, next - 1) : PreviousStatement();
+            stoppedAtLine_ = lines_.moveNext;
+        }
+        ++handled_;
+        const int line = read.step == ReadFailure::Step::kReadField ? lines_.readField : lines_.moveNext;
+        if (read.error.connectionLost())
+            stoppedAtLine_ = line;
+        ReportFailure(line, read.error, statement);
+    }
+    if (!connectionLost_ && !stopped_)
+        WriteRange(batch, next, batch.Rows());
+}
+
+void RowCopy::WriteRange(const RowBatch& batch, std::size_t first, std::size_t last) {
+    if (first >= last || connectionLost_ || stopped_)
+        return;
+    BatchTarget target(*this, batch);
+    WriteRows(target, first, last, budget_);
+}
+
+std::string RowCopy::InsertOf(const RowBatch& batch, std::size_t row) const {
+    std::string statement;
+    target_.statement.Begin(statement);
+    for (std::size_t j = 0; j < batch.Columns(); ++j)
+        target_.statement.AddValue(statement, j, batch.Variant(row, j));
+    target_.statement.End(statement);
+    return statement;
+}
+
+std::string RowCopy::PreviousStatement() const {
+    if (!lastBatch_ || lastBatch_->Rows() == 0)
+        return {};
+    try {
+        return InsertOf(*lastBatch_, lastBatch_->Rows() - 1);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+std::string RowCopy::LastStatement() const {
+    return PreviousStatement();
+}
+
+// One row as an INSERT of its own. A lock or a busy database is waited out, within the
+// table's budget; a refusal is reported and the copy goes on; a lost connection or a wait
+// used up stops the table.
+bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
+    const std::string statement = InsertOf(batch, row);
+    for (;;) {
+        try {
+            target_.connection.Execute(statement);
+            ++landed_;
+            ++handled_;
+            return true;
+        } catch (const std::exception& e) {
+            const adodb::Error error = AsError(e);
+            if (IsTransient(error)) {
+                const std::chrono::milliseconds pause = RetryDelay(budget_.attempts + 1);
+                if (budget_.waited + pause <= budget_.limit) {
+                    std::this_thread::sleep_for(pause);
+                    budget_.waited += pause;
+                    ++budget_.attempts;
+                    continue;
+                }
+                ReportStop(lines_.insert, error, statement);
+                return false;
+            }
+            ++handled_;
+            if (error.connectionLost()) {
+                stoppedAtLine_ = lines_.insert;
+                ReportFailure(lines_.insert, error, statement);
+                return false;
+            }
+            ++refused_;
+            ReportFailure(lines_.insert, error, statement);
+            return true;
+        }
+    }
+}
+
+void RowCopy::ReportFailure(int line, const adodb::Error& error, const std::string& statement) {
+    reports_.Report(line, error, statement);
+    if (error.connectionLost())
+        connectionLost_ = true;
+}
+
+void RowCopy::ReportStop(int line, const adodb::Error& error, const std::string& statement) {
+    stopped_ = true;
+    stoppedAtLine_ = line;
+    ReportFailure(line, error, statement);
+}
+
+RowCopy::Tally RowCopy::Result() const {
+    Tally tally;
+    tally.landed = landed_;
+    tally.refused = refused_;
+    tally.complete = readToEnd_ && !readerFailure_ && !stopped_ && !connectionLost_;
+    tally.stoppedAtLine = stoppedAtLine_;
+    return tally;
+}
+
+}  // namespace korvanta

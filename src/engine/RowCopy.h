@@ -1,0 +1,130 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "adodb/Connection.h"
+#include "adodb/Error.h"
+#include "adodb/Recordset.h"
+#include "engine/BatchWriter.h"
+#include "engine/ConnectionValues.h"
+#include "engine/FailurePolicy.h"
+#include "sql/RowStatement.h"
+#include "sql/Side.h"
+
+namespace korvanta {
+
+class RowBatch;
+class BatchQueue;
+
+// Where the copy's failures are shown: the run's error report. Called on the copy's own
+// thread; returns once the user has dismissed the report, so reports keep row order.
+class CopyReports {
+  public:
+    virtual ~CopyReports() = default;
+    virtual void Report(int line, const adodb::Error& error, const std::string& statement) = 0;
+};
+
+// The line numbers that the reports of a row copy quote.
+struct RowCopyLines {
+    int readField;
+    int insert;
+    int moveNext;
+};
+
+// Copies the rows of an open source record set into a target table, reading and writing
+// at once: a reader thread reads the source in batches of rows while a writer thread
+// writes the batches before them. Memory stays within a few batches whatever the table's
+// size.
+//
+// With a BatchWriter, rows go in runs (COPY, arrays of parameters); a run the target
+// refuses is split until the refused rows stand alone, and each of those goes as its own
+// single-row INSERT, whose failure is reported exactly as a copy of one statement per
+// row would report it. Without one, every row is its own INSERT. Either way the same rows
+// land, in the same order. A lost connection is reported once and ends the copy; every
+// run committed before it stays.
+class RowCopy {
+  public:
+    struct Target {
+        adodb::Connection& connection;  // the single-row INSERTs go here
+        RowStatement statement;         // and are built by this
+        std::unique_ptr<BatchWriter> writer;
+        TransferSettings settings;
+        Side side;  // the target's, whose text rules the values must meet
+    };
+
+    // Where the rows of the table ended up, after Join.
+    struct Tally {
+        long long landed = 0;   // rows in the target, committed
+        long long refused = 0;  // rows refused or unreadable, each reported
+        bool complete = false;  // the source was read to its end and every row accounted for
+        int stoppedAtLine = 0;  // the step at which it stopped, when not complete
+    };
+
+    // countStatement counts the source's rows for the progress (a failure leaves the count
+    // unknown); the source connection runs it.
+    RowCopy(adodb::Recordset& source, adodb::Connection& sourceConnection,
+            std::string countStatement, Target target, RowCopyLines lines, CopyReports& reports);
+    ~RowCopy();  // waits for both threads
+    RowCopy(const RowCopy&) = delete;
+    RowCopy& operator=(const RowCopy&) = delete;
+
+    // Starts both threads; `finished` runs on the writer thread once everything is done.
+    void Start(std::function<void()> finished);
+    // Waits for both threads.
+    void Join();
+
+    long long Total() const noexcept { return total_; }      // -1 while unknown
+    long long Handled() const noexcept { return handled_; }  // rows written or reported
+    // After Join: whether a lost connection ended the copy, and the last INSERT built.
+    bool ConnectionLost() const noexcept { return connectionLost_; }
+    // The INSERT of the last row written or reported; built on demand, as it may be large.
+    std::string LastStatement() const;
+    Tally Result() const;
+
+  private:
+    class BatchTarget;
+
+    void Read();
+    void ReadRows();
+    void Write();
+    void WriteBatch(const RowBatch& batch);
+    void WriteRange(const RowBatch& batch, std::size_t first, std::size_t last);
+    bool Isolate(const RowBatch& batch, std::size_t row);
+    void ReportFailure(int line, const adodb::Error& error, const std::string& statement);
+    void ReportStop(int line, const adodb::Error& error, const std::string& statement);
+    std::string InsertOf(const RowBatch& batch, std::size_t row) const;
+    std::string PreviousStatement() const;
+
+    adodb::Recordset& source_;
+    adodb::Connection& sourceConnection_;
+    std::string countStatement_;
+    Target target_;
+    RowCopyLines lines_;
+    CopyReports& reports_;
+    std::unique_ptr<BatchQueue> full_;
+    std::unique_ptr<BatchQueue> empty_;
+    std::atomic<long long> total_{-1};
+    std::atomic<long long> handled_{0};
+    bool connectionLost_ = false;  // written by the writer thread only
+    bool stopped_ = false;         // the writer gave up on the table (writer thread only)
+    int stoppedAtLine_ = 0;
+    long long landed_ = 0;   // writer thread only
+    long long refused_ = 0;  // writer thread only
+    // The reader's end: whether it read the source to its end, and what stopped it
+    // otherwise, when that was not reported in its place among the rows.
+    bool readToEnd_ = false;
+    int readStopLine_ = 0;
+    std::optional<adodb::Error> readerFailure_;
+    TransientBudget budget_;
+    std::unique_ptr<RowBatch> lastBatch_;  // the batch written last, for the last statement
+    std::function<void()> finished_;
+    std::thread reader_;
+    std::thread writer_;
+};
+
+}  // namespace korvanta

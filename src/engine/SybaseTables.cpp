@@ -1,0 +1,42 @@
+#include <QString>
+
+#include "adodb/Connection.h"
+#include "engine/TableListing.h"
+#include "engine/Sybase.h"
+
+namespace korvanta {
+
+std::vector<std::string> PostgreSQLTableNames(const ConnectionValues& values);
+
+namespace {
+// System tables and tables named like them stay out of the list.
+bool LooksLikeSystemTable(const QString& name) {
+    return name.toUpper().contains(QStringLiteral("SYS"));
+}
+}  // namespace
+
+std::vector<std::string> SybaseTableNames(const ConnectionValues& values) {
+    adodb::Connection connection;
+    connection.Provider = "MSDASQL";
+    OpenSybase(connection, values);
+    adodb::Recordset tables = connection.OpenSchema(adodb::adSchemaTables);
+    std::vector<std::string> names;
+    while (!tables.IsEOF()) {
+        const adodb::Variant type = tables.Fields()["TABLE_TYPE"].Value();
+        if (!type.IsNull() && type.Text() == "TABLE") {
+            const adodb::Variant name = tables.Fields()["TABLE_NAME"].Value();
+            if (!name.IsNull() && !LooksLikeSystemTable(QString::fromUtf8(name.Text())))
+                names.emplace_back(name.Text());
+        }
+        tables.MoveNext();
+    }
+    tables.Close();
+    connection.Close();
+    return names;
+}
+
+std::vector<std::string> ListTableNames(Side side, const ConnectionValues& values) {
+    return side == Side::PostgreSQL ? PostgreSQLTableNames(values) : SybaseTableNames(values);
+}
+
+}  // namespace korvanta

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "adodb/Error.h"
+
+namespace korvanta {
+
+// What became of one table of a send.
+struct TableOutcome {
+    std::string source;     // the table read
+    std::string target;     // the table written, as the target stores its name
+    long long counted = -1; // rows the source held when counted; -1 when unknown
+    long long landed = 0;   // rows in the target, committed
+    long long refused = 0;  // rows the target refused or that could not be read, each reported
+    bool skipped = false;   // not sent: the user kept the existing table
+    bool complete = false;  // read and written to its end
+};
+
+// How a send talks to whoever drives it: the table window, or any other front end. The
+// run calls it on its own threads and waits for each call to return, so questions and
+// reports reach the user in the order of the tables and rows they concern.
+class TransferListener {
+  public:
+    virtual ~TransferListener() = default;
+
+    // The target holds a table of this name: drop it and send the source's? No skips it.
+    virtual bool AskOverwrite(const std::string& table) = 0;
+    // A step failed. line: the step's number (ReportLines.h); statement: the last
+    // CREATE TABLE or INSERT the run built.
+    virtual void Failed(int line, const adodb::Error& error, const std::string& statement) = 0;
+    // Rows of the current table written or reported so far, of those counted (-1 while
+    // unknown). Called often and from the run's threads: keep it cheap.
+    virtual void Progress(long long /*done*/, long long /*total*/) {}
+    // The target's table of this name was dropped; `entry` is the text its list loses.
+    virtual void TableDropped(const std::string& /*entry*/) {}
+    // A table now stands on the target; `entry` is the text its list gains.
+    virtual void TableListed(const std::string& /*entry*/) {}
+    // One table is done, whatever happened to it.
+    virtual void TableFinished(const TableOutcome& /*outcome*/) {}
+    // Asked between tables and between runs of rows: true ends the send there, the rows
+    // committed so far staying in.
+    virtual bool StopRequested() { return false; }
+};
+
+}  // namespace korvanta

@@ -1,0 +1,359 @@
+#include "engine/TransferRun.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "adodb/Connection.h"
+#include "adodb/Recordset.h"
+#include "engine/ArrayInsertWriter.h"
+#include "engine/PostgresCopy.h"
+#include "engine/PostgreSQL.h"
+#include "engine/ReportLines.h"
+#include "engine/RowCopy.h"
+#include "engine/Sybase.h"
+#include "engine/TableNames.h"
+#include "sql/Datatype.h"
+#include "sql/RowStatement.h"
+#include "sql/SourceQuery.h"
+#include "sql/SqlName.h"
+#include "sql/StringLiterals.h"
+
+namespace korvanta {
+
+namespace {
+
+// A failure as the report shows it: the driver's own error, or the standard text of any
+// other failure (out of memory included).
+adodb::Error AsError(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const adodb::Error& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return adodb::Error("Out of memory");
+    } catch (const std::exception& e) {
+        return adodb::Error(e.what());
+    } catch (...) {
+        return adodb::Error("Unknown error");
+    }
+}
+
+class TransferRun final : public CopyReports {
+  public:
+    TransferRun(const SendRequest& request, TransferListener& listener)
+        : toPostgreSQL_(request.target == Side::PostgreSQL),
+          request_(request),
+          lines_(SendLinesTo(request.target)),
+          listener_(listener),
+          targetTables_(request.targetTables) {}
+
+    void Run();
+
+    // A failure of the row copy, from its thread.
+    void Report(int line, const adodb::Error& error, const std::string& statement) override {
+        listener_.Failed(line, error, statement);
+    }
+
+  private:
+    adodb::Connection& Target() { return toPostgreSQL_ ? postgreSQL_ : sybase_; }
+    adodb::Connection& Source() { return toPostgreSQL_ ? sybase_ : postgreSQL_; }
+
+    // Runs one step; false when it failed and was reported. A failure that lost a
+    // connection ends the run: every later statement would fail as well.
+    template <class F>
+    bool Step(int line, F&& step) {
+        try {
+            std::forward<F>(step)();
+            return true;
+        } catch (...) {
+            const adodb::Error error = AsError(std::current_exception());
+            listener_.Failed(line, error, statement_);
+            if (error.connectionLost())
+                ended_ = true;
+        }
+        return false;
+    }
+
+    bool OpenConnections();
+    void LearnTargetLiterals();
+    void SendTable(const std::string& entry);
+    void OpenSource(const std::string& entry, adodb::Recordset& records,
+                    std::vector<SourceField>& fields);
+    void CopyRows(adodb::Recordset& records, const std::string& entry, const std::string& table,
+                  std::size_t columns, std::vector<bool> numericColumns, bool created,
+                  TableOutcome& outcome);
+    std::unique_ptr<BatchWriter> WriterFor(const std::string& table, std::size_t columns);
+    // The text the target's list shows for a table: PostgreSQL's in lower case.
+    std::string ListEntry(const std::string& name) const {
+        return toPostgreSQL_ ? LowerCaseName(name) : name;
+    }
+    void Listed(const std::string& name);
+    void Dropped(const std::string& name);
+
+    const bool toPostgreSQL_;
+    const SendRequest& request_;
+    const SendReportLines& lines_;
+    TransferListener& listener_;
+    std::vector<std::string> targetTables_;  // the target's list, as the run changes it
+    std::string statement_;  // the last CREATE TABLE or INSERT built, quoted by the report
+    adodb::Connection postgreSQL_;
+    adodb::Connection sybase_;
+    StringLiterals literals_ = StringLiterals::kStandard;
+    bool literalsLearned_ = false;
+    std::unique_ptr<PostgresCopyConnection> copyConnection_;
+    bool ended_ = false;
+};
+
+void TransferRun::Run() {
+    if (!OpenConnections())
+        return;  // every statement would go to a closed connection: one report is enough
+    for (const std::string& entry : request_.tables) {
+        if (ended_ || listener_.StopRequested())
+            break;
+        SendTable(entry);
+    }
+    copyConnection_.reset();
+    if (ended_)
+        return;  // a lost connection: the open objects are dropped without more reports
+    Step(lines_.closeSybase, [&] { sybase_.Close(); });
+    Step(lines_.closePostgreSQL, [&] { postgreSQL_.Close(); });
+}
+
+bool TransferRun::OpenConnections() {
+    // PostgreSQL first in both directions. Both read through cursors of the server, so
+    // that a source streams however large it is.
+    const int timeout = request_.settings.commandTimeoutSeconds;
+    postgreSQL_.CursorLocation = adodb::adUseServer;
+    postgreSQL_.CommandTimeout = timeout;
+    postgreSQL_.ConnectionTimeout = timeout;
+    if (!Step(lines_.openPostgreSQL, [&] { OpenPostgreSQL(postgreSQL_, request_.values); }))
+        return false;
+    sybase_.CursorLocation = adodb::adUseServer;
+    sybase_.CommandTimeout = timeout;
+    sybase_.ConnectionTimeout = timeout;
+    return Step(lines_.openSybase, [&] { OpenSybase(sybase_, request_.values); });
+}
+
+// Values are written between apostrophes as the target reads them back unchanged. What
+// cannot be learned is taken as the standard. Asked once, when the first table is sent,
+// so that a send of nothing sends no statement.
+void TransferRun::LearnTargetLiterals() {
+    if (literalsLearned_)
+        return;
+    literalsLearned_ = true;
+    try {
+        if (toPostgreSQL_) {
+            adodb::Recordset setting = postgreSQL_.Execute("SHOW standard_conforming_strings");
+            if (!setting.IsEOF())
+                literals_ = LiteralsOfPostgreSQL(setting.Fields()[0].Value().Text());
+        } else {
+            literals_ = LiteralsOfDataSource(sybase_.DbmsName());
+        }
+    } catch (...) {
+        literals_ = StringLiterals::kStandard;
+    }
+}
+
+void TransferRun::Listed(const std::string& name) {
+    const std::string entry = ListEntry(name);
+    targetTables_.push_back(entry);
+    listener_.TableListed(entry);
+}
+
+void TransferRun::Dropped(const std::string& name) {
+    // The entries equal to the name as the list spells new tables go; for PostgreSQL that
+    // is the lower-case name, so an entry in capitals stays.
+    const std::string entry = ListEntry(name);
+    std::erase(targetTables_, entry);
+    listener_.TableDropped(entry);
+}
+
+void TransferRun::SendTable(const std::string& entry) {
+    TableOutcome outcome;
+    outcome.source = entry;
+    // The name the target will store: PostgreSQL keeps 63 bytes of it, and the question,
+    // DROP, CREATE and the list must all see that very table.
+    std::string workingName = StoredTableName(request_.target, entry);
+
+    bool overwrite = false;
+    if (NamesContain(targetTables_, workingName)) {
+        // The target's own spelling of the name is used from here on; the last match wins.
+        for (const std::string& name : targetTables_) {
+            if (SameNameIgnoringCase(name, workingName))
+                workingName = name;
+        }
+        if (!listener_.AskOverwrite(workingName)) {
+            outcome.target = workingName;
+            outcome.skipped = true;
+            listener_.TableFinished(outcome);
+            return;
+        }
+        overwrite = true;
+    }
+    outcome.target = workingName;
+    LearnTargetLiterals();
+
+    // The source is read, under the list entry's own spelling, before anything is dropped:
+    // a source that cannot be read leaves the target's table as it was.
+    adodb::Recordset records;
+    std::vector<SourceField> fields;
+    if (!Step(lines_.select, [&] { OpenSource(entry, records, fields); })) {
+        listener_.TableFinished(outcome);
+        return;
+    }
+
+    if (overwrite) {
+        const bool dropped =
+            Step(lines_.dropTable, [&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); });
+        if (ended_) {
+            listener_.TableFinished(outcome);
+            return;
+        }
+        // The entry goes whether or not the DROP went through, as the list has always done.
+        (void)dropped;
+        Dropped(workingName);
+    }
+
+    CreateTableBuilder create(request_.target, workingName);
+    const bool built = Step(lines_.buildCreate, [&] {
+        for (const SourceField& field : fields)
+            create.AddColumn(field.name, field.type);
+        statement_ = create.Statement();
+    });
+    if (!built) {
+        listener_.TableFinished(outcome);
+        return;
+    }
+    const bool created = Step(lines_.createTable, [&] { Target().Execute(statement_); });
+    if (!ended_) {
+        CopyRows(records, entry, workingName, fields.size(), create.NumericColumns(), created,
+                 outcome);
+    }
+    if (!ended_)
+        Step(lines_.closeRecordset, [&] { records.Close(); });
+    // The list learns of the table even when the run stops here: it was created.
+    if (!ended_ || created)
+        Listed(workingName);
+    listener_.TableFinished(outcome);
+}
+
+// Opens SELECT * FROM the entry's table on the source. psqlODBC rewrites dates, times,
+// timestamps and GUIDs into forms that lose what they cannot hold (infinity, years BC or
+// after 9999, time zones, letter case); those columns are read again as the server's own
+// text, and money as its plain number, by a second query over the same rows.
+void TransferRun::OpenSource(const std::string& entry, adodb::Recordset& records,
+                             std::vector<SourceField>& fields) {
+    const std::string table = QuotedName(entry);
+    records.Open("SELECT * FROM " + table, Source(), adodb::adOpenStatic, adodb::adLockOptimistic);
+    const adodb::FieldList& list = records.Fields();
+    for (int j = 0; j < list.Count(); ++j)
+        fields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
+    if (toPostgreSQL_)
+        return;
+    const std::string textForm = ServerTextQuery(table, fields);
+    if (textForm.empty())
+        return;
+    records.Close();
+    records.Open(textForm, Source());
+}
+
+void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
+                           const std::string& table, std::size_t columns,
+                           std::vector<bool> numericColumns, bool created,
+                           TableOutcome& outcome) {
+    // A table the run did not create may have other columns than the source's: its rows
+    // go one INSERT at a time, as the database takes them, and so do they when the
+    // settings ask for it.
+    std::unique_ptr<BatchWriter> writer;
+    if (created && !request_.settings.oneStatementPerRow) {
+        try {
+            writer = WriterFor(table, columns);
+        } catch (...) {
+            writer.reset();  // the rows go through the driver instead
+        }
+    }
+    RowCopy copy(records, Source(), "SELECT count(*) FROM " + QuotedName(entry),
+                 {Target(),
+                  RowStatement(request_.target, table, std::move(numericColumns), literals_),
+                  std::move(writer), request_.settings, request_.target},
+                 {lines_.readField, lines_.insert, lines_.moveNext}, *this);
+
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    copy.Start([&] {
+        std::lock_guard lock(mutex);
+        finished = true;
+        done.notify_all();
+    });
+    // The listener hears of the rows as they go.
+    {
+        std::unique_lock lock(mutex);
+        while (!done.wait_for(lock, std::chrono::milliseconds(50), [&] { return finished; })) {
+            lock.unlock();
+            listener_.Progress(copy.Handled(), copy.Total());
+            lock.lock();
+        }
+    }
+    copy.Join();
+    listener_.Progress(copy.Handled(), copy.Total());
+    if (!copy.LastStatement().empty())
+        statement_ = copy.LastStatement();
+    if (copy.ConnectionLost())
+        ended_ = true;
+
+    const RowCopy::Tally tally = copy.Result();
+    outcome.counted = copy.Total();
+    outcome.landed = tally.landed;
+    outcome.refused = tally.refused;
+    outcome.complete = tally.complete;
+    if (!tally.complete) {
+        // A table cut short must never look finished: say how much of it arrived.
+        std::string text = "The copy of table " + QuotedName(entry) + " stopped: " +
+                           std::to_string(tally.landed) + " of ";
+        text += outcome.counted >= 0 ? std::to_string(outcome.counted) : std::string("its");
+        text += " rows arrived";
+        if (tally.refused > 0)
+            text += ", " + std::to_string(tally.refused) + " were refused";
+        text += ".";
+        listener_.Failed(tally.stoppedAtLine != 0 ? tally.stoppedAtLine : lines_.insert,
+                         adodb::Error(text), statement_);
+    }
+}
+
+std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table,
+                                                    std::size_t columns) {
+    if (columns == 0)
+        return nullptr;
+    if (!toPostgreSQL_)
+        return ArrayInsertWriter::Create(sybase_, table, columns);
+    // COPY goes over a libpq connection of its own, opened once per run (again after it
+    // broke).
+    if (!copyConnection_ || copyConnection_->Broken())
+        copyConnection_ = PostgresCopyConnection::Open(request_.values, request_.settings);
+    if (!copyConnection_)
+        return nullptr;
+    return std::make_unique<CopyWriter>(*copyConnection_, table);
+}
+
+}  // namespace
+
+void SendTables(const SendRequest& request, TransferListener& listener) {
+    try {
+        TransferRun(request, listener).Run();
+    } catch (...) {
+        // Nothing may leave the run: whatever escaped its steps is reported like any other
+        // failure.
+        try {
+            listener.Failed(SendLinesTo(request.target).insert, AsError(std::current_exception()),
+                            std::string());
+        } catch (...) {
+        }
+    }
+}
+
+}  // namespace korvanta

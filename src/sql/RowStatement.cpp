@@ -1,0 +1,112 @@
+#include "sql/RowStatement.h"
+
+#include "sql/SqlName.h"
+
+namespace korvanta {
+
+namespace {
+
+constexpr std::string_view kSeparator = ", ";
+
+bool IsDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+
+// Appends the text between apostrophes, doubling every apostrophe inside it, and every
+// backslash too where the target reads backslash escapes.
+void AppendQuoted(std::string& buffer, std::string_view text, StringLiterals literals) {
+    const bool doubleBackslashes =
+        literals != StringLiterals::kStandard && text.find('\\') != std::string_view::npos;
+    if (doubleBackslashes && literals == StringLiterals::kEscapeStringSyntax)
+        buffer += 'E';
+    buffer += '\'';
+    const std::string_view special = doubleBackslashes ? "'\\" : "'";
+    for (;;) {
+        const std::size_t at = text.find_first_of(special);
+        if (at == std::string_view::npos)
+            break;
+        buffer.append(text.data(), at + 1);
+        buffer += text[at];
+        text.remove_prefix(at + 1);
+    }
+    buffer.append(text);
+    buffer += '\'';
+}
+
+}  // namespace
+
+bool LooksLikeNumber(std::string_view text) noexcept {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    while (i < n && IsDigit(text[i]))
+        ++i, ++digits;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && IsDigit(text[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        std::size_t exponentDigits = 0;
+        while (i < n && IsDigit(text[i]))
+            ++i, ++exponentDigits;
+        if (exponentDigits == 0)
+            return false;
+    }
+    return i == n;
+}
+
+RowStatement::RowStatement(Side target, std::string_view tableName,
+                           std::vector<bool> numericColumns, StringLiterals literals)
+    : bare_(std::move(numericColumns)), literals_(literals) {
+    if (target != Side::PostgreSQL)
+        bare_.assign(bare_.size(), false);
+    prefix_ = "INSERT INTO ";
+    prefix_ += QuotedName(tableName);
+    prefix_ += " VALUES(";
+}
+
+void RowStatement::Begin(std::string& buffer) const {
+    buffer.clear();  // keeps the capacity of the previous rows
+    buffer.reserve(prefix_.size() + 32 * bare_.size());
+    buffer += prefix_;
+}
+
+void RowStatement::AddValue(std::string& buffer, std::size_t field,
+                            const adodb::Variant& value) const {
+    if (value.IsNull()) {
+        buffer += "NULL";
+    } else if (field < bare_.size() && bare_[field] && LooksLikeNumber(value.Text())) {
+        buffer += value.Text();
+    } else {
+        AppendQuoted(buffer, value.Text(), literals_);
+    }
+    buffer += kSeparator;
+}
+
+void RowStatement::End(std::string& buffer) const {
+    if (buffer.size() > prefix_.size())
+        buffer.resize(buffer.size() - kSeparator.size());
+    buffer += ')';
+}
+
+std::string InsertStatement(Side target, std::string_view tableName,
+                            const std::vector<bool>& numericColumns,
+                            std::span<const adodb::Variant> values, StringLiterals literals) {
+    const RowStatement row(target, tableName, numericColumns, literals);
+    std::string buffer;
+    row.Begin(buffer);
+    for (std::size_t j = 0; j < values.size(); ++j)
+        row.AddValue(buffer, j, values[j]);
+    row.End(buffer);
+    return buffer;
+}
+
+}  // namespace korvanta
