@@ -56,6 +56,29 @@ TEST_F(TransferRun, CurrentEntryWithNothingSelectedSendsNothing) {
     EXPECT_EQ(psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + t + "'"), Rows{"0"});
 }
 
+// PostgreSQL keeps 63 bytes of a name. Two source tables that differ only after that are
+// the same table there: the second is offered for overwriting under the name PostgreSQL
+// really keeps, and the rows of the two never end in one table.
+TEST_F(TransferRun, NamesPostgreSQLShortensAreSentUnderTheNameItKeeps) {
+    const std::string stem = testdb::uniqueName("long");
+    const std::string kept = stem + std::string(63 - stem.size(), 'x');
+    const std::string first = kept + "_first";   // sorts first: sent last
+    const std::string second = kept + "_second";
+    SqliteTable(first, "(1, 'first')");
+    SqliteTable(second, "(2, 'second'), (3, 'second')");
+    AddSelected(*list1, first);
+    AddSelected(*list1, second);
+    dialogs.AnswerYes();
+
+    Send(Side::PostgreSQL);
+
+    EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
+    ASSERT_EQ(dialogs.questions().size(), 1u);
+    EXPECT_EQ(dialogs.questions()[0].text.toStdString(), "Would you like to overwrite " + kept + "?");
+    EXPECT_EQ(psql("SELECT n, label FROM " + Ident(kept) + " ORDER BY n"), Rows{"1|first"});
+    EXPECT_EQ(Entries(*list2), std::vector<std::string>{kept});
+}
+
 TEST_F(TransferRun, OverwriteYesDropsAndRecreatesNoSkipsBottomEntryAskedFirst) {
     const std::string a = testdb::uniqueName("ow_a");
     const std::string b = testdb::uniqueName("ow_b");
