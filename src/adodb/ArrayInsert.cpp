@@ -4,6 +4,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "adodb/Connection.h"
@@ -16,6 +17,26 @@ namespace {
 constexpr std::size_t kMaxArrayRows = 1024;
 // The parameter buffers of one execution stay below this; a larger row goes alone.
 constexpr std::size_t kMaxRunBytes = std::size_t{8} << 20;
+// A value larger than this in a row that goes alone is handed over at execution, in
+// pieces of kPieceBytes.
+constexpr std::size_t kAtExecutionFrom = std::size_t{1} << 20;
+constexpr std::size_t kPieceBytes = std::size_t{64} << 10;
+
+// Cancels an execution left waiting for data, so that the statement takes the next one.
+class NeedDataGuard {
+  public:
+    explicit NeedDataGuard(SQLHSTMT statement) : statement_(statement) {}
+    ~NeedDataGuard() {
+        if (statement_ != SQL_NULL_HSTMT)
+            SQLCancel(statement_);
+    }
+    NeedDataGuard(const NeedDataGuard&) = delete;
+    NeedDataGuard& operator=(const NeedDataGuard&) = delete;
+    void Dismiss() noexcept { statement_ = SQL_NULL_HSTMT; }
+
+  private:
+    SQLHSTMT statement_;
+};
 
 SQLULEN AsAttribute(std::size_t value) {
     return static_cast<SQLULEN>(value);
@@ -29,7 +50,8 @@ ArrayInsert::ArrayInsert(Connection& connection, std::string_view sql, std::size
                         : throw Error(kObjectClosed)),
       columns_(columns),
       bound_(columns),
-      longest_(columns) {
+      longest_(columns),
+      atExecution_(columns) {
     SQLRETURN rc;
     if (statement_.api() == detail::TextApi::kWide) {
         std::vector<SQLWCHAR> text;
@@ -89,12 +111,29 @@ std::size_t ArrayInsert::PlanRun(const TextRows& rows, std::size_t first, std::s
 
 void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size_t count) {
     const bool wide = statement_.api() == detail::TextApi::kWide;
+    const SQLSMALLINT cType = wide ? SQL_C_WCHAR : SQL_C_CHAR;
     for (std::size_t c = 0; c < columns_; ++c) {
         Column& column = bound_[c];
+        const SQLSMALLINT sqlType = wide ? (longest_[c] > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR)
+                                         : (longest_[c] > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR);
+        column.indicator.resize(count);
+        atExecution_[c] = count == 1 && longest_[c] > kAtExecutionFrom;
+        if (atExecution_[c]) {
+            // The value is read from the rows at execution: nothing is copied now.
+            const auto value = rows.Value(first, c);
+            const std::size_t length = wide ? detail::Utf16Length(*value) * sizeof(SQLWCHAR)
+                                            : value->size();
+            column.indicator[0] = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(length));
+            statement_.Check(SQLBindParameter(
+                statement_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, cType,
+                sqlType, std::max<SQLULEN>(longest_[c], 1), 0,
+                reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(c + 1)), 0,
+                column.indicator.data()));
+            continue;
+        }
         // A UTF-8 text never needs more UTF-16 units than it has bytes.
         column.width = (longest_[c] + 1) * (wide ? sizeof(SQLWCHAR) : sizeof(char));
         column.data.resize(column.width * count);
-        column.indicator.resize(count);
         for (std::size_t i = 0; i < count; ++i) {
             char* slot = column.data.data() + i * column.width;
             const auto value = rows.Value(first + i, c);
@@ -103,9 +142,10 @@ void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size
                 continue;
             }
             if (wide) {
-                detail::Utf8ToUtf16(*value, wide_);
-                std::memcpy(slot, wide_.data(), wide_.size() * sizeof(SQLWCHAR));
-                column.indicator[i] = static_cast<SQLLEN>((wide_.size() - 1) * sizeof(SQLWCHAR));
+                // Converted in place: the slot has room for a unit per byte.
+                SQLWCHAR* units = reinterpret_cast<SQLWCHAR*>(slot);
+                column.indicator[i] =
+                    static_cast<SQLLEN>(detail::Utf8ToUtf16(*value, units) * sizeof(SQLWCHAR));
             } else {
                 std::memcpy(slot, value->data(), value->size());
                 slot[value->size()] = '\0';
@@ -113,14 +153,68 @@ void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size
                 column.indicator[i] = SQL_NTS;
             }
         }
-        const SQLSMALLINT cType = wide ? SQL_C_WCHAR : SQL_C_CHAR;
-        const SQLSMALLINT sqlType = wide ? (longest_[c] > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR)
-                                         : (longest_[c] > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR);
         statement_.Check(SQLBindParameter(
             statement_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, cType, sqlType,
             std::max<SQLULEN>(longest_[c], 1), 0, column.data.data(),
             static_cast<SQLLEN>(column.width), column.indicator.data()));
     }
+}
+
+SQLRETURN ArrayInsert::Run(const TextRows& rows, std::size_t row) {
+    SQLRETURN rc = SQLExecute(statement_.get());
+    if (rc != SQL_NEED_DATA)
+        return rc;
+    NeedDataGuard guard(statement_.get());
+    for (;;) {
+        SQLPOINTER token = nullptr;
+        rc = SQLParamData(statement_.get(), &token);
+        if (rc != SQL_NEED_DATA)
+            break;
+        const auto column = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(token));
+        if (column < 1 || column > columns_ || !atExecution_[column - 1])
+            throw Error("The ODBC driver asked for a value that was not bound for execution.");
+        PutValue(*rows.Value(row, column - 1));
+    }
+    guard.Dismiss();
+    return rc;
+}
+
+void ArrayInsert::PutValue(std::string_view value) {
+    const bool wide = statement_.api() == detail::TextApi::kWide;
+    if (value.empty()) {
+        statement_.Check(SQLPutData(statement_.get(), wide ? static_cast<SQLPOINTER>(wide_.data())
+                                                           : const_cast<char*>(value.data()),
+                                    0));
+        return;
+    }
+    if (wide && wide_.size() < kPieceBytes + 1)
+        wide_.resize(kPieceBytes + 1);
+    while (!value.empty()) {
+        if (wide) {
+            const std::size_t piece = detail::Utf8Piece(value, kPieceBytes);
+            const std::size_t units = detail::Utf8ToUtf16(value.substr(0, piece), wide_.data());
+            statement_.Check(SQLPutData(statement_.get(), wide_.data(),
+                                        static_cast<SQLLEN>(units * sizeof(SQLWCHAR))));
+            value.remove_prefix(piece);
+        } else {
+            const std::size_t piece = std::min(value.size(), kPieceBytes);
+            statement_.Check(SQLPutData(statement_.get(), const_cast<char*>(value.data()),
+                                        static_cast<SQLLEN>(piece)));
+            value.remove_prefix(piece);
+        }
+    }
+}
+
+void ArrayInsert::ReleaseLargeBuffers() noexcept {
+    bool released = false;
+    for (Column& column : bound_) {
+        if (column.data.capacity() > kMaxRunBytes) {
+            std::vector<char>().swap(column.data);
+            released = true;
+        }
+    }
+    if (released)
+        SQLFreeStmt(statement_.get(), SQL_RESET_PARAMS);
 }
 
 ArrayInsert::Result ArrayInsert::Execute(const TextRows& rows, std::size_t first,
@@ -129,25 +223,36 @@ ArrayInsert::Result ArrayInsert::Execute(const TextRows& rows, std::size_t first
     std::size_t next = first;
     while (next < last) {
         const std::size_t count = PlanRun(rows, next, last);
-        FillAndBind(rows, next, count);
+        try {
+            FillAndBind(rows, next, count);
+        } catch (...) {
+            // No binding is left pointing at a buffer that is gone or half filled.
+            SQLFreeStmt(statement_.get(), SQL_RESET_PARAMS);
+            ReleaseLargeBuffers();
+            throw;
+        }
         if (maxRows_ > 1) {
             statement_.Check(SQLSetStmtAttr(statement_.get(), SQL_ATTR_PARAMSET_SIZE,
                                             reinterpret_cast<SQLPOINTER>(AsAttribute(count)), 0));
             std::fill(status_.begin(), status_.end(), static_cast<SQLUSMALLINT>(SQL_PARAM_UNUSED));
             processed_ = 0;
         }
-        const SQLRETURN rc = SQLExecute(statement_.get());
-        if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NO_DATA) {
+        try {
+            const SQLRETURN rc = Run(rows, next);
+            if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA)
+                statement_.Check(rc);
+        } catch (const Error& e) {
+            result.error = e;
+        } catch (...) {
+            ReleaseLargeBuffers();
+            throw;
+        }
+        // After the diagnostics are read: freeing the bindings clears them.
+        ReleaseLargeBuffers();
+        if (!result.error) {
             next += count;
             continue;
         }
-        try {
-            statement_.Check(rc);
-        } catch (const Error& e) {
-            result.error = e;
-        }
-        if (!result.error)
-            result.error = Error("The INSERT failed without a description.");
         if (count == 1) {
             result.failedRow = next;
         } else {

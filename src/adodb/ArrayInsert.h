@@ -25,7 +25,8 @@ class TextRows {
 // An INSERT with one "?" per column, prepared once and executed for many rows. The values
 // are bound as text parameters, so the database reads each one as it reads the same text
 // between apostrophes; they go in arrays (SQL_ATTR_PARAMSET_SIZE) where the driver takes
-// arrays, a row per execution otherwise.
+// arrays, a row per execution otherwise. A row with a value too large for a buffer goes
+// alone, that value handed over in pieces at execution (SQLPutData) rather than copied.
 class ArrayInsert {
   public:
     ArrayInsert(Connection& connection, std::string_view sql, std::size_t columns);
@@ -51,6 +52,11 @@ class ArrayInsert {
     };
     std::size_t PlanRun(const TextRows& rows, std::size_t first, std::size_t last);
     void FillAndBind(const TextRows& rows, std::size_t first, std::size_t count);
+    // SQLExecute, handing over the values bound for execution time.
+    SQLRETURN Run(const TextRows& rows, std::size_t row);
+    void PutValue(std::string_view value);
+    // Frees buffers grown far beyond a usual run, and the bindings to them.
+    void ReleaseLargeBuffers() noexcept;
 
     std::shared_ptr<ConnectionState> state_;  // outlives the statement below
     detail::StatementHandle statement_;
@@ -60,7 +66,8 @@ class ArrayInsert {
     std::vector<std::size_t> longest_;  // per column, of the run being planned
     std::vector<SQLUSMALLINT> status_;
     SQLULEN processed_ = 0;
-    std::vector<SQLWCHAR> wide_;
+    std::vector<SQLWCHAR> wide_;        // a piece of a value handed over at execution
+    std::vector<bool> atExecution_;     // per column, of the run bound last
 };
 
 }  // namespace adodb

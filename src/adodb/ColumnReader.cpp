@@ -13,7 +13,49 @@
 namespace adodb::detail {
 namespace {
 
-constexpr std::size_t kInitialBuffer = 8192;
+// The first SQLGetData of a value asks for this much; most values fit.
+constexpr std::size_t kFirstPiece = 8192;
+// Wide and binary values are read and converted this many code units or bytes at a time.
+constexpr std::size_t kPieceUnits = std::size_t{32} << 10;
+
+bool IsHighSurrogate(SQLWCHAR unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+// Makes room for `more` bytes at the end of out: growing by half at least, so that a
+// value whose estimate fell short is not copied again for every piece.
+void Reserve(std::string& out, std::size_t more) {
+    if (out.capacity() - out.size() >= more)
+        return;
+    out.reserve(std::max(out.size() + more, out.capacity() + out.capacity() / 2));
+}
+
+// Drops the value begun at `begin` and writes Null instead, however far it got.
+class ValueGuard {
+  public:
+    ValueGuard(RowEncoder& row) : row_(row), begin_(row.BeginValue()) {}
+    ~ValueGuard() {
+        if (!done_)
+            row_.DropValue(begin_);
+    }
+    ValueGuard(const ValueGuard&) = delete;
+    ValueGuard& operator=(const ValueGuard&) = delete;
+    std::string& out() noexcept { return row_.Buffer(); }
+    void End() {
+        row_.EndValue(begin_);
+        done_ = true;
+    }
+    void Null() {
+        row_.DropValue(begin_);
+        row_.AddNull();
+        done_ = true;
+    }
+
+  private:
+    RowEncoder& row_;
+    std::size_t begin_;
+    bool done_ = false;
+};
 
 FetchAs FetchAsFor(int adoType) {
     switch (adoType) {
@@ -119,9 +161,9 @@ ColumnReader::~ColumnReader() {
 
 ColumnReader::ColumnReader(ColumnReader&& other) noexcept
     : columns_(std::move(other.columns_)),
-      bytes_(std::move(other.bytes_)),
-      wide_(std::move(other.wide_)),
       text_(std::move(other.text_)),
+      wide_(std::move(other.wide_)),
+      binary_(std::move(other.binary_)),
       cLocale_(std::exchange(other.cLocale_, nullptr)) {}
 
 ColumnReader& ColumnReader::operator=(ColumnReader&& other) noexcept {
@@ -129,9 +171,9 @@ ColumnReader& ColumnReader::operator=(ColumnReader&& other) noexcept {
         if (cLocale_ != nullptr)
             freelocale(cLocale_);
         columns_ = std::move(other.columns_);
-        bytes_ = std::move(other.bytes_);
-        wide_ = std::move(other.wide_);
         text_ = std::move(other.text_);
+        wide_ = std::move(other.wide_);
+        binary_ = std::move(other.binary_);
         cLocale_ = std::exchange(other.cLocale_, nullptr);
     }
     return *this;
@@ -151,83 +193,136 @@ void ColumnReader::ReadRow(const StatementHandle& statement, RowEncoder& row) {
 
 void ColumnReader::ReadValue(const StatementHandle& statement, SQLUSMALLINT number,
                              const Column& column, RowEncoder& row) {
-    std::size_t size = 0;
-    if (column.fetchAs == FetchAs::kBinary) {
-        if (!ReadBytes(statement, number, SQL_C_BINARY, size))
-            return row.AddNull();
-        text_.clear();
-        AppendHex(text_, reinterpret_cast<const unsigned char*>(bytes_.data()), size);
-        return row.Add(text_);
-    }
-    if (statement.api() == TextApi::kWide) {
-        if (!ReadWide(statement, number, size))
-            return row.AddNull();
-        text_.clear();
-        AppendUtf8(text_, wide_.data(), size);
-        return row.Add(text_);
-    }
-    if (!ReadBytes(statement, number, SQL_C_CHAR, size))
+    if (column.fetchAs == FetchAs::kBinary)
+        return ReadBinary(statement, number, row);
+    if (statement.api() == TextApi::kWide)
+        return ReadWide(statement, number, row);
+    return ReadText(statement, number, row);
+}
+
+// A truncated part leaves `room - 1` bytes and a terminator in the buffer, and the
+// indicator says how much was left before the call (or SQL_NO_TOTAL); the next call goes
+// on from there. The first part comes into a small buffer of its own; the rest of a long
+// value is written by the driver straight into the row.
+void ColumnReader::ReadText(const StatementHandle& statement, SQLUSMALLINT number,
+                            RowEncoder& row) {
+    if (text_.size() < kFirstPiece)
+        text_.resize(kFirstPiece);
+    SQLLEN indicator = 0;
+    SQLRETURN rc = statement.Check(SQLGetData(statement.get(), number, SQL_C_CHAR, text_.data(),
+                                              static_cast<SQLLEN>(text_.size()), &indicator));
+    if (rc == SQL_NO_DATA)
+        return row.Add({});
+    if (indicator == SQL_NULL_DATA)
         return row.AddNull();
-    return row.Add(std::string_view(bytes_.data(), size));
-}
-
-// A truncated part leaves `room - terminator` bytes in the buffer and the indicator says
-// how much was left before the call (or SQL_NO_TOTAL); the next call goes on from there.
-bool ColumnReader::ReadBytes(const StatementHandle& statement, SQLUSMALLINT number,
-                             SQLSMALLINT cType, std::size_t& size) {
-    const std::size_t terminator = cType == SQL_C_CHAR ? 1 : 0;
-    if (bytes_.size() < kInitialBuffer)
-        bytes_.resize(kInitialBuffer);
-    size = 0;
+    std::size_t part = text_.size() - 1;
+    if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= part)
+        return row.Add(std::string_view(text_.data(), static_cast<std::size_t>(indicator)));
+    ValueGuard value(row);
+    std::string& out = value.out();
+    const std::size_t start = out.size();
     for (;;) {
-        const std::size_t room = bytes_.size() - size;
-        SQLLEN indicator = 0;
-        const SQLRETURN rc =
-            statement.Check(SQLGetData(statement.get(), number, cType, bytes_.data() + size,
-                                       static_cast<SQLLEN>(room), &indicator));
-        if (rc == SQL_NO_DATA)
-            return true;  // nothing more after a truncated part
-        if (indicator == SQL_NULL_DATA)
-            return false;
-        const std::size_t part = room - terminator;
-        if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= part) {
-            size += static_cast<std::size_t>(indicator);
-            return true;
+        // Exactly the rest when the driver says how much; else as much again as so far.
+        const std::size_t room = indicator == SQL_NO_TOTAL
+                                     ? std::max(out.size() - start + part, kFirstPiece)
+                                     : static_cast<std::size_t>(indicator) - part + 1;
+        if (out.size() == start) {
+            Reserve(out, part + room);
+            out.append(text_.data(), part);
         }
-        size += part;
-        const std::size_t rest =
-            indicator == SQL_NO_TOTAL ? bytes_.size() : static_cast<std::size_t>(indicator) - part;
-        bytes_.resize(size + rest + terminator);
+        Reserve(out, room);
+        const std::size_t at = out.size();
+        out.resize(at + room);
+        rc = statement.Check(SQLGetData(statement.get(), number, SQL_C_CHAR, out.data() + at,
+                                        static_cast<SQLLEN>(room), &indicator));
+        part = room - 1;
+        if (rc == SQL_NO_DATA || indicator == SQL_NULL_DATA) {  // nothing after a truncated part
+            out.resize(at);
+            break;
+        }
+        if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= part) {
+            out.resize(at + static_cast<std::size_t>(indicator));
+            break;
+        }
+        out.resize(at + part);
     }
+    value.End();
 }
 
-bool ColumnReader::ReadWide(const StatementHandle& statement, SQLUSMALLINT number,
-                            std::size_t& count) {
+// Read kPieceUnits at a time and converted as they come; a high surrogate that ends a
+// piece waits for its partner at the front of the next.
+void ColumnReader::ReadWide(const StatementHandle& statement, SQLUSMALLINT number,
+                            RowEncoder& row) {
     constexpr std::size_t kUnit = sizeof(SQLWCHAR);
-    if (wide_.size() < kInitialBuffer)
-        wide_.resize(kInitialBuffer);
-    count = 0;
+    ValueGuard value(row);
+    std::string& out = value.out();
+    if (wide_.size() < kPieceUnits)
+        wide_.resize(kPieceUnits);
+    std::size_t carried = 0;
+    bool first = true;
     for (;;) {
-        const std::size_t room = wide_.size() - count;  // in code units
-        SQLLEN indicator = 0;                           // in bytes
-        const SQLRETURN rc =
-            statement.Check(SQLGetData(statement.get(), number, SQL_C_WCHAR, wide_.data() + count,
-                                       static_cast<SQLLEN>(room * kUnit), &indicator));
-        if (rc == SQL_NO_DATA)
-            return true;
+        const std::size_t room = wide_.size() - carried;  // in code units
+        SQLLEN indicator = 0;                             // in bytes
+        const SQLRETURN rc = statement.Check(
+            SQLGetData(statement.get(), number, SQL_C_WCHAR, wide_.data() + carried,
+                       static_cast<SQLLEN>(room * kUnit), &indicator));
+        if (rc == SQL_NO_DATA) {
+            AppendUtf8(out, wide_.data(), carried);
+            break;
+        }
         if (indicator == SQL_NULL_DATA)
-            return false;
+            return value.Null();
         const std::size_t part = room - 1;
         if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= part * kUnit) {
-            count += static_cast<std::size_t>(indicator) / kUnit;
-            return true;
+            const std::size_t count = carried + static_cast<std::size_t>(indicator) / kUnit;
+            Reserve(out, 3 * count);
+            AppendUtf8(out, wide_.data(), count);
+            break;
         }
-        count += part;
-        const std::size_t rest = indicator == SQL_NO_TOTAL
-                                     ? wide_.size()
-                                     : static_cast<std::size_t>(indicator) / kUnit - part;
-        wide_.resize(count + rest + 1);
+        std::size_t count = carried + part;
+        const SQLWCHAR last = wide_[count - 1];
+        carried = IsHighSurrogate(last) ? 1 : 0;
+        count -= carried;
+        const std::size_t before = out.size();
+        Reserve(out, 3 * count);
+        AppendUtf8(out, wide_.data(), count);
+        if (first && indicator != SQL_NO_TOTAL) {
+            // Room for the rest at the rate of this first piece (exact for ASCII), plus
+            // the most one more piece can take beyond that rate.
+            const std::size_t rest = static_cast<std::size_t>(indicator) / kUnit - part;
+            const double rate = double(out.size() - before) / double(std::max<std::size_t>(count, 1));
+            Reserve(out, static_cast<std::size_t>(double(rest) * rate) + 3 * kPieceUnits);
+        }
+        first = false;
+        wide_[0] = last;
     }
+    value.End();
+}
+
+void ColumnReader::ReadBinary(const StatementHandle& statement, SQLUSMALLINT number,
+                              RowEncoder& row) {
+    ValueGuard value(row);
+    std::string& out = value.out();
+    if (binary_.size() < kPieceUnits)
+        binary_.resize(kPieceUnits);
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = statement.Check(
+            SQLGetData(statement.get(), number, SQL_C_BINARY, binary_.data(),
+                       static_cast<SQLLEN>(binary_.size()), &indicator));
+        if (rc == SQL_NO_DATA)
+            break;
+        if (indicator == SQL_NULL_DATA)
+            return value.Null();
+        if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= binary_.size()) {
+            AppendHex(out, binary_.data(), static_cast<std::size_t>(indicator));
+            break;
+        }
+        Reserve(out, 2 * (indicator == SQL_NO_TOTAL ? binary_.size()
+                                                    : static_cast<std::size_t>(indicator)));
+        AppendHex(out, binary_.data(), binary_.size());
+    }
+    value.End();
 }
 
 }  // namespace adodb::detail

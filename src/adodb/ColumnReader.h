@@ -43,8 +43,9 @@ class ThreadLocale {
 };
 
 // Describes the columns of a statement's result and reads its rows as text, one
-// SQLGetData per value into reusable buffers (looping while the driver truncates, so
-// values of any size come back whole).
+// SQLGetData per value (looping while the driver truncates, so values of any size come
+// back whole). A value goes straight into the row as it arrives, converted piece by
+// piece, so a huge one is held once, not again in whole-value buffers of its own.
 class ColumnReader {
   public:
     explicit ColumnReader(const StatementHandle& statement);
@@ -71,15 +72,17 @@ class ColumnReader {
   private:
     void ReadValue(const StatementHandle& statement, SQLUSMALLINT number, const Column& column,
                    RowEncoder& row);
-    // Reads a variable-length value into bytes_ or wide_; false for Null.
-    bool ReadBytes(const StatementHandle& statement, SQLUSMALLINT number, SQLSMALLINT cType,
-                   std::size_t& size);
-    bool ReadWide(const StatementHandle& statement, SQLUSMALLINT number, std::size_t& count);
+    // Each appends the value to `row` (text, UTF-16 text as UTF-8, binary as hex), or
+    // Null.
+    void ReadText(const StatementHandle& statement, SQLUSMALLINT number, RowEncoder& row);
+    void ReadWide(const StatementHandle& statement, SQLUSMALLINT number, RowEncoder& row);
+    void ReadBinary(const StatementHandle& statement, SQLUSMALLINT number, RowEncoder& row);
 
     std::vector<Column> columns_;
-    std::vector<char> bytes_;
+    // Pieces of values, of a fixed size.
+    std::vector<char> text_;
     std::vector<SQLWCHAR> wide_;
-    std::string text_;
+    std::vector<unsigned char> binary_;
     // Some drivers (psqlODBC) write numbers with the locale's decimal separator; values
     // are read with the thread switched to the C locale.
     locale_t cLocale_ = nullptr;

@@ -14,10 +14,23 @@ namespace adodb::detail {
 
 class RowEncoder {
   public:
-    void Clear() noexcept { bytes_.clear(); }
+    // Starts the next row. A buffer grown far beyond ordinary rows by a huge value is
+    // given back, so that one such value does not stay held for the rest of the result.
+    void Clear() noexcept;
     void AddNull() { bytes_ += '\0'; }
     void Add(std::string_view value);
     std::string_view Bytes() const noexcept { return bytes_; }
+
+    // A value whose length is known only once it is read: BeginValue() leaves room for
+    // the length, the caller appends the value's bytes to Buffer(), then EndValue() (or
+    // DropValue(), to write nothing) with what BeginValue() returned.
+    std::size_t BeginValue();
+    std::string& Buffer() noexcept { return bytes_; }
+    void EndValue(std::size_t begin);
+    void DropValue(std::size_t begin) noexcept { bytes_.resize(begin); }
+
+    // Capacity kept across rows; beyond it the buffer is freed at the next Clear().
+    static constexpr std::size_t kKeptCapacity = std::size_t{1} << 20;
 
   private:
     std::string bytes_;

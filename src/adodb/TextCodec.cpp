@@ -72,7 +72,11 @@ char* PutCodePoint(char* p, char32_t cp) {
 void Utf8ToUtf16(std::string_view utf8, std::vector<SQLWCHAR>& out) {
     // At most one code unit per byte, plus the terminator; written in place and trimmed.
     out.resize(utf8.size() + 1);
-    SQLWCHAR* p = out.data();
+    out.resize(Utf8ToUtf16(utf8, out.data()) + 1);
+}
+
+std::size_t Utf8ToUtf16(std::string_view utf8, SQLWCHAR* out) {
+    SQLWCHAR* p = out;
     const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
     std::size_t i = 0;
     while (i < utf8.size()) {
@@ -89,8 +93,36 @@ void Utf8ToUtf16(std::string_view utf8, std::vector<SQLWCHAR>& out) {
             *p++ = static_cast<SQLWCHAR>(cp);
         }
     }
-    *p++ = 0;
-    out.resize(static_cast<std::size_t>(p - out.data()));
+    *p = 0;
+    return static_cast<std::size_t>(p - out);
+}
+
+std::size_t Utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            ++i;
+            ++units;
+            continue;
+        }
+        units += DecodeUtf8(utf8, i) >= 0x10000 ? 2 : 1;
+    }
+    return units;
+}
+
+std::size_t Utf8Piece(std::string_view utf8, std::size_t most) {
+    if (utf8.size() <= most)
+        return utf8.size();
+    // A well-formed sequence has at most three continuation bytes; past those, the bytes
+    // are malformed and each converts alone wherever the cut falls.
+    std::size_t end = most;
+    for (int back = 0; back < 3 && end > 1 &&
+                       (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80;
+         ++back) {
+        --end;
+    }
+    return end;
 }
 
 void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count) {

@@ -14,6 +14,14 @@ namespace adodb::detail {
 // Replaces out with the UTF-16 form of utf8 followed by a terminating zero. Malformed
 // UTF-8 becomes U+FFFD.
 void Utf8ToUtf16(std::string_view utf8, std::vector<SQLWCHAR>& out);
+// The same into out (room for utf8.size() + 1 code units); returns the code units written
+// before the terminating zero.
+std::size_t Utf8ToUtf16(std::string_view utf8, SQLWCHAR* out);
+// How many UTF-16 code units Utf8ToUtf16 makes of utf8.
+std::size_t Utf16Length(std::string_view utf8);
+// The longest start of utf8 of at most `most` bytes (and at least one byte when utf8 has
+// any) that converts as it would within the whole: it ends before a lead byte.
+std::size_t Utf8Piece(std::string_view utf8, std::size_t most);
 
 // Appends the UTF-8 form of count UTF-16 code units. An unpaired surrogate becomes U+FFFD.
 void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count);

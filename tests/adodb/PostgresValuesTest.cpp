@@ -97,6 +97,26 @@ TEST(AdodbPostgresValues, NullDiffersFromEmptyText) {
 
 // Identifiers and literals beyond ASCII (Latin, Greek, CJK, an emoji outside the BMP) go
 // in through Execute and come back byte for byte, whatever the process locale.
+// Long values are read and converted in pieces: a surrogate pair that straddles two
+// pieces must come back whole, and so must the text around it.
+TEST(AdodbPostgresValues, LongTextComesBackWholeAcrossPieces) {
+    adodb::Connection connection = OpenPostgres(adodb::adUseServer);
+    const std::string face = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
+    std::string sql;
+    std::vector<Row> expected;
+    // Puts the pair just before, across and just after the end of the first piece.
+    for (int before : {32765, 32766, 32767}) {
+        sql += sql.empty() ? "" : " union all ";
+        sql += "select " + std::to_string(before) + " as n, repeat('x', " +
+               std::to_string(before) + ") || '" + face + "\u00e9' as v";
+        expected.push_back(
+            {std::to_string(before), std::string(static_cast<std::size_t>(before), 'x') + face +
+                                         "\u00e9"});
+    }
+    adodb::Recordset records = connection.Execute(sql + " order by n");
+    EXPECT_TRUE(ReadAll(records) == expected);
+}
+
 TEST(AdodbPostgresValues, NonAsciiTextRoundTripsUnderAnyLocale) {
     const std::string text =
         "Gr\xC3\xBC\xC3\x9F"
