@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +63,11 @@ std::string Copy(PGconn* connection, const std::string& table,
     return Succeeded(result) ? "" : PQerrorMessage(connection);
 }
 
+int OpenDescriptors() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator{}));
+}
+
 // Whether an answer (or the news of a broken connection) arrives within the time.
 bool AnswerWithin(PGconn* connection, std::chrono::milliseconds wait) {
     const auto deadline = Clock::now() + wait;
@@ -79,14 +86,15 @@ bool AnswerWithin(PGconn* connection, std::chrono::milliseconds wait) {
 
 class FaultProxyTest : public ::testing::Test {
   protected:
+    FaultProxyTest() { StartProxy(); }
+    void StartProxy() { proxy.emplace(testdb::pg().server, std::stoi(testdb::pg().port)); }
     void TearDown() override {
         // The server ends the transactions of the relayed connections; then the table is free.
         proxy.reset();
         testdb::psql("DROP TABLE IF EXISTS " + table);
     }
 
-    std::optional<testdb::FaultProxy> proxy{std::in_place, testdb::pg().server,
-                                            std::stoi(testdb::pg().port)};
+    std::optional<testdb::FaultProxy> proxy;
     std::string table = testdb::uniqueName("kv_proxy");
 };
 
@@ -154,6 +162,9 @@ TEST_F(FaultProxyTest, CutsTheNthCommitAlsoWhenItComesAsAParsedStatement) {
 }
 
 TEST_F(FaultProxyTest, StalledServerAnswersNothingUntilResumedAndTheProxyStillEnds) {
+    proxy.reset();
+    const int descriptors = OpenDescriptors();
+    StartProxy();
     Connection client = Connect(proxy->Port());
     proxy->StallAll();
     ASSERT_EQ(PQsendQuery(client.get(), "SELECT 7"), 1);
@@ -176,6 +187,8 @@ TEST_F(FaultProxyTest, StalledServerAnswersNothingUntilResumedAndTheProxyStillEn
     ASSERT_TRUE(AnswerWithin(client.get(), 5s));
     const Result lost(PQgetResult(client.get()), &PQclear);
     EXPECT_FALSE(Succeeded(lost));
+    client.reset();
+    EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
 TEST_F(FaultProxyTest, StallsMidCopyAfterTheNthCopyDataThenCutAllEndsIt) {
