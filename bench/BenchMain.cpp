@@ -21,9 +21,9 @@
 #include "BenchDialogs.h"
 #include "BenchWindow.h"
 #include "Measure.h"
+#include "adodb/ArrayInsert.h"
 #include "adodb/Connection.h"
 #include "catalog/TableListing.h"
-#include "adodb/ArrayInsert.h"
 #include "engine/ConnectionString.h"
 #include "sql/SourceQuery.h"
 
@@ -140,9 +140,8 @@ Timed SendTimed(Side target, const std::string& table, bool oneStatementPerRow,
     Timed t;
     t.seconds = watch.Seconds();
     t.reports = dialogs.reports - before;
-    t.rows = target == Side::PostgreSQL
-                 ? Number(Psql("SELECT count(*) FROM \"" + table + "\";"))
-                 : Number(Sqlite("SELECT count(*) FROM \"" + table + "\";"));
+    t.rows = target == Side::PostgreSQL ? Number(Psql("SELECT count(*) FROM \"" + table + "\";"))
+                                        : Number(Sqlite("SELECT count(*) FROM \"" + table + "\";"));
     return t;
 }
 
@@ -311,8 +310,7 @@ Ratio MeasureToSybase(long rows, bool perRow, BenchDialogs& dialogs) {
 // A table whose values PostgreSQL refuses in `refused` rows spread evenly: each costs
 // its row and one report naming it, the others land, and the rate holds.
 Ratio MeasureRefusedRows(long rows, long refused, BenchDialogs& dialogs) {
-    std::printf("Send to PostgreSQL: %ld rows, %ld of them refused by the target\n", rows,
-                refused);
+    std::printf("Send to PostgreSQL: %ld rows, %ld of them refused by the target\n", rows, refused);
     MakeSqliteSource("BenchRefused", rows);
     const long every = rows / refused;
     Sqlite("UPDATE BenchRefused SET id = 'bad ' || rowid WHERE rowid % " + std::to_string(every) +
@@ -327,14 +325,15 @@ Ratio MeasureRefusedRows(long rows, long refused, BenchDialogs& dialogs) {
         const std::string row = std::to_string((k + 1) * every);
         const QString& report = dialogs.kept[static_cast<qsizetype>(k)];
         if (report.contains("PushButton3_Click at line 282\r\r") &&
-            report.contains(QString::fromStdString("\r\rsql: INSERT INTO \"BenchRefused\" VALUES('bad " +
-                                                   row + "', ")))
+            report.contains(QString::fromStdString(
+                "\r\rsql: INSERT INTO \"BenchRefused\" VALUES('bad " + row + "', ")))
             ++right;
     }
     dialogs.kept.clear();
-    std::printf("  %d reports, %ld of them for the right row with its INSERT; %ld rows landed"
-                " (expected %ld)\n",
-                tool.reports, right, tool.rows, rows - refused);
+    std::printf(
+        "  %d reports, %ld of them for the right row with its INSERT; %ld rows landed"
+        " (expected %ld)\n",
+        tool.reports, right, tool.rows, rows - refused);
     const Timed copy = CopyThroughPsql("BenchRefused");
     Print("COPY through psql (the rows that landed):", copy);
     Psql("DROP TABLE IF EXISTS \"BenchRefused\";");
@@ -369,9 +368,10 @@ double MemoryOfOneSend(const std::string& direction, const std::string& table, l
     std::sscanf(out.c_str(), "peak %lld baseline %lld reports %d seconds %lf", &peak, &baseline,
                 &reports, &seconds);
     const double held = static_cast<double>(peak - baseline) / 1e6;
-    std::printf("  %s: %ld rows in %.1f s (%.0f rows/s), %d error reports; peak %.1f MB above a"
-                " baseline of %.1f MB (target 64)\n",
-                direction.c_str(), rows, seconds, rows / seconds, reports, held, baseline / 1e6);
+    std::printf(
+        "  %s: %ld rows in %.1f s (%.0f rows/s), %d error reports; peak %.1f MB above a"
+        " baseline of %.1f MB (target 64)\n",
+        direction.c_str(), rows, seconds, rows / seconds, reports, held, baseline / 1e6);
     return held;
 }
 

@@ -59,11 +59,11 @@ int main(int argc, char** argv) {
     const bool postgres = mode.rfind("pg", 0) == 0;
     adodb::Connection connection;
     connection.CursorLocation = adodb::adUseServer;
-    connection.Open(postgres ? "Driver={PostgreSQL Unicode};Server=" + Env("KV_PG_SERVER") +
-                                   ";Port=" + Env("KV_PG_PORT") + ";Uid=" + Env("KV_PG_USER") +
-                                   ";Pwd=" + Env("KV_PG_PASSWORD") +
-                                   ";Database=" + Env("KV_PG_DATABASE")
-                             : "DSN=" + Env("KV_DSN"));
+    connection.Open(postgres
+                        ? "Driver={PostgreSQL Unicode};Server=" + Env("KV_PG_SERVER") +
+                              ";Port=" + Env("KV_PG_PORT") + ";Uid=" + Env("KV_PG_USER") +
+                              ";Pwd=" + Env("KV_PG_PASSWORD") + ";Database=" + Env("KV_PG_DATABASE")
+                        : "DSN=" + Env("KV_DSN"));
     std::string value;
     if (mode.find("write") != std::string::npos) {
         // "é" is two bytes of UTF-8 and one UTF-16 unit; ASCII one byte and one unit.
@@ -84,9 +84,9 @@ int main(int argc, char** argv) {
     std::string outcome = "ok";
     try {
         if (mode.find("read") != std::string::npos) {
-            adodb::Recordset records = connection.Execute(
-                postgres && mixed ? "SELECT id, v FROM value_source_mixed"
-                                  : "SELECT id, v FROM value_source");
+            adodb::Recordset records =
+                connection.Execute(postgres && mixed ? "SELECT id, v FROM value_source_mixed"
+                                                     : "SELECT id, v FROM value_source");
             while (!records.IsEOF()) {
                 seen += records.Fields()[1].Value().Text().size();
                 records.MoveNext();

@@ -121,12 +121,12 @@ void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size
         if (atExecution_[c]) {
             // The value is read from the rows at execution: nothing is copied now.
             const auto value = rows.Value(first, c);
-            const std::size_t length = wide ? detail::Utf16Length(*value) * sizeof(SQLWCHAR)
-                                            : value->size();
+            const std::size_t length =
+                wide ? detail::Utf16Length(*value) * sizeof(SQLWCHAR) : value->size();
             column.indicator[0] = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(length));
             statement_.Check(SQLBindParameter(
-                statement_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, cType,
-                sqlType, std::max<SQLULEN>(longest_[c], 1), 0,
+                statement_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, cType, sqlType,
+                std::max<SQLULEN>(longest_[c], 1), 0,
                 reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(c + 1)), 0,
                 column.indicator.data()));
             continue;
@@ -182,9 +182,9 @@ SQLRETURN ArrayInsert::Run(const TextRows& rows, std::size_t row) {
 void ArrayInsert::PutValue(std::string_view value) {
     const bool wide = statement_.api() == detail::TextApi::kWide;
     if (value.empty()) {
-        statement_.Check(SQLPutData(statement_.get(), wide ? static_cast<SQLPOINTER>(wide_.data())
-                                                           : const_cast<char*>(value.data()),
-                                    0));
+        statement_.Check(SQLPutData(
+            statement_.get(),
+            wide ? static_cast<SQLPOINTER>(wide_.data()) : const_cast<char*>(value.data()), 0));
         return;
     }
     if (wide && wide_.size() < kPieceBytes + 1)

@@ -66,8 +66,8 @@ class ArrayInsert {
     std::vector<std::size_t> longest_;  // per column, of the run being planned
     std::vector<SQLUSMALLINT> status_;
     SQLULEN processed_ = 0;
-    std::vector<SQLWCHAR> wide_;        // a piece of a value handed over at execution
-    std::vector<bool> atExecution_;     // per column, of the run bound last
+    std::vector<SQLWCHAR> wide_;     // a piece of a value handed over at execution
+    std::vector<bool> atExecution_;  // per column, of the run bound last
 };
 
 }  // namespace adodb

@@ -263,9 +263,9 @@ void ColumnReader::ReadWide(const StatementHandle& statement, SQLUSMALLINT numbe
     for (;;) {
         const std::size_t room = wide_.size() - carried;  // in code units
         SQLLEN indicator = 0;                             // in bytes
-        const SQLRETURN rc = statement.Check(
-            SQLGetData(statement.get(), number, SQL_C_WCHAR, wide_.data() + carried,
-                       static_cast<SQLLEN>(room * kUnit), &indicator));
+        const SQLRETURN rc =
+            statement.Check(SQLGetData(statement.get(), number, SQL_C_WCHAR, wide_.data() + carried,
+                                       static_cast<SQLLEN>(room * kUnit), &indicator));
         if (rc == SQL_NO_DATA) {
             AppendUtf8(out, wide_.data(), carried);
             break;
@@ -290,7 +290,8 @@ void ColumnReader::ReadWide(const StatementHandle& statement, SQLUSMALLINT numbe
             // Room for the rest at the rate of this first piece (exact for ASCII), plus
             // the most one more piece can take beyond that rate.
             const std::size_t rest = static_cast<std::size_t>(indicator) / kUnit - part;
-            const double rate = double(out.size() - before) / double(std::max<std::size_t>(count, 1));
+            const double rate =
+                double(out.size() - before) / double(std::max<std::size_t>(count, 1));
             Reserve(out, static_cast<std::size_t>(double(rest) * rate) + 3 * kPieceUnits);
         }
         first = false;
@@ -307,9 +308,9 @@ void ColumnReader::ReadBinary(const StatementHandle& statement, SQLUSMALLINT num
         binary_.resize(kPieceUnits);
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = statement.Check(
-            SQLGetData(statement.get(), number, SQL_C_BINARY, binary_.data(),
-                       static_cast<SQLLEN>(binary_.size()), &indicator));
+        const SQLRETURN rc =
+            statement.Check(SQLGetData(statement.get(), number, SQL_C_BINARY, binary_.data(),
+                                       static_cast<SQLLEN>(binary_.size()), &indicator));
         if (rc == SQL_NO_DATA)
             break;
         if (indicator == SQL_NULL_DATA)

@@ -117,9 +117,8 @@ std::size_t Utf8Piece(std::string_view utf8, std::size_t most) {
     // A well-formed sequence has at most three continuation bytes; past those, the bytes
     // are malformed and each converts alone wherever the cut falls.
     std::size_t end = most;
-    for (int back = 0; back < 3 && end > 1 &&
-                       (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80;
-         ++back) {
+    for (int back = 0;
+         back < 3 && end > 1 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80; ++back) {
         --end;
     }
     return end;

@@ -6,10 +6,10 @@
 #include "app/MessageBoxDialogs.h"
 #include "app/OperationGuard.h"
 #include "app/ProgramIcon.h"
-#include "engine/SettingsStore.h"
 #include "catalog/Form2.h"
-#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
+#include "engine/ConnectionChecks.h"
+#include "engine/SettingsStore.h"
 
 using namespace korvanta;
 

@@ -56,7 +56,7 @@ class SideConnection {
 // Provider step: from the opening of the connection on its numbers are 2 lower.
 int Line(Side database, int sqlAnywhereLine) {
     return database == Side::PostgreSQL && sqlAnywhereLine > 104 ? sqlAnywhereLine - 2
-                                                                     : sqlAnywhereLine;
+                                                                 : sqlAnywhereLine;
 }
 
 ErrorTrap TrapFor(const TableSide& side, Dialogs& dialogs) {
@@ -92,8 +92,9 @@ void DeleteSelectedTables(const TableSide& side, const ConnectionValues& values,
         for (int i = count - 1; i >= 0; --i) {
             if (!trap.Condition(Line(db, 112), [&] { return list.Selected(i); }))
                 continue;
-            const bool dropped = trap.Step(
-                Line(db, 114), [&] { connection.Execute(DropTableStatement(list.Text(i).toStdString())); });
+            const bool dropped = trap.Step(Line(db, 114), [&] {
+                connection.Execute(DropTableStatement(list.Text(i).toStdString()));
+            });
             // A table the database refused to drop keeps its entry.
             if (dropped)
                 trap.Step(Line(db, 116), [&] { list.Remove(i); });

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "sql/TableStatements.h"
 #include "engine/ConnectionValues.h"
+#include "sql/TableStatements.h"
 
 namespace korvanta {
 

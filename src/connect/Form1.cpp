@@ -19,13 +19,13 @@
 #include "app/PasswordMask.h"
 #include "app/ProgramIcon.h"
 #include "app/PushButton.h"
-#include "engine/SettingsStore.h"
 #include "app/Twips.h"
 #include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
 #include "engine/ConnectionChecks.h"
 #include "engine/PostgreSQL.h"
+#include "engine/SettingsStore.h"
 #include "engine/Sybase.h"
 
 namespace korvanta {

@@ -1,8 +1,8 @@
 #include "engine/ArrayInsertWriter.h"
 
-#include "sql/SqlName.h"
 #include "engine/RowBatch.h"
 #include "engine/TransientFailure.h"
+#include "sql/SqlName.h"
 
 #include <new>
 
@@ -36,7 +36,8 @@ WriteOutcome ArrayInsertWriter::Write(const RowBatch& batch, std::size_t first, 
     // is worth another try, anything else is a refused row.
     const auto kindOf = [](const adodb::Error& e) {
         return e.connectionLost() ? Kind::kUnusable
-                                  : IsTransient(e) ? Kind::kTransient : Kind::kRejected;
+               : IsTransient(e)   ? Kind::kTransient
+                                  : Kind::kRejected;
     };
     const auto rollback = [&](WriteOutcome outcome) {
         try {

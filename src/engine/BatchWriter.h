@@ -13,15 +13,15 @@ class RowBatch;
 // What became of a run of rows handed to a BatchWriter.
 struct WriteOutcome {
     enum class Kind {
-        kWritten,   // every row of the run is in the target, committed
-        kRejected,  // the target refused a row: the rows before `written` are in, committed;
-                    // none from there on
-        kUnusable,  // the writer cannot go on (its connection is gone or was never there):
-                    // the rows before `written` are in, none from there on
-        kTransient,     // a lock, a busy database or a deadlock stopped it: the rows before
-                        // `written` are in, the rest may succeed if tried again later
-        kCommitUnknown, // the rows before `written` are in; whether the rest of the run
-                        // was committed could not be learned
+        kWritten,        // every row of the run is in the target, committed
+        kRejected,       // the target refused a row: the rows before `written` are in, committed;
+                         // none from there on
+        kUnusable,       // the writer cannot go on (its connection is gone or was never there):
+                         // the rows before `written` are in, none from there on
+        kTransient,      // a lock, a busy database or a deadlock stopped it: the rows before
+                         // `written` are in, the rest may succeed if tried again later
+        kCommitUnknown,  // the rows before `written` are in; whether the rest of the run
+                         // was committed could not be learned
     };
     Kind kind = Kind::kWritten;
     std::size_t written = 0;  // rows from the start of the run that are in

@@ -19,13 +19,14 @@ namespace korvanta {
 // - a writer that cannot go on hands the rest of the rows to single-row INSERTs.
 struct Decision {
     enum class Action {
-        kDone,        // every row of the run is accounted for
-        kRetry,       // write rows `from`..last-1 again after `pause`
-        kWriteBefore, // write rows `from`..`row`-1 as a run, then isolate `row`, then go on after it
-        kSplit,       // write rows `from`..`row`-1 as a run, then `row`..last-1
-        kIsolate,     // the run is the one row `row`: it goes alone
-        kDropWriter,  // rows `from`..last-1 go one by one through the driver
-        kStop,        // the table stops at `from`: nothing more of it is written
+        kDone,         // every row of the run is accounted for
+        kRetry,        // write rows `from`..last-1 again after `pause`
+        kWriteBefore,  // write rows `from`..`row`-1 as a run, then isolate `row`, then go on after
+                       // it
+        kSplit,        // write rows `from`..`row`-1 as a run, then `row`..last-1
+        kIsolate,      // the run is the one row `row`: it goes alone
+        kDropWriter,   // rows `from`..last-1 go one by one through the driver
+        kStop,         // the table stops at `from`: nothing more of it is written
     };
     Action action = Action::kDone;
     std::size_t from = 0;  // the first row not yet in
@@ -35,7 +36,7 @@ struct Decision {
 
 // How long transient conditions have been waited out for the current table.
 struct TransientBudget {
-    int attempts = 0;                    // retries so far, for the backoff
+    int attempts = 0;                     // retries so far, for the backoff
     std::chrono::milliseconds waited{0};  // pauses so far
     std::chrono::milliseconds limit{60000};
 };

@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "adodb/Connection.h"
-#include "engine/TableListing.h"
 #include "engine/PostgreSQL.h"
+#include "engine/TableListing.h"
 
 namespace korvanta {
 

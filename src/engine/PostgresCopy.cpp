@@ -206,8 +206,8 @@ WriteOutcome Finish(PGconn* connection, std::string_view table, bool abandon, st
         outcome.kind = Kind::kUnusable;
         outcome.error = NoAnswer(connection);
     } else if (failed) {
-        outcome.kind = outcome.error && IsTransient(*outcome.error) ? Kind::kTransient
-                                                                    : Kind::kRejected;
+        outcome.kind =
+            outcome.error && IsTransient(*outcome.error) ? Kind::kTransient : Kind::kRejected;
     }
     return outcome;
 }
@@ -221,21 +221,38 @@ pg_conn* PostgresCopyConnection::Connect(const ConnectionValues& values,
     const std::string user = values.user.toStdString();
     const std::string password = values.password.toStdString();
     const std::string database = values.database.toStdString();
-    const std::string connectTimeout = std::to_string(std::clamp(settings.commandTimeoutSeconds, 2, 30));
+    const std::string connectTimeout =
+        std::to_string(std::clamp(settings.commandTimeoutSeconds, 2, 30));
     // A peer that vanished without a word is found within about a minute, and data that
     // cannot be delivered gives up after the command timeout.
     const std::string userTimeout =
         std::to_string(std::min<long long>(settings.commandTimeoutSeconds, 2000000) * 1000);
     // Parameters by keyword: no value needs quoting, and none can add a parameter.
-    const char* keywords[] = {"host",          "port",           "user",
-                              "password",      "dbname",         "client_encoding",
-                              "connect_timeout", "keepalives",   "keepalives_idle",
-                              "keepalives_interval", "keepalives_count", "tcp_user_timeout",
+    const char* keywords[] = {"host",
+                              "port",
+                              "user",
+                              "password",
+                              "dbname",
+                              "client_encoding",
+                              "connect_timeout",
+                              "keepalives",
+                              "keepalives_idle",
+                              "keepalives_interval",
+                              "keepalives_count",
+                              "tcp_user_timeout",
                               nullptr};
-    const char* settingsText[] = {host.c_str(),       port.c_str(), user.c_str(),
-                                  password.c_str(),   database.c_str(), "UTF8",
-                                  connectTimeout.c_str(), "1",       "30",
-                                  "10",               "3",          userTimeout.c_str(),
+    const char* settingsText[] = {host.c_str(),
+                                  port.c_str(),
+                                  user.c_str(),
+                                  password.c_str(),
+                                  database.c_str(),
+                                  "UTF8",
+                                  connectTimeout.c_str(),
+                                  "1",
+                                  "30",
+                                  "10",
+                                  "3",
+                                  userTimeout.c_str(),
                                   nullptr};
     PGconn* connection = PQconnectdbParams(keywords, settingsText, 0);
     if (connection == nullptr)
@@ -346,7 +363,9 @@ WriteOutcome CopyWriter::WriteRun(const RowBatch& batch, std::size_t first, std:
         outcome.written = 0;
         return outcome;
     };
-    const auto lost = [&] { return WriteOutcome{Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)}; };
+    const auto lost = [&] {
+        return WriteOutcome{Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)};
+    };
     if (!Command(connection, "BEGIN", Deadline()))
         return abandon(lost());
     // The transaction's id, to learn after a lost COMMIT answer whether it committed.
@@ -429,9 +448,10 @@ WriteOutcome CopyWriter::Resolve(const std::string& transaction, std::size_t row
             continue;
         }
         const std::string query = "SELECT txid_status(" + transaction + ")";
-        const Result status = Exec(asker->get(), query.c_str(), Clock::now() + std::chrono::seconds(10));
-        if (!status || PQresultStatus(status.get()) != PGRES_TUPLES_OK || PQntuples(status.get()) != 1 ||
-            PQgetisnull(status.get(), 0, 0)) {
+        const Result status =
+            Exec(asker->get(), query.c_str(), Clock::now() + std::chrono::seconds(10));
+        if (!status || PQresultStatus(status.get()) != PGRES_TUPLES_OK ||
+            PQntuples(status.get()) != 1 || PQgetisnull(status.get(), 0, 0)) {
             return unknown;
         }
         const std::string_view answer = PQgetvalue(status.get(), 0, 0);

@@ -259,9 +259,9 @@ class RowCopy::BatchTarget final : public RunTarget {
             copy_.ReportStop(copy_.lines_.insert, adodb::Error(text), statement);
             return;
         }
-        copy_.ReportStop(copy_.lines_.insert,
-                         outcome.error ? *outcome.error : adodb::Error("The table was not written."),
-                         statement);
+        copy_.ReportStop(
+            copy_.lines_.insert,
+            outcome.error ? *outcome.error : adodb::Error("The table was not written."), statement);
     }
 
   private:
@@ -357,7 +357,8 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
             stoppedAtLine_ = lines_.moveNext;
         }
         ++handled_;
-        const int line = read.step == ReadFailure::Step::kReadField ? lines_.readField : lines_.moveNext;
+        const int line =
+            read.step == ReadFailure::Step::kReadField ? lines_.readField : lines_.moveNext;
         if (read.error.connectionLost())
             stoppedAtLine_ = line;
         ReportFailure(line, read.error, statement);

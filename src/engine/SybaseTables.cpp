@@ -1,8 +1,8 @@
 #include <QString>
 
 #include "adodb/Connection.h"
-#include "engine/TableListing.h"
 #include "engine/Sybase.h"
+#include "engine/TableListing.h"
 
 namespace korvanta {
 

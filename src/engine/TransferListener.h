@@ -8,13 +8,13 @@ namespace korvanta {
 
 // What became of one table of a send.
 struct TableOutcome {
-    std::string source;     // the table read
-    std::string target;     // the table written, as the target stores its name
-    long long counted = -1; // rows the source held when counted; -1 when unknown
-    long long landed = 0;   // rows in the target, committed
-    long long refused = 0;  // rows the target refused or that could not be read, each reported
-    bool skipped = false;   // not sent: the user kept the existing table
-    bool complete = false;  // read and written to its end
+    std::string source;      // the table read
+    std::string target;      // the table written, as the target stores its name
+    long long counted = -1;  // rows the source held when counted; -1 when unknown
+    long long landed = 0;    // rows in the target, committed
+    long long refused = 0;   // rows the target refused or that could not be read, each reported
+    bool skipped = false;    // not sent: the user kept the existing table
+    bool complete = false;   // read and written to its end
 };
 
 // How a send talks to whoever drives it: the table window, or any other front end. The

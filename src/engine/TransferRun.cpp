@@ -10,8 +10,8 @@
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
 #include "engine/ArrayInsertWriter.h"
-#include "engine/PostgresCopy.h"
 #include "engine/PostgreSQL.h"
+#include "engine/PostgresCopy.h"
 #include "engine/ReportLines.h"
 #include "engine/RowCopy.h"
 #include "engine/Sybase.h"
@@ -207,8 +207,8 @@ void TransferRun::SendTable(const std::string& entry) {
     }
 
     if (overwrite) {
-        const bool dropped =
-            Step(lines_.dropTable, [&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); });
+        const bool dropped = Step(
+            lines_.dropTable, [&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); });
         if (ended_) {
             listener_.TableFinished(outcome);
             return;
@@ -263,8 +263,7 @@ void TransferRun::OpenSource(const std::string& entry, adodb::Recordset& records
 
 void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
                            const std::string& table, std::size_t columns,
-                           std::vector<bool> numericColumns, bool created,
-                           TableOutcome& outcome) {
+                           std::vector<bool> numericColumns, bool created, TableOutcome& outcome) {
     // A table the run did not create may have other columns than the source's: its rows
     // go one INSERT at a time, as the database takes them, and so do they when the
     // settings ask for it.
@@ -276,11 +275,11 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
             writer.reset();  // the rows go through the driver instead
         }
     }
-    RowCopy copy(records, Source(), "SELECT count(*) FROM " + QuotedName(entry),
-                 {Target(),
-                  RowStatement(request_.target, table, std::move(numericColumns), literals_),
-                  std::move(writer), request_.settings, request_.target},
-                 {lines_.readField, lines_.insert, lines_.moveNext}, *this);
+    RowCopy copy(
+        records, Source(), "SELECT count(*) FROM " + QuotedName(entry),
+        {Target(), RowStatement(request_.target, table, std::move(numericColumns), literals_),
+         std::move(writer), request_.settings, request_.target},
+        {lines_.readField, lines_.insert, lines_.moveNext}, *this);
 
     std::mutex mutex;
     std::condition_variable done;
@@ -313,8 +312,8 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
     outcome.complete = tally.complete;
     if (!tally.complete) {
         // A table cut short must never look finished: say how much of it arrived.
-        std::string text = "The copy of table " + QuotedName(entry) + " stopped: " +
-                           std::to_string(tally.landed) + " of ";
+        std::string text = "The copy of table " + QuotedName(entry) +
+                           " stopped: " + std::to_string(tally.landed) + " of ";
         text += outcome.counted >= 0 ? std::to_string(outcome.counted) : std::string("its");
         text += " rows arrived";
         if (tally.refused > 0)
@@ -325,8 +324,7 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
     }
 }
 
-std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table,
-                                                    std::size_t columns) {
+std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table, std::size_t columns) {
     if (columns == 0)
         return nullptr;
     if (!toPostgreSQL_)

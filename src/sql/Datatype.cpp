@@ -141,8 +141,7 @@ ColumnType MapColumnType(int code, Side target) {
     return kOtherType;
 }
 
-CreateTableBuilder::CreateTableBuilder(Side target, std::string_view tableName)
-    : target_(target) {
+CreateTableBuilder::CreateTableBuilder(Side target, std::string_view tableName) : target_(target) {
     text_ = "CREATE TABLE ";
     text_ += QuotedName(tableName);
     text_ += '(';

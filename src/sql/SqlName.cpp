@@ -8,7 +8,8 @@ std::string QuotedName(std::string_view name) {
     quoted += '"';
     for (char c : name) {
         quoted += c;
-        if (c == '"') quoted += '"';
+        if (c == '"')
+            quoted += '"';
     }
     quoted += '"';
     return quoted;

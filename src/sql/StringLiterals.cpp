@@ -8,7 +8,8 @@ namespace korvanta {
 namespace {
 
 bool EqualIgnoringAsciiCase(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
 }
 
 bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view part) {

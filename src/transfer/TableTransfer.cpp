@@ -113,11 +113,11 @@ void SendTables(Side target, const TransferWindow& window, const ConnectionValue
     TableList& source = toPostgreSQL ? window.list1 : window.list2;
     TableList& targetList = toPostgreSQL ? window.list2 : window.list1;
     std::string statement;  // the last CREATE TABLE or INSERT built, quoted by the report
-    ErrorTrap trap(dialogs,
-                   LocationText(QStringLiteral("Form2"), toPostgreSQL
-                                                             ? QStringLiteral("PushButton3_Click")
-                                                             : QStringLiteral("PushButton4_Click")),
-                   &statement);
+    ErrorTrap trap(
+        dialogs,
+        LocationText(QStringLiteral("Form2"), toPostgreSQL ? QStringLiteral("PushButton3_Click")
+                                                           : QStringLiteral("PushButton4_Click")),
+        &statement);
     if (source.CurrentIndex() == -1) {
         dialogs.Notice(toPostgreSQL ? QStringLiteral("Please select a table")
                                     : QStringLiteral("Please select a table to send."));

@@ -107,11 +107,10 @@ TEST(AdodbPostgresValues, LongTextComesBackWholeAcrossPieces) {
     // Puts the pair just before, across and just after the end of the first piece.
     for (int before : {32765, 32766, 32767}) {
         sql += sql.empty() ? "" : " union all ";
-        sql += "select " + std::to_string(before) + " as n, repeat('x', " +
-               std::to_string(before) + ") || '" + face + "\u00e9' as v";
-        expected.push_back(
-            {std::to_string(before), std::string(static_cast<std::size_t>(before), 'x') + face +
-                                         "\u00e9"});
+        sql += "select " + std::to_string(before) + " as n, repeat('x', " + std::to_string(before) +
+               ") || '" + face + "\u00e9' as v";
+        expected.push_back({std::to_string(before),
+                            std::string(static_cast<std::size_t>(before), 'x') + face + "\u00e9"});
     }
     adodb::Recordset records = connection.Execute(sql + " order by n");
     EXPECT_TRUE(ReadAll(records) == expected);

@@ -8,11 +8,11 @@
 
 #include "app/OperationGuard.h"
 #include "app/PushButton.h"
-#include "engine/SettingsStore.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
-#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
+#include "engine/ConnectionChecks.h"
+#include "engine/SettingsStore.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"
 

@@ -3,9 +3,9 @@
 
 #include "sql/TableStatements.h"
 
-using korvanta::Side;
 using korvanta::DropTableStatement;
 using korvanta::RenameTableStatement;
+using korvanta::Side;
 
 namespace {
 
@@ -13,8 +13,7 @@ TEST(TableStatements, DropQuotesTheNameAndDoublesInnerQuotes) {
     EXPECT_EQ(DropTableStatement("Customers"), R"(DROP TABLE "Customers")");
     EXPECT_EQ(DropTableStatement("my table"), R"(DROP TABLE "my table")");
     EXPECT_EQ(DropTableStatement(R"(a"b)"), R"(DROP TABLE "a""b")");
-    EXPECT_EQ(DropTableStatement(R"(x" ; DROP TABLE "y)"),
-              R"(DROP TABLE "x"" ; DROP TABLE ""y")");
+    EXPECT_EQ(DropTableStatement(R"(x" ; DROP TABLE "y)"), R"(DROP TABLE "x"" ; DROP TABLE ""y")");
     EXPECT_EQ(DropTableStatement("Größe"),
               "DROP TABLE \"Gr\xC3\xB6\xC3\x9F"
               "e\"");
@@ -31,9 +30,7 @@ class RenameStatement : public testing::TestWithParam<RenameCase> {};
 
 TEST_P(RenameStatement, FollowsTheDialect) {
     const RenameCase& c = GetParam();
-    EXPECT_EQ(RenameTableStatement(c.database, c.oldName,
-                                   c.newName),
-              c.expected);
+    EXPECT_EQ(RenameTableStatement(c.database, c.oldName, c.newName), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RenameStatement,

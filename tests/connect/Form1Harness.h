@@ -4,10 +4,10 @@
 #include <QTemporaryDir>
 
 #include "app/OperationGuard.h"
-#include "engine/SettingsStore.h"
 #include "catalog/Form2.h"
-#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
+#include "engine/ConnectionChecks.h"
+#include "engine/SettingsStore.h"
 #include "support/ScriptedDialogs.h"
 
 // Both windows wired as the program wires them, with scripted dialogs and a settings

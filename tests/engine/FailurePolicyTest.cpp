@@ -27,8 +27,8 @@ class FakeTarget final : public RunTarget {
     bool hints = true;
     std::vector<WriteOutcome> script;  // answered first, in order, before the real writes
 
-    std::map<std::size_t, int> landed;     // row -> times it landed
-    std::map<std::size_t, int> reported;   // row -> times it was reported refused
+    std::map<std::size_t, int> landed;    // row -> times it landed
+    std::map<std::size_t, int> reported;  // row -> times it was reported refused
     int pauses = 0;
     bool dropped = false;
     std::optional<std::size_t> stoppedAt;

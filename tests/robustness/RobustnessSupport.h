@@ -8,11 +8,11 @@
 #include <string>
 
 #include "app/OperationGuard.h"
-#include "engine/SettingsStore.h"
 #include "catalog/Form2.h"
 #include "catalog/TableList.h"
-#include "engine/ConnectionChecks.h"
 #include "connect/Form1.h"
+#include "engine/ConnectionChecks.h"
+#include "engine/SettingsStore.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"
 

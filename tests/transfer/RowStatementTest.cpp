@@ -6,14 +6,14 @@
 #include "adodb/Variant.h"
 #include "engine/PostgresCopy.h"
 #include "sql/RowStatement.h"
-#include "sql/ValueCheck.h"
 #include "sql/StringLiterals.h"
+#include "sql/ValueCheck.h"
 
 using adodb::Variant;
-using korvanta::Side;
 using korvanta::InsertStatement;
 using korvanta::LooksLikeNumber;
 using korvanta::RowStatement;
+using korvanta::Side;
 
 namespace {
 
@@ -130,10 +130,8 @@ TEST(RowStatement, CopyTextAndErrorLine) {
         std::optional<std::string_view> value;
         const char* written;
     } cases[] = {
-        {std::nullopt, R"(\N)"},
-        {"", ""},
-        {R"(\N)", R"(\\N)"},
-        {"a\tb\nc\rd\\e", R"(a\tb\nc\rd\\e)"},
+        {std::nullopt, R"(\N)"}, {"", ""},
+        {R"(\N)", R"(\\N)"},     {"a\tb\nc\rd\\e", R"(a\tb\nc\rd\\e)"},
         {"Grüße", "Grüße"},
     };
     for (const Case& c : cases) {

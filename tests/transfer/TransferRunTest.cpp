@@ -62,7 +62,7 @@ TEST_F(TransferRun, CurrentEntryWithNothingSelectedSendsNothing) {
 TEST_F(TransferRun, NamesPostgreSQLShortensAreSentUnderTheNameItKeeps) {
     const std::string stem = testdb::uniqueName("long");
     const std::string kept = stem + std::string(63 - stem.size(), 'x');
-    const std::string first = kept + "_first";   // sorts first: sent last
+    const std::string first = kept + "_first";  // sorts first: sent last
     const std::string second = kept + "_second";
     SqliteTable(first, "(1, 'first')");
     SqliteTable(second, "(2, 'second'), (3, 'second')");
@@ -74,7 +74,8 @@ TEST_F(TransferRun, NamesPostgreSQLShortensAreSentUnderTheNameItKeeps) {
 
     EXPECT_TRUE(dialogs.errorReports().isEmpty()) << Reports();
     ASSERT_EQ(dialogs.questions().size(), 1u);
-    EXPECT_EQ(dialogs.questions()[0].text.toStdString(), "Would you like to overwrite " + kept + "?");
+    EXPECT_EQ(dialogs.questions()[0].text.toStdString(),
+              "Would you like to overwrite " + kept + "?");
     EXPECT_EQ(psql("SELECT n, label FROM " + Ident(kept) + " ORDER BY n"), Rows{"1|first"});
     EXPECT_EQ(Entries(*list2), std::vector<std::string>{kept});
 }

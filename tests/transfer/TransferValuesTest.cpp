@@ -44,8 +44,7 @@ class TransferValues : public TransferTest {
     }
 
     // Sends the table in runs and its twin row by row; both reports must be the same.
-    QStringList SendBothWays(Side target, const std::string& table,
-                             const std::string& twin) {
+    QStringList SendBothWays(Side target, const std::string& table, const std::string& twin) {
         const QStringList inRuns = SendOne(target, table, false);
         const QStringList rowByRow = SendOne(target, twin, true);
         EXPECT_EQ(inRuns.join("\n---\n").toStdString(), rowByRow.join("\n---\n").toStdString());
