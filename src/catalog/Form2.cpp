@@ -5,7 +5,7 @@
 #include <QScreen>
 
 #include "app/AppTitle.h"
-#include "app/Contact.h"
+#include "engine/Contact.h"
 #include "app/Decoration.h"
 #include "app/Dialogs.h"
 #include "app/ErrorTrap.h"

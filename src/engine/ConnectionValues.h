@@ -24,6 +24,12 @@ struct TransferSettings {
     // How long a step waits in all for a lock, a busy database or a deadlock to clear,
     // retrying, before the table stops with a report.
     int transientWaitSeconds = 60;
+    // A table stops, with a report, once more of its rows than this were refused; -1 for
+    // no limit.
+    long long maxRefusedRows = -1;
+    // After each table, read the target's table back and compare its row count and, per
+    // column, an order-independent checksum of its values with the rows that were written.
+    bool verify = false;
 };
 
 // Whatever holds the current connection values: the connection window, or a test.

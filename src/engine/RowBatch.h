@@ -65,6 +65,8 @@ class RowBatch final : public adodb::TextRows {
     }
 
     std::vector<ReadFailure> failures;  // in row order
+    long long firstRow = 1;             // the source row number of the batch's first row
+                                        // (rows that failed to read count too)
     bool endOfTable = false;            // nothing of the table follows this batch
 
   private:

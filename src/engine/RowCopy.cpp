@@ -74,16 +74,18 @@ class BatchQueue {
 
 RowCopy::RowCopy(adodb::Recordset& source, adodb::Connection& sourceConnection,
                  std::string countStatement, Target target, RowCopyLines lines,
-                 CopyReports& reports)
+                 TransferListener& listener)
     : source_(source),
       sourceConnection_(sourceConnection),
       countStatement_(std::move(countStatement)),
       target_(std::move(target)),
       lines_(lines),
-      reports_(reports),
+      listener_(listener),
       full_(std::make_unique<BatchQueue>(kBatchesInFlight)),
       empty_(std::make_unique<BatchQueue>(16)) {
     budget_.limit = std::chrono::seconds(target_.settings.transientWaitSeconds);
+    if (target_.settings.verify)
+        checksum_ = TableChecksum(target_.columns.size());
 }
 
 RowCopy::~RowCopy() {
@@ -156,12 +158,14 @@ void RowCopy::ReadRows() {
     }
     bool more = fields != nullptr;
     bool failed = fields == nullptr;
+    long long position = 1;  // the source row number of the next row read
     std::unique_ptr<RowBatch> batch;
     for (;;) {
         batch = empty_->Pop(false);
         if (!batch)
             batch = std::make_unique<RowBatch>(columns);
         batch->Clear();
+        batch->firstRow = position;
         while (more && batch->Rows() < kBatchRows && batch->Bytes() < kBatchBytes) {
             try {
                 if (source_.IsEOF()) {
@@ -206,6 +210,7 @@ void RowCopy::ReadRows() {
             }
             if (complete)
                 batch->EndRow();
+            ++position;
             if (!more)
                 break;
             try {
@@ -243,6 +248,7 @@ class RowCopy::BatchTarget final : public RunTarget {
             outcome.kind == WriteOutcome::Kind::kWritten ? last - first : outcome.written;
         copy_.handled_ = before + static_cast<long long>(written);
         copy_.landed_ += static_cast<long long>(written);
+        copy_.AddLanded(batch_, first, first + written);
         return outcome;
     }
     bool WriteAlone(std::size_t row) override { return copy_.Isolate(batch_, row); }
@@ -273,6 +279,12 @@ void RowCopy::Write() {
     try {
         std::unique_ptr<RowBatch> batch;
         while (!connectionLost_ && !stopped_ && (batch = full_->Pop())) {
+            // Between runs nothing is half written: a stop asked for here loses nothing.
+            if (listener_.StopRequested()) {
+                stopRequested_ = true;
+                stopped_ = true;
+                break;
+            }
             WriteBatch(*batch);
             const bool last = batch->endOfTable;
             // The batch stays for the last statement until the next one is written.
@@ -334,10 +346,9 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
         if (connectionLost_ || stopped_)
             return;
         if (gap.failure == nullptr) {
-            ++refused_;
             ++handled_;
-            ReportFailure(lines_.insert, adodb::Error(gap.unstorable, "22021"),
-                          InsertOf(batch, gap.row));
+            Refused(lines_.insert, adodb::Error(gap.unstorable, "22021"), InsertOf(batch, gap.row),
+                    SourceRowOf(batch, gap.row), ValuesOf(batch, gap.row));
             next = gap.row + 1;
             continue;
         }
@@ -351,7 +362,6 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
                 target_.statement.AddValue(statement, j,
                                            value ? adodb::Variant(*value) : adodb::Variant());
             }
-            ++refused_;
         } else {
             statement = next > 0 ? InsertOf(batch, next - 1) : PreviousStatement();
             stoppedAtLine_ = lines_.moveNext;
@@ -407,6 +417,7 @@ bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
             target_.connection.Execute(statement);
             ++landed_;
             ++handled_;
+            AddLanded(batch, row, row + 1);
             return true;
         } catch (const std::exception& e) {
             const adodb::Error error = AsError(e);
@@ -427,15 +438,63 @@ bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
                 ReportFailure(lines_.insert, error, statement);
                 return false;
             }
-            ++refused_;
-            ReportFailure(lines_.insert, error, statement);
-            return true;
+            Refused(lines_.insert, error, statement, SourceRowOf(batch, row), ValuesOf(batch, row));
+            return !stopped_;
         }
     }
 }
 
+void RowCopy::Refused(int line, const adodb::Error& error, const std::string& statement,
+                      long long sourceRow, std::vector<std::optional<std::string>> values) {
+    ++refused_;
+    ReportFailure(line, error, statement);
+    RefusedRow row;
+    row.table = target_.sourceTable;
+    row.sourceRow = sourceRow;
+    row.columns = target_.columns;
+    row.values = std::move(values);
+    row.message = error.what();
+    listener_.RowRefused(row);
+    const long long limit = target_.settings.maxRefusedRows;
+    if (limit >= 0 && refused_ > limit && !stopped_) {
+        ReportStop(line,
+                   adodb::Error("More than " + std::to_string(limit) + " rows of the table were "
+                                "refused: the table stops here."),
+                   statement);
+    }
+}
+
+void RowCopy::AddLanded(const RowBatch& batch, std::size_t first, std::size_t last) {
+    if (!target_.settings.verify)
+        return;
+    for (std::size_t row = first; row < last; ++row) {
+        for (std::size_t j = 0; j < batch.Columns(); ++j)
+            checksum_.AddValue(j, batch.Value(row, j));
+        checksum_.EndRow();
+    }
+}
+
+std::vector<std::optional<std::string>> RowCopy::ValuesOf(const RowBatch& batch, std::size_t row) {
+    std::vector<std::optional<std::string>> values;
+    values.reserve(batch.Columns());
+    for (std::size_t j = 0; j < batch.Columns(); ++j) {
+        const std::optional<std::string_view> value = batch.Value(row, j);
+        values.push_back(value ? std::optional<std::string>(*value) : std::nullopt);
+    }
+    return values;
+}
+
+long long RowCopy::SourceRowOf(const RowBatch& batch, std::size_t row) const {
+    long long sourceRow = batch.firstRow + static_cast<long long>(row);
+    for (const ReadFailure& failure : batch.failures) {
+        if (failure.beforeRow <= row && failure.step == ReadFailure::Step::kReadField)
+            ++sourceRow;
+    }
+    return sourceRow;
+}
+
 void RowCopy::ReportFailure(int line, const adodb::Error& error, const std::string& statement) {
-    reports_.Report(line, error, statement);
+    listener_.Failed(line, error, statement);
     if (error.connectionLost())
         connectionLost_ = true;
 }
@@ -452,6 +511,7 @@ RowCopy::Tally RowCopy::Result() const {
     tally.refused = refused_;
     tally.complete = readToEnd_ && !readerFailure_ && !stopped_ && !connectionLost_;
     tally.stoppedAtLine = stoppedAtLine_;
+    tally.stopRequested = stopRequested_;
     return tally;
 }
 

@@ -13,6 +13,8 @@
 #include "engine/BatchWriter.h"
 #include "engine/ConnectionValues.h"
 #include "engine/FailurePolicy.h"
+#include "engine/TableChecksum.h"
+#include "engine/TransferListener.h"
 #include "sql/RowStatement.h"
 #include "sql/Side.h"
 
@@ -20,14 +22,6 @@ namespace korvanta {
 
 class RowBatch;
 class BatchQueue;
-
-// Where the copy's failures are shown: the run's error report. Called on the copy's own
-// thread; returns once the user has dismissed the report, so reports keep row order.
-class CopyReports {
-  public:
-    virtual ~CopyReports() = default;
-    virtual void Report(int line, const adodb::Error& error, const std::string& statement) = 0;
-};
 
 // The line numbers that the reports of a row copy quote.
 struct RowCopyLines {
@@ -55,6 +49,8 @@ class RowCopy {
         std::unique_ptr<BatchWriter> writer;
         TransferSettings settings;
         Side side;  // the target's, whose text rules the values must meet
+        std::string sourceTable;           // named in refused rows
+        std::vector<std::string> columns;  // the source's column names
     };
 
     // Where the rows of the table ended up, after Join.
@@ -63,12 +59,14 @@ class RowCopy {
         long long refused = 0;  // rows refused or unreadable, each reported
         bool complete = false;  // the source was read to its end and every row accounted for
         int stoppedAtLine = 0;  // the step at which it stopped, when not complete
+        bool stopRequested = false;  // the listener asked to stop
     };
 
     // countStatement counts the source's rows for the progress (a failure leaves the count
     // unknown); the source connection runs it.
     RowCopy(adodb::Recordset& source, adodb::Connection& sourceConnection,
-            std::string countStatement, Target target, RowCopyLines lines, CopyReports& reports);
+            std::string countStatement, Target target, RowCopyLines lines,
+            TransferListener& listener);
     ~RowCopy();  // waits for both threads
     RowCopy(const RowCopy&) = delete;
     RowCopy& operator=(const RowCopy&) = delete;
@@ -85,6 +83,8 @@ class RowCopy {
     // The INSERT of the last row written or reported; built on demand, as it may be large.
     std::string LastStatement() const;
     Tally Result() const;
+    // With verification: the fingerprint of the rows that landed.
+    const TableChecksum& Landed() const noexcept { return checksum_; }
 
   private:
     class BatchTarget;
@@ -96,6 +96,12 @@ class RowCopy {
     void WriteRange(const RowBatch& batch, std::size_t first, std::size_t last);
     bool Isolate(const RowBatch& batch, std::size_t row);
     void ReportFailure(int line, const adodb::Error& error, const std::string& statement);
+    // A refused row: reported, kept for the listener, counted against the table's limit.
+    void Refused(int line, const adodb::Error& error, const std::string& statement,
+                 long long sourceRow, std::vector<std::optional<std::string>> values);
+    void AddLanded(const RowBatch& batch, std::size_t first, std::size_t last);
+    static std::vector<std::optional<std::string>> ValuesOf(const RowBatch& batch, std::size_t row);
+    long long SourceRowOf(const RowBatch& batch, std::size_t row) const;
     void ReportStop(int line, const adodb::Error& error, const std::string& statement);
     std::string InsertOf(const RowBatch& batch, std::size_t row) const;
     std::string PreviousStatement() const;
@@ -105,7 +111,7 @@ class RowCopy {
     std::string countStatement_;
     Target target_;
     RowCopyLines lines_;
-    CopyReports& reports_;
+    TransferListener& listener_;
     std::unique_ptr<BatchQueue> full_;
     std::unique_ptr<BatchQueue> empty_;
     std::atomic<long long> total_{-1};
@@ -121,6 +127,8 @@ class RowCopy {
     int readStopLine_ = 0;
     std::optional<adodb::Error> readerFailure_;
     TransientBudget budget_;
+    bool stopRequested_ = false;
+    TableChecksum checksum_;
     std::unique_ptr<RowBatch> lastBatch_;  // the batch written last, for the last statement
     std::function<void()> finished_;
     std::thread reader_;

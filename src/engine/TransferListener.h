@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "adodb/Error.h"
 
@@ -15,6 +17,22 @@ struct TableOutcome {
     long long refused = 0;   // rows the target refused or that could not be read, each reported
     bool skipped = false;    // not sent: the user kept the existing table
     bool complete = false;   // read and written to its end
+    bool stopRequested = false;  // ended early because the caller asked to stop
+    // With verification: whether the target's table matched what was written, and how not.
+    std::optional<bool> verified;
+    std::string verifyDifference;
+    double seconds = 0;  // from the question to the end of the table
+};
+
+// A row the target refused, or that could not be read whole: everything a caller needs to
+// keep it and send it again once mended.
+struct RefusedRow {
+    std::string table;         // the source table
+    long long sourceRow = 0;   // its place in the source, from 1
+    std::vector<std::string> columns;                // the source's column names
+    std::vector<std::optional<std::string>> values;  // as read; nullopt is Null; fewer than
+                                                     // the columns when the read failed
+    std::string message;       // what the database (or the reader) said
 };
 
 // How a send talks to whoever drives it: the table window, or any other front end. The
@@ -36,10 +54,12 @@ class TransferListener {
     virtual void TableDropped(const std::string& /*entry*/) {}
     // A table now stands on the target; `entry` is the text its list gains.
     virtual void TableListed(const std::string& /*entry*/) {}
+    // A row was refused; called on the run's threads, after Failed for the same row.
+    virtual void RowRefused(const RefusedRow& /*row*/) {}
     // One table is done, whatever happened to it.
     virtual void TableFinished(const TableOutcome& /*outcome*/) {}
-    // Asked between tables and between runs of rows: true ends the send there, the rows
-    // committed so far staying in.
+    // Asked between tables and between runs of rows, from the run's threads: true ends the
+    // send there, the rows committed so far staying in, nothing of a run half in.
     virtual bool StopRequested() { return false; }
 };
 

@@ -15,6 +15,7 @@
 #include "engine/ReportLines.h"
 #include "engine/RowCopy.h"
 #include "engine/Sybase.h"
+#include "engine/TableChecksum.h"
 #include "engine/TableNames.h"
 #include "sql/Datatype.h"
 #include "sql/RowStatement.h"
@@ -42,7 +43,7 @@ adodb::Error AsError(std::exception_ptr failure) {
     }
 }
 
-class TransferRun final : public CopyReports {
+class TransferRun {
   public:
     TransferRun(const SendRequest& request, TransferListener& listener)
         : toPostgreSQL_(request.target == Side::PostgreSQL),
@@ -52,11 +53,6 @@ class TransferRun final : public CopyReports {
           targetTables_(request.targetTables) {}
 
     void Run();
-
-    // A failure of the row copy, from its thread.
-    void Report(int line, const adodb::Error& error, const std::string& statement) override {
-        listener_.Failed(line, error, statement);
-    }
 
   private:
     adodb::Connection& Target() { return toPostgreSQL_ ? postgreSQL_ : sybase_; }
@@ -84,8 +80,11 @@ class TransferRun final : public CopyReports {
     void OpenSource(const std::string& entry, adodb::Recordset& records,
                     std::vector<SourceField>& fields);
     void CopyRows(adodb::Recordset& records, const std::string& entry, const std::string& table,
-                  std::size_t columns, std::vector<bool> numericColumns, bool created,
-                  TableOutcome& outcome);
+                  const std::vector<SourceField>& fields, std::vector<bool> numericColumns,
+                  bool created, TableOutcome& outcome);
+    void Verify(const std::string& table, const std::vector<SourceField>& fields,
+                const TableChecksum& landed, TableOutcome& outcome);
+    void Finished(TableOutcome& outcome);
     std::unique_ptr<BatchWriter> WriterFor(const std::string& table, std::size_t columns);
     // The text the target's list shows for a table: PostgreSQL's in lower case.
     std::string ListEntry(const std::string& name) const {
@@ -106,7 +105,14 @@ class TransferRun final : public CopyReports {
     bool literalsLearned_ = false;
     std::unique_ptr<PostgresCopyConnection> copyConnection_;
     bool ended_ = false;
+    std::chrono::steady_clock::time_point tableStart_;
 };
+
+void TransferRun::Finished(TableOutcome& outcome) {
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tableStart_)
+                          .count();
+    listener_.TableFinished(outcome);
+}
 
 void TransferRun::Run() {
     if (!OpenConnections())
@@ -173,6 +179,7 @@ void TransferRun::Dropped(const std::string& name) {
 }
 
 void TransferRun::SendTable(const std::string& entry) {
+    tableStart_ = std::chrono::steady_clock::now();
     TableOutcome outcome;
     outcome.source = entry;
     // The name the target will store: PostgreSQL keeps 63 bytes of it, and the question,
@@ -189,7 +196,7 @@ void TransferRun::SendTable(const std::string& entry) {
         if (!listener_.AskOverwrite(workingName)) {
             outcome.target = workingName;
             outcome.skipped = true;
-            listener_.TableFinished(outcome);
+            Finished(outcome);
             return;
         }
         overwrite = true;
@@ -202,7 +209,7 @@ void TransferRun::SendTable(const std::string& entry) {
     adodb::Recordset records;
     std::vector<SourceField> fields;
     if (!Step(lines_.select, [&] { OpenSource(entry, records, fields); })) {
-        listener_.TableFinished(outcome);
+        Finished(outcome);
         return;
     }
 
@@ -210,7 +217,7 @@ void TransferRun::SendTable(const std::string& entry) {
         const bool dropped = Step(
             lines_.dropTable, [&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); });
         if (ended_) {
-            listener_.TableFinished(outcome);
+            Finished(outcome);
             return;
         }
         // The entry goes whether or not the DROP went through, as the list has always done.
@@ -225,20 +232,19 @@ void TransferRun::SendTable(const std::string& entry) {
         statement_ = create.Statement();
     });
     if (!built) {
-        listener_.TableFinished(outcome);
+        Finished(outcome);
         return;
     }
     const bool created = Step(lines_.createTable, [&] { Target().Execute(statement_); });
     if (!ended_) {
-        CopyRows(records, entry, workingName, fields.size(), create.NumericColumns(), created,
-                 outcome);
+        CopyRows(records, entry, workingName, fields, create.NumericColumns(), created, outcome);
     }
     if (!ended_)
         Step(lines_.closeRecordset, [&] { records.Close(); });
     // The list learns of the table even when the run stops here: it was created.
     if (!ended_ || created)
         Listed(workingName);
-    listener_.TableFinished(outcome);
+    Finished(outcome);
 }
 
 // Opens SELECT * FROM the entry's table on the source. psqlODBC rewrites dates, times,
@@ -262,8 +268,13 @@ void TransferRun::OpenSource(const std::string& entry, adodb::Recordset& records
 }
 
 void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
-                           const std::string& table, std::size_t columns,
-                           std::vector<bool> numericColumns, bool created, TableOutcome& outcome) {
+                           const std::string& table, const std::vector<SourceField>& fields,
+                           std::vector<bool> numericColumns, bool created,
+                           TableOutcome& outcome) {
+    const std::size_t columns = fields.size();
+    std::vector<std::string> names;
+    for (const SourceField& field : fields)
+        names.push_back(field.name);
     // A table the run did not create may have other columns than the source's: its rows
     // go one INSERT at a time, as the database takes them, and so do they when the
     // settings ask for it.
@@ -278,8 +289,8 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
     RowCopy copy(
         records, Source(), "SELECT count(*) FROM " + QuotedName(entry),
         {Target(), RowStatement(request_.target, table, std::move(numericColumns), literals_),
-         std::move(writer), request_.settings, request_.target},
-        {lines_.readField, lines_.insert, lines_.moveNext}, *this);
+         std::move(writer), request_.settings, request_.target, entry, names},
+        {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
 
     std::mutex mutex;
     std::condition_variable done;
@@ -310,7 +321,18 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
     outcome.landed = tally.landed;
     outcome.refused = tally.refused;
     outcome.complete = tally.complete;
-    if (!tally.complete) {
+    outcome.stopRequested = tally.stopRequested;
+    if (tally.stopRequested) {
+        // Asked for: not a failure, but the table must not look complete either.
+        listener_.Failed(lines_.insert,
+                         adodb::Error("The copy of table " + QuotedName(entry) +
+                                      " stopped as asked: " + std::to_string(tally.landed) +
+                                      " of " +
+                                      (outcome.counted >= 0 ? std::to_string(outcome.counted)
+                                                            : std::string("its")) +
+                                      " rows arrived."),
+                         statement_);
+    } else if (!tally.complete) {
         // A table cut short must never look finished: say how much of it arrived.
         std::string text = "The copy of table " + QuotedName(entry) +
                            " stopped: " + std::to_string(tally.landed) + " of ";
@@ -321,6 +343,61 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
         text += ".";
         listener_.Failed(tally.stoppedAtLine != 0 ? tally.stoppedAtLine : lines_.insert,
                          adodb::Error(text), statement_);
+    }
+    if (request_.settings.verify && created && !ended_)
+        Verify(table, fields, copy.Landed(), outcome);
+}
+
+// Reads the target's table back and compares it with the rows that landed. Read as the
+// source side would read it, so that both sides' values are in the same text forms.
+void TransferRun::Verify(const std::string& table, const std::vector<SourceField>& fields,
+                         const TableChecksum& landed, TableOutcome& outcome) {
+    std::vector<std::string> names;
+    for (const SourceField& field : fields)
+        names.push_back(field.name);
+    TableChecksum found(fields.size());
+    const bool read = Step(lines_.closeRecordset, [&] {
+        adodb::Recordset rows;
+        const std::string quoted = QuotedName(table);
+        rows.Open("SELECT * FROM " + quoted, Target(), adodb::adOpenStatic, adodb::adLockOptimistic);
+        if (toPostgreSQL_) {
+            std::vector<SourceField> targetFields;
+            const adodb::FieldList& list = rows.Fields();
+            for (int j = 0; j < list.Count(); ++j)
+                targetFields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
+            const std::string textForm = ServerTextQuery(quoted, targetFields);
+            if (!textForm.empty()) {
+                rows.Close();
+                rows.Open(textForm, Target());
+            }
+        }
+        const adodb::FieldList& list = rows.Fields();
+        while (!rows.IsEOF()) {
+            for (int j = 0; j < list.Count(); ++j) {
+                const adodb::Variant value = list[j].Value();
+                found.AddValue(static_cast<std::size_t>(j),
+                               value.IsNull() ? std::nullopt
+                                              : std::optional<std::string_view>(value.Text()));
+            }
+            found.EndRow();
+            rows.MoveNext();
+        }
+        rows.Close();
+    });
+    if (!read) {
+        outcome.verified = false;
+        outcome.verifyDifference = "the table could not be read back";
+        return;
+    }
+    outcome.verifyDifference = landed.Difference(found, names);
+    outcome.verified = outcome.verifyDifference.empty();
+    if (!*outcome.verified) {
+        listener_.Failed(lines_.closeRecordset,
+                         adodb::Error("Verification of table " + QuotedName(table) +
+                                      " failed: what the target holds differs from what was "
+                                      "written in " +
+                                      outcome.verifyDifference + "."),
+                         statement_);
     }
 }
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/Contact.h"
+#include "engine/Contact.h"
 #include "app/ErrorReport.h"
 #include "app/ErrorTrap.h"
 #include "support/ScriptedDialogs.h"
