@@ -2,7 +2,7 @@
 
 #include <QListWidget>
 
-#include "catalog/NameOrder.h"
+#include "engine/NameOrder.h"
 
 namespace korvanta {
 

@@ -9,7 +9,7 @@
 #include "app/EventPump.h"
 #include "app/Twips.h"
 #include "app/WindowPointer.h"
-#include "catalog/NameOrder.h"
+#include "engine/NameOrder.h"
 #include "catalog/TableListing.h"
 
 using catalogtest::Entries;

@@ -1,4 +1,4 @@
-#include "catalog/NameOrder.h"
+#include "engine/NameOrder.h"
 
 #include <QLocale>
 
