@@ -1,10 +1,13 @@
 // The built program in a real X window, driven with the mouse and the keyboard as a user
 // would drive it: it lands on the table window, sends tables to PostgreSQL, deletes
 // tables on both sides, shows its message boxes under their own captions, and ends when
-// its window is closed.
+// its window is closed; the window goes on repainting while a statement waits for a lock.
+#include <libpq-fe.h>
+
 #include <QFile>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <thread>
@@ -61,6 +64,7 @@ class OwnDatabases {
     OwnDatabases(const OwnDatabases&) = delete;
     OwnDatabases& operator=(const OwnDatabases&) = delete;
 
+    const std::string& PostgreSQLName() const { return database_; }
     Rows Psql(const std::string& sql) const { return testdb::psql(sql, database_); }
     Rows Sqlite(const std::string& sql) const { return testdb::sqlite(sql, file_); }
 
@@ -153,6 +157,7 @@ class RealWindow : public testing::Test {
     }
 
     std::vector<Window> Shown() const { return windows_.Viewable(); }
+    const std::string& Display() const { return screen_.Display(); }
 
     // Closes the table window as its close box would; the program must end with it.
     void CloseAndExpectTheEnd() {
@@ -266,6 +271,74 @@ TEST_F(RealWindow, DeleteAsksForAChoiceThenSelectAllThenDeleteDropsEveryTable) {
     ClickButton(kSqlAnywhereGroup, 240, 3118, 3330);  // "Delete Table/s"
     EXPECT_TRUE(WaitFor([&] { return own.Sqlite(liteTables) == Rows{"0"}; }));
     EXPECT_EQ(Shown().size(), 1u) << Describe(Shown());
+    CloseAndExpectTheEnd();
+}
+
+// A PostgreSQL session of the test's own that holds a table locked until Release.
+class LockHolder {
+  public:
+    LockHolder(const std::string& database, const std::string& table) {
+        const testdb::PgLogin login = testdb::pg();
+        const char* keys[] = {"host", "port", "user", "password", "dbname", nullptr};
+        const char* values[] = {login.server.c_str(),   login.port.c_str(), login.user.c_str(),
+                                login.password.c_str(), database.c_str(),   nullptr};
+        connection_ = PQconnectdbParams(keys, values, 0);
+        if (PQstatus(connection_) != CONNECTION_OK)
+            throw std::runtime_error(PQerrorMessage(connection_));
+        Exec("BEGIN; LOCK TABLE " + robust::Ident(table) + " IN ACCESS EXCLUSIVE MODE;");
+    }
+    ~LockHolder() { PQfinish(connection_); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    void Release() { Exec("COMMIT"); }
+
+  private:
+    void Exec(const std::string& sql) {
+        PGresult* result = PQexec(connection_, sql.c_str());
+        const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+        PQclear(result);
+        if (!ok)
+            throw std::runtime_error(PQerrorMessage(connection_));
+    }
+    PGconn* connection_ = nullptr;
+};
+
+// "Delete Table/s" on the PostgreSQL side while another session holds the table: the
+// DROP waits for the lock, and all the while the window repaints when asked (a window
+// that is uncovered or moved needs that), then drops the table once the lock goes.
+TEST_F(RealWindow, TheWindowRepaintsWhileDeleteWaitsForAnotherSessionsLock) {
+    OwnDatabases own;
+    own.Psql("CREATE TABLE held(n int4);");
+    ASSERT_NO_FATAL_FAILURE(Start(own.ProgramEnvironment()));
+    robust::RepaintWatch watch(Display(), TableWindow());
+    LockHolder holder(own.PostgreSQLName(), "held");
+
+    ClickButton(kPostgreSQLGroup, 240, 2160, 1600);  // "Select All": "held" alone
+    ClickButton(kPostgreSQLGroup, 240, 3120, 3330);  // "Delete Table/s"
+    const std::string waiting =
+        "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+        "wait_event_type = 'Lock' AND query LIKE 'DROP TABLE%'";
+    ASSERT_TRUE(WaitFor([&] { return own.Psql(waiting) == Rows{"1"}; }, 10))
+        << "the DROP did not come to wait for the lock";
+
+    // A repaint asked for every 50 ms; one that came 100 ms after the last means the
+    // window thread was held up.
+    const robust::RepaintWatch::Result seen =
+        watch.Watch(std::chrono::milliseconds(1500), std::chrono::milliseconds(50));
+    std::printf("Longest time without a repaint while DROP waited: %lld ms (%d repaints)\n",
+                static_cast<long long>(seen.longestGap.count()), seen.repaints);
+    EXPECT_LT(seen.longestGap, std::chrono::milliseconds(100)) << seen.repaints << " repaints";
+    // The whole watch fell inside the wait.
+    EXPECT_EQ(own.Psql(waiting), Rows{"1"});
+
+    holder.Release();
+    const std::string tables = "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'";
+    EXPECT_TRUE(WaitFor([&] { return own.Psql(tables) == Rows{"0"}; }, 10)) << "not dropped";
+    EXPECT_EQ(Shown().size(), 1u) << "an error report: " << Describe(Shown());
+    // The entry went with the table: the list is empty, so nothing is chosen any more.
+    ClickButton(kPostgreSQLGroup, 240, 3120, 3330);  // "Delete Table/s"
+    EXPECT_EQ(AnswerMessageBox(), "Korvanta") << "the notice asking for a table";
     CloseAndExpectTheEnd();
 }
 

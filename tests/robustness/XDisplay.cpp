@@ -7,13 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
 
 extern char** environ;
 
@@ -205,6 +208,82 @@ void WindowList::RequestClose(unsigned long id) const {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, id, False, NoEventMask, &event);
     XFlush(display);
+}
+
+struct RepaintWatch::Connection {
+    ::Display* display = nullptr;
+    ::Window window = 0;
+    Damage damage = 0;
+    int damageEvent = 0;
+    ~Connection() {
+        if (damage != 0)
+            XDamageDestroy(display, damage);
+        if (display != nullptr)
+            XCloseDisplay(display);
+    }
+};
+
+RepaintWatch::RepaintWatch(const std::string& display, unsigned long window)
+    : connection_(std::make_unique<Connection>()) {
+    Connection& c = *connection_;
+    c.display = XOpenDisplay(display.c_str());
+    if (c.display == nullptr)
+        throw std::runtime_error("cannot open display " + display);
+    int damageError = 0;
+    if (XDamageQueryExtension(c.display, &c.damageEvent, &damageError) == 0)
+        throw std::runtime_error("the X server has no DAMAGE extension");
+    c.window = window;
+    // One report each time the window goes from clean to drawn on; Watch cleans it again.
+    c.damage = XDamageCreate(c.display, window, XDamageReportNonEmpty);
+    XSync(c.display, False);
+}
+
+RepaintWatch::~RepaintWatch() = default;
+
+RepaintWatch::Result RepaintWatch::Watch(std::chrono::milliseconds duration,
+                                         std::chrono::milliseconds interval) {
+    using Clock = std::chrono::steady_clock;
+    Connection& c = *connection_;
+    // Drawings from before the watch count for nothing.
+    XDamageSubtract(c.display, c.damage, None, None);
+    XSync(c.display, False);
+    XEvent event;
+    while (XPending(c.display) > 0)
+        XNextEvent(c.display, &event);
+
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point end = start + duration;
+    Clock::time_point nextAsk = start;
+    Clock::time_point lastDrawing = start;
+    Clock::duration longest{};
+    int repaints = 0;
+    for (Clock::time_point now = start; now < end; now = Clock::now()) {
+        if (now >= nextAsk) {
+            // Width and height 0: the whole window. The program's windows have no
+            // background of their own, so the server draws nothing here; only the
+            // program's answer to the Expose event does.
+            XClearArea(c.display, c.window, 0, 0, 0, 0, True);
+            XFlush(c.display);
+            nextAsk += interval;
+        }
+        while (XPending(c.display) > 0) {
+            XNextEvent(c.display, &event);
+            if (event.type != c.damageEvent + XDamageNotify)
+                continue;
+            const Clock::time_point at = Clock::now();
+            longest = std::max(longest, at - lastDrawing);
+            lastDrawing = at;
+            ++repaints;
+            XDamageSubtract(c.display, c.damage, None, None);
+            XFlush(c.display);
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::min(nextAsk, end) - Clock::now());
+        pollfd readable{ConnectionNumber(c.display), POLLIN, 0};
+        ::poll(&readable, 1, static_cast<int>(std::max<std::int64_t>(wait.count(), 0)));
+    }
+    longest = std::max(longest, Clock::now() - lastDrawing);
+    return {std::chrono::duration_cast<std::chrono::milliseconds>(longest), repaints};
 }
 
 }  // namespace robust

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,28 @@ class WindowList {
     std::vector<Window> Viewable() const;
     // Asks the window to close, as its title bar's close box does (WM_DELETE_WINDOW).
     void RequestClose(unsigned long id) const;
+
+  private:
+    struct Connection;
+    std::unique_ptr<Connection> connection_;
+};
+
+// Asks a window to repaint from outside, as uncovering it would (Expose events), and sees
+// through the DAMAGE extension when the program's drawing reaches the window.
+class RepaintWatch {
+  public:
+    RepaintWatch(const std::string& display, unsigned long window);
+    ~RepaintWatch();
+    RepaintWatch(const RepaintWatch&) = delete;
+    RepaintWatch& operator=(const RepaintWatch&) = delete;
+
+    struct Result {
+        std::chrono::milliseconds longestGap;  // without any drawing: from the start,
+                                               // between drawings, or up to the end
+        int repaints;                          // drawings that reached the window
+    };
+    // For the given time, asks for a repaint of the whole window every interval.
+    Result Watch(std::chrono::milliseconds duration, std::chrono::milliseconds interval);
 
   private:
     struct Connection;
