@@ -129,14 +129,12 @@ struct Timed {
     double Rate() const { return seconds > 0 ? rows / seconds : 0; }
 };
 
-// Sends one table with the program's own send button code (no window shown).
+// Sends one table through the engine, as the send buttons do (no window).
 Timed SendTimed(Side target, const std::string& table, bool oneStatementPerRow,
                 BenchDialogs& dialogs) {
-    BenchWindow window;
-    window.oneStatementPerRow = oneStatementPerRow;
     const int before = dialogs.reports;
     Stopwatch watch;
-    window.Send(target, QString::fromStdString(table), BenchConnectionValues(), dialogs);
+    BenchSend(target, table, BenchConnectionValues(), oneStatementPerRow, dialogs);
     Timed t;
     t.seconds = watch.Seconds();
     t.reports = dialogs.reports - before;
@@ -346,12 +344,11 @@ Ratio MeasureRefusedRows(long rows, long refused, BenchDialogs& dialogs) {
 // Sends one table in this process and prints the peak resident memory it took.
 int MemoryChild(const std::string& direction, const std::string& table) {
     BenchDialogs dialogs;
-    BenchWindow window;
     const long long before = ResidentBytes();
     ResetPeakResident();
     Stopwatch watch;
-    window.Send(direction == "to-sybase" ? Side::SqlAnywhere : Side::PostgreSQL,
-                QString::fromStdString(table), BenchConnectionValues(), dialogs);
+    BenchSend(direction == "to-sybase" ? Side::SqlAnywhere : Side::PostgreSQL, table,
+              BenchConnectionValues(), false, dialogs);
     std::printf("peak %lld baseline %lld reports %d seconds %.3f\n", PeakResidentBytes(), before,
                 dialogs.reports, watch.Seconds());
     return 0;

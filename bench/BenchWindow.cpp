@@ -1,7 +1,12 @@
 #include "BenchWindow.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <stdexcept>
+
+#include "app/Dialogs.h"
+#include "engine/ReportText.h"
+#include "engine/TransferRun.h"
 
 BenchWindow::BenchWindow()
     : list1(new korvanta::TableList(&parent)),
@@ -9,15 +14,39 @@ BenchWindow::BenchWindow()
       progress(new korvanta::ProgressBar(&parent)),
       pointer(new korvanta::WindowPointer(parent)) {}
 
-void BenchWindow::Send(korvanta::Side direction, const QString& table,
-                       const korvanta::ConnectionValues& values, korvanta::Dialogs& dialogs) {
-    korvanta::TableList& source = direction == korvanta::Side::PostgreSQL ? *list1 : *list2;
-    source.Clear();
-    const int index = source.Add(table);
-    source.SetSelected(index, true);
-    source.SetCurrentIndex(index);
-    korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values,
-                         korvanta::TransferSettings{oneStatementPerRow}, dialogs, pump);
+namespace {
+
+// Reports as the window words them; every question answered Yes.
+class BenchListener final : public korvanta::TransferListener {
+  public:
+    BenchListener(korvanta::Side target, korvanta::Dialogs& dialogs)
+        : target_(target), dialogs_(dialogs) {}
+    bool AskOverwrite(const std::string&) override { return true; }
+    void Failed(int line, const adodb::Error& error, const std::string& statement) override {
+        const std::lock_guard lock(mutex_);
+        dialogs_.ErrorReport(korvanta::ErrorReportText(QString::fromUtf8(error.what()),
+                                                       korvanta::SendLocationText(target_), line,
+                                                       &statement));
+    }
+
+  private:
+    korvanta::Side target_;
+    korvanta::Dialogs& dialogs_;
+    std::mutex mutex_;
+};
+
+}  // namespace
+
+void BenchSend(korvanta::Side target, const std::string& table,
+               const korvanta::ConnectionValues& values, bool oneStatementPerRow,
+               korvanta::Dialogs& dialogs) {
+    korvanta::SendRequest request;
+    request.target = target;
+    request.tables = {table};
+    request.values = values;
+    request.settings.oneStatementPerRow = oneStatementPerRow;
+    BenchListener listener(target, dialogs);
+    korvanta::SendTables(request, listener);
 }
 
 namespace {

@@ -8,14 +8,17 @@
 #include "app/WindowPointer.h"
 #include "catalog/TableList.h"
 #include "engine/ConnectionValues.h"
-#include "transfer/TableTransfer.h"
+#include "sql/Side.h"
 
-// The parts of the table window that a transfer uses, never shown.
+#include <string>
+
+namespace korvanta {
+class Dialogs;
+}
+
+// The two lists of the table window, never shown: what the listing part fills.
 struct BenchWindow {
     BenchWindow();
-    // Selects one table in the source list of the direction and sends it.
-    void Send(korvanta::Side direction, const QString& table,
-              const korvanta::ConnectionValues& values, korvanta::Dialogs& dialogs);
 
     QWidget parent;
     korvanta::TableList* list1;
@@ -23,8 +26,13 @@ struct BenchWindow {
     korvanta::ProgressBar* progress;
     korvanta::WindowPointer* pointer;
     korvanta::EventPump pump;
-    bool oneStatementPerRow = false;  // the copy of one INSERT per row, for comparison
 };
+
+// Sends one table through the engine, as every front end does, with no window: each
+// report goes to the dialogs as the window would show it.
+void BenchSend(korvanta::Side target, const std::string& table,
+               const korvanta::ConnectionValues& values, bool oneStatementPerRow,
+               korvanta::Dialogs& dialogs);
 
 // The connection values of the databases that scripts/bench started.
 korvanta::ConnectionValues BenchConnectionValues();

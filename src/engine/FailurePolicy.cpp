@@ -101,7 +101,7 @@ bool WriteRows(RunTarget& target, std::size_t first, std::size_t last, Transient
                 first = decision.from;
                 break;
             case Action::kStop:
-                target.Stopped(decision.from, *outcome);
+                target.Stopped(decision.from, last, *outcome);
                 return false;
         }
     }

@@ -56,8 +56,8 @@ class RunTarget {
     virtual bool WriteAlone(std::size_t row) = 0;
     virtual void DropWriter() = 0;
     virtual void Pause(std::chrono::milliseconds pause) = 0;
-    // The table stopped at `row`: why, for the report.
-    virtual void Stopped(std::size_t row, const WriteOutcome& outcome) = 0;
+    // The table stopped at `row`, the run reaching to `last`: why, for the report.
+    virtual void Stopped(std::size_t row, std::size_t last, const WriteOutcome& outcome) = 0;
 };
 
 // Writes rows first..last-1 by the rules of Decide. False when the table stopped.

@@ -254,9 +254,10 @@ class RowCopy::BatchTarget final : public RunTarget {
     bool WriteAlone(std::size_t row) override { return copy_.Isolate(batch_, row); }
     void DropWriter() override { copy_.target_.writer.reset(); }
     void Pause(std::chrono::milliseconds pause) override { std::this_thread::sleep_for(pause); }
-    void Stopped(std::size_t row, const WriteOutcome& outcome) override {
+    void Stopped(std::size_t row, std::size_t last, const WriteOutcome& outcome) override {
         const std::string statement = copy_.InsertOf(batch_, row);
         if (outcome.kind == WriteOutcome::Kind::kCommitUnknown) {
+            copy_.uncertain_ = static_cast<long long>(last - row);
             std::string text =
                 "The connection was lost while a run of rows was being committed, and whether "
                 "they arrived could not be learned; they were not sent again.";
@@ -512,6 +513,7 @@ RowCopy::Tally RowCopy::Result() const {
     tally.complete = readToEnd_ && !readerFailure_ && !stopped_ && !connectionLost_;
     tally.stoppedAtLine = stoppedAtLine_;
     tally.stopRequested = stopRequested_;
+    tally.uncertain = uncertain_;
     return tally;
 }
 

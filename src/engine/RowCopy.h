@@ -60,6 +60,7 @@ class RowCopy {
         bool complete = false;  // the source was read to its end and every row accounted for
         int stoppedAtLine = 0;  // the step at which it stopped, when not complete
         bool stopRequested = false;  // the listener asked to stop
+        long long uncertain = 0;     // rows whose COMMIT answer was lost: in or not, unknown
     };
 
     // countStatement counts the source's rows for the progress (a failure leaves the count
@@ -128,6 +129,7 @@ class RowCopy {
     std::optional<adodb::Error> readerFailure_;
     TransientBudget budget_;
     bool stopRequested_ = false;
+    long long uncertain_ = 0;
     TableChecksum checksum_;
     std::unique_ptr<RowBatch> lastBatch_;  // the batch written last, for the last statement
     std::function<void()> finished_;

@@ -340,6 +340,9 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
         text += " rows arrived";
         if (tally.refused > 0)
             text += ", " + std::to_string(tally.refused) + " were refused";
+        if (tally.uncertain > 0)
+            text += ", and whether " + std::to_string(tally.uncertain) +
+                    " more did could not be learned";
         text += ".";
         listener_.Failed(tally.stoppedAtLine != 0 ? tally.stoppedAtLine : lines_.insert,
                          adodb::Error(text), statement_);

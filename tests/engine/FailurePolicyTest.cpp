@@ -64,7 +64,7 @@ class FakeTarget final : public RunTarget {
     }
     void DropWriter() override { dropped = true; }
     void Pause(std::chrono::milliseconds) override { ++pauses; }
-    void Stopped(std::size_t row, const WriteOutcome&) override { stoppedAt = row; }
+    void Stopped(std::size_t row, std::size_t, const WriteOutcome&) override { stoppedAt = row; }
 
     // Every row either landed once or (when refused) was reported once.
     void ExpectEachRowOnce(std::size_t rows) const {
