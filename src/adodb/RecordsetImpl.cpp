@@ -2,6 +2,8 @@
 
 #include "adodb/Error.h"
 
+#include <new>
+
 namespace adodb {
 namespace {
 
@@ -67,7 +69,17 @@ void RecordsetImpl::RequireOpen() const {
 
 void RecordsetImpl::Advance() {
     eof_ = true;  // stays so if fetching fails
-    const char* row = rows_->Next();
+    unreadable_ = false;
+    const char* row = nullptr;
+    try {
+        row = rows_->Next();
+    } catch (const std::bad_alloc&) {
+        // The source has moved onto the row, but its values did not fit in memory: the row
+        // stands, with fields that cannot be read, and the rows after it can still be read.
+        eof_ = false;
+        unreadable_ = true;
+        return;
+    }
     if (row == nullptr)
         return;
     detail::DecodeRow(row, current_);
@@ -100,6 +112,8 @@ Variant RecordsetImpl::Value(int index) const {
     RequireOpen();
     if (eof_)
         throw Error(kNoCurrentRecord);
+    if (unreadable_)
+        throw std::bad_alloc();
     return current_[static_cast<std::size_t>(index)];
 }
 

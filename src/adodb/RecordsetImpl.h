@@ -41,6 +41,7 @@ class RecordsetImpl {
     std::unique_ptr<detail::RowSource> rows_;
     std::vector<Variant> current_;
     bool eof_ = true;
+    bool unreadable_ = false;  // the current row's values did not fit in memory
 };
 
 }  // namespace adodb

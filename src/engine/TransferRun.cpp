@@ -17,6 +17,7 @@
 #include "engine/Sybase.h"
 #include "engine/TableChecksum.h"
 #include "engine/TableNames.h"
+#include "engine/TransientFailure.h"
 #include "sql/Datatype.h"
 #include "sql/RowStatement.h"
 #include "sql/SourceQuery.h"
@@ -57,6 +58,9 @@ class TransferRun {
   private:
     adodb::Connection& Target() { return toPostgreSQL_ ? postgreSQL_ : sybase_; }
     adodb::Connection& Source() { return toPostgreSQL_ ? sybase_ : postgreSQL_; }
+    std::chrono::milliseconds TransientLimit() const {
+        return std::chrono::seconds(request_.settings.transientWaitSeconds);
+    }
 
     // Runs one step; false when it failed and was reported. A failure that lost a
     // connection ends the run: every later statement would fail as well.
@@ -214,8 +218,10 @@ void TransferRun::SendTable(const std::string& entry) {
     }
 
     if (overwrite) {
-        const bool dropped = Step(
-            lines_.dropTable, [&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); });
+        const bool dropped = Step(lines_.dropTable, [&] {
+            WaitOutTransient([&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); },
+                             TransientLimit());
+        });
         if (ended_) {
             Finished(outcome);
             return;
@@ -235,7 +241,10 @@ void TransferRun::SendTable(const std::string& entry) {
         Finished(outcome);
         return;
     }
-    const bool created = Step(lines_.createTable, [&] { Target().Execute(statement_); });
+    // A target busy with another program's work is waited for, as the rows are.
+    const bool created = Step(lines_.createTable, [&] {
+        WaitOutTransient([&] { Target().Execute(statement_); }, TransientLimit());
+    });
     if (!ended_) {
         CopyRows(records, entry, workingName, fields, create.NumericColumns(), created, outcome);
     }
