@@ -3,7 +3,6 @@
 #include <QLocale>
 
 #include "engine/Contact.h"
-#include "app/Dialogs.h"
 
 namespace korvanta {
 

@@ -372,7 +372,19 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
             read.step == ReadFailure::Step::kReadField ? lines_.readField : lines_.moveNext;
         if (read.error.connectionLost())
             stoppedAtLine_ = line;
-        ReportFailure(line, read.error, statement);
+        if (read.step == ReadFailure::Step::kReadField) {
+            // Its source row: the batch's rows before it, and the rows before it that failed.
+            long long sourceRow = batch.firstRow + static_cast<long long>(read.beforeRow);
+            for (const ReadFailure& other : batch.failures) {
+                if (&other == &read)
+                    break;
+                if (other.step == ReadFailure::Step::kReadField)
+                    ++sourceRow;
+            }
+            Refused(line, read.error, statement, sourceRow, read.valuesRead);
+        } else {
+            ReportFailure(line, read.error, statement);
+        }
     }
     if (!connectionLost_ && !stopped_)
         WriteRange(batch, next, batch.Rows());
