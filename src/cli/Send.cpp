@@ -181,7 +181,9 @@ class Run {
         if (!showProgress_)
             return;
         ClearProgressLine();
-        Write(ProgressText(tables_[index], true) + "\n");
+        Write((outcome.skipped ? tables_[index].name + ": skipped, the target's table kept"
+                               : ProgressText(tables_[index], true)) +
+              "\n");
     }
 
     // Redraws the progress line; called every fifth of a second while the run goes on.
