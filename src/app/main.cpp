@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <clocale>
 
@@ -7,6 +8,7 @@
 #include "app/OperationGuard.h"
 #include "app/ProgramIcon.h"
 #include "catalog/Form2.h"
+#include "cli/CommandLine.h"
 #include "connect/Form1.h"
 #include "engine/ConnectionChecks.h"
 #include "engine/SettingsStore.h"
@@ -14,6 +16,12 @@
 using namespace korvanta;
 
 int main(int argc, char* argv[]) {
+    if (argc > 1) {
+        // The command line: no window, so no display either.
+        QCoreApplication app(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");
+        return cli::RunCommandLine(argc, argv);
+    }
     QApplication app(argc, argv);
     // Qt takes the user's locale for the C library too; statements and values are
     // always written with "." as the decimal separator, so numbers stay in the C locale.

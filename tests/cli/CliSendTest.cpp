@@ -1,0 +1,535 @@
+// The command line as its users run it: the built program, against the test databases.
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <map>
+#include <optional>
+#include <set>
+
+#include <libpq-fe.h>
+
+#include "cli/CliTestSupport.h"
+
+using namespace clitest;
+using Rows = std::vector<std::string>;
+
+namespace {
+
+std::string Hex(const std::string& bytes) {
+    return QByteArray::fromStdString(bytes).toHex().toStdString();
+}
+
+// --- exit statuses -------------------------------------------------------------------
+
+struct StatusCase {
+    const char* what;
+    std::vector<std::string> args;  // "{t}" stands for the test's table
+    int status;
+};
+
+TEST(CliExitStatus, EachOutcomeHasItsStatus) {
+    const std::string t = testdb::uniqueName("cli_status");
+    const std::string clean = testdb::uniqueName("cli_clean");
+    Sqlite("CREATE TABLE " + Ident(t) + "(n INTEGER, s TEXT); INSERT INTO " + Ident(t) +
+           " VALUES(1, 'a'), ('bad', 'b'), (3, 'c');"
+           "CREATE TABLE " +
+           Ident(clean) + "(n INTEGER); INSERT INTO " + Ident(clean) + " VALUES(1), (2);");
+    const StatusCase cases[] = {
+        {"unknown verb", {"frobnicate"}, 64},
+        {"unknown option", {"list", "postgresql", "--frob"}, 64},
+        {"no password option", {"list", "postgresql", "--password", "x"}, 64},
+        {"send without --to", {"send", "{t}"}, 64},
+        {"send without tables", {"send", "--to", "postgresql"}, 64},
+        {"unknown side", {"send", "--to", "oracle", "{t}"}, 64},
+        {"missing argument", {"send", "--to", "postgresql", "{t}", "--jobs"}, 64},
+        {"bad number", {"send", "--to", "postgresql", "{t}", "--jobs", "0"}, 64},
+        {"send option elsewhere", {"list", "postgresql", "--verify"}, 64},
+        {"list without side", {"list"}, 64},
+        {"rename without new name", {"rename", "postgresql", "x"}, 64},
+        {"bad --if-exists", {"send", "--to", "postgresql", "{t}", "--if-exists", "maybe"}, 64},
+        {"every row landed", {"send", "--to", "postgresql", "{c}"}, 0},
+        {"refused rows", {"send", "--to", "postgresql", "{t}"}, 1},
+        {"existing table, no terminal", {"send", "--to", "postgresql", "{c}"}, 2},
+        {"existing table, --if-exists stop",
+         {"send", "--to", "postgresql", "{c}", "--if-exists", "stop"},
+         2},
+        {"existing table, --if-exists skip",
+         {"send", "--to", "postgresql", "{c}", "--if-exists", "skip"},
+         0},
+        {"existing table, --if-exists replace",
+         {"send", "--to", "postgresql", "{c}", "--if-exists", "replace"},
+         0},
+        {"missing source table", {"send", "--to", "postgresql", "no_such_table_cli"}, 2},
+        {"pattern matching nothing", {"send", "--to", "postgresql", "zz_no_match_*"}, 2},
+        {"unreachable server", {"send", "--to", "sqlanywhere", "x", "-p", "1"}, 2},
+        {"rename of a missing table", {"rename", "postgresql", "no_such_cli", "other"}, 2},
+        {"delete of a missing table", {"delete", "sqlanywhere", "no_such_cli"}, 2},
+    };
+    Program program;
+    for (const StatusCase& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args)
+            args.push_back(arg == "{t}" ? t : arg == "{c}" ? clean : arg);
+        const Result result = program.Run(args);
+        EXPECT_EQ(result.status, c.status) << c.what << "\n" << result.err;
+        if (c.status == 64) {
+            EXPECT_NE(result.err.find("korvanta --help"), std::string::npos) << c.what;
+        }
+        if (c.status != 0) {
+            EXPECT_FALSE(result.err.empty()) << c.what << ": a failure must say why";
+        }
+    }
+    // The clean table was sent once, then kept, then replaced: it holds its two rows once.
+    EXPECT_EQ(PgCount(clean), 2);
+}
+
+// --help, help VERB and --version need no display and no database.
+TEST(CliHelp, WorksWithoutDisplayOrDatabase) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{"--help"}, "Usage: korvanta [VERB"},
+        {{"help"}, "Usage: korvanta [VERB"},
+        {{"help", "send"}, "Usage: korvanta send --to"},
+        {{"send", "--help"}, "Usage: korvanta send --to"},
+        {{"help", "list"}, "Usage: korvanta list"},
+        {{"help", "delete"}, "Usage: korvanta delete"},
+        {{"help", "rename"}, "Usage: korvanta rename"},
+        {{"--version"}, "korvanta 7.00\n"},
+    };
+    const Environment noDisplay = {{"DISPLAY", std::nullopt},
+                                   {"WAYLAND_DISPLAY", std::nullopt},
+                                   {"QT_QPA_PLATFORM", std::nullopt},
+                                   {"ODBCINI", "/nonexistent"},
+                                   {"PGPORT", "1"}};
+    Program program;
+    for (const Case& c : cases) {
+        const Result result = program.Run(c.args, noDisplay);
+        EXPECT_EQ(result.status, 0) << c.args[0] << result.err;
+        EXPECT_EQ(result.out.rfind(c.expected, 0), 0u) << result.out;
+        EXPECT_EQ(result.err, "");
+    }
+    EXPECT_NE(program.Run({"--help"}, noDisplay).out.find("64 usage error"), std::string::npos);
+}
+
+// --- list, delete, rename ----------------------------------------------------------
+
+TEST(CliTables, ListDeleteAndRenameOnBothSides) {
+    const std::string a = testdb::uniqueName("cli_lst_b");
+    const std::string b = testdb::uniqueName("cli_lst_a");
+    Sqlite("CREATE TABLE " + Ident(a) + "(x INTEGER); CREATE TABLE " + Ident(b) + "(x INTEGER);");
+    testdb::psql("CREATE TABLE " + Ident(a) + "(x int); CREATE TABLE " + Ident(b) + "(x int);");
+    Program program;
+    for (const std::string side : {"postgresql", "sqlanywhere"}) {
+        Result listed = program.Run({"list", side});
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        // b's name sorts first ("..._lst_a_...") and both are there, one per line.
+        const auto pa = listed.out.find("\n" + a + "\n"), pb = listed.out.find("\n" + b + "\n");
+        ASSERT_NE(pa, std::string::npos) << side;
+        ASSERT_NE(pb, std::string::npos) << side;
+        EXPECT_LT(pb, pa) << side;
+
+        // The SQL Anywhere dialect (ALTER TABLE a RENAME b) goes out as the window sends
+        // it, which the SQLite stand-in refuses.
+        const bool renames = side == "postgresql";
+        const std::string renamed = renames ? a + "_r" : a;
+        EXPECT_EQ(program.Run({"rename", side, a, a + "_r"}).status, renames ? 0 : 2) << side;
+        EXPECT_EQ(program.Run({"delete", side, renamed, b}).status, 0) << side;
+        listed = program.Run({"list", side});
+        EXPECT_EQ(listed.out.find(a), std::string::npos) << side;
+        EXPECT_EQ(listed.out.find(b), std::string::npos) << side;
+    }
+}
+
+// --- the reject file ----------------------------------------------------------------
+
+struct SourceRow {
+    std::string n;  // the INTEGER column as SQLite's literal ('bad2' is refused)
+    std::optional<std::string> label, note;
+    bool refused;
+};
+
+std::string SqliteLiteral(const std::optional<std::string>& value) {
+    if (!value)
+        return "NULL";
+    return "CAST(X'" + Hex(*value) + "' AS TEXT)";
+}
+
+const std::vector<SourceRow>& RejectRows() {
+    static const std::vector<SourceRow> rows = {
+        {"1", "plain", "x", false},
+        {"'bad2'", "", std::nullopt, true},
+        {"3", std::nullopt, "", false},
+        {"'bad4'", "comma, \"quote\"\nline two", "back\\slash", true},
+        {"'bad5'", "\\.", "tab\there", true},
+        {"6",
+         std::string("a\xff"
+                     "b"),
+         "odd", true},
+        {"'bad7'", std::nullopt, std::nullopt, true},
+    };
+    return rows;
+}
+
+// The commands of the README's block after the line that starts with `marker`.
+std::string ReadmeBlock(const std::string& marker) {
+    const std::string readme = ReadFile(KV_SOURCE_DIR "/README.md");
+    const auto at = readme.find(marker);
+    EXPECT_NE(at, std::string::npos) << marker;
+    const auto begin = readme.find("```sh\n", at) + 6;
+    return readme.substr(begin, readme.find("```", begin) - begin);
+}
+
+Environment PgEnvironment() {
+    const testdb::PgLogin pg = testdb::pg();
+    return {{"PGHOST", pg.server},
+            {"PGPORT", pg.port},
+            {"PGUSER", pg.user},
+            {"PGPASSWORD", pg.password},
+            {"PGDATABASE", pg.database}};
+}
+
+int RunShell(const std::string& dir, const std::string& script) {
+    std::string exports;
+    for (const auto& [name, value] : PgEnvironment())
+        exports += "export " + name + "='" + *value + "'; ";
+    WriteFile(dir + "/script.sh", exports + "cd '" + dir + "'\n" + script);
+    return std::system(("bash -e '" + dir + "/script.sh'").c_str());
+}
+
+class CliRejectFile : public ::testing::TestWithParam<std::string> {};
+
+// Every refused row reaches the file with its values byte for byte (Null and empty text
+// apart, quotes, commas, line ends, backslashes, bytes that are not UTF-8), and the
+// README's commands load the mended rows back.
+TEST_P(CliRejectFile, KeepsEveryRefusedRowAndTheReadmeCommandsLoadThemBack) {
+    const bool csv = GetParam() == "csv";
+    const std::string t = testdb::uniqueName("cli_rej");
+    std::string insert = "CREATE TABLE " + Ident(t) + "(n INTEGER, label TEXT, note TEXT);";
+    for (const SourceRow& row : RejectRows()) {
+        insert += "INSERT INTO " + Ident(t) + " VALUES(" + row.n + ", " + SqliteLiteral(row.label) +
+                  ", " + SqliteLiteral(row.note) + ");";
+    }
+    Sqlite(insert);
+    Program program;
+    const std::string file = program.Dir() + (csv ? "/refused.csv" : "/refused.jsonl");
+    const Result result = program.Run({"send", "--to", "postgresql", t, "--reject-file", file});
+    ASSERT_EQ(result.status, 1) << result.err;
+    const std::string text = ReadFile(file);
+
+    if (!csv) {
+        // One JSON object per line, each with the row's place, names and exact values.
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        std::vector<std::size_t> refused;
+        for (std::size_t i = 0; i < RejectRows().size(); ++i) {
+            if (RejectRows()[i].refused)
+                refused.push_back(i);
+        }
+        ASSERT_EQ(lines.size(), refused.size()) << text;
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            QJsonParseError error{};
+            const QJsonObject o =
+                QJsonDocument::fromJson(QByteArray::fromStdString(lines[k]), &error).object();
+            ASSERT_EQ(error.error, QJsonParseError::NoError) << lines[k];
+            const SourceRow& row = RejectRows()[refused[k]];
+            EXPECT_EQ(o["table"].toString().toStdString(), t);
+            EXPECT_EQ(o["row"].toInteger(), static_cast<long long>(refused[k] + 1));
+            EXPECT_EQ(o["columns"].toArray(), QJsonArray({"n", "label", "note"}));
+            EXPECT_FALSE(o["error"].toString().isEmpty());
+            const QJsonArray values = o["values"].toArray();
+            ASSERT_EQ(values.size(), 3);
+            const auto bytes = [](const QJsonValue& v) -> std::optional<std::string> {
+                if (v.isNull())
+                    return std::nullopt;
+                if (v.isObject())
+                    return QByteArray::fromHex(v["hex"].toString().toLatin1()).toStdString();
+                return v.toString().toStdString();
+            };
+            std::string n = row.n;
+            if (n.front() == '\'')
+                n = n.substr(1, n.size() - 2);
+            EXPECT_EQ(bytes(values[0]), n) << lines[k];
+            EXPECT_EQ(bytes(values[1]), row.label) << lines[k];
+            EXPECT_EQ(bytes(values[2]), row.note) << lines[k];
+        }
+    } else {
+        // The odd bytes are in the file as they were read.
+        EXPECT_NE(text.find(t + ",6,"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(",a\xff"
+                                        "b,odd\n")),
+                  std::string::npos)
+            << text;
+    }
+
+    // Mended: numbers for the bad ones; the row PostgreSQL cannot hold is left out.
+    const std::string mend =
+        csv ? "LC_ALL=C sed -i -e '/\\xff/d' -e 's/\",bad\\([0-9]\\),/\",\\1,/' refused.csv\n"
+            : "LC_ALL=C sed -i -e '/\"hex\"/d' -e 's/\"values\":\\[\"bad\\([0-9]\\)\"/"
+              "\"values\":[\"\\1\"/' refused.jsonl\n";
+    std::string resend = ReadmeBlock(csv ? "Mended CSV rows" : "Mended JSON lines");
+    resend = QString::fromStdString(resend)
+                 .replace(QStringLiteral("mytable"), QString::fromStdString(t))
+                 .toStdString();
+    ASSERT_EQ(RunShell(program.Dir(), mend + resend), 0) << resend;
+
+    Rows expected;
+    for (std::size_t i = 0; i < RejectRows().size(); ++i) {
+        const SourceRow& row = RejectRows()[i];
+        if (row.label && row.label->find('\xff') != std::string::npos)
+            continue;
+        const auto hex = [](const std::optional<std::string>& v) {
+            return v ? Hex(*v) : std::string("<null>");
+        };
+        expected.push_back(std::to_string(i + 1) + "|" + hex(row.label) + "|" + hex(row.note));
+    }
+    EXPECT_EQ(testdb::psql("SELECT n, encode(convert_to(label, 'UTF8'), 'hex'),"
+                           " encode(convert_to(note, 'UTF8'), 'hex') FROM " +
+                           Ident(t) + " ORDER BY n"),
+              expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CliRejectFile, ::testing::Values("csv", "jsonl"));
+
+// --- several tables at once -----------------------------------------------------------
+
+// Three tables at a time, each with refused rows of its own: each table's accounting is its
+// own, every report is one block prefixed with its table's name, and the reject file holds
+// each refused row once.
+TEST(CliJobs, ThreeTablesAtOnceKeepTheirOwnAccounts) {
+    struct Table {
+        std::string name;
+        int rows;
+        std::set<int> bad;
+    };
+    std::vector<Table> tables = {
+        {testdb::uniqueName("cli_jobs_a"), 20000, {1, 7, 19999}},
+        {testdb::uniqueName("cli_jobs_b"), 15000, {500, 501, 502, 503}},
+        {testdb::uniqueName("cli_jobs_c"), 25000, {25000}},
+        {testdb::uniqueName("cli_jobs_d"), 3000, {}},
+    };
+    std::string sql;
+    for (const Table& t : tables) {
+        std::string bad;
+        for (int b : t.bad)
+            bad += (bad.empty() ? "" : ",") + std::to_string(b);
+        sql += "CREATE TABLE " + Ident(t.name) +
+               "(n INTEGER, label TEXT);"
+               "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " +
+               std::to_string(t.rows) + ") INSERT INTO " + Ident(t.name) +
+               " SELECT CASE WHEN i IN (" + (bad.empty() ? "0" : bad) +
+               ") THEN 'bad' ELSE i END, 'row ' || i FROM c;";
+    }
+    Sqlite(sql);
+    Program program;
+    const std::string json = program.Dir() + "/summary.json";
+    const std::string rejects = program.Dir() + "/refused.jsonl";
+    std::vector<std::string> args = {"send",           "--to", "postgresql",    "--jobs", "3",
+                                     "--summary-json", json,   "--reject-file", rejects};
+    for (const Table& t : tables)
+        args.push_back(t.name);
+    const Result result = program.Run(args);
+    EXPECT_EQ(result.status, 1) << result.err;
+
+    std::map<std::string, int> blocks, rejected;
+    const QRegularExpression block(
+        R"re((?:^|\n)\[([a-z0-9_]+)\] [^\[]*?sql: INSERT INTO "([a-z0-9_]+)")re");
+    for (auto it = block.globalMatch(QString::fromStdString(result.err)); it.hasNext();) {
+        const auto match = it.next();
+        EXPECT_EQ(match.captured(1), match.captured(2)) << "a report block mixes two tables";
+        ++blocks[match.captured(1).toStdString()];
+    }
+    std::istringstream lines(ReadFile(rejects));
+    for (std::string line; std::getline(lines, line);) {
+        ++rejected[QJsonDocument::fromJson(QByteArray::fromStdString(line))
+                       .object()["table"]
+                       .toString()
+                       .toStdString()];
+    }
+    for (const Table& t : tables) {
+        const long long refused = static_cast<long long>(t.bad.size());
+        const QJsonObject s = SummaryOf(json, t.name);
+        EXPECT_EQ(s["read"].toInteger(), t.rows) << t.name;
+        EXPECT_EQ(s["landed"].toInteger(), t.rows - refused) << t.name;
+        EXPECT_EQ(s["refused"].toInteger(), refused) << t.name;
+        EXPECT_EQ(s["status"].toString(), refused ? "refused" : "ok") << t.name;
+        EXPECT_EQ(blocks[t.name], refused) << t.name;
+        EXPECT_EQ(rejected[t.name], refused) << t.name;
+        EXPECT_EQ(PgCount(t.name), t.rows - refused) << t.name;
+        // The summary on standard output has the same line.
+        EXPECT_NE(result.out.find(t.name), std::string::npos);
+    }
+}
+
+// --- verification -----------------------------------------------------------------
+
+// A row trigger that an event trigger puts on the new table changes one value behind the
+// program's back: --verify must see it, and only then.
+TEST(CliVerify, CatchesARowChangedBehindItsBack) {
+    struct Case {
+        bool tamper;
+        int status;
+        const char* verdict;
+    };
+    for (const Case c : {Case{false, 0, "ok"}, Case{true, 2, "verify-failed"}}) {
+        const std::string t = testdb::uniqueName("cli_verify");
+        Sqlite("CREATE TABLE " + Ident(t) + "(n INTEGER, label TEXT); INSERT INTO " + Ident(t) +
+               " VALUES(1, 'one'), (2, 'two'), (3, 'three');");
+        const std::string trigger = testdb::uniqueName("kv_evt");
+        if (c.tamper) {
+            testdb::psql(
+                "CREATE FUNCTION " + trigger +
+                "_row() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.n = 2 THEN "
+                "NEW.label := 'changed'; END IF; RETURN NEW; END $$;"
+                "CREATE FUNCTION " +
+                trigger +
+                "_install() RETURNS event_trigger LANGUAGE plpgsql AS $$ DECLARE r record; "
+                "BEGIN FOR r IN SELECT * FROM pg_event_trigger_ddl_commands() LOOP "
+                "IF r.object_identity LIKE '%" +
+                t +
+                "' THEN EXECUTE format('CREATE TRIGGER alter_row BEFORE INSERT ON %s "
+                "FOR EACH ROW EXECUTE FUNCTION " +
+                trigger +
+                "_row()', r.object_identity); END IF; END LOOP; END $$;"
+                "CREATE EVENT TRIGGER " +
+                trigger + " ON ddl_command_end WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION " +
+                trigger + "_install();");
+        }
+        Program program;
+        const std::string json = program.Dir() + "/summary.json";
+        const Result result =
+            program.Run({"send", "--to", "postgresql", t, "--verify", "--summary-json", json});
+        if (c.tamper) {
+            testdb::psql("DROP EVENT TRIGGER " + trigger + "; DROP TABLE " + Ident(t) +
+                         "; DROP FUNCTION " + trigger + "_install(); DROP FUNCTION " + trigger +
+                         "_row();");
+        }
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_EQ(SummaryOf(json, t)["status"].toString(), c.verdict);
+        EXPECT_EQ(result.err.find("Verification of table") != std::string::npos, c.tamper)
+            << result.err;
+    }
+}
+
+// --- interrupt --------------------------------------------------------------------
+
+// SIGINT in the middle of a large table: the program stops between runs, the target holds
+// whole runs only, and the summary's landed is exactly what the target holds.
+TEST(CliInterrupt, StopsBetweenRunsAndTellsTheTruth) {
+    const std::string t = testdb::uniqueName("cli_int");
+    const std::string after = testdb::uniqueName("cli_int_after");
+    const int rows = 2000000;
+    Sqlite("CREATE TABLE " + Ident(t) +
+           "(n INTEGER, label TEXT);"
+           "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " +
+           std::to_string(rows) + ") INSERT INTO " + Ident(t) +
+           " SELECT i, 'row ' || i FROM c;"
+           "CREATE TABLE " +
+           Ident(after) + "(n INTEGER); INSERT INTO " + Ident(after) + " VALUES(1);");
+    Program program;
+    const std::string json = program.Dir() + "/summary.json";
+    program.Start({"send", "--to", "postgresql", t, after, "--summary-json", json});
+    // Waits until a first run is committed.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool landing = false;
+    while (!landing && program.Running() && std::chrono::steady_clock::now() < deadline) {
+        const Rows found =
+            testdb::psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + t + "'");
+        landing = found == Rows{"1"} && PgCount(t) > 0;
+        if (!landing)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(landing) << "the send ended before it could be interrupted";
+    program.Signal(SIGINT);
+    const Result result = program.Wait();
+    EXPECT_EQ(result.status, 2) << result.err;
+    const QJsonObject s = SummaryOf(json, t);
+    EXPECT_EQ(s["status"].toString(), "stopped");
+    EXPECT_EQ(s["landed"].toInteger(), PgCount(t));
+    EXPECT_LT(s["landed"].toInteger(), rows);
+    EXPECT_EQ(s["read"].toInteger(), s["landed"].toInteger() + s["refused"].toInteger());
+    // Whole runs only: the rows that landed are the first ones, without a gap.
+    EXPECT_EQ(testdb::psql("SELECT coalesce(max(n), 0) = count(*) FROM " + Ident(t)), Rows{"t"});
+    EXPECT_EQ(SummaryOf(json, after)["status"].toString(), "not-started");
+    EXPECT_EQ(testdb::psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + after + "'"),
+              Rows{"0"});
+
+    // A second interrupt ends the program at once, even while a statement waits: here the
+    // DROP of the existing table waits for a lock that another session holds.
+    PGconn* holder =
+        PQconnectdb(("host=" + testdb::pg().server + " port=" + testdb::pg().port +
+                     " user=" + testdb::pg().user + " password=" + testdb::pg().password +
+                     " dbname=" + testdb::pg().database)
+                        .c_str());
+    ASSERT_EQ(PQstatus(holder), CONNECTION_OK);
+    PQclear(
+        PQexec(holder, ("BEGIN; LOCK TABLE " + Ident(t) + " IN ACCESS EXCLUSIVE MODE").c_str()));
+    program.Start({"send", "--to", "postgresql", t, "--if-exists", "replace"});
+    while (program.Running() &&
+           testdb::psql("SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid = l.relation"
+                        " WHERE NOT l.granted AND c.relname = '" +
+                        t + "'") == Rows{"0"})
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    program.Signal(SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(program.Running()) << "the first interrupt waits for the statement";
+    program.Signal(SIGINT);
+    EXPECT_EQ(program.Wait().status, 130);
+    PQclear(PQexec(holder, "ROLLBACK"));
+    PQfinish(holder);
+}
+
+// --- the password -------------------------------------------------------------------
+
+// Without a password in the settings: PGPASSWORD, then ~/.pgpass (only when private), then
+// --password-file.
+TEST(CliPassword, ComesFromEachSourceInTurn) {
+    const testdb::PgLogin pg = testdb::pg();
+    struct Case {
+        const char* what;
+        std::optional<std::string> env;     // PGPASSWORD
+        std::optional<std::string> pgpass;  // ~/.pgpass content
+        int mode;
+        std::optional<std::string> file;  // --password-file content
+        int status;
+    };
+    const std::string line = "*:" + pg.port + ":" + pg.database + ":" + pg.user + ":" + pg.password;
+    const Case cases[] = {
+        {"none at all", std::nullopt, std::nullopt, 0600, std::nullopt, 2},
+        {"PGPASSWORD", pg.password, std::nullopt, 0600, std::nullopt, 0},
+        {".pgpass", std::nullopt, "# comment\nother:1:x:y:z\n" + line + "\n", 0600, std::nullopt,
+         0},
+        {".pgpass readable by others", std::nullopt, line + "\n", 0644, std::nullopt, 2},
+        {"--password-file", std::nullopt, std::nullopt, 0600, pg.password + "\nrest\n", 0},
+        {"PGPASSWORD first", pg.password, std::nullopt, 0600, "wrong\n", 0},
+    };
+    for (const Case& c : cases) {
+        Program program;
+        korvanta::ConnectionValues values = testdb::connectionValues();
+        values.password.clear();
+        testdb::storeConnectionValues(QString::fromStdString(program.SettingsFile()), values);
+        const std::string home = program.Dir() + "/home";
+        QDir().mkpath(QString::fromStdString(home));
+        if (c.pgpass) {
+            WriteFile(home + "/.pgpass", *c.pgpass);
+            chmod((home + "/.pgpass").c_str(), static_cast<mode_t>(c.mode));
+        }
+        std::vector<std::string> args = {"list", "postgresql"};
+        if (c.file) {
+            WriteFile(program.Dir() + "/pw", *c.file);
+            args.insert(args.end(), {"--password-file", program.Dir() + "/pw"});
+        }
+        const Result result = program.Run(
+            args, {{"HOME", home}, {"PGPASSWORD", c.env}, {"PGPASSFILE", std::nullopt}});
+        EXPECT_EQ(result.status, c.status) << c.what << "\n" << result.err;
+    }
+}
+
+}  // namespace
