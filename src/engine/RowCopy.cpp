@@ -447,6 +447,8 @@ bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
             }
             ++handled_;
             if (error.connectionLost()) {
+                // The INSERT may have committed before its answer was lost.
+                ++uncertain_;
                 stoppedAtLine_ = lines_.insert;
                 ReportFailure(lines_.insert, error, statement);
                 return false;
