@@ -288,6 +288,14 @@ class CallListener final : public TransferListener {
         if (!indices_.empty())
             run_.Started(indices_.front());
     }
+    // For a call that takes its tables one at a time: the table it takes next. Called on
+    // the call's own thread between tables, when none of its other threads runs.
+    explicit CallListener(Run& run) : run_(run) {}
+    void Take(std::size_t index) {
+        indices_ = {index};
+        position_ = 0;
+        run_.Started(index);
+    }
 
     bool AskOverwrite(const std::string& table) override {
         return run_.AskOverwrite(Touch(), table);
@@ -437,17 +445,41 @@ int RunSend(const SendOptions& options) {
             SendTables(request(tables), listener);
         }
     } else {
-        // Each table over a pair of connections of its own, `jobs` of them at a time.
+        // `jobs` sends at a time, each over a pair of connections of its own that it keeps
+        // from table to table, taking the next table of the shared list when it is free.
         std::atomic<std::size_t> next{0};
         std::vector<std::thread> workers;
         const int count = std::min<int>(options.jobs, static_cast<int>(tables.size()));
         for (int w = 0; w < count; ++w) {
             workers.emplace_back([&] {
-                for (std::size_t i; (i = next++) < tables.size();) {
-                    if (run->StopRequested())
+                CallListener listener(*run);
+                // A send whose connection broke ends; the next one opens new connections, but
+                // one that could take no table at all (its connections never opened) ends
+                // the worker.
+                for (bool took = true; took && !run->StopRequested();) {
+                    // The first table is taken before the connections open, so that a
+                    // failure to open them is that table's.
+                    std::size_t first = next++;
+                    if (first >= tables.size())
                         break;
-                    CallListener listener(*run, {i});
-                    SendTables(request({tables[i]}), listener);
+                    listener.Take(first);
+                    took = false;
+                    SendRequest r = request({});
+                    r.nextTable = [&](std::string& name) {
+                        if (run->StopRequested())
+                            return false;
+                        std::size_t i = first;
+                        if (took) {
+                            i = next++;
+                            if (i >= tables.size())
+                                return false;
+                            listener.Take(i);
+                        }
+                        name = tables[i];
+                        took = true;
+                        return true;
+                    };
+                    SendTables(r, listener);
                 }
             });
         }

@@ -10,13 +10,13 @@ namespace korvanta {
 
 // What became of one table of a send.
 struct TableOutcome {
-    std::string source;      // the table read
-    std::string target;      // the table written, as the target stores its name
-    long long counted = -1;  // rows the source held when counted; -1 when unknown
-    long long landed = 0;    // rows in the target, committed
-    long long refused = 0;   // rows the target refused or that could not be read, each reported
-    bool skipped = false;    // not sent: the user kept the existing table
-    bool complete = false;   // read and written to its end
+    std::string source;          // the table read
+    std::string target;          // the table written, as the target stores its name
+    long long counted = -1;      // rows the source held when counted; -1 when unknown
+    long long landed = 0;        // rows in the target, committed
+    long long refused = 0;       // rows the target refused or that could not be read, each reported
+    bool skipped = false;        // not sent: the user kept the existing table
+    bool complete = false;       // read and written to its end
     bool stopRequested = false;  // ended early because the caller asked to stop
     // With verification: whether the target's table matched what was written, and how not.
     std::optional<bool> verified;
@@ -27,12 +27,12 @@ struct TableOutcome {
 // A row the target refused, or that could not be read whole: everything a caller needs to
 // keep it and send it again once mended.
 struct RefusedRow {
-    std::string table;         // the source table
-    long long sourceRow = 0;   // its place in the source, from 1
+    std::string table;                               // the source table
+    long long sourceRow = 0;                         // its place in the source, from 1
     std::vector<std::string> columns;                // the source's column names
     std::vector<std::optional<std::string>> values;  // as read; nullopt is Null; fewer than
                                                      // the columns when the read failed
-    std::string message;       // what the database (or the reader) said
+    std::string message;                             // what the database (or the reader) said
 };
 
 // How a send talks to whoever drives it: the table window, or any other front end. The
@@ -42,6 +42,8 @@ class TransferListener {
   public:
     virtual ~TransferListener() = default;
 
+    // The send takes up the next table (its source name), before anything else of it.
+    virtual void TableStarted(const std::string& /*source*/) {}
     // The target holds a table of this name: drop it and send the source's? No skips it.
     virtual bool AskOverwrite(const std::string& table) = 0;
     // A step failed. line: the step's number (ReportLines.h); statement: the last

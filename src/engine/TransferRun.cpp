@@ -113,19 +113,26 @@ class TransferRun {
 };
 
 void TransferRun::Finished(TableOutcome& outcome) {
-    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tableStart_)
-                          .count();
+    outcome.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - tableStart_).count();
     listener_.TableFinished(outcome);
 }
 
 void TransferRun::Run() {
     if (!OpenConnections())
         return;  // every statement would go to a closed connection: one report is enough
-    for (const std::string& entry : request_.tables) {
-        if (ended_ || listener_.StopRequested())
-            break;
+    std::size_t taken = 0;
+    std::string entry;
+    const auto next = [&] {
+        if (request_.nextTable)
+            return request_.nextTable(entry);
+        if (taken >= request_.tables.size())
+            return false;
+        entry = request_.tables[taken++];
+        return true;
+    };
+    while (!ended_ && !listener_.StopRequested() && next())
         SendTable(entry);
-    }
     copyConnection_.reset();
     if (ended_)
         return;  // a lost connection: the open objects are dropped without more reports
@@ -184,6 +191,7 @@ void TransferRun::Dropped(const std::string& name) {
 
 void TransferRun::SendTable(const std::string& entry) {
     tableStart_ = std::chrono::steady_clock::now();
+    listener_.TableStarted(entry);
     TableOutcome outcome;
     outcome.source = entry;
     // The name the target will store: PostgreSQL keeps 63 bytes of it, and the question,
@@ -278,8 +286,7 @@ void TransferRun::OpenSource(const std::string& entry, adodb::Recordset& records
 
 void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
                            const std::string& table, const std::vector<SourceField>& fields,
-                           std::vector<bool> numericColumns, bool created,
-                           TableOutcome& outcome) {
+                           std::vector<bool> numericColumns, bool created, TableOutcome& outcome) {
     const std::size_t columns = fields.size();
     std::vector<std::string> names;
     for (const SourceField& field : fields)
@@ -333,14 +340,14 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
     outcome.stopRequested = tally.stopRequested;
     if (tally.stopRequested) {
         // Asked for: not a failure, but the table must not look complete either.
-        listener_.Failed(lines_.insert,
-                         adodb::Error("The copy of table " + QuotedName(entry) +
-                                      " stopped as asked: " + std::to_string(tally.landed) +
-                                      " of " +
-                                      (outcome.counted >= 0 ? std::to_string(outcome.counted)
-                                                            : std::string("its")) +
-                                      " rows arrived."),
-                         statement_);
+        listener_.Failed(
+            lines_.insert,
+            adodb::Error(
+                "The copy of table " + QuotedName(entry) +
+                " stopped as asked: " + std::to_string(tally.landed) + " of " +
+                (outcome.counted >= 0 ? std::to_string(outcome.counted) : std::string("its")) +
+                " rows arrived."),
+            statement_);
     } else if (!tally.complete) {
         // A table cut short must never look finished: say how much of it arrived.
         std::string text = "The copy of table " + QuotedName(entry) +
@@ -371,7 +378,8 @@ void TransferRun::Verify(const std::string& table, const std::vector<SourceField
     const bool read = Step(lines_.closeRecordset, [&] {
         adodb::Recordset rows;
         const std::string quoted = QuotedName(table);
-        rows.Open("SELECT * FROM " + quoted, Target(), adodb::adOpenStatic, adodb::adLockOptimistic);
+        rows.Open("SELECT * FROM " + quoted, Target(), adodb::adOpenStatic,
+                  adodb::adLockOptimistic);
         if (toPostgreSQL_) {
             std::vector<SourceField> targetFields;
             const adodb::FieldList& list = rows.Fields();
@@ -387,9 +395,9 @@ void TransferRun::Verify(const std::string& table, const std::vector<SourceField
         while (!rows.IsEOF()) {
             for (int j = 0; j < list.Count(); ++j) {
                 const adodb::Variant value = list[j].Value();
-                found.AddValue(static_cast<std::size_t>(j),
-                               value.IsNull() ? std::nullopt
-                                              : std::optional<std::string_view>(value.Text()));
+                found.AddValue(
+                    static_cast<std::size_t>(j),
+                    value.IsNull() ? std::nullopt : std::optional<std::string_view>(value.Text()));
             }
             found.EndRow();
             rows.MoveNext();

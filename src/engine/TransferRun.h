@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct SendRequest {
     std::vector<std::string> targetTables;
     ConnectionValues values;
     TransferSettings settings;
+    // When set, the tables come from here instead, one at a time, until it returns false:
+    // several sends can then share out one list, each keeping its pair of connections.
+    std::function<bool(std::string& table)> nextTable;
 };
 
 // Sends the tables: opens its own pair of connections, and for each table asks about an

@@ -171,12 +171,4 @@ std::string CreateTableBuilder::Statement() const {
     return statement;
 }
 
-CreateTable BuildCreateTable(Side target, std::string_view tableName,
-                             std::span<const SourceColumn> columns) {
-    CreateTableBuilder builder(target, tableName);
-    for (const SourceColumn& column : columns)
-        builder.AddColumn(column.name, column.typeCode);
-    return {builder.Statement(), builder.NumericColumnList(), builder.NumericColumns()};
-}
-
 }  // namespace korvanta

@@ -47,19 +47,4 @@ class CreateTableBuilder {
     std::vector<bool> numeric_;
 };
 
-struct SourceColumn {
-    std::string_view name;
-    int typeCode;
-};
-
-struct CreateTable {
-    std::string statement;
-    std::string numericColumnList;
-    std::vector<bool> numericColumns;
-};
-
-// The whole CREATE TABLE statement of a table with the given columns.
-CreateTable BuildCreateTable(Side target, std::string_view tableName,
-                             std::span<const SourceColumn> columns);
-
 }  // namespace korvanta

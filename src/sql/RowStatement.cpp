@@ -97,16 +97,4 @@ void RowStatement::End(std::string& buffer) const {
     buffer += ')';
 }
 
-std::string InsertStatement(Side target, std::string_view tableName,
-                            const std::vector<bool>& numericColumns,
-                            std::span<const adodb::Variant> values, StringLiterals literals) {
-    const RowStatement row(target, tableName, numericColumns, literals);
-    std::string buffer;
-    row.Begin(buffer);
-    for (std::size_t j = 0; j < values.size(); ++j)
-        row.AddValue(buffer, j, values[j]);
-    row.End(buffer);
-    return buffer;
-}
-
 }  // namespace korvanta

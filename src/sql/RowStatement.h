@@ -46,10 +46,4 @@ class RowStatement {
     StringLiterals literals_;
 };
 
-// The INSERT statement of one row with the given values, in field order.
-std::string InsertStatement(Side target, std::string_view tableName,
-                            const std::vector<bool>& numericColumns,
-                            std::span<const adodb::Variant> values,
-                            StringLiterals literals = StringLiterals::kStandard);
-
 }  // namespace korvanta

@@ -469,6 +469,10 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
 // Reading from SQLite, the value is read in pieces into our own buffers, which are what run
 // out.
 TEST_F(SendFault, OutOfMemoryOnAFiftyMegabyteValue) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the program where the real one fails an "
+                    "allocation, so running out of memory cannot be shown under it";
+#endif
     struct Case {
         Side target;
         Cap when;

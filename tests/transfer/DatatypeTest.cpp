@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "sql/Datatype.h"
+#include "support/StatementBuilders.h"
 
 using korvanta::AdoTypeName;
-using korvanta::BuildCreateTable;
 using korvanta::Side;
-using korvanta::SourceColumn;
+using testdb::BuildCreateTable;
+using testdb::SourceColumn;
 
 namespace {
 

@@ -8,12 +8,13 @@
 #include "sql/RowStatement.h"
 #include "sql/StringLiterals.h"
 #include "sql/ValueCheck.h"
+#include "support/StatementBuilders.h"
 
 using adodb::Variant;
-using korvanta::InsertStatement;
 using korvanta::LooksLikeNumber;
 using korvanta::RowStatement;
 using korvanta::Side;
+using testdb::InsertStatement;
 
 namespace {
 
@@ -110,7 +111,7 @@ TEST(RowStatement, BackslashesFollowTheTargetsLiterals) {
     };
     for (const Case& c : cases) {
         const std::vector<Variant> values{Variant(c.value)};
-        EXPECT_EQ(korvanta::InsertStatement(Side::SqlAnywhere, "t", {false}, values, c.literals),
+        EXPECT_EQ(testdb::InsertStatement(Side::SqlAnywhere, "t", {false}, values, c.literals),
                   std::string("INSERT INTO \"t\" VALUES(") + c.written + ")")
             << c.value;
     }
