@@ -1,19 +1,32 @@
 // Benchmark of the transfer, the memory it holds and the list fills, against the
 // databases that scripts/bench starts. Prints its figures; the last line sums them up.
 //
-//   korvanta_bench [--rows N] [--large-rows L] [--memory-rows M] [--tables T] [--only PART]
+//   korvanta_bench [--rows N] [--large-rows L] [--memory-rows M] [--tables T]
+//                  [--db-small-tables S] [--db-large-rows D] [--only PART]
 //   korvanta_bench --memory-child DIRECTION TABLE   (internal: one send in a fresh process)
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,6 +39,7 @@
 #include "catalog/TableListing.h"
 #include "engine/ConnectionString.h"
 #include "sql/SourceQuery.h"
+#include "transfer/TableTransfer.h"
 
 using namespace korvanta;
 
@@ -36,7 +50,10 @@ struct Options {
     long largeRows = 1000000;
     long memoryRows = 10000000;
     int tables = 20000;
-    std::string only;  // to-postgresql, to-sybase, refused, memory or listing: that part alone
+    int dbSmallTables = 200;
+    long dbLargeRows = 500000;  // the largest of the four large tables; the smallest has half
+    // to-postgresql, to-sybase, refused, memory, database or listing: that part alone
+    std::string only;
 };
 
 std::string Env(const char* name) {
@@ -59,12 +76,16 @@ std::string RunScript(const std::string& client, const std::string& sql) {
     return Run(client + " < " + script.fileName().toStdString());
 }
 
-std::string Psql(const std::string& sql) {
+std::string PsqlIn(const std::string& database, const std::string& sql) {
     return RunScript("PGOPTIONS='-c client_min_messages=warning' PGPASSWORD='" +
                          Env("KV_PG_PASSWORD") + "' psql -X -q -A -t -v ON_ERROR_STOP=1 -h " +
                          Env("KV_PG_SERVER") + " -p " + Env("KV_PG_PORT") + " -U " +
-                         Env("KV_PG_USER") + " -d " + Env("KV_PG_DATABASE"),
+                         Env("KV_PG_USER") + " -d " + database,
                      sql);
+}
+
+std::string Psql(const std::string& sql) {
+    return PsqlIn(Env("KV_PG_DATABASE"), sql);
 }
 
 std::string Sqlite(const std::string& sql) {
@@ -98,8 +119,9 @@ void MakePostgreSQLSource(const std::string& table, long rows) {
         std::to_string(rows) + ") AS g;");
 }
 
-void MakeSqliteSource(const std::string& table, long rows) {
-    Sqlite(
+// The same table in the SQLite file, as SQL for its command-line shell.
+std::string SqliteSourceSql(const std::string& table, long rows) {
+    return (
         "DROP TABLE IF EXISTS " + table +
         ";"
         "CREATE TABLE " +
@@ -120,6 +142,10 @@ void MakeSqliteSource(const std::string& table, long rows) {
         " CASE WHEN g % 10 = 2 THEN NULL ELSE datetime('2020-01-01', '+' || g || ' seconds') END,"
         " CASE WHEN g % 10 = 3 THEN NULL ELSE g % 2 END"
         " FROM s;");
+}
+
+void MakeSqliteSource(const std::string& table, long rows) {
+    Sqlite(SqliteSourceSql(table, rows));
 }
 
 struct Timed {
@@ -423,6 +449,275 @@ double MeasureListing(int tables) {
     return std::max(pgSeconds, sybaseSeconds);
 }
 
+// The whole-database part: many small tables and a few large ones in the SQLite file,
+// sent to PostgreSQL by the command line (one job, two jobs), by the window's code and
+// by pgloader.
+struct Database {
+    std::vector<std::string> tables;
+    std::map<std::string, long> rows;  // per table, as the source counts them
+    long total = 0;
+};
+
+Database MakeDatabase(int smallTables, long largeRows) {
+    Database db;
+    std::string sql = "BEGIN;";
+    auto add = [&](const std::string& table, long rows) {
+        db.tables.push_back(table);
+        sql += SqliteSourceSql(table, rows);
+    };
+    // Lower-case names: pgloader folds names to lower case, the tool keeps them as written.
+    for (int i = 1; i <= smallTables; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "db_small_%04d", i);
+        add(name, 100 + (static_cast<long>(i) * 389) % 901);  // 100 to 1,000 rows
+    }
+    for (int k = 0; k < 4; ++k)
+        add("db_large_" + std::to_string(k + 1), largeRows / 2 + k * largeRows / 6);
+    Sqlite(sql + "COMMIT;");
+    std::string counts;
+    for (const std::string& table : db.tables)
+        counts += "SELECT '" + table + "', count(*) FROM " + table + ";";
+    std::istringstream lines(Sqlite(counts));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t bar = line.find('|');
+        db.rows[line.substr(0, bar)] = std::stol(line.substr(bar + 1));
+        db.total += std::stol(line.substr(bar + 1));
+    }
+    return db;
+}
+
+// Compares the target's per-table counts with the source's; prints a failure line when a
+// table is missing or short. Returns the rows that landed.
+long CheckCounts(const Database& db, const std::string& database, const char* what) {
+    std::set<std::string> present;
+    std::istringstream names(PsqlIn(database,
+                                    "SELECT table_name FROM information_schema.tables"
+                                    " WHERE table_schema = 'public';"));
+    for (std::string name; std::getline(names, name);)
+        present.insert(name);
+    std::string counts;
+    for (const std::string& table : db.tables) {
+        if (present.count(table))
+            counts += "SELECT '" + table + "', count(*) FROM \"" + table + "\";";
+    }
+    std::map<std::string, long> landed;
+    std::istringstream lines(counts.empty() ? std::string() : PsqlIn(database, counts));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t bar = line.find('|');
+        landed[line.substr(0, bar)] = std::stol(line.substr(bar + 1));
+    }
+    long total = 0;
+    int wrong = 0;
+    std::string which;
+    for (const std::string& table : db.tables) {
+        const auto found = landed.find(table);
+        const long rows = found == landed.end() ? -1 : found->second;
+        total += std::max(rows, 0L);
+        if (rows != db.rows.at(table) && ++wrong <= 5)
+            which += " " + table + " (" + (rows < 0 ? "missing" : std::to_string(rows)) + " of " +
+                     std::to_string(db.rows.at(table)) + ")";
+    }
+    if (wrong > 0)
+        std::printf("  FAILED: %s landed %ld of %ld rows; %d tables wrong:%s%s\n", what, total,
+                    db.total, wrong, which.c_str(), wrong > 5 ? " ..." : "");
+    return total;
+}
+
+void DropDatabaseTables(const Database& db) {
+    std::string drop = "DROP TABLE IF EXISTS ";
+    for (std::size_t i = 0; i < db.tables.size(); ++i)
+        drop += (i ? ", \"" : "\"") + db.tables[i] + "\"";
+    Psql(drop + ";");
+}
+
+struct Child {
+    int status = -1;
+    double seconds = 0;
+    double peakMB = 0;   // the child's own peak resident size
+    std::string output;  // its standard output and error
+};
+
+// Runs a program (no shell) with extra environment variables and waits for it: its time,
+// exit status and peak resident size, as the kernel counted them.
+Child RunChild(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+    QTemporaryFile out(QDir::tempPath() + QStringLiteral("/korvanta-bench-XXXXXX.out"));
+    if (!out.open())
+        throw std::runtime_error("cannot write an output file");
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> env(extraEnv);
+    for (char** e = environ; *e != nullptr; ++e)
+        env.emplace_back(*e);  // after the extra ones: the first of a name wins
+    std::vector<char*> envp;
+    for (const std::string& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out.handle(), 1);
+    posix_spawn_file_actions_adddup2(&actions, out.handle(), 2);
+    Child child;
+    Stopwatch watch;
+    pid_t pid = 0;
+    const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        throw std::runtime_error("cannot start " + args[0]);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        throw std::runtime_error("lost " + args[0]);
+    child.seconds = watch.Seconds();
+    child.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    child.peakMB = static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;
+    out.seek(0);
+    child.output = out.readAll().toStdString();
+    return child;
+}
+
+void PrintRun(const char* what, const Database& db, double seconds) {
+    std::printf("  %-26s %9ld rows in %6.2f s, %9.0f rows/s\n", what, db.total, seconds,
+                db.total / seconds);
+}
+
+// One send of the whole database by the command line; returns its seconds and the peak
+// resident size above the idle program's.
+std::pair<double, double> CommandLineSend(const Database& db, int jobs, double idleMB) {
+    DropDatabaseTables(db);
+    const ConnectionValues values = BenchConnectionValues();
+    QTemporaryFile summary(QDir::tempPath() + QStringLiteral("/korvanta-bench-XXXXXX.json"));
+    if (!summary.open())
+        throw std::runtime_error("cannot write a summary file");
+    const Child child =
+        RunChild({QCoreApplication::applicationDirPath().toStdString() + "/../src/korvanta",
+                  "send",
+                  "--to",
+                  "postgresql",
+                  "--all",
+                  "--if-exists",
+                  "replace",
+                  "--jobs",
+                  std::to_string(jobs),
+                  "-q",
+                  "--summary-json",
+                  summary.fileName().toStdString(),
+                  "-h",
+                  values.server.toStdString(),
+                  "-p",
+                  values.port.toStdString(),
+                  "-U",
+                  values.user.toStdString(),
+                  "-d",
+                  values.database.toStdString(),
+                  "--dsn",
+                  values.dataSourceName.toStdString()},
+                 {"PGPASSWORD=" + values.password.toStdString()});
+    const std::string what =
+        "command line, " + std::to_string(jobs) + (jobs == 1 ? " job" : " jobs");
+    PrintRun((what + ":").c_str(), db, child.seconds);
+    const QJsonObject totals =
+        QJsonDocument::fromJson(summary.readAll()).object().value("totals").toObject();
+    const double above = child.peakMB - idleMB;
+    std::printf(
+        "    exit status %d, %lld rows landed by its summary; peak %.1f MB above the idle"
+        " program's %.1f MB (target %d)\n",
+        child.status, static_cast<long long>(totals.value("landed").toDouble()), above, idleMB,
+        64 * jobs);
+    if (!child.output.empty())
+        std::printf("    it said: %.500s\n", child.output.c_str());
+    CheckCounts(db, values.database.toStdString(), what.c_str());
+    return {child.seconds, above};
+}
+
+// The window's send button over every table, lists filled first as the window fills them.
+double WindowSend(const Database& db, BenchDialogs& dialogs) {
+    DropDatabaseTables(db);
+    const ConnectionValues values = BenchConnectionValues();
+    BenchWindow window;
+    Stopwatch watch;
+    ListSybaseTables(*window.list1, values, window.pump);
+    ListPostgreSQLTables(*window.list2, values, window.pump);
+    window.list1->SetAllSelected(true);
+    SendTables(Side::PostgreSQL,
+               TransferWindow{*window.list1, *window.list2, *window.progress, *window.pointer},
+               values, TransferSettings{}, dialogs, window.pump);
+    const double seconds = watch.Seconds();
+    PrintRun("window's code:", db, seconds);
+    CheckCounts(db, values.database.toStdString(), "the window's code");
+    return seconds;
+}
+
+// pgloader loads the same SQLite file into a database of its own, made anew, with two
+// workers and no indexes. Returns its seconds, or 0 when it is missing or failed.
+double PgloaderLoad(const Database& db) {
+    const std::string database = Env("KV_PG_DATABASE") + "_pgloader";
+    Psql("DROP DATABASE IF EXISTS " + database + "; CREATE DATABASE " + database + ";");
+    const QTemporaryDir root(QDir::tempPath() + QStringLiteral("/korvanta-bench-XXXXXX"));
+    Child child;
+    try {
+        child = RunChild(
+            {"pgloader", "--no-ssl-cert-verification", "--root-dir", root.path().toStdString(),
+             "--with", "workers = 2", "--with", "concurrency = 1", "--with", "create no indexes",
+             "sqlite://" + Env("KV_SQLITE_FILE"),
+             "postgresql://" + Env("KV_PG_USER") + ":" + Env("KV_PG_PASSWORD") + "@" +
+                 Env("KV_PG_SERVER") + ":" + Env("KV_PG_PORT") + "/" + database +
+                 "?sslmode=disable"},
+            {});
+    } catch (const std::exception& e) {
+        std::printf("  pgloader: %s\n", e.what());
+        return 0;
+    }
+    PrintRun("pgloader (2 workers):", db, child.seconds);
+    std::printf("    exit status %d; its own peak %.1f MB\n", child.status, child.peakMB);
+    const long landed = CheckCounts(db, database, "pgloader");
+    if (child.status != 0 || landed != db.total)
+        std::printf("    it said: %.2000s\n", child.output.c_str());
+    Psql("DROP DATABASE " + database + ";");
+    return child.status == 0 ? child.seconds : 0;
+}
+
+struct DatabaseFigures {
+    double pgloaderOverTwoJobs = 0;
+    double windowOverOneJob = 0;
+    double memoryOneJob = 0;
+    double memoryTwoJobs = 0;
+};
+
+DatabaseFigures MeasureDatabase(int smallTables, long largeRows, BenchDialogs& dialogs) {
+    const Database db = MakeDatabase(smallTables, largeRows);
+    std::printf(
+        "Whole database to PostgreSQL: %zu tables, %ld rows (%d of 100 to 1,000 rows, 4 of %ld"
+        " to %ld rows)\n",
+        db.tables.size(), db.total, smallTables, largeRows / 2, largeRows / 2 + 3 * largeRows / 6);
+    const double idleMB =
+        RunChild({QCoreApplication::applicationDirPath().toStdString() + "/../src/korvanta",
+                  "--version"},
+                 {})
+            .peakMB;
+    const auto [oneJob, memoryOne] = CommandLineSend(db, 1, idleMB);
+    const auto [twoJobs, memoryTwo] = CommandLineSend(db, 2, idleMB);
+    const double window = WindowSend(db, dialogs);
+    DropDatabaseTables(db);
+    const double pgloader = PgloaderLoad(db);
+
+    DatabaseFigures f;
+    f.pgloaderOverTwoJobs = pgloader / twoJobs;
+    f.windowOverOneJob = window / oneJob;
+    f.memoryOneJob = memoryOne;
+    f.memoryTwoJobs = memoryTwo;
+    std::printf("  ratio pgloader / 2 jobs: %.2f (target 3)\n", f.pgloaderOverTwoJobs);
+    std::printf("  ratio window / 1 job: %.2f (target 1)\n", f.windowOverOneJob);
+    std::string drop = "BEGIN;";
+    for (const std::string& table : db.tables)
+        drop += "DROP TABLE " + table + ";";
+    Sqlite(drop + "COMMIT;");
+    return f;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -443,6 +738,10 @@ int main(int argc, char* argv[]) {
             options.memoryRows = std::stol(argv[i + 1]);
         if (flag == "--tables")
             options.tables = std::stoi(argv[i + 1]);
+        if (flag == "--db-small-tables")
+            options.dbSmallTables = std::stoi(argv[i + 1]);
+        if (flag == "--db-large-rows")
+            options.dbLargeRows = std::stol(argv[i + 1]);
         if (flag == "--only")
             options.only = argv[i + 1];
     }
@@ -453,6 +752,7 @@ int main(int argc, char* argv[]) {
         };
         Ratio toPostgreSQL, toPostgreSQLLarge, toSybase, refused;
         double memory = 0, memoryLarge = 0, listing = 0;
+        DatabaseFigures database;
         if (wanted("to-postgresql")) {
             toPostgreSQL = MeasureToPostgreSQL(options.rows, true, dialogs);
             toPostgreSQLLarge = MeasureToPostgreSQL(options.largeRows, false, dialogs);
@@ -465,14 +765,19 @@ int main(int argc, char* argv[]) {
             memory = MeasureMemory(options.rows);
             memoryLarge = MeasureMemory(options.memoryRows);
         }
+        if (wanted("database"))
+            database = MeasureDatabase(options.dbSmallTables, options.dbLargeRows, dialogs);
         if (wanted("listing"))
             listing = MeasureListing(options.tables);
         std::printf(
             "summary: to PostgreSQL %.2f and %.2f of COPY (target 0.5); to SQL Anywhere %.2f of a "
             "bare bulk load (target 0.5); with 100 refused rows %.2f of COPY (target 0.25); peak "
-            "memory %.0f MB at %ld rows and %.0f MB at %ld rows (target 64); listing %.2f s\n",
+            "memory %.0f MB at %ld rows and %.0f MB at %ld rows (target 64); whole database: "
+            "pgloader takes %.2f times 2 jobs (target 3), the window %.2f times 1 job (target 1), "
+            "%.0f and %.0f MB above idle for 1 and 2 jobs (target 64 a job); listing %.2f s\n",
             toPostgreSQL.value, toPostgreSQLLarge.value, toSybase.value, refused.value, memory,
-            options.rows, memoryLarge, options.memoryRows, listing);
+            options.rows, memoryLarge, options.memoryRows, database.pgloaderOverTwoJobs,
+            database.windowOverOneJob, database.memoryOneJob, database.memoryTwoJobs, listing);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         return 1;
