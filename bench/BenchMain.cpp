@@ -539,7 +539,7 @@ struct Child {
 };
 
 // Runs a program (no shell) with extra environment variables and waits for it: its time,
-// exit status and peak resident size, as the kernel counted them.
+// exit status and peak resident size.
 Child RunChild(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
     QTemporaryFile out(QDir::tempPath() + QStringLiteral("/korvanta-bench-XXXXXX.out"));
     if (!out.open())
@@ -567,13 +567,26 @@ Child RunChild(const std::vector<std::string>& args, const std::vector<std::stri
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         throw std::runtime_error("cannot start " + args[0]);
+    // The kernel's ru_maxrss of a spawned child counts the parent's pages it shared before
+    // exec, so the child's own high-water mark is read from /proc while it runs.
     int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        throw std::runtime_error("lost " + args[0]);
+    long long peakKB = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0)
+            throw std::runtime_error("lost " + args[0]);
+        std::ifstream procStatus("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(procStatus, line);) {
+            if (line.rfind("VmHWM:", 0) == 0)
+                peakKB = std::max(peakKB, std::atoll(line.c_str() + 6));
+        }
+        usleep(10000);
+    }
     child.seconds = watch.Seconds();
     child.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    child.peakMB = static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;
+    child.peakMB = static_cast<double>(peakKB) * 1024 / 1e6;
     out.seek(0);
     child.output = out.readAll().toStdString();
     return child;
