@@ -21,12 +21,16 @@ namespace {
 // running again when the switch goes.
 class ServerSwitch {
   public:
+    // A test that ended without its switch (the program crashed) left the server stopped:
+    // it starts again here, so that one crash does not fail every test after it.
     ServerSwitch()
         : control_(robust::Environment("KV_PG_CTL")),
-          folder_(robust::Environment("KV_DBENV_DIR")) {}
+          folder_(robust::Environment("KV_DBENV_DIR")) {
+        std::system((control_ + " pgctl " + folder_ + " ensure >/dev/null 2>&1").c_str());
+    }
     ~ServerSwitch() {
         if (stopped_)
-            std::system((control_ + " pgctl " + folder_ + " start >/dev/null 2>&1").c_str());
+            std::system((control_ + " pgctl " + folder_ + " ensure >/dev/null 2>&1").c_str());
     }
     ServerSwitch(const ServerSwitch&) = delete;
     ServerSwitch& operator=(const ServerSwitch&) = delete;
