@@ -179,6 +179,7 @@ struct FaultProxy::State {
     void ParseClient(Connection& c);
     void ParseServer(Connection& c);
     void OnClientMessage(Connection& c, char type, std::string_view body);
+    uint32_t WholeTypedMessage(Connection& c, const Buffer& in);
 };
 
 namespace {
@@ -370,14 +371,8 @@ void FaultProxy::State::ParseClient(Connection& c) {
             in.Consume(length);
             continue;
         }
-        if (in.Size() < 5)
-            return;
-        const uint32_t length = ReadInt32(in.Data() + 1);
-        if (length < 4 || length > kMaxMessage) {
-            Kill(c);
-            return;
-        }
-        if (in.Size() < size_t{length} + 1)
+        const uint32_t length = WholeTypedMessage(c, in);
+        if (length == 0)
             return;
         const char type = in.Data()[0];
         OnClientMessage(c, type, std::string_view(in.Data() + 5, length - 4));
@@ -386,6 +381,19 @@ void FaultProxy::State::ParseClient(Connection& c) {
         if (type == 'd' && ++c.copyData >= stallAfterCopyData && stallAfterCopyData > 0)
             c.stalled = true;
     }
+}
+
+// The length field of the typed message at the front of the buffer once all of it has
+// arrived; 0 while it has not, or when its length is impossible (the connection is killed).
+uint32_t FaultProxy::State::WholeTypedMessage(Connection& c, const Buffer& in) {
+    if (in.Size() < 5)
+        return 0;
+    const uint32_t length = ReadInt32(in.Data() + 1);
+    if (length < 4 || length > kMaxMessage) {
+        Kill(c);
+        return 0;
+    }
+    return in.Size() < size_t{length} + 1 ? 0 : length;
 }
 
 void FaultProxy::State::OnClientMessage(Connection& c, char type, std::string_view body) {
@@ -411,14 +419,8 @@ void FaultProxy::State::OnClientMessage(Connection& c, char type, std::string_vi
 void FaultProxy::State::ParseServer(Connection& c) {
     Buffer& in = c.fromServer;
     while (!c.dead && !Stalled(c)) {
-        if (in.Size() < 5)
-            return;
-        const uint32_t length = ReadInt32(in.Data() + 1);
-        if (length < 4 || length > kMaxMessage) {
-            Kill(c);
-            return;
-        }
-        if (in.Size() < size_t{length} + 1)
+        const uint32_t length = WholeTypedMessage(c, in);
+        if (length == 0)
             return;
         const char type = in.Data()[0];
         const std::string_view body(in.Data() + 5, length - 4);
