@@ -5,7 +5,6 @@
 #include <QScreen>
 
 #include "app/AppTitle.h"
-#include "engine/Contact.h"
 #include "app/Decoration.h"
 #include "app/Dialogs.h"
 #include "app/ErrorTrap.h"
@@ -20,6 +19,7 @@
 #include "catalog/TableList.h"
 #include "catalog/TableListing.h"
 #include "engine/ConnectionValues.h"
+#include "engine/Contact.h"
 #include "transfer/TableTransfer.h"
 
 namespace korvanta {
@@ -40,19 +40,31 @@ Form2::Form2(Dialogs& dialogs, const ConnectionSource& connection, OperationGuar
 }
 
 void Form2::ConnectHandlers() {
-    // A click while an operation of either window runs is ignored.
-    const std::pair<PushButton*, void (Form2::*)()> handlers[] = {
-        {PushButton1, &Form2::PushButton1_Click},   {PushButton2, &Form2::PushButton2_Click},
-        {PushButton3, &Form2::PushButton3_Click},   {PushButton4, &Form2::PushButton4_Click},
-        {PushButton5, &Form2::PushButton5_Click},   {PushButton6, &Form2::PushButton6_Click},
-        {PushButton7, &Form2::PushButton7_Click},   {PushButton8, &Form2::PushButton8_Click},
-        {PushButton9, &Form2::PushButton9_Click},   {PushButton10, &Form2::PushButton10_Click},
-        {PushButton11, &Form2::PushButton11_Click}, {PushButton12, &Form2::PushButton12_Click}};
-    for (const auto& [button, handler] : handlers) {
-        connect(button, &QPushButton::clicked, this, [this, handler = handler] {
-            if (guard_.Busy())
+    // A click that would start another operation while one of either window runs is
+    // ignored. Select All, Deselect All and Help start none: they work during a run, whose
+    // walk reads each entry's selection when it reaches it.
+    struct Handler {
+        PushButton* button;
+        void (Form2::*handler)();
+        bool startsOperation;
+    };
+    const Handler handlers[] = {{PushButton1, &Form2::PushButton1_Click, true},
+                                {PushButton2, &Form2::PushButton2_Click, true},
+                                {PushButton3, &Form2::PushButton3_Click, true},
+                                {PushButton4, &Form2::PushButton4_Click, true},
+                                {PushButton5, &Form2::PushButton5_Click, true},
+                                {PushButton6, &Form2::PushButton6_Click, true},
+                                {PushButton7, &Form2::PushButton7_Click, true},
+                                {PushButton8, &Form2::PushButton8_Click, false},
+                                {PushButton9, &Form2::PushButton9_Click, false},
+                                {PushButton10, &Form2::PushButton10_Click, false},
+                                {PushButton11, &Form2::PushButton11_Click, false},
+                                {PushButton12, &Form2::PushButton12_Click, false}};
+    for (const Handler& h : handlers) {
+        connect(h.button, &QPushButton::clicked, this, [this, h] {
+            if (h.startsOperation && guard_.Busy())
                 return;
-            (this->*handler)();
+            (this->*h.handler)();
         });
     }
 }

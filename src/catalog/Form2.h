@@ -21,9 +21,9 @@ class WindowPointer;
 // side by side, each with Select All, Deselect All, Send, Delete and Rename; a progress
 // bar, "< Back" and "Help" along the bottom.
 //
-// Clicks are ignored while an operation of either window runs (the list fills and
-// transfers let window events through); Form_Load, delete, rename and the sends mark
-// themselves as running.
+// A click that would start an operation is ignored while one of either window runs (the
+// list fills and transfers let window events through); Form_Load, delete, rename and the
+// sends mark themselves as running. Select All, Deselect All and Help work all the same.
 class Form2 final : public QWidget {
   public:
     Form2(Dialogs& dialogs, const ConnectionSource& connection, OperationGuard& guard);

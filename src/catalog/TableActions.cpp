@@ -11,6 +11,7 @@
 #include "catalog/TableList.h"
 #include "engine/PostgreSQL.h"
 #include "engine/Sybase.h"
+#include "engine/TableNames.h"
 
 namespace korvanta {
 
@@ -135,6 +136,7 @@ void RenameSelectedTable(const TableSide& side, const ConnectionValues& values, 
             if (trap.Condition(Line(db, 120), [&] { return newName.isEmpty(); }))
                 continue;
             const bool renamed = trap.Step(Line(db, 122), [&] {
+                RequireNameKept(db, newName.toStdString());
                 connection.Execute(
                     RenameTableStatement(db, oldName.toStdString(), newName.toStdString()));
             });

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/OutputFile.h"
 #include "cli/Password.h"
 #include "cli/Send.h"
 #include "engine/NameOrder.h"
@@ -77,7 +78,8 @@ const std::map<std::string, std::string> kVerbHelp = {
     {"send",
      "Usage: korvanta send --to postgresql|sqlanywhere [TABLE|PATTERN...] [--all] [options]\n"
      "Sends tables of the other side to SIDE exactly as the window's send button does:\n"
-     "each table is created anew on the target and its rows copied.\n"
+     "each table is created anew on the target and its rows copied; rows go only into a\n"
+     "table the send created.\n"
      "  TABLE     a table name, sent as written even when the list does not show it\n"
      "  PATTERN   a shell pattern (*, ?, [...]) matched against the source's list\n"
      "  --all     every table of the source's list, in the list's order\n"
@@ -250,13 +252,19 @@ ConnectionValues Connection(const Arguments& args, const SettingsStore& store) {
             return v;
         }
     }
-    if (const auto file = args.Value("password-file")) {
-        const auto line = FirstLineOf(*file);
-        if (!line)
-            throw std::runtime_error("cannot read the password file " + *file);
-        v.password = QString::fromStdString(*line);
-    }
+    if (const auto file = args.Value("password-file"))
+        v.password = QString::fromStdString(PasswordFileLine(*file));
     return v;
+}
+
+// The SQL Anywhere side is reached through a data source only: without one there is
+// nothing to open, and the driver manager's own words would not say what to do.
+void RequireDataSource(const ConnectionValues& values) {
+    if (values.dataSourceName.isEmpty()) {
+        throw std::runtime_error(
+            "no ODBC data source is set for the SQL Anywhere side: give one with --dsn NAME, "
+            "or save it in the connection window");
+    }
 }
 
 void Expect(const Arguments& args, std::size_t least, std::size_t most) {
@@ -294,23 +302,31 @@ int Run(const Arguments& args) {
     }
 
     SettingsStore store;
+    // The connection values of the sides a verb works on.
+    const auto connection = [&](std::optional<Side> side) {
+        const ConnectionValues values = Connection(args, store);
+        if (side != Side::PostgreSQL)
+            RequireDataSource(values);
+        return values;
+    };
     if (args.verb == "list") {
         Expect(args, 1, 1);
         const Side side = ParseSide(args.operands[0]);
-        const ConnectionValues values = Connection(args, store);
+        const ConnectionValues values = connection(side);
         std::vector<std::string> names = ListTableNames(side, values);
         const NameOrder order;
         std::stable_sort(names.begin(), names.end(), [&](const auto& a, const auto& b) {
             return order.Compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
         });
+        std::string text;
         for (const std::string& name : names)
-            std::printf("%s\n", name.c_str());
-        return kExitOk;
+            text += name + '\n';
+        return PrintToStandardOutput(text) ? kExitOk : kExitFailed;
     }
     if (args.verb == "delete") {
         Expect(args, 2, static_cast<std::size_t>(-1));
         const Side side = ParseSide(args.operands[0]);
-        const ConnectionValues values = Connection(args, store);
+        const ConnectionValues values = connection(side);
         int status = kExitOk;
         for (std::size_t i = 1; i < args.operands.size(); ++i) {
             try {
@@ -326,7 +342,7 @@ int Run(const Arguments& args) {
     if (args.verb == "rename") {
         Expect(args, 3, 3);
         const Side side = ParseSide(args.operands[0]);
-        RenameTable(side, Connection(args, store), args.operands[1], args.operands[2]);
+        RenameTable(side, connection(side), args.operands[1], args.operands[2]);
         return kExitOk;
     }
 
@@ -364,7 +380,7 @@ int Run(const Arguments& args) {
             static_cast<int>(ParseNumber("timeout", *timeout, 1));
     if (const auto most = args.Value("max-refused"))
         options.settings.maxRefusedRows = ParseNumber("max-refused", *most, 0);
-    options.values = Connection(args, store);
+    options.values = connection(std::nullopt);
     return RunSend(options);
 }
 

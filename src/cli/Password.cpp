@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 namespace korvanta::cli {
@@ -70,14 +73,23 @@ std::optional<std::string> PasswordFromPgpassFile(const std::string& path, const
     return PasswordFromPgpassText(text.str(), key);
 }
 
-std::optional<std::string> FirstLineOf(const std::string& path) {
+std::string PasswordFileLine(const std::string& path) {
+    const std::string what = "the password file " + path;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        throw std::runtime_error("cannot read " + what + ": " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        throw std::runtime_error("cannot read " + what + ": it is a folder");
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return std::nullopt;
+        throw std::runtime_error("cannot read " + what + ": " + std::strerror(errno));
     std::string line;
-    std::getline(in, line);
+    if (!std::getline(in, line) && !in.eof())
+        throw std::runtime_error("cannot read " + what);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    if (line.empty())
+        throw std::runtime_error(what + " has no password on its first line");
     return line;
 }
 

@@ -20,7 +20,8 @@ std::optional<std::string> PasswordFromPgpassText(std::string_view text, const P
 // may read or write (as libpq insists); nothing otherwise.
 std::optional<std::string> PasswordFromPgpassFile(const std::string& path, const PasswordKey& key);
 
-// The first line of a file, without its line end; nothing when it cannot be read.
-std::optional<std::string> FirstLineOf(const std::string& path);
+// The first line of a password file, without its line end. Throws std::runtime_error with
+// the reason when the file cannot be read, is not a plain file, or is empty.
+std::string PasswordFileLine(const std::string& path);
 
 }  // namespace korvanta::cli

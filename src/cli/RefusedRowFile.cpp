@@ -1,9 +1,5 @@
 #include "cli/RefusedRowFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
-
 namespace korvanta::cli {
 
 std::string CsvField(const std::optional<std::string>& value) {
@@ -140,24 +136,33 @@ std::string JsonRecord(const RefusedRow& row) {
     return line + "],\"error\":" + JsonString(row.message) + "}\n";
 }
 
-RefusedRowFile::RefusedRowFile(const std::string& path) {
-    csv_ = path.size() >= 4 && path.compare(path.size() - 4, 4, ".csv") == 0;
-    file_ = std::fopen(path.c_str(), "wb");
-    if (file_ == nullptr)
-        throw std::runtime_error(path + ": " + std::strerror(errno));
-}
+RefusedRowFile::RefusedRowFile(const std::string& path)
+    : file_(path), csv_(path.size() >= 4 && path.compare(path.size() - 4, 4, ".csv") == 0) {}
 
-RefusedRowFile::~RefusedRowFile() {
-    if (file_ != nullptr)
-        std::fclose(file_);
-}
-
-void RefusedRowFile::Write(const RefusedRow& row) {
+bool RefusedRowFile::Write(const RefusedRow& row) {
     const std::string record = csv_ ? CsvRecord(row) : JsonRecord(row);
     std::lock_guard lock(mutex_);
-    std::fwrite(record.data(), 1, record.size(), file_);
-    // Rows already refused stay in the file even when the program is ended at once.
-    std::fflush(file_);
+    // Written straight to the file: rows already refused stay in it even when the program
+    // is ended at once.
+    if (file_.Append(record))
+        return true;
+    ++lost_;
+    return false;
+}
+
+long long RefusedRowFile::Lost() const {
+    std::lock_guard lock(mutex_);
+    return lost_;
+}
+
+std::string RefusedRowFile::Failure() const {
+    std::lock_guard lock(mutex_);
+    return file_.Failure();
+}
+
+bool RefusedRowFile::Close() {
+    std::lock_guard lock(mutex_);
+    return file_.Close() && lost_ == 0;
 }
 
 }  // namespace korvanta::cli

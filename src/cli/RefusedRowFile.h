@@ -1,12 +1,12 @@
 #pragma once
 
-#include <cstdio>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/OutputFile.h"
 #include "engine/TransferListener.h"
 
 namespace korvanta::cli {
@@ -27,21 +27,27 @@ std::string JsonValue(const std::optional<std::string>& value);
 std::string JsonRecord(const RefusedRow& row);
 
 // The reject file: CSV when the name ends in ".csv", JSON lines otherwise. Rows come from
-// the run's threads, so each is written whole under a lock and flushed.
+// the run's threads, so each is written whole under a lock. A row that cannot be written
+// (a full disk) is counted, never half in the file.
 class RefusedRowFile {
   public:
-    // Opens (truncating) the file; throws std::runtime_error when it cannot.
+    // Opens the file, replacing an existing one; throws std::runtime_error when it cannot.
     explicit RefusedRowFile(const std::string& path);
-    ~RefusedRowFile();
-    RefusedRowFile(const RefusedRowFile&) = delete;
-    RefusedRowFile& operator=(const RefusedRowFile&) = delete;
 
-    void Write(const RefusedRow& row);
+    // False when the row could not be written.
+    bool Write(const RefusedRow& row);
+    // Rows that could not be written, and why the first one could not.
+    long long Lost() const;
+    std::string Failure() const;
+    // Closes the file; false when a row was lost or the file could not be closed.
+    bool Close();
+    const std::string& Path() const noexcept { return file_.Path(); }
 
   private:
-    std::mutex mutex_;
-    std::FILE* file_ = nullptr;
+    mutable std::mutex mutex_;
+    OutputFile file_;
     bool csv_ = false;
+    long long lost_ = 0;
 };
 
 }  // namespace korvanta::cli

@@ -19,7 +19,9 @@
 #include <thread>
 
 #include "cli/CommandLine.h"
+#include "cli/OutputFile.h"
 #include "cli/RefusedRowFile.h"
+#include "cli/Summary.h"
 #include "engine/NameOrder.h"
 #include "engine/ReportText.h"
 #include "engine/TableListing.h"
@@ -32,12 +34,17 @@ namespace {
 // Set by the first SIGINT or SIGTERM; the run's StopRequested() answers with it.
 std::atomic<bool> g_interrupted{false};
 volatile sig_atomic_t g_signals = 0;
+volatile sig_atomic_t g_terminal = 0;  // standard error is a terminal
 static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
 
 extern "C" void OnInterrupt(int) {
     // Only async-signal-safe calls here: write and _exit.
-    if (g_signals != 0)
+    if (g_signals != 0) {
+        // The shell's prompt starts on a line of its own, not after the progress line.
+        if (g_terminal != 0)
+            (void)!write(STDERR_FILENO, "\n", 1);
         _exit(kExitInterrupted);
+    }
     g_signals = 1;
     g_interrupted.store(true);
     static const char kText[] =
@@ -45,7 +52,8 @@ extern "C" void OnInterrupt(int) {
     (void)!write(STDERR_FILENO, kText, sizeof kText - 1);
 }
 
-void InstallInterruptHandlers() {
+void InstallInterruptHandlers(bool terminal) {
+    g_terminal = terminal ? 1 : 0;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -82,14 +90,12 @@ struct TableState {
 // progress line taken away before anything else is written) and the stop.
 class Run {
   public:
-    Run(const SendOptions& options, std::vector<std::string> tables)
-        : options_(options), tables_(tables.size()) {
+    Run(const SendOptions& options, std::vector<std::string> tables, RefusedRowFile* rejects)
+        : options_(options), tables_(tables.size()), rejects_(rejects) {
         for (std::size_t i = 0; i < tables.size(); ++i)
             tables_[i].name = std::move(tables[i]);
         terminal_ = isatty(STDERR_FILENO) != 0;
         showProgress_ = terminal_ && !options.quiet;
-        if (!options.rejectFile.empty())
-            rejects_ = std::make_unique<RefusedRowFile>(options.rejectFile);
     }
 
     const SendOptions& options() const { return options_; }
@@ -171,8 +177,15 @@ class Run {
 
     void Refused(const RefusedRow& row) {
         ++refusedRows_;
-        if (rejects_)
-            rejects_->Write(row);
+        if (rejects_ == nullptr || rejects_->Write(row))
+            return;
+        // Said once, when the first row cannot be kept; the end of the run counts them.
+        if (!rejectFailureTold_.exchange(true)) {
+            std::lock_guard lock(mutex_);
+            ClearProgressLine();
+            Write("korvanta: cannot write to the reject file " + rejects_->Path() + ": " +
+                  rejects_->Failure() + "; refused rows it cannot take are counted\n");
+        }
     }
 
     void Finished(std::size_t index, const TableOutcome& outcome) {
@@ -276,7 +289,8 @@ class Run {
     bool progressShown_ = false;
     long long reports_ = 0;
     std::atomic<long long> refusedRows_{0};
-    std::unique_ptr<RefusedRowFile> rejects_;
+    RefusedRowFile* rejects_;  // not owning; null without --reject-file
+    std::atomic<bool> rejectFailureTold_{false};
 };
 
 // The listener of one SendTables call: the tables of the call go in order, so the table a
@@ -331,42 +345,56 @@ class CallListener final : public TransferListener {
     std::atomic<std::size_t> position_{0};
 };
 
-std::string StatusOf(const TableState& table, bool stopped) {
+TableStatus StatusOf(const TableState& table, bool stopped) {
     if (table.stoppedHere)
-        return "stopped";
+        return TableStatus::kStopped;
     if (!table.outcome)
-        return stopped && !table.touched ? "not-started" : "failed";
+        return stopped && !table.touched ? TableStatus::kNotStarted : TableStatus::kFailed;
     const TableOutcome& o = *table.outcome;
     if (o.skipped)
-        return "skipped";
+        return TableStatus::kSkipped;
     if (o.verified && !*o.verified)
-        return "verify-failed";
+        return TableStatus::kVerifyFailed;
     if (o.stopRequested)
-        return "stopped";
+        return TableStatus::kStopped;
     if (!o.complete)
-        return "failed";
-    return o.refused > 0 ? "refused" : "ok";
+        return TableStatus::kFailed;
+    return o.refused > 0 ? TableStatus::kRefused : TableStatus::kOk;
 }
 
-// Columns line up by characters, not bytes.
-std::size_t DisplayWidth(const std::string& text) {
-    return static_cast<std::size_t>(QString::fromStdString(text).size());
+void Say(const std::string& text) {
+    std::fprintf(stderr, "korvanta: %s\n", text.c_str());
 }
 
-std::string JsonText(const std::string& text) {
-    return JsonString(text);
-}
+// The files a send writes its results to, opened before any table is touched.
+struct ResultFiles {
+    std::unique_ptr<RefusedRowFile> rejects;
+    std::unique_ptr<OutputFile> summary;
+};
 
 }  // namespace
 
 int RunSend(const SendOptions& options) {
+    // Where the results go is checked first: a run whose refused rows or summary could not
+    // be kept must not start.
+    ResultFiles files;
+    try {
+        if (!options.rejectFile.empty())
+            files.rejects = std::make_unique<RefusedRowFile>(options.rejectFile);
+        if (!options.summaryJson.empty())
+            files.summary = std::make_unique<OutputFile>(options.summaryJson);
+    } catch (const std::exception& e) {
+        Say(e.what());
+        return kExitFailed;
+    }
+
     const Side source = OtherSide(options.target);
     std::vector<std::string> sourceList, targetList;
     try {
         sourceList = ListTableNames(source, options.values);
         targetList = ListTableNames(options.target, options.values);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvanta: cannot list the tables: %s\n", e.what());
+        Say(std::string("cannot list the tables: ") + e.what());
         return kExitFailed;
     }
     const NameOrder order;
@@ -399,19 +427,13 @@ int RunSend(const SendOptions& options) {
             }
         }
         if (!any) {
-            std::fprintf(stderr, "korvanta: no table matches %s\n", operand.c_str());
+            Say("no table matches " + operand);
             unmatched = true;
         }
     }
 
-    std::unique_ptr<Run> run;
-    try {
-        run = std::make_unique<Run>(options, tables);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvanta: cannot write the reject file %s\n", e.what());
-        return kExitFailed;
-    }
-    InstallInterruptHandlers();
+    auto run = std::make_unique<Run>(options, tables, files.rejects.get());
+    InstallInterruptHandlers(isatty(STDERR_FILENO) != 0);
 
     const auto begin = std::chrono::steady_clock::now();
     std::mutex doneMutex;
@@ -426,6 +448,8 @@ int RunSend(const SendOptions& options) {
         }
     });
 
+    // The sends of this run write fresh tables only, and no two of them the same one.
+    const auto claims = std::make_shared<TargetClaims>();
     const auto request = [&](std::vector<std::string> names) {
         SendRequest r;
         r.target = options.target;
@@ -433,6 +457,9 @@ int RunSend(const SendOptions& options) {
         r.targetTables = targetList;
         r.values = options.values;
         r.settings = options.settings;
+        r.freshTablesOnly = true;
+        r.claims = claims;
+        r.statementPerTable = options.jobs > 1;
         return r;
     };
     if (options.jobs <= 1 || tables.size() <= 1) {
@@ -493,107 +520,61 @@ int RunSend(const SendOptions& options) {
     doneSignal.notify_all();
     progress.join();
     run->EndProgress();
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 
     // The accounting: read = landed + refused for every table, however it ended.
     const bool stopped = run->StopRequested();
+    Summary summary;
+    summary.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    summary.interrupted = run->Interrupted();
     bool failed = unmatched || stopped || run->OtherFailures();
     bool refused = false;
-    struct Line {
-        std::string table, status;
-        long long read, landed, refused, counted;
-        double seconds;
-    };
-    std::vector<Line> lines;
-    long long totalLanded = 0, totalRefused = 0;
     for (const TableState& table : run->tables()) {
-        Line line{table.name, StatusOf(table, stopped), 0, 0, 0, -1, 0};
+        SummaryLine line;
+        line.table = table.name;
+        line.status = StatusOf(table, stopped);
         if (table.outcome) {
             line.landed = table.outcome->landed;
             line.refused = table.outcome->refused;
             line.counted = table.outcome->counted;
             line.seconds = table.outcome->seconds;
         }
-        line.read = line.landed + line.refused;
-        totalLanded += line.landed;
-        totalRefused += line.refused;
-        if (line.status != "ok" && line.status != "refused" && line.status != "skipped")
+        if (line.status != TableStatus::kOk && line.status != TableStatus::kRefused &&
+            line.status != TableStatus::kSkipped)
             failed = true;
-        if (line.refused > 0)
-            refused = true;
-        lines.push_back(line);
+        refused = refused || line.refused > 0;
+        summary.lines.push_back(line);
     }
-    const int status = failed ? kExitFailed : refused ? kExitRefused : kExitOk;
-    const auto rate = [](long long rows, double seconds) {
-        return seconds > 0 ? static_cast<double>(rows) / seconds : 0.0;
-    };
+    if (files.rejects && !files.rejects->Close()) {
+        summary.rejectFileLost = files.rejects->Lost();
+        Say(std::to_string(summary.rejectFileLost) + " refused rows are not in the reject file " +
+            files.rejects->Path() + ": " + files.rejects->Failure());
+        failed = true;
+    }
+    summary.exitStatus = failed ? kExitFailed : refused ? kExitRefused : kExitOk;
 
-    if (!options.quiet) {
-        std::vector<std::vector<std::string>> cells = {
-            {"table", "read", "landed", "refused", "seconds", "rows/s", "status"}};
-        for (const Line& l : lines) {
-            cells.push_back({l.table, std::to_string(l.read), std::to_string(l.landed),
-                             std::to_string(l.refused), Fixed(l.seconds, 2),
-                             std::to_string(static_cast<long long>(rate(l.read, l.seconds))),
-                             l.status});
-        }
-        cells.push_back(
-            {"total", std::to_string(totalLanded + totalRefused), std::to_string(totalLanded),
-             std::to_string(totalRefused), Fixed(wall, 2),
-             std::to_string(static_cast<long long>(rate(totalLanded + totalRefused, wall))),
-             "exit " + std::to_string(status)});
-        std::vector<std::size_t> widths(cells[0].size(), 0);
-        for (const auto& row : cells) {
-            for (std::size_t c = 0; c < row.size(); ++c)
-                widths[c] = std::max(widths[c], DisplayWidth(row[c]));
-        }
-        std::string out;
-        for (const auto& row : cells) {
-            for (std::size_t c = 0; c < row.size(); ++c) {
-                const std::size_t pad = widths[c] - DisplayWidth(row[c]);
-                // Names and the status to the left, numbers to the right.
-                const bool left = c == 0 || c + 1 == row.size();
-                if (!left)
-                    out.append(pad, ' ');
-                out += row[c];
-                if (left && c + 1 < row.size())
-                    out.append(pad, ' ');
-                if (c + 1 < row.size())
-                    out += "  ";
-            }
-            out += '\n';
-        }
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        std::fflush(stdout);
-    }
-
-    if (!options.summaryJson.empty()) {
-        std::string json = "{\"tables\":[";
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const Line& l = lines[i];
-            json += (i ? ",\n" : "\n") + std::string("{\"table\":") + JsonText(l.table) +
-                    ",\"read\":" + std::to_string(l.read) +
-                    ",\"landed\":" + std::to_string(l.landed) +
-                    ",\"refused\":" + std::to_string(l.refused) +
-                    ",\"counted\":" + (l.counted >= 0 ? std::to_string(l.counted) : "null") +
-                    ",\"seconds\":" + Fixed(l.seconds, 3) +
-                    ",\"rows_per_second\":" + Fixed(rate(l.read, l.seconds), 1) +
-                    ",\"status\":" + JsonText(l.status) + "}";
-        }
-        json += "],\n\"totals\":{\"read\":" + std::to_string(totalLanded + totalRefused) +
-                ",\"landed\":" + std::to_string(totalLanded) +
-                ",\"refused\":" + std::to_string(totalRefused) + ",\"seconds\":" + Fixed(wall, 3) +
-                "},\n\"interrupted\":" + (run->Interrupted() ? "true" : "false") +
-                ",\n\"exit_status\":" + std::to_string(status) + "}\n";
-        std::ofstream file(options.summaryJson, std::ios::binary | std::ios::trunc);
-        file << json;
-        if (!file) {
-            std::fprintf(stderr, "korvanta: cannot write %s\n", options.summaryJson.c_str());
-            return kExitFailed;
+    // The JSON goes first: a summary that could not be written changes the exit status,
+    // and the one printed must show the status the program ends with.
+    bool jsonWritten = false;
+    if (files.summary) {
+        jsonWritten = files.summary->Replace(summary.Json());
+        if (!jsonWritten) {
+            Say("cannot write the summary to " + files.summary->Path() + ": " +
+                files.summary->Failure());
+            summary.exitStatus = kExitFailed;
         }
     }
-    return status;
+    if (!options.quiet && !PrintToStandardOutput(summary.Text())) {
+        summary.exitStatus = kExitFailed;
+        if (jsonWritten)
+            files.summary->Replace(summary.Json());
+    }
+    if (files.summary && !files.summary->Close() && jsonWritten) {
+        Say("cannot write the summary to " + files.summary->Path() + ": " +
+            files.summary->Failure());
+        summary.exitStatus = kExitFailed;
+    }
+    return summary.exitStatus;
 }
 
 }  // namespace korvanta::cli

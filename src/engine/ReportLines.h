@@ -20,6 +20,9 @@ struct SendReportLines {
     int closeRecordset;
     int closeSybase;
     int closePostgreSQL;
+    // Steps of their own after the handler's last: waiting for another send of the same
+    // table to finish.
+    int lockTable;
 };
 
 // "Send Table/s To PostgreSQL" (PushButton3_Click).
@@ -36,6 +39,7 @@ inline constexpr SendReportLines kSendToPostgreSQLLines{
     .closeRecordset = 294,
     .closeSybase = 300,
     .closePostgreSQL = 302,
+    .lockTable = 304,
 };
 
 // "Send Table/s To Sybase iAny" (PushButton4_Click).
@@ -52,6 +56,7 @@ inline constexpr SendReportLines kSendToSybaseLines{
     .closeRecordset = 272,
     .closeSybase = 280,
     .closePostgreSQL = 282,
+    .lockTable = 284,
 };
 
 constexpr const SendReportLines& SendLinesTo(Side target) noexcept {

@@ -321,7 +321,7 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
     struct Gap {
         std::size_t row;  // the row before which a read failed, or the row refused
         const ReadFailure* failure;
-        std::string unstorable;
+        std::optional<ValueProblem> unstorable;
     };
     std::vector<Gap> gaps;
     auto failure = batch.failures.begin();
@@ -331,7 +331,9 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
         for (std::size_t j = 0; j < batch.Columns(); ++j) {
             if (batch.IsNull(row, j))
                 continue;
-            if (std::optional<std::string> why = UnstorableText(batch.Text(row, j), target_.side)) {
+            const ValueRule rule = j < target_.rules.size() ? target_.rules[j] : ValueRule::kText;
+            if (std::optional<ValueProblem> why =
+                    UnstorableValue(batch.Text(row, j), target_.side, rule)) {
                 gaps.push_back({row, nullptr, std::move(*why)});
                 break;
             }
@@ -348,8 +350,9 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
             return;
         if (gap.failure == nullptr) {
             ++handled_;
-            Refused(lines_.insert, adodb::Error(gap.unstorable, "22021"), InsertOf(batch, gap.row),
-                    SourceRowOf(batch, gap.row), ValuesOf(batch, gap.row));
+            Refused(lines_.insert, adodb::Error(gap.unstorable->message, gap.unstorable->state),
+                    InsertOf(batch, gap.row), SourceRowOf(batch, gap.row),
+                    ValuesOf(batch, gap.row));
             next = gap.row + 1;
             continue;
         }
@@ -417,7 +420,7 @@ std::string RowCopy::PreviousStatement() const {
 }
 
 std::string RowCopy::LastStatement() const {
-    return PreviousStatement();
+    return stopStatement_ ? *stopStatement_ : PreviousStatement();
 }
 
 // One row as an INSERT of its own. A lock or a busy database is waited out, within the
@@ -473,7 +476,8 @@ void RowCopy::Refused(int line, const adodb::Error& error, const std::string& st
     const long long limit = target_.settings.maxRefusedRows;
     if (limit >= 0 && refused_ > limit && !stopped_) {
         ReportStop(line,
-                   adodb::Error("More than " + std::to_string(limit) + " rows of the table were "
+                   adodb::Error("More than " + std::to_string(limit) +
+                                " rows of the table were "
                                 "refused: the table stops here."),
                    statement);
     }
@@ -510,13 +514,16 @@ long long RowCopy::SourceRowOf(const RowBatch& batch, std::size_t row) const {
 
 void RowCopy::ReportFailure(int line, const adodb::Error& error, const std::string& statement) {
     listener_.Failed(line, error, statement);
-    if (error.connectionLost())
+    if (error.connectionLost()) {
         connectionLost_ = true;
+        stopStatement_ = statement;
+    }
 }
 
 void RowCopy::ReportStop(int line, const adodb::Error& error, const std::string& statement) {
     stopped_ = true;
     stoppedAtLine_ = line;
+    stopStatement_ = statement;
     ReportFailure(line, error, statement);
 }
 

@@ -17,6 +17,7 @@
 #include "engine/TransferListener.h"
 #include "sql/RowStatement.h"
 #include "sql/Side.h"
+#include "sql/ValueCheck.h"
 
 namespace korvanta {
 
@@ -48,17 +49,19 @@ class RowCopy {
         RowStatement statement;         // and are built by this
         std::unique_ptr<BatchWriter> writer;
         TransferSettings settings;
-        Side side;  // the target's, whose text rules the values must meet
+        Side side;                         // the target's, whose text rules the values must meet
         std::string sourceTable;           // named in refused rows
         std::vector<std::string> columns;  // the source's column names
+        // Per column, what the target column keeps of a value; empty: text, any column.
+        std::vector<ValueRule> rules;
     };
 
     // Where the rows of the table ended up, after Join.
     struct Tally {
-        long long landed = 0;   // rows in the target, committed
-        long long refused = 0;  // rows refused or unreadable, each reported
-        bool complete = false;  // the source was read to its end and every row accounted for
-        int stoppedAtLine = 0;  // the step at which it stopped, when not complete
+        long long landed = 0;        // rows in the target, committed
+        long long refused = 0;       // rows refused or unreadable, each reported
+        bool complete = false;       // the source was read to its end and every row accounted for
+        int stoppedAtLine = 0;       // the step at which it stopped, when not complete
         bool stopRequested = false;  // the listener asked to stop
         long long uncertain = 0;     // rows whose COMMIT answer was lost: in or not, unknown
     };
@@ -81,7 +84,9 @@ class RowCopy {
     long long Handled() const noexcept { return handled_; }  // rows written or reported
     // After Join: whether a lost connection ended the copy, and the last INSERT built.
     bool ConnectionLost() const noexcept { return connectionLost_; }
-    // The INSERT of the last row written or reported; built on demand, as it may be large.
+    // The statement that the report which stopped the table quoted, so that the closing
+    // report quotes the same; else the INSERT of the last row written or reported, built
+    // on demand, as it may be large.
     std::string LastStatement() const;
     Tally Result() const;
     // With verification: the fingerprint of the rows that landed.
@@ -131,7 +136,8 @@ class RowCopy {
     bool stopRequested_ = false;
     long long uncertain_ = 0;
     TableChecksum checksum_;
-    std::unique_ptr<RowBatch> lastBatch_;  // the batch written last, for the last statement
+    std::unique_ptr<RowBatch> lastBatch_;       // the batch written last, for the last statement
+    std::optional<std::string> stopStatement_;  // quoted by the report that stopped the table
     std::function<void()> finished_;
     std::thread reader_;
     std::thread writer_;

@@ -3,6 +3,7 @@
 #include "adodb/Connection.h"
 #include "engine/PostgreSQL.h"
 #include "engine/Sybase.h"
+#include "engine/TableNames.h"
 #include "sql/TableStatements.h"
 
 namespace korvanta {
@@ -29,6 +30,7 @@ void DropTable(Side side, const ConnectionValues& values, const std::string& tab
 
 void RenameTable(Side side, const ConnectionValues& values, const std::string& from,
                  const std::string& to) {
+    RequireNameKept(side, to);
     Run(side, values, RenameTableStatement(side, from, to));
 }
 

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include "adodb/Error.h"
+#include "sql/SqlName.h"
+
 namespace korvanta {
 
 std::string LowerCaseName(std::string_view name) {
@@ -31,6 +34,15 @@ std::string StoredTableName(Side target, std::string_view name) {
     while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80)
         --length;
     return std::string(name.substr(0, length));
+}
+
+void RequireNameKept(Side side, std::string_view name) {
+    const std::string kept = StoredTableName(side, name);
+    if (kept == name)
+        return;
+    throw adodb::Error("PostgreSQL keeps only the first " + std::to_string(kPostgreSQLNameBytes) +
+                       " bytes of a name: " + QuotedName(name) + " would become " +
+                       QuotedName(kept) + ". The table was not renamed.");
 }
 
 }  // namespace korvanta

@@ -26,4 +26,9 @@ inline constexpr std::size_t kPostgreSQLNameBytes = 63;
 // table that will really be written.
 std::string StoredTableName(Side target, std::string_view name);
 
+// Raises adodb::Error, naming both, when the side would store a new name other than it is
+// given (PostgreSQL would cut it), so that a rename never leaves a table under a name
+// nobody asked for.
+void RequireNameKept(Side side, std::string_view name);
+
 }  // namespace korvanta

@@ -21,7 +21,7 @@ struct TableOutcome {
     // With verification: whether the target's table matched what was written, and how not.
     std::optional<bool> verified;
     std::string verifyDifference;
-    double seconds = 0;  // from the question to the end of the table
+    double seconds = 0;  // the table's own time, without waiting for the question's answer
 };
 
 // A row the target refused, or that could not be read whole: everything a caller needs to

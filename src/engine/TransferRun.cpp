@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
@@ -17,6 +18,7 @@
 #include "engine/Sybase.h"
 #include "engine/TableChecksum.h"
 #include "engine/TableNames.h"
+#include "engine/TableWriterLock.h"
 #include "engine/TransientFailure.h"
 #include "sql/Datatype.h"
 #include "sql/RowStatement.h"
@@ -51,7 +53,8 @@ class TransferRun {
           request_(request),
           lines_(SendLinesTo(request.target)),
           listener_(listener),
-          targetTables_(request.targetTables) {}
+          targetTables_(request.targetTables),
+          claims_(request.claims ? request.claims : std::make_shared<TargetClaims>()) {}
 
     void Run();
 
@@ -81,10 +84,11 @@ class TransferRun {
     bool OpenConnections();
     void LearnTargetLiterals();
     void SendTable(const std::string& entry);
+    bool ClaimTarget(const std::string& entry, const std::string& target);
     void OpenSource(const std::string& entry, adodb::Recordset& records,
                     std::vector<SourceField>& fields);
     void CopyRows(adodb::Recordset& records, const std::string& entry, const std::string& table,
-                  const std::vector<SourceField>& fields, std::vector<bool> numericColumns,
+                  const std::vector<SourceField>& fields, const CreateTableBuilder& create,
                   bool created, TableOutcome& outcome);
     void Verify(const std::string& table, const std::vector<SourceField>& fields,
                 const TableChecksum& landed, TableOutcome& outcome);
@@ -101,7 +105,10 @@ class TransferRun {
     const SendRequest& request_;
     const SendReportLines& lines_;
     TransferListener& listener_;
-    std::vector<std::string> targetTables_;  // the target's list, as the run changes it
+    // The target's tables as the run knows them: the list it was given, and the tables it
+    // created under the names the target stores (not the list's lower-case entries).
+    std::vector<std::string> targetTables_;
+    std::shared_ptr<TargetClaims> claims_;
     std::string statement_;  // the last CREATE TABLE or INSERT built, quoted by the report
     adodb::Connection postgreSQL_;
     adodb::Connection sybase_;
@@ -176,27 +183,39 @@ void TransferRun::LearnTargetLiterals() {
 }
 
 void TransferRun::Listed(const std::string& name) {
-    const std::string entry = ListEntry(name);
-    targetTables_.push_back(entry);
-    listener_.TableListed(entry);
+    targetTables_.push_back(name);
+    listener_.TableListed(ListEntry(name));
 }
 
 void TransferRun::Dropped(const std::string& name) {
-    // The entries equal to the name as the list spells new tables go; for PostgreSQL that
-    // is the lower-case name, so an entry in capitals stays.
-    const std::string entry = ListEntry(name);
-    std::erase(targetTables_, entry);
-    listener_.TableDropped(entry);
+    // The list loses the entries equal to the name as it spells new tables: for
+    // PostgreSQL the lower-case name, so an entry in capitals stays there.
+    std::erase(targetTables_, name);
+    listener_.TableDropped(ListEntry(name));
 }
 
 void TransferRun::SendTable(const std::string& entry) {
     tableStart_ = std::chrono::steady_clock::now();
     listener_.TableStarted(entry);
+    if (request_.statementPerTable)
+        statement_.clear();
     TableOutcome outcome;
     outcome.source = entry;
     // The name the target will store: PostgreSQL keeps 63 bytes of it, and the question,
     // DROP, CREATE and the list must all see that very table.
     std::string workingName = StoredTableName(request_.target, entry);
+    outcome.target = workingName;
+    if (request_.freshTablesOnly && !ClaimTarget(entry, workingName)) {
+        Finished(outcome);
+        return;
+    }
+    // No other send writes this table until this one is done with it.
+    std::optional<TableWriterLock> writerLock;
+    if (toPostgreSQL_ &&
+        !Step(lines_.lockTable, [&] { writerLock.emplace(Target(), workingName); })) {
+        Finished(outcome);
+        return;
+    }
 
     bool overwrite = false;
     if (NamesContain(targetTables_, workingName)) {
@@ -205,15 +224,17 @@ void TransferRun::SendTable(const std::string& entry) {
             if (SameNameIgnoringCase(name, workingName))
                 workingName = name;
         }
-        if (!listener_.AskOverwrite(workingName)) {
-            outcome.target = workingName;
+        outcome.target = workingName;
+        const bool yes = listener_.AskOverwrite(workingName);
+        // The time the question waited for its answer is not the table's.
+        tableStart_ = std::chrono::steady_clock::now();
+        if (!yes) {
             outcome.skipped = true;
             Finished(outcome);
             return;
         }
         overwrite = true;
     }
-    outcome.target = workingName;
     LearnTargetLiterals();
 
     // The source is read, under the list entry's own spelling, before anything is dropped:
@@ -230,12 +251,13 @@ void TransferRun::SendTable(const std::string& entry) {
             WaitOutTransient([&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); },
                              TransientLimit());
         });
-        if (ended_) {
+        // A table that could not be dropped gets no rows of a send that writes only fresh
+        // tables; otherwise the entry goes whether or not the DROP went through, as the
+        // list has always done.
+        if (ended_ || (!dropped && request_.freshTablesOnly)) {
             Finished(outcome);
             return;
         }
-        // The entry goes whether or not the DROP went through, as the list has always done.
-        (void)dropped;
         Dropped(workingName);
     }
 
@@ -253,15 +275,33 @@ void TransferRun::SendTable(const std::string& entry) {
     const bool created = Step(lines_.createTable, [&] {
         WaitOutTransient([&] { Target().Execute(statement_); }, TransientLimit());
     });
-    if (!ended_) {
-        CopyRows(records, entry, workingName, fields, create.NumericColumns(), created, outcome);
+    if (!created && request_.freshTablesOnly) {
+        Finished(outcome);
+        return;
     }
+    if (!ended_)
+        CopyRows(records, entry, workingName, fields, create, created, outcome);
     if (!ended_)
         Step(lines_.closeRecordset, [&] { records.Close(); });
     // The list learns of the table even when the run stops here: it was created.
     if (!ended_ || created)
         Listed(workingName);
     Finished(outcome);
+}
+
+// Fresh tables only: a table that would land on one another table of this run already
+// claimed is reported and not sent. False then.
+bool TransferRun::ClaimTarget(const std::string& entry, const std::string& target) {
+    const std::optional<std::string> earlier = claims_->Claim(target, entry);
+    if (!earlier)
+        return true;
+    listener_.Failed(
+        lines_.createTable,
+        adodb::Error("The tables " + QuotedName(*earlier) + " and " + QuotedName(entry) +
+                     " would both be written to the table " + QuotedName(target) +
+                     ", as the target compares names; " + QuotedName(entry) + " was not sent."),
+        statement_);
+    return false;
 }
 
 // Opens SELECT * FROM the entry's table on the source. psqlODBC rewrites dates, times,
@@ -286,7 +326,7 @@ void TransferRun::OpenSource(const std::string& entry, adodb::Recordset& records
 
 void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
                            const std::string& table, const std::vector<SourceField>& fields,
-                           std::vector<bool> numericColumns, bool created, TableOutcome& outcome) {
+                           const CreateTableBuilder& create, bool created, TableOutcome& outcome) {
     const std::size_t columns = fields.size();
     std::vector<std::string> names;
     for (const SourceField& field : fields)
@@ -304,8 +344,11 @@ void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
     }
     RowCopy copy(
         records, Source(), "SELECT count(*) FROM " + QuotedName(entry),
-        {Target(), RowStatement(request_.target, table, std::move(numericColumns), literals_),
-         std::move(writer), request_.settings, request_.target, entry, names},
+        {Target(), RowStatement(request_.target, table, create.NumericColumns(), literals_),
+         std::move(writer), request_.settings, request_.target, entry, names,
+         // What the created table's columns keep of a value; a table that stood there
+         // already has columns of its own.
+         created ? create.Rules() : std::vector<ValueRule>()},
         {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
 
     std::mutex mutex;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/ConnectionValues.h"
+#include "engine/TargetClaims.h"
 #include "engine/TransferListener.h"
 #include "sql/Side.h"
 
@@ -21,6 +23,20 @@ struct SendRequest {
     // When set, the tables come from here instead, one at a time, until it returns false:
     // several sends can then share out one list, each keeping its pair of connections.
     std::function<bool(std::string& table)> nextTable;
+    // Fresh tables only (the command line): rows go only into a table this send created.
+    // When the overwrite's DROP TABLE or the CREATE TABLE is refused the table gets no
+    // rows and is not complete, and a table whose name the target folds onto one that a
+    // send of this run already wrote fails instead of being offered for overwriting.
+    // Otherwise (the table window) the rows go into whatever table stands there, as far
+    // as the database takes them.
+    bool freshTablesOnly = false;
+    // The target tables the sends of this run have claimed (shared by several jobs); a send
+    // without one keeps its own.
+    std::shared_ptr<TargetClaims> claims;
+    // Each table starts with an empty statement buffer, so that no report quotes another
+    // table's statement (several jobs share out the tables). Otherwise the buffer runs
+    // through the send, as the window's does.
+    bool statementPerTable = false;
 };
 
 // Sends the tables: opens its own pair of connections, and for each table asks about an

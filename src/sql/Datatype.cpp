@@ -102,8 +102,9 @@ struct TypeTest {
 
 // Order matters: the first test that matches decides.
 constexpr TypeTest kToPostgreSQLTests[] = {
-    {"char", {"TEXT", false}},  {"varwchar", {"TEXT", false}},   {"longvar", {"TEXT", false}},
-    {"int", {"NUMERIC", true}}, {"currency", {"NUMERIC", true}}, {"date", {"DATE", false}},
+    {"char", {"TEXT", false}},       {"varwchar", {"TEXT", false}},
+    {"longvar", {"TEXT", false}},    {"int", {"NUMERIC", true}},
+    {"currency", {"NUMERIC", true}}, {"date", {"DATE", false, ValueRule::kDate}},
     {"bool", {"BOOL", false}},
 };
 
@@ -159,6 +160,7 @@ void CreateTableBuilder::AddColumn(std::string_view name, int typeCode) {
         numericList_ += ',';
     }
     numeric_.push_back(numeric);
+    rules_.push_back(type.rule);
 }
 
 std::string CreateTableBuilder::Statement() const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sql/Side.h"
+#include "sql/ValueCheck.h"
 
 namespace korvanta {
 
@@ -18,6 +19,7 @@ std::string_view AdoTypeName(int code);
 struct ColumnType {
     std::string_view word;
     bool numeric = false;
+    ValueRule rule = ValueRule::kText;  // what the column keeps of a value
 };
 
 // The type is chosen by the first of the target side's ordered tests whose text occurs in
@@ -39,12 +41,15 @@ class CreateTableBuilder {
     const std::string& NumericColumnList() const noexcept { return numericList_; }
     // One flag per column added: true for the columns of the numeric column list.
     const std::vector<bool>& NumericColumns() const noexcept { return numeric_; }
+    // One rule per column added: what its type keeps of a value.
+    const std::vector<ValueRule>& Rules() const noexcept { return rules_; }
 
   private:
     Side target_;
     std::string text_;
     std::string numericList_;
     std::vector<bool> numeric_;
+    std::vector<ValueRule> rules_;
 };
 
 }  // namespace korvanta

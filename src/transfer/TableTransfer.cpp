@@ -88,13 +88,14 @@ class WindowListener final : public TransferListener {
     }
     void ShowProgress() { ShowProgress(done_, total_, false); }
 
-  private:
+    // Runs the work on the window's thread and waits for it.
     template <class F>
     void OnWindowThread(F&& work) {
         QMetaObject::invokeMethod(&windowThread_, std::forward<F>(work),
                                   Qt::BlockingQueuedConnection);
     }
 
+  private:
     const TransferWindow& window_;
     TableList& target_;
     Dialogs& dialogs_;
@@ -129,15 +130,26 @@ void SendTables(Side target, const TransferWindow& window, const ConnectionValue
     request.target = target;
     request.values = values;
     request.settings = settings;
-    // From the last entry up to the first, as the list is walked.
-    for (int index = source.Count() - 1; index >= 0; --index) {
-        if (source.Selected(index))
-            request.tables.push_back(source.Text(index).toStdString());
-    }
     for (int index = 0; index < targetList.Count(); ++index)
         request.targetTables.push_back(targetList.Text(index).toStdString());
 
     WindowListener listener(window, targetList, dialogs, trap, statement);
+    // The source list is walked from its last entry up to the first (the count taken now),
+    // and each entry's selection is read when the walk reaches it: the user may select or
+    // deselect tables while the run goes on.
+    int next = source.Count() - 1;
+    request.nextTable = [&](std::string& table) {
+        bool found = false;
+        listener.OnWindowThread([&] {
+            for (; next >= 0 && !found; --next) {
+                if (next < source.Count() && source.Selected(next)) {
+                    table = source.Text(next).toStdString();
+                    found = true;
+                }
+            }
+        });
+        return found;
+    };
     QEventLoop loop;
     QTimer progress;
     progress.setInterval(50);

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -67,6 +68,10 @@ TEST(CliExitStatus, EachOutcomeHasItsStatus) {
         {"unreachable server", {"send", "--to", "sqlanywhere", "x", "-p", "1"}, 2},
         {"rename of a missing table", {"rename", "postgresql", "no_such_cli", "other"}, 2},
         {"delete of a missing table", {"delete", "sqlanywhere", "no_such_cli"}, 2},
+        {"no data source", {"list", "sqlanywhere", "--dsn", ""}, 2},
+        {"rename to a name PostgreSQL would cut",
+         {"rename", "postgresql", "{c}", std::string(70, 'r')},
+         2},
     };
     Program program;
     for (const StatusCase& c : cases) {
@@ -82,6 +87,11 @@ TEST(CliExitStatus, EachOutcomeHasItsStatus) {
             EXPECT_FALSE(result.err.empty()) << c.what << ": a failure must say why";
         }
     }
+    EXPECT_NE(program.Run({"list", "sqlanywhere", "--dsn", ""}).err.find("--dsn NAME"),
+              std::string::npos);
+    EXPECT_NE(program.Run({"rename", "postgresql", clean, std::string(70, 'r')})
+                  .err.find("keeps only the first 63 bytes"),
+              std::string::npos);
     // The clean table was sent once, then kept, then replaced: it holds its two rows once.
     EXPECT_EQ(PgCount(clean), 2);
 }
@@ -115,6 +125,10 @@ TEST(CliHelp, WorksWithoutDisplayOrDatabase) {
         EXPECT_EQ(result.err, "");
     }
     EXPECT_NE(program.Run({"--help"}, noDisplay).out.find("64 usage error"), std::string::npos);
+    // Without a verb the windows would start: without a display that is said, not aborted.
+    const Result windows = program.Run({}, noDisplay);
+    EXPECT_EQ(windows.status, 2) << windows.err;
+    EXPECT_NE(windows.err.find("no display"), std::string::npos) << windows.err;
 }
 
 // --- list, delete, rename ----------------------------------------------------------
@@ -486,6 +500,285 @@ TEST(CliInterrupt, StopsBetweenRunsAndTellsTheTruth) {
     PQfinish(holder);
 }
 
+// --- every status true of the target ------------------------------------------------
+
+// A source table of n rows (n INTEGER, label TEXT) on the side that is not `target`.
+void SourceTable(const std::string& target, const std::string& name, int rows) {
+    if (target == "postgresql") {
+        Sqlite("CREATE TABLE " + Ident(name) +
+               "(n INTEGER, label TEXT);"
+               "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " +
+               std::to_string(rows) + ") INSERT INTO " + Ident(name) +
+               " SELECT i, 'row ' || i FROM c;");
+    } else {
+        testdb::psql("CREATE TABLE " + Ident(name) + " AS SELECT i AS n, 'row ' || i AS label" +
+                     " FROM generate_series(1, " + std::to_string(rows) + ") i");
+    }
+}
+
+long long TargetCount(const std::string& target, const std::string& table) {
+    return target == "postgresql"
+               ? PgCount(table)
+               : std::stoll(Sqlite("SELECT count(*) FROM " + Ident(table)).at(0));
+}
+
+bool TargetHas(const std::string& target, const std::string& table) {
+    return target == "postgresql"
+               ? testdb::psql("SELECT count(*) FROM pg_class WHERE relname = '" + table + "'") ==
+                     Rows{"1"}
+               : Sqlite("SELECT count(*) FROM sqlite_master WHERE name = '" + table + "'") ==
+                     Rows{"1"};
+}
+
+// A table whose target could not be made fresh (its DROP or its CREATE TABLE refused)
+// gets no rows: failed, landed 0, and the target keeps what it held.
+TEST(CliFreshTables, ATargetThatCannotBeMadeFreshGetsNoRows) {
+    struct Case {
+        const char* what;
+        const char* target;
+        std::function<void(const std::string&)> prepare;  // the target's side of the name
+        std::string message;                              // of the database
+    };
+    const Case cases[] = {
+        {"replace, but a view depends on the table: DROP refused", "postgresql",
+         [](const std::string& t) {
+             testdb::psql("CREATE TABLE " + Ident(t) + "(n int4, label text); INSERT INTO " +
+                          Ident(t) + " VALUES(-1, 'old'); CREATE VIEW " + Ident(t + "_v") +
+                          " AS SELECT * FROM " + Ident(t));
+         },
+         "depend"},
+        {"a view of that name, not listed: CREATE TABLE refused", "postgresql",
+         [](const std::string& t) {
+             testdb::psql("CREATE VIEW " + Ident(t) + " AS SELECT -1 AS n, 'old' AS label");
+         },
+         "already exists"},
+        {"a view of that name on the stand-in: CREATE TABLE refused", "sqlanywhere",
+         [](const std::string& t) {
+             Sqlite("CREATE VIEW " + Ident(t) + " AS SELECT -1 AS n, 'old' AS label");
+         },
+         "already exists"},
+    };
+    Program program;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string t = testdb::uniqueName("cli_fresh");
+        SourceTable(c.target, t, 500);
+        c.prepare(t);
+        const std::string json = program.Dir() + "/summary.json";
+        for (int round = 0; round < 2; ++round) {
+            const Result result = program.Run(
+                {"send", "--to", c.target, t, "--if-exists", "replace", "--summary-json", json});
+            EXPECT_EQ(result.status, 2) << result.err;
+            EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+            const QJsonObject s = SummaryOf(json, t);
+            EXPECT_EQ(s["status"].toString(), "failed");
+            EXPECT_EQ(s["landed"].toInteger(), 0);
+            // Every run leaves the old rows as they were, never adds the source's.
+            EXPECT_EQ(TargetCount(c.target, t), 1);
+        }
+    }
+}
+
+// Two source tables that the target would store as one (PostgreSQL keeps 63 bytes of a
+// name; the stand-in compares names without regard to case) in one run, with one job and
+// with two: one of them is sent, the other fails naming both, and the target holds the
+// rows of the one sent, once.
+TEST(CliFoldedNames, TwoTablesNeverLandInOne) {
+    for (const std::string jobs : {"1", "2"}) {
+        for (const std::string target : {"postgresql", "sqlanywhere"}) {
+            SCOPED_TRACE(target + ", jobs " + jobs);
+            std::string a, b, kept;
+            if (target == "postgresql") {
+                // Capitals, so that the list's lower-case entry is no other table's name.
+                const std::string stem = "L" + testdb::uniqueName("fold");
+                kept = stem + std::string(63 - stem.size(), 'x');
+                a = kept + "_one";
+                b = kept + "_two";
+                SourceTable(target, a, 300);
+                SourceTable(target, b, 700);
+            } else {
+                kept = testdb::uniqueName("fold");
+                a = "Case_" + kept;
+                b = "case_" + kept;
+                SourceTable(target, a, 300);
+                SourceTable(target, b, 700);
+            }
+            Program program;
+            const std::string json = program.Dir() + "/summary.json";
+            const Result result = program.Run({"send", "--to", target, a, b, "--jobs", jobs,
+                                               "--if-exists", "replace", "--summary-json", json});
+            EXPECT_EQ(result.status, 2) << result.err;
+            const QJsonObject sa = SummaryOf(json, a), sb = SummaryOf(json, b);
+            ASSERT_NE(sa["status"].toString(), sb["status"].toString()) << result.err;
+            const QJsonObject& sent = sa["status"].toString() == "ok" ? sa : sb;
+            const QJsonObject& refused = sa["status"].toString() == "ok" ? sb : sa;
+            EXPECT_EQ(refused["status"].toString(), "failed");
+            EXPECT_EQ(refused["landed"].toInteger(), 0);
+            EXPECT_NE(result.err.find("The tables \""), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(a), std::string::npos);
+            EXPECT_NE(result.err.find(b), std::string::npos);
+            // The one table the target holds is the one sent, with its rows once.
+            const std::string landedIn =
+                target == "postgresql" ? kept : sent["table"].toString().toStdString();
+            EXPECT_EQ(TargetCount(target, landedIn), sent["landed"].toInteger());
+            if (target == "postgresql") {
+                EXPECT_FALSE(
+                    TargetHas(target, QString::fromStdString(kept).toLower().toStdString()))
+                    << "a lower-case twin";
+            } else {
+                EXPECT_EQ(
+                    Sqlite("SELECT count(*) FROM sqlite_master WHERE name LIKE '%" + kept + "'"),
+                    Rows{"1"});
+            }
+            // Under jobs the report of the table not sent quotes no other table's statement.
+            if (jobs != "1") {
+                const std::string name = refused["table"].toString().toStdString();
+                const auto at = result.err.find("[" + name + "] The tables");
+                ASSERT_NE(at, std::string::npos) << result.err;
+                const auto sql = result.err.find("sql: ", at);
+                ASSERT_NE(sql, std::string::npos);
+                EXPECT_EQ(result.err.substr(sql, result.err.find('\n', sql) - sql), "sql: ");
+            }
+        }
+    }
+}
+
+// Two processes sending the same table at the same time, round after round: the target
+// never holds the rows twice, and each process's summary and exit status are true of it.
+TEST(CliRace, TwoProcessesSendingOneTableNeverInterleave) {
+    const std::string t = testdb::uniqueName("cli_race");
+    const int rows = 100000;
+    SourceTable("postgresql", t, rows);
+    Program first, second;
+    const std::string firstJson = first.Dir() + "/summary.json";
+    const std::string secondJson = second.Dir() + "/summary.json";
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::vector<std::string> args = {"send",    "--to", "postgresql",    t, "--if-exists",
+                                               "replace", "-q",   "--summary-json"};
+        auto firstArgs = args, secondArgs = args;
+        firstArgs.push_back(firstJson);
+        secondArgs.push_back(secondJson);
+        first.Start(firstArgs);
+        second.Start(secondArgs);
+        const Result a = first.Wait(), b = second.Wait();
+        EXPECT_EQ(testdb::psql("SELECT count(*), count(DISTINCT n) FROM " + Ident(t)),
+                  Rows{std::to_string(rows) + "|" + std::to_string(rows)});
+        int sent = 0;
+        for (const auto& [result, json] : {std::pair{a, firstJson}, std::pair{b, secondJson}}) {
+            const QJsonObject s = SummaryOf(json, t);
+            if (s["status"].toString() == "ok") {
+                EXPECT_EQ(result.status, 0) << result.err;
+                EXPECT_EQ(s["landed"].toInteger(), rows);
+                ++sent;
+            } else {
+                // The table did not stand there when this one listed the target's tables (at
+                // the start, or between the other's DROP and CREATE): the other created it.
+                EXPECT_EQ(result.status, 2);
+                EXPECT_EQ(s["landed"].toInteger(), 0);
+                EXPECT_NE(result.err.find("already exists"), std::string::npos) << result.err;
+            }
+        }
+        EXPECT_GE(sent, 1);
+    }
+}
+
+// The files a send writes its results to are part of the result: one that cannot be
+// written stops the run before any table is touched, or ends it with exit status 2 and
+// says why; the printed summary shows the status the program ends with.
+TEST(CliOutputFiles, AFileThatCannotBeWrittenIsAFailure) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> options;  // "{dir}" is the program's folder
+        bool stdoutFull;
+        bool sent;  // whether the table was sent at all
+        std::string said;
+    };
+    const Case cases[] = {
+        {"reject file on a full disk",
+         {"--reject-file", "/dev/full"},
+         false,
+         true,
+         "2 refused rows are not in the reject file /dev/full: No space left on device"},
+        {"summary on a full disk",
+         {"--summary-json", "/dev/full"},
+         false,
+         true,
+         "cannot write the summary to /dev/full: No space left on device"},
+        {"reject file is a folder", {"--reject-file", "{dir}"}, false, false, "Is a directory"},
+        {"summary in a missing folder",
+         {"--summary-json", "{dir}/none/s.json"},
+         false,
+         false,
+         "No such file or directory"},
+        {"standard output on a full disk", {}, true, true, "cannot write to standard output"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string t = testdb::uniqueName("cli_out");
+        Sqlite("CREATE TABLE " + Ident(t) + "(n INTEGER); INSERT INTO " + Ident(t) +
+               " VALUES(1), ('x'), (3), ('y');");
+        Program program;
+        std::vector<std::string> args = {"send", "--to", "postgresql", t};
+        for (const std::string& option : c.options) {
+            args.push_back(QString::fromStdString(option)
+                               .replace("{dir}", QString::fromStdString(program.Dir()))
+                               .toStdString());
+        }
+        const bool ownSummary = std::find(args.begin(), args.end(), "--summary-json") == args.end();
+        const std::string json = program.Dir() + "/summary.json";
+        if (ownSummary)
+            args.insert(args.end(), {"--summary-json", json});
+        if (c.stdoutFull)
+            program.SetStandardOutput("/dev/full");
+        const Result result = program.Run(args);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
+        EXPECT_EQ(TargetHas("postgresql", t), c.sent);
+        if (c.sent) {
+            EXPECT_EQ(PgCount(t), 2);
+        }
+        if (c.sent && ownSummary) {
+            const QJsonObject summary =
+                QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+            EXPECT_EQ(summary["exit_status"].toInt(), 2);
+        }
+        if (c.sent && !c.stdoutFull) {
+            EXPECT_NE(result.out.find("exit 2"), std::string::npos) << result.out;
+        }
+    }
+}
+
+class CliDates : public ::testing::TestWithParam<bool> {};
+
+// A DATE column keeps a day only: a value with a time of day, or one that names a day
+// relative to the load, is refused and reported, never changed; values that keep their
+// meaning go as they are. In runs and row by row.
+TEST_P(CliDates, AValueADateColumnWouldChangeIsRefused) {
+    const std::string t = testdb::uniqueName("cli_date");
+    Sqlite("CREATE TABLE " + Ident(t) + "(n INTEGER, d DATE); INSERT INTO " + Ident(t) +
+           " VALUES(1, '2024-01-05'), (2, '2024-01-05 13:45:00'), (3, 'tomorrow'),"
+           " (4, '2024-1-5'), (5, 'infinity'), (6, '2024-01-05 00:00:00'), (7, 'Today'),"
+           " (8, '2024-01-05T23:59:59.999'), (9, NULL);");
+    Program program;
+    const std::string rejects = program.Dir() + "/refused.csv";
+    std::vector<std::string> args = {"send", "--to", "postgresql", t, "--reject-file", rejects};
+    if (GetParam())
+        args.push_back("--row-by-row");
+    const Result result = program.Run(args);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(testdb::psql("SELECT n, d FROM " + Ident(t) + " ORDER BY n"),
+              (Rows{"1|2024-01-05", "4|2024-01-05", "5|infinity", "6|2024-01-05", "9|<null>"}));
+    std::string refusedRows;
+    std::istringstream lines(ReadFile(rejects));
+    for (std::string line; std::getline(lines, line);)
+        refusedRows += line.substr(t.size() + 1, line.find(',', t.size() + 1) - t.size() - 1) + " ";
+    EXPECT_EQ(refusedRows, "2 3 7 8 ");
+    EXPECT_NE(result.err.find("has a time of day (13:45:00)"), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, CliDates, ::testing::Values(false, true));
+
 // --- the password -------------------------------------------------------------------
 
 // Without a password in the settings: PGPASSWORD, then ~/.pgpass (only when private), then
@@ -509,6 +802,8 @@ TEST(CliPassword, ComesFromEachSourceInTurn) {
         {".pgpass readable by others", std::nullopt, line + "\n", 0644, std::nullopt, 2},
         {"--password-file", std::nullopt, std::nullopt, 0600, pg.password + "\nrest\n", 0},
         {"PGPASSWORD first", pg.password, std::nullopt, 0600, "wrong\n", 0},
+        {"empty --password-file", std::nullopt, std::nullopt, 0600, "", 2},
+        {"--password-file naming a folder", std::nullopt, std::nullopt, 0600, "{folder}", 2},
     };
     for (const Case& c : cases) {
         Program program;
@@ -522,13 +817,19 @@ TEST(CliPassword, ComesFromEachSourceInTurn) {
             chmod((home + "/.pgpass").c_str(), static_cast<mode_t>(c.mode));
         }
         std::vector<std::string> args = {"list", "postgresql"};
-        if (c.file) {
+        if (c.file == "{folder}") {
+            args.insert(args.end(), {"--password-file", home});
+        } else if (c.file) {
             WriteFile(program.Dir() + "/pw", *c.file);
             args.insert(args.end(), {"--password-file", program.Dir() + "/pw"});
         }
         const Result result = program.Run(
             args, {{"HOME", home}, {"PGPASSWORD", c.env}, {"PGPASSFILE", std::nullopt}});
         EXPECT_EQ(result.status, c.status) << c.what << "\n" << result.err;
+        // A password file that gives none says why, before anything is opened.
+        if (c.file && c.status != 0) {
+            EXPECT_NE(result.err.find("password file"), std::string::npos) << result.err;
+        }
     }
 }
 

@@ -72,11 +72,14 @@ class Program {
     }
 
     std::string Dir() const { return dir_.path().toStdString(); }
+    // Where the next runs write their standard output (its file by default).
+    void SetStandardOutput(std::string path) { stdout_ = std::move(path); }
     std::string SettingsFile() const { return config_ + "/Quillmere.ini"; }
 
     // Starts the program; Wait() collects it.
     void Start(const std::vector<std::string>& args, const Environment& env = {}) {
-        const std::string out = Dir() + "/stdout", err = Dir() + "/stderr";
+        const std::string out = stdout_.empty() ? Dir() + "/stdout" : stdout_;
+        const std::string err = Dir() + "/stderr";
         pid_ = fork();
         ASSERT_GE(pid_, 0);
         if (pid_ == 0) {
@@ -133,6 +136,7 @@ class Program {
   private:
     QTemporaryDir dir_;
     std::string config_;
+    std::string stdout_;
     pid_t pid_ = -1;
     std::optional<int> finished_;
 };

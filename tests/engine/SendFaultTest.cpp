@@ -37,9 +37,10 @@ namespace {
 class Recorder : public korvanta::TransferListener {
   public:
     bool AskOverwrite(const std::string&) override { return false; }
-    void Failed(int line, const adodb::Error& error, const std::string&) override {
+    void Failed(int line, const adodb::Error& error, const std::string& statement) override {
         std::lock_guard lock(mutex_);
         reports.push_back(std::to_string(line) + ": " + error.what());
+        statements.push_back(statement);
     }
     void TableFinished(const korvanta::TableOutcome& outcome) override {
         outcomes.push_back(outcome);
@@ -59,6 +60,7 @@ class Recorder : public korvanta::TransferListener {
     }
 
     std::vector<std::string> reports;
+    std::vector<std::string> statements;  // quoted by each report
     std::vector<korvanta::TableOutcome> outcomes;
     std::function<void()> whileCopying;  // run once, when the first rows have landed
 
@@ -103,6 +105,29 @@ TEST_F(SendFault, ALostCommitAnswerIsLookedUpAndNoRowIsSentTwice) {
     ASSERT_EQ(recorder.outcomes.size(), 1u);
     EXPECT_TRUE(recorder.outcomes[0].complete);
     EXPECT_EQ(recorder.outcomes[0].landed, 40000);
+}
+
+// Row by row, every connection cut under the run: the report of the INSERT whose answer
+// was lost and the closing report quote that same INSERT, and the count is true.
+TEST_F(SendFault, ALostConnectionIsQuotedByBothItsReports) {
+    const std::string t = testdb::uniqueName("fault_cut");
+    korvanta::SendRequest request = Request(t, 20000);
+    request.settings.oneStatementPerRow = true;
+    Recorder recorder;
+    recorder.whileCopying = [&] { proxy.CutAll(); };
+
+    korvanta::SendTables(request, recorder);
+
+    ASSERT_EQ(recorder.reports.size(), 2u) << recorder.All();
+    EXPECT_NE(recorder.reports[1].find("stopped:"), std::string::npos) << recorder.All();
+    EXPECT_EQ(recorder.statements[0].rfind("INSERT INTO", 0), 0u) << recorder.statements[0];
+    EXPECT_EQ(recorder.statements[1], recorder.statements[0]);
+    ASSERT_EQ(recorder.outcomes.size(), 1u);
+    const long long landed = recorder.outcomes[0].landed;
+    const long long held = std::stoll(testdb::psql("SELECT count(*) FROM \"" + t + "\"")[0]);
+    // The INSERT whose answer was lost may have landed: at most one more.
+    EXPECT_GE(held, landed);
+    EXPECT_LE(held, landed + 1);
 }
 
 TEST_F(SendFault, AServerThatStopsAnsweringMidCopyEndsTheTableWithinTheTimeout) {

@@ -304,6 +304,63 @@ class LockHolder {
     PGconn* connection_ = nullptr;
 };
 
+// A send reads each entry's selection when its walk reaches it, and Select All, Deselect
+// All and Help work while it runs. The first table walked (the last entry) waits in its
+// DROP for another session's lock, and meanwhile the user changes the selection.
+TEST_F(RealWindow, TheSelectionIsReadWhenTheWalkReachesEachTable) {
+    OwnDatabases own;
+    own.Sqlite(
+        "CREATE TABLE a_one(n INTEGER); INSERT INTO a_one VALUES(1);"
+        "CREATE TABLE a_two(n INTEGER); INSERT INTO a_two VALUES(2);"
+        "CREATE TABLE z_held(n INTEGER); INSERT INTO z_held VALUES(3);");
+    own.Psql("CREATE TABLE z_held(n int4);");
+    ASSERT_NO_FATAL_FAILURE(Start(own.ProgramEnvironment()));
+    const std::string waiting =
+        "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+        "wait_event_type = 'Lock' AND query LIKE 'DROP TABLE%'";
+    const auto sent = [&](const std::string& table) {
+        return own.Psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + table + "'") ==
+               Rows{"1"};
+    };
+
+    // Everything selected, then deselected while z_held waits: only z_held goes.
+    {
+        LockHolder holder(own.PostgreSQLName(), "z_held");
+        ClickButton(kSqlAnywhereGroup, 240, 2158, 1600);  // "Select All"
+        ClickButton(kSqlAnywhereGroup, 240, 2638, 3330);  // "Send Table/s To PostgreSQL"
+        EXPECT_EQ(AnswerMessageBox(), "Overwrite?");
+        ASSERT_TRUE(WaitFor([&] { return own.Psql(waiting) == Rows{"1"}; }, 10));
+        ClickButton(kSqlAnywhereGroup, 1960, 2158, 1600);  // "Deselect All"
+        Click(4080 + 3840 / 2, 4980 + 405 / 2);            // "Help"
+        EXPECT_EQ(AnswerMessageBox(), "Korvanta") << "Help answers during a run";
+        holder.Release();
+    }
+    ASSERT_TRUE(WaitFor([&] { return own.Psql("SELECT count(*) FROM z_held") == Rows{"1"}; }));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_FALSE(sent("a_one"));
+    EXPECT_FALSE(sent("a_two"));
+
+    // z_held alone selected, then everything while it waits: the rest goes too.
+    {
+        LockHolder holder(own.PostgreSQLName(), "z_held");
+        ASSERT_EQ(Xdotool("mousemove --window " + std::to_string(TableWindow()) + " " +
+                          std::to_string(Twips(120 + 240) + 6) + " " +
+                          std::to_string(Twips(120 + 360) + 4) + " click 1"),
+                  0);
+        ASSERT_EQ(Xdotool("type --delay 30 z_held"), 0);
+        ClickButton(kSqlAnywhereGroup, 240, 2638, 3330);  // "Send Table/s To PostgreSQL"
+        EXPECT_EQ(AnswerMessageBox(), "Overwrite?");
+        ASSERT_TRUE(WaitFor([&] { return own.Psql(waiting) == Rows{"1"}; }, 10));
+        ClickButton(kSqlAnywhereGroup, 240, 2158, 1600);  // "Select All"
+        holder.Release();
+    }
+    EXPECT_TRUE(WaitFor([&] { return sent("a_one") && sent("a_two"); }));
+    EXPECT_EQ(own.Psql("SELECT n FROM a_one"), Rows{"1"});
+    EXPECT_EQ(own.Psql("SELECT n FROM z_held"), Rows{"3"});
+    EXPECT_EQ(Shown().size(), 1u) << Describe(Shown());
+    CloseAndExpectTheEnd();
+}
+
 // "Delete Table/s" on the PostgreSQL side while another session holds the table: the
 // DROP waits for the lock, and all the while the window repaints when asked (a window
 // that is uncovered or moved needs that), then drops the table once the lock goes.

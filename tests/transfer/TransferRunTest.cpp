@@ -60,7 +60,8 @@ TEST_F(TransferRun, CurrentEntryWithNothingSelectedSendsNothing) {
 // the same table there: the second is offered for overwriting under the name PostgreSQL
 // really keeps, and the rows of the two never end in one table.
 TEST_F(TransferRun, NamesPostgreSQLShortensAreSentUnderTheNameItKeeps) {
-    const std::string stem = testdb::uniqueName("long");
+    // A capital, so that the list's lower-case entry of the first is no table's name.
+    const std::string stem = "L" + testdb::uniqueName("long");
     const std::string kept = stem + std::string(63 - stem.size(), 'x');
     const std::string first = kept + "_first";  // sorts first: sent last
     const std::string second = kept + "_second";
@@ -77,7 +78,9 @@ TEST_F(TransferRun, NamesPostgreSQLShortensAreSentUnderTheNameItKeeps) {
     EXPECT_EQ(dialogs.questions()[0].text.toStdString(),
               "Would you like to overwrite " + kept + "?");
     EXPECT_EQ(psql("SELECT n, label FROM " + Ident(kept) + " ORDER BY n"), Rows{"1|first"});
-    EXPECT_EQ(Entries(*list2), std::vector<std::string>{kept});
+    const std::string entry = QString::fromStdString(kept).toLower().toStdString();
+    EXPECT_EQ(psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + entry + "'"), Rows{"0"});
+    EXPECT_EQ(Entries(*list2), std::vector<std::string>{entry});
 }
 
 TEST_F(TransferRun, OverwriteYesDropsAndRecreatesNoSkipsBottomEntryAskedFirst) {

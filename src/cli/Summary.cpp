@@ -1,0 +1,133 @@
+#include "cli/Summary.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korvanta::cli {
+
+namespace {
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+double Rate(long long rows, double seconds) {
+    return seconds > 0 ? static_cast<double>(rows) / seconds : 0.0;
+}
+
+// Columns line up by characters, not bytes.
+std::size_t DisplayWidth(const std::string& text) {
+    return static_cast<std::size_t>(QString::fromStdString(text).size());
+}
+
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Seconds kept to the millisecond, as a JSON number.
+double Rounded(double value, double unit) {
+    return static_cast<double>(static_cast<long long>(value / unit + 0.5)) * unit;
+}
+
+}  // namespace
+
+std::string_view StatusWord(TableStatus status) {
+    switch (status) {
+        case TableStatus::kOk:
+            return "ok";
+        case TableStatus::kRefused:
+            return "refused";
+        case TableStatus::kSkipped:
+            return "skipped";
+        case TableStatus::kStopped:
+            return "stopped";
+        case TableStatus::kFailed:
+            return "failed";
+        case TableStatus::kVerifyFailed:
+            return "verify-failed";
+        case TableStatus::kNotStarted:
+            return "not-started";
+    }
+    return "failed";
+}
+
+std::string Summary::Text() const {
+    std::vector<std::vector<std::string>> cells = {
+        {"table", "read", "landed", "refused", "seconds", "rows/s", "status"}};
+    long long landed = 0, refused = 0;
+    for (const SummaryLine& l : lines) {
+        cells.push_back({l.table, std::to_string(l.Read()), std::to_string(l.landed),
+                         std::to_string(l.refused), Fixed(l.seconds, 2),
+                         std::to_string(static_cast<long long>(Rate(l.Read(), l.seconds))),
+                         std::string(StatusWord(l.status))});
+        landed += l.landed;
+        refused += l.refused;
+    }
+    cells.push_back({"total", std::to_string(landed + refused), std::to_string(landed),
+                     std::to_string(refused), Fixed(seconds, 2),
+                     std::to_string(static_cast<long long>(Rate(landed + refused, seconds))),
+                     "exit " + std::to_string(exitStatus)});
+    std::vector<std::size_t> widths(cells[0].size(), 0);
+    for (const auto& row : cells) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    }
+    std::string out;
+    for (const auto& row : cells) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::size_t pad = widths[c] - DisplayWidth(row[c]);
+            // Names and the status to the left, numbers to the right.
+            const bool left = c == 0 || c + 1 == row.size();
+            if (!left)
+                out.append(pad, ' ');
+            out += row[c];
+            if (left && c + 1 < row.size())
+                out.append(pad, ' ');
+            if (c + 1 < row.size())
+                out += "  ";
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+std::string Summary::Json() const {
+    QJsonArray tables;
+    long long landed = 0, refused = 0;
+    for (const SummaryLine& l : lines) {
+        QJsonObject table;
+        table["table"] = Utf8(l.table);
+        table["read"] = l.Read();
+        table["landed"] = l.landed;
+        table["refused"] = l.refused;
+        table["counted"] = l.counted >= 0 ? QJsonValue(l.counted) : QJsonValue();
+        table["seconds"] = Rounded(l.seconds, 0.001);
+        table["rows_per_second"] = Rounded(Rate(l.Read(), l.seconds), 0.1);
+        table["status"] = QString::fromLatin1(StatusWord(l.status).data(),
+                                              static_cast<qsizetype>(StatusWord(l.status).size()));
+        tables.append(table);
+        landed += l.landed;
+        refused += l.refused;
+    }
+    QJsonObject totals;
+    totals["read"] = landed + refused;
+    totals["landed"] = landed;
+    totals["refused"] = refused;
+    totals["seconds"] = Rounded(seconds, 0.001);
+    QJsonObject summary;
+    summary["tables"] = tables;
+    summary["totals"] = totals;
+    summary["interrupted"] = interrupted;
+    summary["reject_file_lost"] = rejectFileLost;
+    summary["exit_status"] = exitStatus;
+    return QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString();
+}
+
+}  // namespace korvanta::cli

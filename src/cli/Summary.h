@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvanta::cli {
+
+// How a table of a send ended, as the summary names it.
+enum class TableStatus {
+    kOk,            // every row landed
+    kRefused,       // read to its end; some rows were refused
+    kSkipped,       // the target's table was kept
+    kStopped,       // stopped as asked (an interrupt, --if-exists stop)
+    kFailed,        // cut short, or its target table could not be made
+    kVerifyFailed,  // the target does not hold what was written
+    kNotStarted,    // the run stopped before it
+};
+std::string_view StatusWord(TableStatus status);
+
+// One table's line: read is always landed plus refused.
+struct SummaryLine {
+    std::string table;
+    TableStatus status = TableStatus::kNotStarted;
+    long long landed = 0;
+    long long refused = 0;
+    long long counted = -1;  // rows the source held when counted; -1 unknown
+    double seconds = 0;
+    long long Read() const noexcept { return landed + refused; }
+};
+
+// What a send did, for standard output (a table lined up by characters) and for
+// --summary-json.
+struct Summary {
+    std::vector<SummaryLine> lines;
+    double seconds = 0;  // the whole send, from the first table to the last
+    bool interrupted = false;
+    long long rejectFileLost = 0;  // refused rows the reject file could not take
+    int exitStatus = 0;
+
+    std::string Text() const;
+    std::string Json() const;
+};
+
+}  // namespace korvanta::cli
