@@ -36,7 +36,7 @@
 #include "Measure.h"
 #include "adodb/ArrayInsert.h"
 #include "adodb/Connection.h"
-#include "catalog/TableListing.h"
+#include "catalog/ListFill.h"
 #include "engine/ConnectionString.h"
 #include "sql/SourceQuery.h"
 #include "transfer/TableTransfer.h"
@@ -655,9 +655,10 @@ double WindowSend(const Database& db, BenchDialogs& dialogs) {
     ListSybaseTables(*window.list1, values, window.pump);
     ListPostgreSQLTables(*window.list2, values, window.pump);
     window.list1->SetAllSelected(true);
-    SendTables(Side::PostgreSQL,
-               TransferWindow{*window.list1, *window.list2, *window.progress, *window.pointer},
-               values, TransferSettings{}, dialogs, window.pump);
+    SendSelectedTables(
+        Side::PostgreSQL,
+        TransferWindow{*window.list1, *window.list2, *window.progress, *window.pointer}, values,
+        TransferSettings{}, dialogs);
     const double seconds = watch.Seconds();
     PrintRun("window's code:", db, seconds);
     CheckCounts(db, values.database.toStdString(), "the window's code");

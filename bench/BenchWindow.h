@@ -5,8 +5,8 @@
 
 #include "app/EventPump.h"
 #include "app/ProgressBar.h"
+#include "app/TableList.h"
 #include "app/WindowPointer.h"
-#include "catalog/TableList.h"
 #include "engine/ConnectionValues.h"
 #include "sql/Side.h"
 

@@ -9,6 +9,7 @@
 
 #include "adodb/Connection.h"
 #include "adodb/ConnectionState.h"
+#include "adodb/OdbcText.h"
 #include "adodb/TextCodec.h"
 
 namespace adodb {
@@ -52,17 +53,10 @@ ArrayInsert::ArrayInsert(Connection& connection, std::string_view sql, std::size
       bound_(columns),
       longest_(columns),
       atExecution_(columns) {
-    SQLRETURN rc;
-    if (statement_.api() == detail::TextApi::kWide) {
-        std::vector<SQLWCHAR> text;
-        detail::Utf8ToUtf16(sql, text);
-        rc = SQLPrepareW(statement_.get(), text.data(), static_cast<SQLINTEGER>(text.size() - 1));
-    } else {
-        std::string text(sql);
-        rc = SQLPrepare(statement_.get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                        static_cast<SQLINTEGER>(text.size()));
-    }
-    statement_.Check(rc);
+    statement_.Check(detail::WithTextApi(statement_.api(), [&](auto text) {
+        auto in = text.In(sql);
+        return text.Prepare(statement_.get(), in.data(), static_cast<SQLINTEGER>(in.size() - 1));
+    }));
     // A driver without arrays of parameters refuses the size or lowers it (01S02).
     const SQLRETURN sized =
         SQLSetStmtAttr(statement_.get(), SQL_ATTR_PARAMSET_SIZE,

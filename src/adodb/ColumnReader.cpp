@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "adodb/DataType.h"
+#include "adodb/Enums.h"
 #include "adodb/Error.h"
+#include "adodb/OdbcText.h"
 #include "adodb/TextCodec.h"
 
 namespace adodb::detail {
@@ -70,68 +71,41 @@ FetchAs FetchAsFor(int adoType) {
 
 std::string ColumnName(const StatementHandle& statement, SQLUSMALLINT number, SQLSMALLINT& sqlType,
                        SQLULEN& size) {
-    SQLSMALLINT digits = 0, nullable = 0, length = 0;
-    std::string name;
-    if (statement.api() == TextApi::kWide) {
-        std::vector<SQLWCHAR> buffer(128);
+    return WithTextApi(statement.api(), [&](auto api) {
+        using Text = decltype(api);
+        SQLSMALLINT digits = 0, nullable = 0, length = 0;
+        std::vector<typename Text::Char> buffer(256);
         for (;;) {
-            statement.Check(SQLDescribeColW(statement.get(), number, buffer.data(),
-                                            static_cast<SQLSMALLINT>(buffer.size()), &length,
-                                            &sqlType, &size, &digits, &nullable));
+            statement.Check(Text::DescribeCol(statement.get(), number, buffer.data(),
+                                              static_cast<SQLSMALLINT>(buffer.size()), &length,
+                                              &sqlType, &size, &digits, &nullable));
             if (length < static_cast<SQLSMALLINT>(buffer.size()))
                 break;
             buffer.resize(static_cast<std::size_t>(length) + 1);
         }
-        AppendUtf8(name, buffer.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)));
-    } else {
-        std::vector<SQLCHAR> buffer(256);
-        for (;;) {
-            statement.Check(SQLDescribeCol(statement.get(), number, buffer.data(),
-                                           static_cast<SQLSMALLINT>(buffer.size()), &length,
-                                           &sqlType, &size, &digits, &nullable));
-            if (length < static_cast<SQLSMALLINT>(buffer.size()))
-                break;
-            buffer.resize(static_cast<std::size_t>(length) + 1);
-        }
-        name.assign(reinterpret_cast<const char*>(buffer.data()),
-                    static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)));
-    }
-    return name;
+        return Text::Out(buffer.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)));
+    });
 }
 
 std::string TypeName(const StatementHandle& statement, SQLUSMALLINT number) {
-    SQLSMALLINT length = 0;
-    if (statement.api() == TextApi::kWide) {
-        SQLWCHAR buffer[128] = {};
-        if (!SQL_SUCCEEDED(SQLColAttributeW(statement.get(), number, SQL_DESC_TYPE_NAME, buffer,
-                                            sizeof buffer, &length, nullptr))) {
-            return {};
+    return WithTextApi(statement.api(), [&](auto api) {
+        using Text = decltype(api);
+        typename Text::Char buffer[256] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(Text::ColAttribute(statement.get(), number, SQL_DESC_TYPE_NAME, buffer,
+                                              sizeof buffer, &length, nullptr))) {
+            return std::string();
         }
-        std::string name;
-        AppendUtf8(
-            name, buffer,
-            std::min<std::size_t>(
-                static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR),
-                std::size(buffer) - 1));
-        return name;
-    }
-    SQLCHAR buffer[256] = {};
-    if (!SQL_SUCCEEDED(SQLColAttribute(statement.get(), number, SQL_DESC_TYPE_NAME, buffer,
-                                       sizeof buffer, &length, nullptr))) {
-        return {};
-    }
-    return std::string(reinterpret_cast<const char*>(buffer));
+        return TextOfBytes<Text>(buffer, length, std::size(buffer));
+    });
 }
 
 bool IsUnsigned(const StatementHandle& statement, SQLUSMALLINT number) {
     SQLLEN isUnsigned = SQL_FALSE;
-    if (statement.api() == TextApi::kWide) {
-        statement.Check(SQLColAttributeW(statement.get(), number, SQL_DESC_UNSIGNED, nullptr, 0,
-                                         nullptr, &isUnsigned));
-    } else {
-        statement.Check(SQLColAttribute(statement.get(), number, SQL_DESC_UNSIGNED, nullptr, 0,
-                                        nullptr, &isUnsigned));
-    }
+    statement.Check(WithTextApi(statement.api(), [&](auto api) {
+        return decltype(api)::ColAttribute(statement.get(), number, SQL_DESC_UNSIGNED, nullptr, 0,
+                                           nullptr, &isUnsigned);
+    }));
     return isUnsigned == SQL_TRUE;
 }
 

@@ -5,8 +5,8 @@
 #include <cctype>
 
 #include "adodb/ConnectionState.h"
-#include "adodb/ConnectionString.h"
 #include "adodb/Error.h"
+#include "adodb/OdbcConnectionString.h"
 #include "adodb/RecordsetImpl.h"
 #include "adodb/RowSource.h"
 

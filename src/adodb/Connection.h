@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "adodb/DataType.h"
+#include "adodb/Enums.h"
 #include "adodb/Recordset.h"
 
 namespace adodb {

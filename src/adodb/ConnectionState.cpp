@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <string>
 
+#include "adodb/OdbcText.h"
 #include "adodb/TextCodec.h"
 
 namespace adodb {
 
 using detail::StatementHandle;
 using detail::TextApi;
+using detail::TextOfBytes;
+using detail::WithTextApi;
 
 // Which functions carry text, found by trying both drivers under LANG=C and a UTF-8
 // locale:
@@ -48,17 +51,10 @@ ConnectionState::ConnectionState(std::string_view odbcConnectionString, int logi
 }
 
 void ConnectionState::Connect(std::string_view connectionString, TextApi api) {
-    SQLRETURN rc;
-    if (api == TextApi::kWide) {
-        detail::Utf8ToUtf16(connectionString, wideText_);
-        rc = SQLDriverConnectW(connection_.get(), nullptr, wideText_.data(), SQL_NTS, nullptr, 0,
-                               nullptr, SQL_DRIVER_NOPROMPT);
-    } else {
-        ansiText_.assign(connectionString);
-        rc = SQLDriverConnect(connection_.get(), nullptr,
-                              reinterpret_cast<SQLCHAR*>(ansiText_.data()), SQL_NTS, nullptr, 0,
-                              nullptr, SQL_DRIVER_NOPROMPT);
-    }
+    const SQLRETURN rc = WithTextApi(api, [&](auto text) {
+        auto in = text.In(connectionString);
+        return text.DriverConnect(connection_.get(), in.data());
+    });
     // Diagnostics of a failed connect are read through the functions used to connect.
     detail::Check(rc, {SQL_HANDLE_DBC, connection_.get(), api, SQL_NULL_HDBC});
     connection_.SetConnected(api);
@@ -66,9 +62,9 @@ void ConnectionState::Connect(std::string_view connectionString, TextApi api) {
 
 bool ConnectionState::DriverHasWideTypes() {
     StatementHandle statement(connection_);
-    const SQLRETURN rc = connection_.api() == TextApi::kWide
-                             ? SQLGetTypeInfoW(statement.get(), SQL_WVARCHAR)
-                             : SQLGetTypeInfo(statement.get(), SQL_WVARCHAR);
+    const SQLRETURN rc = WithTextApi(connection_.api(), [&](auto text) {
+        return text.GetTypeInfo(statement.get(), SQL_WVARCHAR);
+    });
     // A driver that does not even know the type code (HY004) is no Unicode driver.
     if (rc == SQL_ERROR)
         return false;
@@ -85,17 +81,10 @@ StatementHandle& ConnectionState::Statement(int queryTimeout) {
 
 StatementHandle& ConnectionState::ExecuteDirect(std::string_view sql, int queryTimeout) {
     StatementHandle& statement = Statement(queryTimeout);
-    SQLRETURN rc;
-    if (statement.api() == TextApi::kWide) {
-        detail::Utf8ToUtf16(sql, wideText_);
-        rc = SQLExecDirectW(statement.get(), wideText_.data(),
-                            static_cast<SQLINTEGER>(wideText_.size() - 1));
-    } else {
-        ansiText_.assign(sql);
-        rc = SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(ansiText_.data()),
-                           static_cast<SQLINTEGER>(ansiText_.size()));
-    }
-    statement.Check(rc);
+    statement.Check(WithTextApi(statement.api(), [&](auto text) {
+        auto in = text.In(sql);
+        return text.ExecDirect(statement.get(), in.data(), static_cast<SQLINTEGER>(in.size() - 1));
+    }));
     return statement;
 }
 
@@ -116,31 +105,19 @@ StatementHandle ConnectionState::Tables(int queryTimeout) {
     // All four arguments Null: every catalog, schema, table and type. (psqlODBC reads an
     // empty schema, and even a Null schema with the name pattern "%", as the search path
     // only.)
-    const SQLRETURN rc =
-        statement.api() == TextApi::kWide
-            ? SQLTablesW(statement.get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0)
-            : SQLTables(statement.get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
-    statement.Check(rc);
+    statement.Check(
+        WithTextApi(statement.api(), [&](auto text) { return text.AllTables(statement.get()); }));
     return statement;
 }
 
 std::string ConnectionState::InfoText(SQLUSMALLINT item) {
-    SQLSMALLINT length = 0;
-    std::string text;
-    if (api() == TextApi::kWide) {
-        SQLWCHAR buffer[256] = {};
-        connection_.Check(SQLGetInfoW(connection_.get(), item, buffer, sizeof buffer, &length));
-        detail::AppendUtf8(
-            text, buffer,
-            std::min<std::size_t>(
-                static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR),
-                std::size(buffer) - 1));
-    } else {
-        SQLCHAR buffer[512] = {};
-        connection_.Check(SQLGetInfo(connection_.get(), item, buffer, sizeof buffer, &length));
-        text = reinterpret_cast<const char*>(buffer);
-    }
-    return text;
+    return WithTextApi(api(), [&](auto text) {
+        using Text = decltype(text);
+        typename Text::Char buffer[256] = {};
+        SQLSMALLINT length = 0;
+        connection_.Check(text.GetInfo(connection_.get(), item, buffer, sizeof buffer, &length));
+        return TextOfBytes<Text>(buffer, length, std::size(buffer));
+    });
 }
 
 SQLUSMALLINT ConnectionState::InfoNumber(SQLUSMALLINT item) {

@@ -53,8 +53,6 @@ class ConnectionState {
     detail::EnvironmentHandle environment_;
     detail::ConnectionHandle connection_;
     std::optional<detail::StatementHandle> statement_;  // declared last: freed before disconnecting
-    std::vector<SQLWCHAR> wideText_;                    // reused for the text of statements
-    std::string ansiText_;
 };
 
 }  // namespace adodb

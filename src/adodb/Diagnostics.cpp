@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "adodb/Error.h"
+#include "adodb/OdbcText.h"
 #include "adodb/TextCodec.h"
 
 namespace adodb::detail {
@@ -20,47 +21,29 @@ struct Record {
 // Reads record number `index`; false when there is none. Messages longer than the first
 // buffer are read again whole.
 bool ReadRecord(const DiagnosticSource& source, SQLSMALLINT index, Record& record) {
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    if (source.api == TextApi::kWide) {
-        SQLWCHAR state[6] = {};
-        std::vector<SQLWCHAR> text(512);
+    return WithTextApi(source.api, [&](auto api) {
+        using Text = decltype(api);
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        typename Text::Char state[6] = {};
+        std::vector<typename Text::Char> text(512);
         for (;;) {
             const SQLRETURN rc =
-                SQLGetDiagRecW(source.handleType, source.handle, index, state, &native, text.data(),
-                               static_cast<SQLSMALLINT>(text.size()), &length);
+                Text::GetDiagRec(source.handleType, source.handle, index, state, &native,
+                                 text.data(), static_cast<SQLSMALLINT>(text.size()), &length);
             if (!SQL_SUCCEEDED(rc))
                 return false;
             if (length < static_cast<SQLSMALLINT>(text.size()) || text.size() >= 32000)
                 break;
             text.resize(static_cast<std::size_t>(length) + 1);
         }
-        record.state.clear();
-        AppendUtf8(record.state, state, 5);
-        record.message.clear();
+        record.state = Text::Out(state, 5);
         const std::size_t available = text.size() - 1;
-        AppendUtf8(record.message, text.data(),
-                   length < 0 ? 0 : std::min<std::size_t>(length, available));
-    } else {
-        SQLCHAR state[6] = {};
-        std::vector<SQLCHAR> text(1024);
-        for (;;) {
-            const SQLRETURN rc =
-                SQLGetDiagRec(source.handleType, source.handle, index, state, &native, text.data(),
-                              static_cast<SQLSMALLINT>(text.size()), &length);
-            if (!SQL_SUCCEEDED(rc))
-                return false;
-            if (length < static_cast<SQLSMALLINT>(text.size()) || text.size() >= 32000)
-                break;
-            text.resize(static_cast<std::size_t>(length) + 1);
-        }
-        record.state.assign(reinterpret_cast<const char*>(state), 5);
-        const std::size_t available = text.size() - 1;
-        record.message.assign(reinterpret_cast<const char*>(text.data()),
-                              length < 0 ? 0 : std::min<std::size_t>(length, available));
-    }
-    record.native = static_cast<int>(native);
-    return true;
+        record.message =
+            Text::Out(text.data(), length < 0 ? 0 : std::min<std::size_t>(length, available));
+        record.native = static_cast<int>(native);
+        return true;
+    });
 }
 
 bool ConnectionIsDead(SQLHDBC connection) {

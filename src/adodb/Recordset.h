@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "adodb/DataType.h"
+#include "adodb/Enums.h"
 #include "adodb/Variant.h"
 
 namespace adodb {

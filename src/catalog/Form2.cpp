@@ -12,12 +12,12 @@
 #include "app/OperationGuard.h"
 #include "app/ProgramIcon.h"
 #include "app/PushButton.h"
+#include "app/TableList.h"
 #include "app/Twips.h"
 #include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
+#include "catalog/ListFill.h"
 #include "catalog/TableActions.h"
-#include "catalog/TableList.h"
-#include "catalog/TableListing.h"
 #include "engine/ConnectionValues.h"
 #include "engine/Contact.h"
 #include "transfer/TableTransfer.h"
@@ -135,16 +135,16 @@ void Form2::PushButton7_Click() {
 
 void Form2::PushButton3_Click() {
     OperationGuard::Scope scope(guard_);
-    SendTables(Side::PostgreSQL, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
-               connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
-               dialogs_, pump_);
+    SendSelectedTables(Side::PostgreSQL, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
+                       connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
+                       dialogs_);
 }
 
 void Form2::PushButton4_Click() {
     OperationGuard::Scope scope(guard_);
-    SendTables(Side::SqlAnywhere, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
-               connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
-               dialogs_, pump_);
+    SendSelectedTables(Side::SqlAnywhere, TransferWindow{*List1, *List2, *ProgressBar1, *Pointer},
+                       connection_.CurrentConnectionValues(), connection_.CurrentTransferSettings(),
+                       dialogs_);
 }
 
 void Form2::SelectEveryEntry(TableList& list, const char* handler, bool selected) {

@@ -3,11 +3,11 @@
 #include "app/Decoration.h"
 #include "app/ProgressBar.h"
 #include "app/PushButton.h"
+#include "app/TableList.h"
 #include "app/Twips.h"
 #include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
-#include "catalog/TableList.h"
 
 namespace korvanta {
 

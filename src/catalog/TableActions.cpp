@@ -3,54 +3,48 @@
 #include <optional>
 #include <stdexcept>
 
-#include "adodb/Connection.h"
 #include "app/Dialogs.h"
 #include "app/ErrorTrap.h"
+#include "app/OffThread.h"
+#include "app/TableList.h"
 #include "app/WindowPointer.h"
-#include "catalog/OffThread.h"
-#include "catalog/TableList.h"
-#include "engine/PostgreSQL.h"
-#include "engine/Sybase.h"
-#include "engine/TableNames.h"
+#include "engine/TableChanges.h"
 
 namespace korvanta {
 
 namespace {
 
-// The connection of one delete or rename, from its creation to the handler's end.
+// The connection of one delete or rename, from its creation to the handler's end. The
+// engine does the work; it waits for the database off the window's thread, so the window
+// repaints while a statement waits, for instance for another session's lock.
 class SideConnection {
   public:
     explicit SideConnection(Side database) : database_(database) {}
 
-    void Create() { connection_.emplace(); }
-    void SetProvider() { Get().Provider = "MSDASQL"; }
-    // Both wait for the database off the window's thread, so the window repaints while a
-    // statement waits, for instance for another session's lock.
+    void Create() { changes_.emplace(database_); }
     void Open(const ConnectionValues& values) {
-        adodb::Connection& connection = Get();
-        RunOffWindowThread([&] {
-            if (database_ == Side::SqlAnywhere) {
-                OpenSybase(connection, values);
-            } else {
-                OpenPostgreSQL(connection, values);
-            }
-        });
+        TableChanges& changes = Get();
+        RunOffWindowThread([&] { changes.Open(values); });
     }
-    void Execute(const std::string& statement) {
-        adodb::Connection& connection = Get();
-        RunOffWindowThread([&] { connection.Execute(statement); });
+    void Drop(const QString& table) {
+        TableChanges& changes = Get();
+        RunOffWindowThread([&] { changes.Drop(table.toStdString()); });
+    }
+    void Rename(const QString& from, const QString& to) {
+        TableChanges& changes = Get();
+        RunOffWindowThread([&] { changes.Rename(from.toStdString(), to.toStdString()); });
     }
 
   private:
-    adodb::Connection& Get() {
+    TableChanges& Get() {
         // A connection whose creation failed is no object at all.
-        if (!connection_)
+        if (!changes_)
             throw std::runtime_error("Object required");
-        return *connection_;
+        return *changes_;
     }
 
     Side database_;
-    std::optional<adodb::Connection> connection_;
+    std::optional<TableChanges> changes_;
 };
 
 // Both handlers number their steps the same way, except that PostgreSQL has no
@@ -64,14 +58,12 @@ ErrorTrap TrapFor(const TableSide& side, Dialogs& dialogs) {
     return ErrorTrap(dialogs, LocationText(QStringLiteral("Form2"), side.handler));
 }
 
-// Steps 100 to 106: create the connection, busy pointer, provider, open.
+// Steps 100 to 106: create the connection (with its provider), busy pointer, open.
 void OpenSide(ErrorTrap& trap, SideConnection& connection, const TableSide& side,
               const ConnectionValues& values) {
     const Side db = side.database;
     trap.Step(100, [&] { connection.Create(); });
     trap.Step(102, [&] { side.pointer.SetMode(WindowPointer::kBusy); });
-    if (db == Side::SqlAnywhere)
-        trap.Step(104, [&] { connection.SetProvider(); });
     trap.Step(Line(db, 106), [&] { connection.Open(values); });
 }
 
@@ -93,9 +85,7 @@ void DeleteSelectedTables(const TableSide& side, const ConnectionValues& values,
         for (int i = count - 1; i >= 0; --i) {
             if (!trap.Condition(Line(db, 112), [&] { return list.Selected(i); }))
                 continue;
-            const bool dropped = trap.Step(Line(db, 114), [&] {
-                connection.Execute(DropTableStatement(list.Text(i).toStdString()));
-            });
+            const bool dropped = trap.Step(Line(db, 114), [&] { connection.Drop(list.Text(i)); });
             // A table the database refused to drop keeps its entry.
             if (dropped)
                 trap.Step(Line(db, 116), [&] { list.Remove(i); });
@@ -135,11 +125,8 @@ void RenameSelectedTable(const TableSide& side, const ConnectionValues& values, 
             });
             if (trap.Condition(Line(db, 120), [&] { return newName.isEmpty(); }))
                 continue;
-            const bool renamed = trap.Step(Line(db, 122), [&] {
-                RequireNameKept(db, newName.toStdString());
-                connection.Execute(
-                    RenameTableStatement(db, oldName.toStdString(), newName.toStdString()));
-            });
+            const bool renamed =
+                trap.Step(Line(db, 122), [&] { connection.Rename(oldName, newName); });
             // A table the database refused to rename keeps its entry.
             if (!renamed)
                 continue;

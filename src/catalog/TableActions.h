@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "engine/ConnectionValues.h"
-#include "sql/TableStatements.h"
+#include "sql/Side.h"
 
 namespace korvanta {
 

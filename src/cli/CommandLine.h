@@ -1,13 +1,8 @@
 #pragma once
 
-namespace korvanta::cli {
+#include "cli/ExitStatus.h"
 
-// Exit statuses of the command line.
-inline constexpr int kExitOk = 0;       // every row landed
-inline constexpr int kExitRefused = 1;  // rows were refused, everything else went well
-inline constexpr int kExitFailed = 2;   // a table, connection or verification failed, or stopped
-inline constexpr int kExitUsage = 64;   // unknown verb or option, missing argument
-inline constexpr int kExitInterrupted = 130;  // a second Ctrl-C ended the program at once
+namespace korvanta::cli {
 
 // The program run with arguments: argv[1] on are a verb and its options. Needs no display
 // and no application object beyond QCoreApplication. Returns the exit status.

@@ -198,7 +198,7 @@ ConnectionValues Form1::CurrentConnectionValues() const {
 }
 
 TransferSettings Form1::CurrentTransferSettings() const {
-    return {settings_.Read(keys::kOneStatementPerRow).trimmed() == QStringLiteral("1")};
+    return SavedTransferSettings(settings_);
 }
 
 void Form1::Form_Load() {
@@ -211,12 +211,17 @@ void Form1::Form_Load() {
     if (trap.Condition(108, [&] { return HandPointerFileExists(); })) {
         trap.Step(110, [&] { LoadHandPointer(*Pointer); });
     }
-    trap.Step(112, [&] { Text1->setText(settings_.Read(keys::kServer, keys::kServerDefault)); });
-    trap.Step(114, [&] { Text2->setText(settings_.Read(keys::kPort, keys::kPortDefault)); });
-    trap.Step(116, [&] { Text3->setText(settings_.Read(keys::kUser)); });
-    trap.Step(118, [&] { Text4->setText(settings_.Read(keys::kPassword)); });
-    trap.Step(120, [&] { Text5->setText(settings_.Read(keys::kDatabase)); });
-    trap.Step(122, [&] { Text6->setText(settings_.Read(keys::kDataSourceName)); });
+    // One box after the other: each change is written back at once.
+    ConnectionValues saved;
+    trap.Step(112, [&] {
+        saved = SavedConnectionValues(settings_);
+        Text1->setText(saved.server);
+    });
+    trap.Step(114, [&] { Text2->setText(saved.port); });
+    trap.Step(116, [&] { Text3->setText(saved.user); });
+    trap.Step(118, [&] { Text4->setText(saved.password); });
+    trap.Step(120, [&] { Text5->setText(saved.database); });
+    trap.Step(122, [&] { Text6->setText(saved.dataSourceName); });
 
     bool bothConnect = trap.Condition(124, [&] {
         return checks_.PostgreSQL(CurrentConnectionValues());

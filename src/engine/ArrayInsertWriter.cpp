@@ -29,16 +29,39 @@ std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& 
     }
 }
 
+namespace {
+
+using Kind = WriteOutcome::Kind;
+
+// What a failure means for the run: a lost connection ends it, a lock or busy database is
+// worth another try, anything else is a refused row.
+Kind KindOf(const adodb::Error& e) {
+    return e.connectionLost() ? Kind::kUnusable
+           : IsTransient(e)   ? Kind::kTransient
+                              : Kind::kRejected;
+}
+
+}  // namespace
+
 WriteOutcome ArrayInsertWriter::Write(const RowBatch& batch, std::size_t first, std::size_t last,
                                       std::atomic<long long>& sent) {
-    using Kind = WriteOutcome::Kind;
-    // What a failure means for the run: a lost connection ends it, a lock or busy database
-    // is worth another try, anything else is a refused row.
-    const auto kindOf = [](const adodb::Error& e) {
-        return e.connectionLost() ? Kind::kUnusable
-               : IsTransient(e)   ? Kind::kTransient
-                                  : Kind::kRejected;
-    };
+    WriteOutcome outcome = WriteRun(batch, first, last);
+    // Refused at a row the driver named: the rows before it go again on their own, so that
+    // they are in when the refused row goes alone.
+    if (outcome.kind == Kind::kRejected && outcome.failedRow && *outcome.failedRow > first &&
+        *outcome.failedRow < last) {
+        const std::size_t refused = *outcome.failedRow;
+        WriteOutcome before = WriteRun(batch, first, refused);
+        if (before.kind != Kind::kWritten)
+            return before;
+        outcome.written = refused - first;
+    }
+    sent += static_cast<long long>(outcome.written);
+    return outcome;
+}
+
+WriteOutcome ArrayInsertWriter::WriteRun(const RowBatch& batch, std::size_t first,
+                                         std::size_t last) {
     const auto rollback = [&](WriteOutcome outcome) {
         try {
             target_.RollbackTrans();
@@ -53,7 +76,7 @@ WriteOutcome ArrayInsertWriter::Write(const RowBatch& batch, std::size_t first, 
     try {
         target_.BeginTrans();
     } catch (const adodb::Error& e) {
-        return {kindOf(e) == Kind::kRejected ? Kind::kUnusable : kindOf(e), 0, std::nullopt, e};
+        return {KindOf(e) == Kind::kRejected ? Kind::kUnusable : KindOf(e), 0, std::nullopt, e};
     }
     adodb::ArrayInsert::Result result;
     try {
@@ -62,21 +85,18 @@ WriteOutcome ArrayInsertWriter::Write(const RowBatch& batch, std::size_t first, 
         // Too large to go as a run: the rows go alone, which costs least.
         return rollback({Kind::kUnusable, 0, std::nullopt, std::nullopt});
     }
-    if (result.error) {
-        WriteOutcome outcome{kindOf(*result.error), 0, result.failedRow, *result.error};
-        return rollback(outcome);
-    }
+    if (result.error)
+        return rollback({KindOf(*result.error), 0, result.failedRow, *result.error});
     try {
         target_.CommitTrans();
     } catch (const adodb::Error& e) {
         // The ODBC side cannot tell a lost COMMIT answer from a refused one: a lost
         // connection stops the table, and the rows that did arrive are counted then.
-        WriteOutcome outcome{kindOf(e), 0, std::nullopt, e};
+        WriteOutcome outcome{KindOf(e), 0, std::nullopt, e};
         if (outcome.kind == Kind::kUnusable)
             outcome.kind = Kind::kCommitUnknown;
         return rollback(outcome);
     }
-    sent += static_cast<long long>(last - first);
     return {Kind::kWritten, last - first, std::nullopt, std::nullopt};
 }
 

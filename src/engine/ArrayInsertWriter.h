@@ -10,7 +10,8 @@
 namespace korvanta {
 
 // Writes runs of rows through the target's ODBC driver: one prepared INSERT with a
-// parameter per column, executed for arrays of rows, one transaction per run.
+// parameter per column, executed for arrays of rows, one transaction per run. A run
+// refused at a row the driver names is written again up to that row.
 class ArrayInsertWriter final : public BatchWriter {
   public:
     // nullptr when the driver cannot do it: no transactions, or the INSERT cannot be
@@ -22,6 +23,8 @@ class ArrayInsertWriter final : public BatchWriter {
                        std::atomic<long long>& sent) override;
 
   private:
+    // One transaction of rows first..last-1: all in, or none.
+    WriteOutcome WriteRun(const RowBatch& batch, std::size_t first, std::size_t last);
     ArrayInsertWriter(adodb::Connection& target, std::unique_ptr<adodb::ArrayInsert> insert)
         : target_(target), insert_(std::move(insert)) {}
 

@@ -33,9 +33,12 @@ struct WriteOutcome {
 };
 
 // Writes runs of rows into one table of the target, much faster than a statement per
-// row; what it reports written is committed, the rest is not in at all. It never reports
-// a failure itself: the caller splits what was refused until the refused rows stand
-// alone, and those go as single-row INSERTs, which report.
+// row; what it reports written is committed, the rest is not in at all. When the target
+// refuses a row of a run and the writer can tell which, it writes the rows before that one
+// itself, in the same run's place, and reports them in `written` with the refused row in
+// `failedRow`; the failure policy (FailurePolicy.h) sends that row alone and goes on after
+// it. When it cannot tell, it reports nothing written and the policy halves the run. It
+// never reports a failure itself: the single-row INSERTs report.
 class BatchWriter {
   public:
     virtual ~BatchWriter() = default;

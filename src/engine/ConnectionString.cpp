@@ -1,6 +1,6 @@
 #include "engine/ConnectionString.h"
 
-#include "adodb/ConnectionString.h"
+#include "adodb/OdbcConnectionString.h"
 #include "adodb/OdbcValue.h"
 
 namespace korvanta {

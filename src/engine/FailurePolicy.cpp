@@ -1,13 +1,64 @@
 #include "engine/FailurePolicy.h"
 
 #include <algorithm>
-
-#include "engine/TransientFailure.h"
+#include <thread>
 
 namespace korvanta {
 
 using Action = Decision::Action;
 using Kind = WriteOutcome::Kind;
+
+std::optional<std::chrono::milliseconds> TransientBudget::NextPause() const {
+    const std::chrono::milliseconds pause = RetryDelay(attempts + 1);
+    if (waited + pause > limit)
+        return std::nullopt;
+    return pause;
+}
+
+void TransientBudget::Spend(std::chrono::milliseconds pause) {
+    waited += pause;
+    ++attempts;
+}
+
+void WaitOutTransient(const std::function<void()>& action, TransientBudget& budget) {
+    for (;;) {
+        try {
+            action();
+            return;
+        } catch (const adodb::Error& error) {
+            const std::optional<std::chrono::milliseconds> pause = budget.NextPause();
+            if (!IsTransient(error) || !pause)
+                throw;
+            std::this_thread::sleep_for(*pause);
+            budget.Spend(*pause);
+        }
+    }
+}
+
+namespace {
+
+// A run the target refused, the rows before `from` in: the refused row alone when it is
+// known, else halves until the refused rows stand alone.
+Decision DecideRefused(std::size_t from, std::size_t last, const WriteOutcome& outcome) {
+    Decision decision;
+    decision.from = from;
+    if (from >= last) {
+        decision.action = Action::kDone;
+    } else if (last - from == 1 || outcome.failedRow == from) {
+        decision.action = Action::kIsolate;
+        decision.row = from;
+    } else if (outcome.failedRow && *outcome.failedRow > from && *outcome.failedRow < last) {
+        // Named, but the rows before it are not in: they go as a run of their own first.
+        decision.action = Action::kSplit;
+        decision.row = *outcome.failedRow;
+    } else {
+        decision.action = Action::kSplit;
+        decision.row = from + (last - from) / 2;
+    }
+    return decision;
+}
+
+}  // namespace
 
 Decision Decide(std::size_t first, std::size_t last, const WriteOutcome& outcome,
                 const TransientBudget& budget) {
@@ -24,13 +75,13 @@ Decision Decide(std::size_t first, std::size_t last, const WriteOutcome& outcome
             decision.action = Action::kStop;
             return decision;
         case Kind::kTransient: {
-            const std::chrono::milliseconds pause = RetryDelay(budget.attempts + 1);
-            if (budget.waited + pause > budget.limit) {
+            const std::optional<std::chrono::milliseconds> pause = budget.NextPause();
+            if (!pause) {
                 decision.action = Action::kStop;
                 return decision;
             }
             decision.action = from >= last ? Action::kDone : Action::kRetry;
-            decision.pause = pause;
+            decision.pause = *pause;
             return decision;
         }
         case Kind::kUnusable:
@@ -44,20 +95,18 @@ Decision Decide(std::size_t first, std::size_t last, const WriteOutcome& outcome
         case Kind::kRejected:
             break;
     }
-    if (from >= last) {
-        decision.action = Action::kDone;
-    } else if (last - from == 1) {
-        decision.action = Action::kIsolate;
-        decision.row = from;
-    } else if (outcome.failedRow && *outcome.failedRow >= from && *outcome.failedRow < last) {
-        decision.action = Action::kWriteBefore;
-        decision.row = *outcome.failedRow;
-    } else {
-        // No row named: halve the run until the refused rows stand alone.
-        decision.action = Action::kSplit;
-        decision.row = from + (last - from) / 2;
+    return DecideRefused(from, last, outcome);
+}
+
+AloneDecision DecideAlone(const adodb::Error& error, const TransientBudget& budget) {
+    if (IsTransient(error)) {
+        if (const std::optional<std::chrono::milliseconds> pause = budget.NextPause())
+            return {AloneDecision::Action::kRetry, *pause};
+        return {AloneDecision::Action::kStop, {}};
     }
-    return decision;
+    if (error.connectionLost())
+        return {AloneDecision::Action::kUncertain, {}};
+    return {AloneDecision::Action::kRefused, {}};
 }
 
 bool WriteRows(RunTarget& target, std::size_t first, std::size_t last, TransientBudget& budget) {
@@ -76,15 +125,8 @@ bool WriteRows(RunTarget& target, std::size_t first, std::size_t last, Transient
                 return true;
             case Action::kRetry:
                 target.Pause(decision.pause);
-                budget.waited += decision.pause;
-                ++budget.attempts;
+                budget.Spend(decision.pause);
                 first = decision.from;
-                break;
-            case Action::kWriteBefore:
-                if (!WriteRows(target, decision.from, decision.row, budget) ||
-                    !target.WriteAlone(decision.row))
-                    return false;
-                first = decision.row + 1;
                 break;
             case Action::kSplit:
                 if (!WriteRows(target, decision.from, decision.row, budget))

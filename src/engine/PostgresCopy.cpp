@@ -499,8 +499,10 @@ WriteOutcome CopyWriter::Copy(const RowBatch& batch, std::size_t first, std::siz
             if (column > 0)
                 buffer_ += '\t';
             const std::optional<std::string_view> value = batch.Value(row, column);
-            if (!value) {
-                buffer_ += "\\N";
+            if (!value || value->size() <= kSendBytes) {
+                AppendCopyValue(buffer_, value);
+                if (buffer_.size() >= kSendBytes && !send())
+                    return Finish(connection, table_, true, first, Deadline());
                 continue;
             }
             // A large value goes in slices; escapes never span two bytes of the source.

@@ -21,8 +21,9 @@ struct SendReportLines {
     int closeSybase;
     int closePostgreSQL;
     // Steps of their own after the handler's last: waiting for another send of the same
-    // table to finish.
+    // table to finish, and reading the table back to verify it.
     int lockTable;
+    int verify;
 };
 
 // "Send Table/s To PostgreSQL" (PushButton3_Click).
@@ -40,6 +41,7 @@ inline constexpr SendReportLines kSendToPostgreSQLLines{
     .closeSybase = 300,
     .closePostgreSQL = 302,
     .lockTable = 304,
+    .verify = 306,
 };
 
 // "Send Table/s To Sybase iAny" (PushButton4_Click).
@@ -57,6 +59,7 @@ inline constexpr SendReportLines kSendToSybaseLines{
     .closeSybase = 280,
     .closePostgreSQL = 282,
     .lockTable = 284,
+    .verify = 286,
 };
 
 constexpr const SendReportLines& SendLinesTo(Side target) noexcept {

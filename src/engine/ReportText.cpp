@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "engine/Contact.h"
+#include "sql/SqlName.h"
 
 namespace korvanta {
 
@@ -52,6 +53,35 @@ QString ErrorReportText(const QString& description, const QString& location, int
         text += QStringLiteral("\r\rsql: ") + Bounded(QString::fromStdString(*statement));
     }
     return text;
+}
+
+std::string OverwriteQuestion(std::string_view table) {
+    return "Would you like to overwrite " + std::string(table) + "?";
+}
+
+namespace {
+
+std::string Arrived(std::string_view table, std::string_view how, const CopyCount& count) {
+    return "The copy of table " + QuotedName(table) + " stopped" + std::string(how) + ": " +
+           std::to_string(count.landed) + " of " +
+           (count.counted >= 0 ? std::to_string(count.counted) : std::string("its")) +
+           " rows arrived";
+}
+
+}  // namespace
+
+std::string StoppedText(std::string_view table, const CopyCount& count) {
+    std::string text = Arrived(table, "", count);
+    if (count.refused > 0)
+        text += ", " + std::to_string(count.refused) + " were refused";
+    if (count.uncertain > 0)
+        text +=
+            ", and whether " + std::to_string(count.uncertain) + " more did could not be learned";
+    return text + ".";
+}
+
+std::string StoppedAsAskedText(std::string_view table, const CopyCount& count) {
+    return Arrived(table, " as asked", count) + ".";
 }
 
 }  // namespace korvanta

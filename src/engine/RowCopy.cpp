@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "engine/Failure.h"
 #include "engine/RowBatch.h"
 #include "engine/TransientFailure.h"
 #include "sql/ValueCheck.h"
@@ -94,10 +95,18 @@ RowCopy::~RowCopy() {
     Join();
 }
 
-void RowCopy::Start(std::function<void()> finished) {
-    finished_ = std::move(finished);
+void RowCopy::Run(const std::function<void()>& tick) {
     reader_ = std::thread([this] { Read(); });
     writer_ = std::thread([this] { Write(); });
+    {
+        std::unique_lock lock(doneMutex_);
+        while (!doneSignal_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done_; })) {
+            lock.unlock();
+            tick();
+            lock.lock();
+        }
+    }
+    Join();
 }
 
 void RowCopy::Join() {
@@ -108,18 +117,6 @@ void RowCopy::Join() {
 }
 
 // ---- Reader thread ----
-
-namespace {
-
-adodb::Error AsError(const std::exception& e) {
-    if (const auto* error = dynamic_cast<const adodb::Error*>(&e))
-        return *error;
-    if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr)
-        return adodb::Error("Out of memory");
-    return adodb::Error(e.what());
-}
-
-}  // namespace
 
 void RowCopy::Read() {
     // Nothing may leave the thread: whatever stops the reading is reported by the writer
@@ -134,101 +131,104 @@ void RowCopy::Read() {
     full_->Close();
 }
 
-void RowCopy::ReadRows() {
-    // The count is only for the progress bar: a source that cannot be counted is still
-    // copied.
+// The count is only for the progress bar: a source that cannot be counted is still copied.
+void RowCopy::CountSourceRows() {
     try {
         adodb::Recordset count = sourceConnection_.Execute(countStatement_);
-        if (!count.IsEOF() && count.Fields().Count() > 0) {
-            const std::string_view text = count.Fields()[0].Value().Text();
-            long long rows = 0;
-            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rows);
-            if (error == std::errc() && end == text.data() + text.size())
-                total_ = rows;
-        }
+        if (count.IsEOF() || count.Fields().Count() == 0)
+            return;
+        const std::string_view text = count.Fields()[0].Value().Text();
+        long long rows = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rows);
+        if (error == std::errc() && end == text.data() + text.size())
+            total_ = rows;
     } catch (const std::exception&) {
     }
+}
 
+// Reads the current row into the batch. A row whose values cannot all be read is kept as
+// a failure in its place, not written with gaps; out of memory included, the row's partial
+// values are let go. False when the reading must end (the connection is gone).
+bool RowCopy::ReadRow(RowBatch& batch, const adodb::FieldList& fields) {
+    const std::size_t columns = batch.Columns();
+    for (std::size_t j = 0; j < columns; ++j) {
+        try {
+            const adodb::Variant value = fields[static_cast<int>(j)].Value();
+            if (value.IsNull())
+                batch.AddNull();
+            else
+                batch.AddText(value.Text());
+        } catch (const std::exception& e) {
+            const adodb::Error error = AsError(e);
+            std::vector<std::optional<std::string>> valuesRead;
+            try {
+                valuesRead = batch.DropRow();
+            } catch (const std::bad_alloc&) {
+                batch.DropRowQuietly();
+            }
+            batch.failures.push_back(
+                {batch.Rows(), ReadFailure::Step::kReadField, error, std::move(valuesRead)});
+            return !error.connectionLost();
+        }
+    }
+    batch.EndRow();
+    return true;
+}
+
+// Fills the batch from the source's current row on. False when the source has no more
+// (read to its end, or the reading failed: then `failed_` tells).
+bool RowCopy::FillBatch(RowBatch& batch, const adodb::FieldList& fields, long long& position) {
+    while (batch.Rows() < kBatchRows && batch.Bytes() < kBatchBytes) {
+        try {
+            if (source_.IsEOF())
+                return false;
+        } catch (const std::exception& e) {
+            batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
+            readFailed_ = true;
+            return false;
+        }
+        const bool goOn = ReadRow(batch, fields);
+        ++position;
+        if (!goOn) {
+            readFailed_ = true;
+            return false;
+        }
+        try {
+            source_.MoveNext();
+        } catch (const std::exception& e) {
+            // A record set that cannot move on would give the same row for ever.
+            batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
+            readFailed_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+void RowCopy::ReadRows() {
+    CountSourceRows();
     const adodb::FieldList* fields = nullptr;
-    std::size_t columns = 0;
     try {
         fields = &source_.Fields();
-        columns = static_cast<std::size_t>(fields->Count());
     } catch (const std::exception&) {
+        readFailed_ = true;
     }
+    const std::size_t columns = fields != nullptr ? static_cast<std::size_t>(fields->Count()) : 0;
     bool more = fields != nullptr;
-    bool failed = fields == nullptr;
     long long position = 1;  // the source row number of the next row read
-    std::unique_ptr<RowBatch> batch;
     for (;;) {
-        batch = empty_->Pop(false);
+        std::unique_ptr<RowBatch> batch = empty_->Pop(false);
         if (!batch)
             batch = std::make_unique<RowBatch>(columns);
         batch->Clear();
         batch->firstRow = position;
-        while (more && batch->Rows() < kBatchRows && batch->Bytes() < kBatchBytes) {
-            try {
-                if (source_.IsEOF()) {
-                    more = false;
-                    break;
-                }
-            } catch (const std::exception& e) {
-                batch->failures.push_back(
-                    {batch->Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
-                more = false;
-                failed = true;
-                break;
-            }
-            bool complete = true;
-            for (std::size_t j = 0; j < columns; ++j) {
-                try {
-                    const adodb::Variant value = (*fields)[static_cast<int>(j)].Value();
-                    if (value.IsNull()) {
-                        batch->AddNull();
-                    } else {
-                        batch->AddText(value.Text());
-                    }
-                } catch (const std::exception& e) {
-                    // A row whose values cannot all be read is reported, not written with
-                    // gaps; out of memory included, the row's partial values are let go.
-                    const adodb::Error error = AsError(e);
-                    std::vector<std::optional<std::string>> valuesRead;
-                    try {
-                        valuesRead = batch->DropRow();
-                    } catch (const std::bad_alloc&) {
-                        batch->DropRowQuietly();
-                    }
-                    batch->failures.push_back({batch->Rows(), ReadFailure::Step::kReadField, error,
-                                               std::move(valuesRead)});
-                    complete = false;
-                    if (error.connectionLost()) {
-                        more = false;
-                        failed = true;
-                    }
-                    break;
-                }
-            }
-            if (complete)
-                batch->EndRow();
-            ++position;
-            if (!more)
-                break;
-            try {
-                source_.MoveNext();
-            } catch (const std::exception& e) {
-                // A record set that cannot move on would give the same row for ever.
-                batch->failures.push_back(
-                    {batch->Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
-                more = false;
-                failed = true;
-            }
-        }
+        if (more)
+            more = FillBatch(*batch, *fields, position);
         batch->endOfTable = !more;
-        const bool last = batch->endOfTable;
-        if (!full_->Push(std::move(batch)) || last)
+        if (!full_->Push(std::move(batch)) || !more)
             break;
     }
-    readToEnd_ = !more && !failed;
+    readToEnd_ = !more && !readFailed_;
 }
 
 // ---- Writer thread ----
@@ -311,8 +311,9 @@ void RowCopy::Write() {
     // Turns the reader away if it is still reading.
     full_->Close();
     empty_->Close();
-    if (finished_)
-        finished_();
+    std::lock_guard lock(doneMutex_);
+    done_ = true;
+    doneSignal_.notify_all();
 }
 
 void RowCopy::WriteBatch(const RowBatch& batch) {
@@ -437,27 +438,28 @@ bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
             return true;
         } catch (const std::exception& e) {
             const adodb::Error error = AsError(e);
-            if (IsTransient(error)) {
-                const std::chrono::milliseconds pause = RetryDelay(budget_.attempts + 1);
-                if (budget_.waited + pause <= budget_.limit) {
-                    std::this_thread::sleep_for(pause);
-                    budget_.waited += pause;
-                    ++budget_.attempts;
+            const AloneDecision decision = DecideAlone(error, budget_);
+            switch (decision.action) {
+                case AloneDecision::Action::kRetry:
+                    std::this_thread::sleep_for(decision.pause);
+                    budget_.Spend(decision.pause);
                     continue;
-                }
-                ReportStop(lines_.insert, error, statement);
-                return false;
+                case AloneDecision::Action::kStop:
+                    ReportStop(lines_.insert, error, statement);
+                    return false;
+                case AloneDecision::Action::kUncertain:
+                    // The INSERT may have committed before its answer was lost.
+                    ++handled_;
+                    ++uncertain_;
+                    stoppedAtLine_ = lines_.insert;
+                    ReportFailure(lines_.insert, error, statement);
+                    return false;
+                case AloneDecision::Action::kRefused:
+                    ++handled_;
+                    Refused(lines_.insert, error, statement, SourceRowOf(batch, row),
+                            ValuesOf(batch, row));
+                    return !stopped_;
             }
-            ++handled_;
-            if (error.connectionLost()) {
-                // The INSERT may have committed before its answer was lost.
-                ++uncertain_;
-                stoppedAtLine_ = lines_.insert;
-                ReportFailure(lines_.insert, error, statement);
-                return false;
-            }
-            Refused(lines_.insert, error, statement, SourceRowOf(batch, row), ValuesOf(batch, row));
-            return !stopped_;
         }
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -75,10 +77,9 @@ class RowCopy {
     RowCopy(const RowCopy&) = delete;
     RowCopy& operator=(const RowCopy&) = delete;
 
-    // Starts both threads; `finished` runs on the writer thread once everything is done.
-    void Start(std::function<void()> finished);
-    // Waits for both threads.
-    void Join();
+    // Copies the rows on a reader and a writer thread of their own, calling `tick` on the
+    // caller's thread every 50 ms meanwhile (for the progress); returns when both are done.
+    void Run(const std::function<void()>& tick);
 
     long long Total() const noexcept { return total_; }      // -1 while unknown
     long long Handled() const noexcept { return handled_; }  // rows written or reported
@@ -97,6 +98,9 @@ class RowCopy {
 
     void Read();
     void ReadRows();
+    void CountSourceRows();
+    bool FillBatch(RowBatch& batch, const adodb::FieldList& fields, long long& position);
+    bool ReadRow(RowBatch& batch, const adodb::FieldList& fields);
     void Write();
     void WriteBatch(const RowBatch& batch);
     void WriteRange(const RowBatch& batch, std::size_t first, std::size_t last);
@@ -127,10 +131,10 @@ class RowCopy {
     int stoppedAtLine_ = 0;
     long long landed_ = 0;   // writer thread only
     long long refused_ = 0;  // writer thread only
-    // The reader's end: whether it read the source to its end, and what stopped it
-    // otherwise, when that was not reported in its place among the rows.
+    // The reader's end: whether it read the source to its end, whether a failure ended the
+    // reading, and what stopped it when that was not reported in its place among the rows.
     bool readToEnd_ = false;
-    int readStopLine_ = 0;
+    bool readFailed_ = false;
     std::optional<adodb::Error> readerFailure_;
     TransientBudget budget_;
     bool stopRequested_ = false;
@@ -138,7 +142,11 @@ class RowCopy {
     TableChecksum checksum_;
     std::unique_ptr<RowBatch> lastBatch_;       // the batch written last, for the last statement
     std::optional<std::string> stopStatement_;  // quoted by the report that stopped the table
-    std::function<void()> finished_;
+    void Join();
+
+    std::mutex doneMutex_;
+    std::condition_variable doneSignal_;
+    bool done_ = false;  // the writer thread has finished
     std::thread reader_;
     std::thread writer_;
 };

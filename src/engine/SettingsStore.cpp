@@ -53,4 +53,22 @@ QString SettingsStore::FilePath() const {
     return settings_->fileName();
 }
 
+ConnectionValues SavedConnectionValues(const SettingsStore& store) {
+    ConnectionValues values;
+    values.server = store.Read(keys::kServer, keys::kServerDefault);
+    values.port = store.Read(keys::kPort, keys::kPortDefault);
+    values.user = store.Read(keys::kUser);
+    values.password = store.Read(keys::kPassword);
+    values.database = store.Read(keys::kDatabase);
+    values.dataSourceName = store.Read(keys::kDataSourceName);
+    return values;
+}
+
+TransferSettings SavedTransferSettings(const SettingsStore& store) {
+    TransferSettings settings;
+    settings.oneStatementPerRow =
+        store.Read(keys::kOneStatementPerRow).trimmed() == QStringLiteral("1");
+    return settings;
+}
+
 }  // namespace korvanta

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "engine/ConnectionValues.h"
+
 class QSettings;
 
 namespace korvanta {
@@ -41,5 +43,10 @@ inline constexpr const char* kOneStatementPerRow = "OneStatementPerRow";
 inline constexpr const char* kServerDefault = "localhost";
 inline constexpr const char* kPortDefault = "5432";
 }  // namespace keys
+
+// The six connection values as saved (the defaults for keys never written), and how the
+// send buttons write rows: what every front end starts from.
+ConnectionValues SavedConnectionValues(const SettingsStore& store);
+TransferSettings SavedTransferSettings(const SettingsStore& store);
 
 }  // namespace korvanta

@@ -1,6 +1,9 @@
 #include <QString>
 
+#include <algorithm>
+
 #include "adodb/Connection.h"
+#include "engine/NameOrder.h"
 #include "engine/Sybase.h"
 #include "engine/TableListing.h"
 
@@ -37,6 +40,15 @@ std::vector<std::string> SybaseTableNames(const ConnectionValues& values) {
 
 std::vector<std::string> ListTableNames(Side side, const ConnectionValues& values) {
     return side == Side::PostgreSQL ? PostgreSQLTableNames(values) : SybaseTableNames(values);
+}
+
+std::vector<std::string> SortedTableNames(Side side, const ConnectionValues& values) {
+    std::vector<std::string> names = ListTableNames(side, values);
+    const NameOrder order;
+    std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        return order.Compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
+    });
+    return names;
 }
 
 }  // namespace korvanta

@@ -1,6 +1,5 @@
 #include "engine/TableChanges.h"
 
-#include "adodb/Connection.h"
 #include "engine/PostgreSQL.h"
 #include "engine/Sybase.h"
 #include "engine/TableNames.h"
@@ -8,30 +7,31 @@
 
 namespace korvanta {
 
-namespace {
-
-void Run(Side side, const ConnectionValues& values, const std::string& statement) {
-    adodb::Connection connection;
-    if (side == Side::PostgreSQL) {
-        OpenPostgreSQL(connection, values);
-    } else {
-        connection.Provider = "MSDASQL";
-        OpenSybase(connection, values);
-    }
-    connection.Execute(statement);
-    connection.Close();
+TableChanges::TableChanges(Side side) : side_(side) {
+    // The data source of the SQL Anywhere side is reached through the OLE DB provider for
+    // ODBC, as the windows have always named it.
+    if (side_ == Side::SqlAnywhere)
+        connection_.Provider = "MSDASQL";
 }
 
-}  // namespace
-
-void DropTable(Side side, const ConnectionValues& values, const std::string& table) {
-    Run(side, values, DropTableStatement(table));
+void TableChanges::Open(const ConnectionValues& values) {
+    if (side_ == Side::PostgreSQL)
+        OpenPostgreSQL(connection_, values);
+    else
+        OpenSybase(connection_, values);
 }
 
-void RenameTable(Side side, const ConnectionValues& values, const std::string& from,
-                 const std::string& to) {
-    RequireNameKept(side, to);
-    Run(side, values, RenameTableStatement(side, from, to));
+void TableChanges::Drop(std::string_view table) {
+    connection_.Execute(DropTableStatement(table));
+}
+
+void TableChanges::Rename(std::string_view from, std::string_view to) {
+    RequireNameKept(side_, to);
+    connection_.Execute(RenameTableStatement(side_, from, to));
+}
+
+void TableChanges::Close() {
+    connection_.Close();
 }
 
 }  // namespace korvanta

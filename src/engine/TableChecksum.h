@@ -20,7 +20,6 @@ class TableChecksum {
     void EndRow() { ++rows_; }
 
     long long Rows() const noexcept { return rows_; }
-    const std::vector<std::uint64_t>& Sums() const noexcept { return sums_; }
 
     // Empty when equal; else what differs, e.g. "rows 10 and 9" or "column 2 (label)".
     std::string Difference(const TableChecksum& other,

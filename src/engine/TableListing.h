@@ -15,4 +15,7 @@ namespace korvanta {
 // "SYS" in any letter case; views and system tables are left out. Errors go to the caller.
 std::vector<std::string> ListTableNames(Side side, const ConnectionValues& values);
 
+// The same in the order the lists show them (NameOrder): what every front end lists.
+std::vector<std::string> SortedTableNames(Side side, const ConnectionValues& values);
+
 }  // namespace korvanta

@@ -2,24 +2,24 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <optional>
 
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
 #include "engine/ArrayInsertWriter.h"
+#include "engine/Failure.h"
+#include "engine/FailurePolicy.h"
 #include "engine/PostgreSQL.h"
 #include "engine/PostgresCopy.h"
 #include "engine/ReportLines.h"
+#include "engine/ReportText.h"
 #include "engine/RowCopy.h"
 #include "engine/Sybase.h"
-#include "engine/TableChecksum.h"
 #include "engine/TableNames.h"
+#include "engine/TableVerify.h"
 #include "engine/TableWriterLock.h"
-#include "engine/TransientFailure.h"
 #include "sql/Datatype.h"
 #include "sql/RowStatement.h"
 #include "sql/SourceQuery.h"
@@ -30,21 +30,20 @@ namespace korvanta {
 
 namespace {
 
-// A failure as the report shows it: the driver's own error, or the standard text of any
-// other failure (out of memory included).
-adodb::Error AsError(std::exception_ptr failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const adodb::Error& e) {
-        return e;
-    } catch (const std::bad_alloc&) {
-        return adodb::Error("Out of memory");
-    } catch (const std::exception& e) {
-        return adodb::Error(e.what());
-    } catch (...) {
-        return adodb::Error("Unknown error");
+// One table of a send, from its list entry to its outcome.
+struct Table {
+    Table(const std::string& entry, std::string stored) : entry(entry), name(std::move(stored)) {
+        outcome.source = entry;
+        outcome.target = name;
     }
-}
+    std::string entry;  // the source list's entry: the table read
+    std::string name;   // the working name: the table written, as the target stores it
+    TableOutcome outcome;
+    adodb::Recordset records;  // SELECT * FROM the source table
+    std::vector<SourceField> fields;
+    bool overwrite = false;  // the target holds it and the user said yes
+    bool created = false;    // this send's CREATE TABLE made it
+};
 
 class TransferRun {
   public:
@@ -61,8 +60,10 @@ class TransferRun {
   private:
     adodb::Connection& Target() { return toPostgreSQL_ ? postgreSQL_ : sybase_; }
     adodb::Connection& Source() { return toPostgreSQL_ ? sybase_ : postgreSQL_; }
-    std::chrono::milliseconds TransientLimit() const {
-        return std::chrono::seconds(request_.settings.transientWaitSeconds);
+    TransientBudget StatementBudget() const {
+        TransientBudget budget;
+        budget.limit = std::chrono::seconds(request_.settings.transientWaitSeconds);
+        return budget;
     }
 
     // Runs one step; false when it failed and was reported. A failure that lost a
@@ -84,14 +85,14 @@ class TransferRun {
     bool OpenConnections();
     void LearnTargetLiterals();
     void SendTable(const std::string& entry);
-    bool ClaimTarget(const std::string& entry, const std::string& target);
-    void OpenSource(const std::string& entry, adodb::Recordset& records,
-                    std::vector<SourceField>& fields);
-    void CopyRows(adodb::Recordset& records, const std::string& entry, const std::string& table,
-                  const std::vector<SourceField>& fields, const CreateTableBuilder& create,
-                  bool created, TableOutcome& outcome);
-    void Verify(const std::string& table, const std::vector<SourceField>& fields,
-                const TableChecksum& landed, TableOutcome& outcome);
+    bool ClaimTarget(const Table& table);
+    bool AskOverwrite(Table& table);
+    void OpenSource(Table& table);
+    bool DropOld(Table& table);
+    void CreateAndCopy(Table& table);
+    void CopyRows(Table& table, const CreateTableBuilder& create);
+    void ReportCut(const Table& table, const RowCopy::Tally& tally);
+    void Verify(Table& table, const TableChecksum& landed);
     void Finished(TableOutcome& outcome);
     std::unique_ptr<BatchWriter> WriterFor(const std::string& table, std::size_t columns);
     // The text the target's list shows for a table: PostgreSQL's in lower case.
@@ -199,264 +200,194 @@ void TransferRun::SendTable(const std::string& entry) {
     listener_.TableStarted(entry);
     if (request_.statementPerTable)
         statement_.clear();
-    TableOutcome outcome;
-    outcome.source = entry;
     // The name the target will store: PostgreSQL keeps 63 bytes of it, and the question,
     // DROP, CREATE and the list must all see that very table.
-    std::string workingName = StoredTableName(request_.target, entry);
-    outcome.target = workingName;
-    if (request_.freshTablesOnly && !ClaimTarget(entry, workingName)) {
-        Finished(outcome);
+    Table table(entry, StoredTableName(request_.target, entry));
+    if (request_.freshTablesOnly && !ClaimTarget(table)) {
+        Finished(table.outcome);
         return;
     }
     // No other send writes this table until this one is done with it.
     std::optional<TableWriterLock> writerLock;
     if (toPostgreSQL_ &&
-        !Step(lines_.lockTable, [&] { writerLock.emplace(Target(), workingName); })) {
-        Finished(outcome);
+        !Step(lines_.lockTable, [&] { writerLock.emplace(Target(), table.name); })) {
+        Finished(table.outcome);
         return;
     }
-
-    bool overwrite = false;
-    if (NamesContain(targetTables_, workingName)) {
-        // The target's own spelling of the name is used from here on; the last match wins.
-        for (const std::string& name : targetTables_) {
-            if (SameNameIgnoringCase(name, workingName))
-                workingName = name;
-        }
-        outcome.target = workingName;
-        const bool yes = listener_.AskOverwrite(workingName);
-        // The time the question waited for its answer is not the table's.
-        tableStart_ = std::chrono::steady_clock::now();
-        if (!yes) {
-            outcome.skipped = true;
-            Finished(outcome);
-            return;
-        }
-        overwrite = true;
+    if (!AskOverwrite(table)) {
+        Finished(table.outcome);
+        return;
     }
     LearnTargetLiterals();
-
     // The source is read, under the list entry's own spelling, before anything is dropped:
     // a source that cannot be read leaves the target's table as it was.
-    adodb::Recordset records;
-    std::vector<SourceField> fields;
-    if (!Step(lines_.select, [&] { OpenSource(entry, records, fields); })) {
-        Finished(outcome);
-        return;
-    }
-
-    if (overwrite) {
-        const bool dropped = Step(lines_.dropTable, [&] {
-            WaitOutTransient([&] { Target().Execute("DROP TABLE " + QuotedName(workingName)); },
-                             TransientLimit());
-        });
-        // A table that could not be dropped gets no rows of a send that writes only fresh
-        // tables; otherwise the entry goes whether or not the DROP went through, as the
-        // list has always done.
-        if (ended_ || (!dropped && request_.freshTablesOnly)) {
-            Finished(outcome);
-            return;
-        }
-        Dropped(workingName);
-    }
-
-    CreateTableBuilder create(request_.target, workingName);
-    const bool built = Step(lines_.buildCreate, [&] {
-        for (const SourceField& field : fields)
-            create.AddColumn(field.name, field.type);
-        statement_ = create.Statement();
-    });
-    if (!built) {
-        Finished(outcome);
-        return;
-    }
-    // A target busy with another program's work is waited for, as the rows are.
-    const bool created = Step(lines_.createTable, [&] {
-        WaitOutTransient([&] { Target().Execute(statement_); }, TransientLimit());
-    });
-    if (!created && request_.freshTablesOnly) {
-        Finished(outcome);
-        return;
-    }
-    if (!ended_)
-        CopyRows(records, entry, workingName, fields, create, created, outcome);
-    if (!ended_)
-        Step(lines_.closeRecordset, [&] { records.Close(); });
-    // The list learns of the table even when the run stops here: it was created.
-    if (!ended_ || created)
-        Listed(workingName);
-    Finished(outcome);
+    if (Step(lines_.select, [&] { OpenSource(table); }) && DropOld(table))
+        CreateAndCopy(table);
+    Finished(table.outcome);
 }
 
 // Fresh tables only: a table that would land on one another table of this run already
 // claimed is reported and not sent. False then.
-bool TransferRun::ClaimTarget(const std::string& entry, const std::string& target) {
-    const std::optional<std::string> earlier = claims_->Claim(target, entry);
+bool TransferRun::ClaimTarget(const Table& table) {
+    const std::optional<std::string> earlier = claims_->Claim(table.name, table.entry);
     if (!earlier)
         return true;
-    listener_.Failed(
-        lines_.createTable,
-        adodb::Error("The tables " + QuotedName(*earlier) + " and " + QuotedName(entry) +
-                     " would both be written to the table " + QuotedName(target) +
-                     ", as the target compares names; " + QuotedName(entry) + " was not sent."),
-        statement_);
+    listener_.Failed(lines_.createTable,
+                     adodb::Error("The tables " + QuotedName(*earlier) + " and " +
+                                  QuotedName(table.entry) + " would both be written to the table " +
+                                  QuotedName(table.name) + ", as the target compares names; " +
+                                  QuotedName(table.entry) + " was not sent."),
+                     statement_);
     return false;
+}
+
+// When the target holds the table, its own spelling of the name is used from here on (the
+// last match wins), and the user is asked. False when the table is skipped.
+bool TransferRun::AskOverwrite(Table& table) {
+    if (!NamesContain(targetTables_, table.name))
+        return true;
+    for (const std::string& name : targetTables_) {
+        if (SameNameIgnoringCase(name, table.name))
+            table.name = name;
+    }
+    table.outcome.target = table.name;
+    const bool yes = listener_.AskOverwrite(table.name);
+    // The time the question waited for its answer is not the table's.
+    tableStart_ = std::chrono::steady_clock::now();
+    table.outcome.skipped = !yes;
+    table.overwrite = yes;
+    return yes;
 }
 
 // Opens SELECT * FROM the entry's table on the source. psqlODBC rewrites dates, times,
 // timestamps and GUIDs into forms that lose what they cannot hold (infinity, years BC or
 // after 9999, time zones, letter case); those columns are read again as the server's own
 // text, and money as its plain number, by a second query over the same rows.
-void TransferRun::OpenSource(const std::string& entry, adodb::Recordset& records,
-                             std::vector<SourceField>& fields) {
-    const std::string table = QuotedName(entry);
-    records.Open("SELECT * FROM " + table, Source(), adodb::adOpenStatic, adodb::adLockOptimistic);
-    const adodb::FieldList& list = records.Fields();
+void TransferRun::OpenSource(Table& table) {
+    const std::string quoted = QuotedName(table.entry);
+    table.records.Open("SELECT * FROM " + quoted, Source(), adodb::adOpenStatic,
+                       adodb::adLockOptimistic);
+    const adodb::FieldList& list = table.records.Fields();
     for (int j = 0; j < list.Count(); ++j)
-        fields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
+        table.fields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
     if (toPostgreSQL_)
         return;
-    const std::string textForm = ServerTextQuery(table, fields);
+    const std::string textForm = ServerTextQuery(quoted, table.fields);
     if (textForm.empty())
         return;
-    records.Close();
-    records.Open(textForm, Source());
+    table.records.Close();
+    table.records.Open(textForm, Source());
 }
 
-void TransferRun::CopyRows(adodb::Recordset& records, const std::string& entry,
-                           const std::string& table, const std::vector<SourceField>& fields,
-                           const CreateTableBuilder& create, bool created, TableOutcome& outcome) {
-    const std::size_t columns = fields.size();
+// Drops the target's table when the user said so. False when the table goes no further: a
+// lost connection, or a DROP refused in a send that writes only fresh tables; otherwise the
+// entry goes whether or not the DROP went through, as the list has always done.
+bool TransferRun::DropOld(Table& table) {
+    if (!table.overwrite)
+        return true;
+    TransientBudget budget = StatementBudget();
+    const bool dropped = Step(lines_.dropTable, [&] {
+        WaitOutTransient([&] { Target().Execute("DROP TABLE " + QuotedName(table.name)); }, budget);
+    });
+    if (ended_ || (!dropped && request_.freshTablesOnly))
+        return false;
+    Dropped(table.name);
+    return true;
+}
+
+void TransferRun::CreateAndCopy(Table& table) {
+    CreateTableBuilder create(request_.target, table.name);
+    const bool built = Step(lines_.buildCreate, [&] {
+        for (const SourceField& field : table.fields)
+            create.AddColumn(field.name, field.type);
+        statement_ = create.Statement();
+    });
+    if (!built)
+        return;
+    // A target busy with another program's work is waited for, as the rows are.
+    TransientBudget budget = StatementBudget();
+    table.created = Step(lines_.createTable,
+                         [&] { WaitOutTransient([&] { Target().Execute(statement_); }, budget); });
+    if (!table.created && request_.freshTablesOnly)
+        return;
+    if (!ended_)
+        CopyRows(table, create);
+    if (!ended_)
+        Step(lines_.closeRecordset, [&] { table.records.Close(); });
+    // The list learns of the table even when the run stops here: it was created.
+    if (!ended_ || table.created)
+        Listed(table.name);
+}
+
+void TransferRun::CopyRows(Table& table, const CreateTableBuilder& create) {
     std::vector<std::string> names;
-    for (const SourceField& field : fields)
+    for (const SourceField& field : table.fields)
         names.push_back(field.name);
     // A table the run did not create may have other columns than the source's: its rows
     // go one INSERT at a time, as the database takes them, and so do they when the
     // settings ask for it.
     std::unique_ptr<BatchWriter> writer;
-    if (created && !request_.settings.oneStatementPerRow) {
+    if (table.created && !request_.settings.oneStatementPerRow) {
         try {
-            writer = WriterFor(table, columns);
+            writer = WriterFor(table.name, table.fields.size());
         } catch (...) {
             writer.reset();  // the rows go through the driver instead
         }
     }
     RowCopy copy(
-        records, Source(), "SELECT count(*) FROM " + QuotedName(entry),
-        {Target(), RowStatement(request_.target, table, create.NumericColumns(), literals_),
-         std::move(writer), request_.settings, request_.target, entry, names,
+        table.records, Source(), "SELECT count(*) FROM " + QuotedName(table.entry),
+        {Target(), RowStatement(request_.target, table.name, create.NumericColumns(), literals_),
+         std::move(writer), request_.settings, request_.target, table.entry, names,
          // What the created table's columns keep of a value; a table that stood there
          // already has columns of its own.
-         created ? create.Rules() : std::vector<ValueRule>()},
+         table.created ? create.Rules() : std::vector<ValueRule>()},
         {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
-
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    copy.Start([&] {
-        std::lock_guard lock(mutex);
-        finished = true;
-        done.notify_all();
-    });
-    // The listener hears of the rows as they go.
-    {
-        std::unique_lock lock(mutex);
-        while (!done.wait_for(lock, std::chrono::milliseconds(50), [&] { return finished; })) {
-            lock.unlock();
-            listener_.Progress(copy.Handled(), copy.Total());
-            lock.lock();
-        }
-    }
-    copy.Join();
+    copy.Run([&] { listener_.Progress(copy.Handled(), copy.Total()); });
     listener_.Progress(copy.Handled(), copy.Total());
-    if (!copy.LastStatement().empty())
-        statement_ = copy.LastStatement();
+    if (const std::string last = copy.LastStatement(); !last.empty())
+        statement_ = last;
     if (copy.ConnectionLost())
         ended_ = true;
 
     const RowCopy::Tally tally = copy.Result();
-    outcome.counted = copy.Total();
-    outcome.landed = tally.landed;
-    outcome.refused = tally.refused;
-    outcome.complete = tally.complete;
-    outcome.stopRequested = tally.stopRequested;
-    if (tally.stopRequested) {
-        // Asked for: not a failure, but the table must not look complete either.
-        listener_.Failed(
-            lines_.insert,
-            adodb::Error(
-                "The copy of table " + QuotedName(entry) +
-                " stopped as asked: " + std::to_string(tally.landed) + " of " +
-                (outcome.counted >= 0 ? std::to_string(outcome.counted) : std::string("its")) +
-                " rows arrived."),
-            statement_);
-    } else if (!tally.complete) {
-        // A table cut short must never look finished: say how much of it arrived.
-        std::string text = "The copy of table " + QuotedName(entry) +
-                           " stopped: " + std::to_string(tally.landed) + " of ";
-        text += outcome.counted >= 0 ? std::to_string(outcome.counted) : std::string("its");
-        text += " rows arrived";
-        if (tally.refused > 0)
-            text += ", " + std::to_string(tally.refused) + " were refused";
-        if (tally.uncertain > 0)
-            text += ", and whether " + std::to_string(tally.uncertain) +
-                    " more did could not be learned";
-        text += ".";
-        listener_.Failed(tally.stoppedAtLine != 0 ? tally.stoppedAtLine : lines_.insert,
-                         adodb::Error(text), statement_);
-    }
-    if (request_.settings.verify && created && !ended_)
-        Verify(table, fields, copy.Landed(), outcome);
+    table.outcome.counted = copy.Total();
+    table.outcome.landed = tally.landed;
+    table.outcome.refused = tally.refused;
+    table.outcome.complete = tally.complete;
+    table.outcome.stopRequested = tally.stopRequested;
+    ReportCut(table, tally);
+    if (request_.settings.verify && table.created && !ended_)
+        Verify(table, copy.Landed());
 }
 
-// Reads the target's table back and compares it with the rows that landed. Read as the
-// source side would read it, so that both sides' values are in the same text forms.
-void TransferRun::Verify(const std::string& table, const std::vector<SourceField>& fields,
-                         const TableChecksum& landed, TableOutcome& outcome) {
-    std::vector<std::string> names;
-    for (const SourceField& field : fields)
-        names.push_back(field.name);
-    TableChecksum found(fields.size());
-    const bool read = Step(lines_.closeRecordset, [&] {
-        adodb::Recordset rows;
-        const std::string quoted = QuotedName(table);
-        rows.Open("SELECT * FROM " + quoted, Target(), adodb::adOpenStatic,
-                  adodb::adLockOptimistic);
-        if (toPostgreSQL_) {
-            std::vector<SourceField> targetFields;
-            const adodb::FieldList& list = rows.Fields();
-            for (int j = 0; j < list.Count(); ++j)
-                targetFields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
-            const std::string textForm = ServerTextQuery(quoted, targetFields);
-            if (!textForm.empty()) {
-                rows.Close();
-                rows.Open(textForm, Target());
-            }
-        }
-        const adodb::FieldList& list = rows.Fields();
-        while (!rows.IsEOF()) {
-            for (int j = 0; j < list.Count(); ++j) {
-                const adodb::Variant value = list[j].Value();
-                found.AddValue(
-                    static_cast<std::size_t>(j),
-                    value.IsNull() ? std::nullopt : std::optional<std::string_view>(value.Text()));
-            }
-            found.EndRow();
-            rows.MoveNext();
-        }
-        rows.Close();
+// A table cut short must never look finished: the report says how much of it arrived. A
+// stop that was asked for is no failure, but the table must not look complete either.
+void TransferRun::ReportCut(const Table& table, const RowCopy::Tally& tally) {
+    const CopyCount count{tally.landed, table.outcome.counted, tally.refused, tally.uncertain};
+    if (tally.stopRequested) {
+        listener_.Failed(lines_.insert, adodb::Error(StoppedAsAskedText(table.entry, count)),
+                         statement_);
+    } else if (!tally.complete) {
+        listener_.Failed(tally.stoppedAtLine != 0 ? tally.stoppedAtLine : lines_.insert,
+                         adodb::Error(StoppedText(table.entry, count)), statement_);
+    }
+}
+
+void TransferRun::Verify(Table& table, const TableChecksum& landed) {
+    TableOutcome& outcome = table.outcome;
+    const bool read = Step(lines_.verify, [&] {
+        outcome.verifyDifference =
+            VerifyTable(Target(), toPostgreSQL_, table.name, table.fields, landed);
     });
     if (!read) {
         outcome.verified = false;
         outcome.verifyDifference = "the table could not be read back";
         return;
     }
-    outcome.verifyDifference = landed.Difference(found, names);
     outcome.verified = outcome.verifyDifference.empty();
     if (!*outcome.verified) {
-        listener_.Failed(lines_.closeRecordset,
-                         adodb::Error("Verification of table " + QuotedName(table) +
+        listener_.Failed(lines_.verify,
+                         adodb::Error("Verification of table " + QuotedName(table.name) +
                                       " failed: what the target holds differs from what was "
                                       "written in " +
                                       outcome.verifyDifference + "."),

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
-#include <thread>
 
 namespace korvanta {
 namespace {
@@ -51,22 +50,6 @@ std::chrono::milliseconds RetryDelay(int attempt) {
     for (int i = 1; i < attempt && delay < kLongestRetryDelay; ++i)
         delay *= 2;
     return std::min(delay, kLongestRetryDelay);
-}
-
-void WaitOutTransient(const std::function<void()>& action, std::chrono::milliseconds limit) {
-    std::chrono::milliseconds waited{0};
-    for (int attempt = 1;; ++attempt) {
-        try {
-            action();
-            return;
-        } catch (const adodb::Error& error) {
-            const std::chrono::milliseconds pause = RetryDelay(attempt);
-            if (!IsTransient(error) || waited + pause > limit)
-                throw;
-            std::this_thread::sleep_for(pause);
-            waited += pause;
-        }
-    }
 }
 
 }  // namespace korvanta

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 
 #include "adodb/Error.h"
 
@@ -37,10 +36,5 @@ inline constexpr std::chrono::milliseconds kRetryBudget{60000};
 // The wait before retry number `attempt` (1 for the first retry): kFirstRetryDelay doubled
 // for each earlier attempt, at most kLongestRetryDelay. Attempts below 1 count as 1.
 std::chrono::milliseconds RetryDelay(int attempt);
-
-// Runs the action, and again after a pause (RetryDelay) for as long as it fails with a
-// transient failure and the pauses stay within the limit; then throws the last failure.
-// For statements that change nothing when they fail, such as CREATE TABLE and DROP TABLE.
-void WaitOutTransient(const std::function<void()>& action, std::chrono::milliseconds limit);
 
 }  // namespace korvanta

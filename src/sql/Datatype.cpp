@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "adodb/DataType.h"
+#include "adodb/Enums.h"
 #include "sql/SqlName.h"
 
 namespace korvanta {

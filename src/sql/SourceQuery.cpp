@@ -1,6 +1,6 @@
 #include "sql/SourceQuery.h"
 
-#include "adodb/DataType.h"
+#include "adodb/Enums.h"
 #include "sql/SqlName.h"
 
 namespace korvanta {

@@ -1,17 +1,17 @@
 #include "transfer/TableTransfer.h"
 
-#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 
 #include "app/Dialogs.h"
 #include "app/ErrorTrap.h"
+#include "app/OffThread.h"
 #include "app/ProgressBar.h"
+#include "app/TableList.h"
 #include "app/WindowPointer.h"
-#include "catalog/TableList.h"
+#include "engine/ReportText.h"
 #include "engine/TransferRun.h"
 
 namespace korvanta {
@@ -29,8 +29,7 @@ class WindowListener final : public TransferListener {
     bool AskOverwrite(const std::string& table) override {
         bool yes = false;
         OnWindowThread([&] {
-            yes = dialogs_.AskYesNo(QStringLiteral("Would you like to overwrite ") +
-                                        QString::fromStdString(table) + QLatin1Char('?'),
+            yes = dialogs_.AskYesNo(QString::fromStdString(OverwriteQuestion(table)),
                                     QStringLiteral("Overwrite?"));
         });
         return yes;
@@ -108,17 +107,13 @@ class WindowListener final : public TransferListener {
 
 }  // namespace
 
-void SendTables(Side target, const TransferWindow& window, const ConnectionValues& values,
-                const TransferSettings& settings, Dialogs& dialogs, EventPump& /*pump*/) {
+void SendSelectedTables(Side target, const TransferWindow& window, const ConnectionValues& values,
+                        const TransferSettings& settings, Dialogs& dialogs) {
     const bool toPostgreSQL = target == Side::PostgreSQL;
     TableList& source = toPostgreSQL ? window.list1 : window.list2;
     TableList& targetList = toPostgreSQL ? window.list2 : window.list1;
     std::string statement;  // the last CREATE TABLE or INSERT built, quoted by the report
-    ErrorTrap trap(
-        dialogs,
-        LocationText(QStringLiteral("Form2"), toPostgreSQL ? QStringLiteral("PushButton3_Click")
-                                                           : QStringLiteral("PushButton4_Click")),
-        &statement);
+    ErrorTrap trap(dialogs, SendLocationText(target), &statement);
     if (source.CurrentIndex() == -1) {
         dialogs.Notice(toPostgreSQL ? QStringLiteral("Please select a table")
                                     : QStringLiteral("Please select a table to send."));
@@ -150,18 +145,13 @@ void SendTables(Side target, const TransferWindow& window, const ConnectionValue
         });
         return found;
     };
-    QEventLoop loop;
+    // The send runs off the window's thread; the progress bar follows it meanwhile.
     QTimer progress;
     progress.setInterval(50);
     QObject::connect(&progress, &QTimer::timeout, [&] { listener.ShowProgress(); });
-    std::thread run([&] {
-        korvanta::SendTables(request, listener);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
     progress.start();
-    loop.exec();
+    RunOffWindowThread([&] { korvanta::SendTables(request, listener); });
     progress.stop();
-    run.join();
 
     window.pointer.SetMode(WindowPointer::kDefault);
     if (window.progress.Value() != 0) {

@@ -6,7 +6,6 @@
 namespace korvanta {
 
 class Dialogs;
-class EventPump;
 class ProgressBar;
 class TableList;
 class WindowPointer;
@@ -24,7 +23,7 @@ struct TransferWindow {
 // its own while the window goes on repainting; its questions and reports come up on the
 // window, in the order of the tables and rows, and the lists and the progress bar follow
 // it.
-void SendTables(Side target, const TransferWindow& window, const ConnectionValues& values,
-                const TransferSettings& settings, Dialogs& dialogs, EventPump& pump);
+void SendSelectedTables(Side target, const TransferWindow& window, const ConnectionValues& values,
+                        const TransferSettings& settings, Dialogs& dialogs);
 
 }  // namespace korvanta

@@ -1,4 +1,4 @@
-#include "adodb/ConnectionString.h"
+#include "adodb/OdbcConnectionString.h"
 
 #include <gtest/gtest.h>
 

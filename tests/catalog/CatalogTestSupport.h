@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/OperationGuard.h"
+#include "app/TableList.h"
 #include "catalog/Form2.h"
-#include "catalog/TableList.h"
 #include "engine/ConnectionValues.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"

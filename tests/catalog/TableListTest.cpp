@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "CatalogTestSupport.h"
-#include "catalog/TableList.h"
+#include "app/TableList.h"
 
 using catalogtest::Entries;
 using korvanta::ListContains;

@@ -9,8 +9,8 @@
 #include "app/EventPump.h"
 #include "app/Twips.h"
 #include "app/WindowPointer.h"
+#include "catalog/ListFill.h"
 #include "engine/NameOrder.h"
-#include "catalog/TableListing.h"
 
 using catalogtest::Entries;
 using catalogtest::Q;

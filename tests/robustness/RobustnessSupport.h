@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/OperationGuard.h"
+#include "app/TableList.h"
 #include "catalog/Form2.h"
-#include "catalog/TableList.h"
 #include "connect/Form1.h"
 #include "engine/ConnectionChecks.h"
 #include "engine/SettingsStore.h"

@@ -8,8 +8,8 @@
 
 #include "app/EventPump.h"
 #include "app/ProgressBar.h"
+#include "app/TableList.h"
 #include "app/WindowPointer.h"
-#include "catalog/TableList.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"
 #include "transfer/TableTransfer.h"
@@ -21,8 +21,8 @@ class TransferTest : public ::testing::Test {
     TransferTest() : values(testdb::connectionValues()) {}
 
     void Send(korvanta::Side direction) {
-        korvanta::SendTables(direction, {*list1, *list2, *progress, *pointer}, values, settings,
-                             dialogs, pump);
+        korvanta::SendSelectedTables(direction, {*list1, *list2, *progress, *pointer}, values,
+                                     settings, dialogs);
     }
 
     // Adds an entry, selects it and makes it the list's current entry.

@@ -1,4 +1,4 @@
-#include "catalog/OffThread.h"
+#include "app/OffThread.h"
 
 #include <QEventLoop>
 

@@ -1,4 +1,4 @@
-#include "adodb/DataType.h"
+#include "adodb/Enums.h"
 
 #include <sql.h>
 #include <sqlext.h>

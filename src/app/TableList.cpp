@@ -1,4 +1,4 @@
-#include "catalog/TableList.h"
+#include "app/TableList.h"
 
 #include "engine/TableNames.h"
 
@@ -64,8 +64,13 @@ void TableList::SetCurrentIndex(int index) {
 }
 
 int TableList::Add(const QString& name) {
-    // Binary search for the first entry that sorts after the name: a fill of n names
-    // costs n log n comparisons, not n squared.
+    // A fill hands the names over in the list's order: each goes at the end.
+    if (count() == 0 || order_.Compare(Text(count() - 1), name) <= 0) {
+        addItem(name);
+        return count() - 1;
+    }
+    // Binary search for the first entry that sorts after the name: n names added in any
+    // order cost n log n comparisons, not n squared.
     int low = 0;
     int high = count();
     while (low < high) {

@@ -1,10 +1,10 @@
-#include "catalog/TableListing.h"
+#include "catalog/ListFill.h"
 
 #include <QString>
 
 #include "app/EventPump.h"
-#include "catalog/OffThread.h"
-#include "catalog/TableList.h"
+#include "app/OffThread.h"
+#include "app/TableList.h"
 #include "engine/TableListing.h"
 
 namespace korvanta {
@@ -13,7 +13,7 @@ namespace {
 
 void FillList(TableList& list, Side side, const ConnectionValues& values, EventPump& pump) {
     std::vector<std::string> names;
-    RunOffWindowThread([&] { names = ListTableNames(side, values); });
+    RunOffWindowThread([&] { names = SortedTableNames(side, values); });
     list.Clear();
     for (const std::string& name : names) {
         pump.LetThrough();

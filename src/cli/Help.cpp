@@ -1,0 +1,104 @@
+#include "cli/Help.h"
+
+#include <map>
+
+namespace korvanta::cli {
+
+namespace {
+
+const char kUsage[] =
+    "Usage: korvanta [VERB [ARGUMENT...] [OPTION...]]\n"
+    "Copies whole tables between PostgreSQL and SQL Anywhere. Without arguments the\n"
+    "windows start; with a verb the program works on the command line, no display needed.\n"
+    "\n"
+    "Verbs:\n"
+    "  list postgresql|sqlanywhere          the side's tables, one per line, as the window lists "
+    "them\n"
+    "  send --to postgresql|sqlanywhere [TABLE|PATTERN...] [--all]\n"
+    "                                       copy tables from the other side to this one\n"
+    "  delete postgresql|sqlanywhere TABLE...   drop tables\n"
+    "  rename postgresql|sqlanywhere OLD NEW    rename a table\n"
+    "  help [VERB]                          this text, or a verb's\n"
+    "\n"
+    "Connection options (default: the values the connection window saved):\n"
+    "  -h, --host HOST         PostgreSQL server\n"
+    "  -p, --port PORT         PostgreSQL port\n"
+    "  -U, --user USER         PostgreSQL user\n"
+    "  -d, --dbname DATABASE   PostgreSQL database\n"
+    "      --dsn NAME          ODBC data source of the SQL Anywhere side\n"
+    "      --password-file FILE  the password on the file's first line, used when the\n"
+    "                          settings, PGPASSWORD and ~/.pgpass (mode 0600) have none\n"
+    "\n"
+    "Send options:\n"
+    "      --to SIDE           the side that receives the tables (required)\n"
+    "      --all               every table the source side lists\n"
+    "      --if-exists replace|skip|stop\n"
+    "                          a table the target already has: drop and send it again, keep it,\n"
+    "                          or stop there (default: ask on a terminal, else stop)\n"
+    "  -j, --jobs N            N tables at a time, each over connections of its own\n"
+    "      --verify            read each table back and compare counts and checksums\n"
+    "      --row-by-row        one INSERT per row, each committed on its own\n"
+    "      --timeout SECONDS   longest wait for any one statement (default 5000)\n"
+    "      --max-refused N     stop a table once more than N of its rows were refused\n"
+    "      --reject-file FILE  keep every refused row: CSV when FILE ends in .csv, else JSON "
+    "lines\n"
+    "      --summary-json FILE the summary as JSON\n"
+    "  -q, --quiet             no progress and no summary (reports still go to stderr)\n"
+    "\n"
+    "      --help              this text\n"
+    "      --version           the program's version\n"
+    "\n"
+    "Exit status: 0 every row landed; 1 rows were refused; 2 a table, a connection or a\n"
+    "verification failed, or the run was stopped or interrupted; 64 usage error;\n"
+    "130 a second interrupt ended the program at once.\n";
+
+const std::map<std::string, std::string> kVerbHelp = {
+    {"list",
+     "Usage: korvanta list postgresql|sqlanywhere [connection options]\n"
+     "Writes the side's tables to standard output, one name per line, in the order and\n"
+     "with the filter of the table window's lists. Exit status 2 when the side cannot be\n"
+     "reached.\n"},
+    {"send",
+     "Usage: korvanta send --to postgresql|sqlanywhere [TABLE|PATTERN...] [--all] [options]\n"
+     "Sends tables of the other side to SIDE exactly as the window's send button does:\n"
+     "each table is created anew on the target and its rows copied; rows go only into a\n"
+     "table the send created.\n"
+     "  TABLE     a table name, sent as written even when the list does not show it\n"
+     "  PATTERN   a shell pattern (*, ?, [...]) matched against the source's list\n"
+     "  --all     every table of the source's list, in the list's order\n"
+     "Tables go in the order given. Options: --if-exists replace|skip|stop, -j/--jobs N,\n"
+     "--verify, --row-by-row, --timeout SECONDS, --max-refused N, --reject-file FILE,\n"
+     "--summary-json FILE, -q/--quiet, and the connection options (korvanta --help).\n"
+     "Error reports go to standard error with the window's text; the summary (table,\n"
+     "read, landed, refused, seconds, rows/s, status) to standard output. Status is one of\n"
+     "ok, refused, skipped, stopped, failed, verify-failed, not-started.\n"
+     "Ctrl-C stops after the current run of rows (committed rows stay); a second Ctrl-C\n"
+     "ends at once.\n"
+     "Exit status: 0 every row landed; 1 rows were refused; 2 a table, a connection or a\n"
+     "verification failed, or the run was stopped; 64 usage error.\n"},
+    {"delete",
+     "Usage: korvanta delete postgresql|sqlanywhere TABLE... [connection options]\n"
+     "Drops each table (DROP TABLE), as \"Delete Table/s\" does. Exit status 2 when one\n"
+     "could not be dropped.\n"},
+    {"rename",
+     "Usage: korvanta rename postgresql|sqlanywhere OLD NEW [connection options]\n"
+     "Renames the table, as \"Rename Table\" does. Exit status 2 when it fails.\n"},
+    {"help", "Usage: korvanta help [VERB]\nThe program's help, or a verb's.\n"},
+};
+
+}  // namespace
+
+std::optional<std::string> HelpText(const std::string& topic) {
+    if (topic.empty())
+        return std::string(kUsage);
+    const auto found = kVerbHelp.find(topic);
+    if (found == kVerbHelp.end())
+        return std::nullopt;
+    return found->second;
+}
+
+bool IsVerb(const std::string& word) {
+    return kVerbHelp.contains(word);
+}
+
+}  // namespace korvanta::cli
