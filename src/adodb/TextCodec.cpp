@@ -159,21 +159,6 @@ void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count) 
     }
 }
 
-void AppendMendedUtf8(std::string& out, std::string_view utf8) {
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const std::size_t start = i;
-        const char32_t cp = DecodeUtf8(utf8, i);
-        // A malformed sequence is passed over one byte at a time.
-        if (cp == kReplacement && i - start == 1) {
-            char encoded[4];
-            out.append(encoded, PutCodePoint(encoded, kReplacement));
-        } else {
-            out.append(utf8.substr(start, i - start));
-        }
-    }
-}
-
 std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
     std::size_t i = 0;
     while (i < text.size()) {
@@ -186,10 +171,6 @@ std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
             return start;
     }
     return std::string_view::npos;
-}
-
-bool IsValidUtf8(std::string_view text) noexcept {
-    return FirstInvalidUtf8(text) == std::string_view::npos;
 }
 
 bool IsAscii(std::string_view text) noexcept {

@@ -31,11 +31,6 @@ void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count);
 
 bool IsAscii(std::string_view text) noexcept;
 
-// Appends the text with every malformed UTF-8 sequence replaced as Utf8ToUtf16 replaces
-// it (U+FFFD for each byte that starts no valid sequence): the text that a wide driver
-// stores for it.
-void AppendMendedUtf8(std::string& out, std::string_view utf8);
-bool IsValidUtf8(std::string_view text) noexcept;
 // Where the first malformed UTF-8 sequence starts; npos when there is none.
 std::size_t FirstInvalidUtf8(std::string_view text) noexcept;
 

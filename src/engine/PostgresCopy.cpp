@@ -345,66 +345,85 @@ WriteOutcome CopyWriter::Write(const RowBatch& batch, std::size_t first, std::si
     return outcome;
 }
 
+// Whatever stops the run half-way leaves none of its rows in and the connection ready for
+// the next command.
+WriteOutcome CopyWriter::Abandon(WriteOutcome outcome) {
+    PGconn* connection = connection_.get();
+    if (PQstatus(connection) == CONNECTION_OK && !Command(connection, "ROLLBACK", Deadline())) {
+        outcome.kind = Kind::kUnusable;
+        outcome.error = NoAnswer(connection);
+    }
+    if (PQstatus(connection) != CONNECTION_OK) {
+        outcome.kind = Kind::kUnusable;
+        if (!outcome.error || !outcome.error->connectionLost())
+            outcome.error = NoAnswer(connection);
+    }
+    outcome.written = 0;
+    return outcome;
+}
+
+WriteOutcome CopyWriter::Lost() const {
+    return WriteOutcome{Kind::kUnusable, 0, std::nullopt, NoAnswer(connection_.get())};
+}
+
+// BEGIN, and the transaction's id, to learn after a lost COMMIT answer whether it
+// committed. False when the connection failed.
+bool CopyWriter::Begin(std::string& transaction) {
+    PGconn* connection = connection_.get();
+    if (!Command(connection, "BEGIN", Deadline()))
+        return false;
+    const Result id = Exec(connection, "SELECT txid_current()", Deadline());
+    if (!id)
+        return false;
+    if (PQresultStatus(id.get()) == PGRES_TUPLES_OK && PQntuples(id.get()) == 1)
+        transaction = PQgetvalue(id.get(), 0, 0);
+    return true;
+}
+
+// A piece refused at the named row: its rows before that one go in again. Written, with
+// the rows of the piece now in, or what ends the run.
+WriteOutcome CopyWriter::RowsBeforeRefused(const RowBatch& batch, std::size_t piece,
+                                           std::size_t end, const WriteOutcome& refused,
+                                           std::atomic<long long>& sent) {
+    PGconn* connection = connection_.get();
+    if (!Command(connection, "ROLLBACK TO SAVEPOINT piece", Deadline()))
+        return Lost();
+    if (!refused.failedRow || *refused.failedRow <= piece || *refused.failedRow >= end)
+        return {Kind::kWritten, 0, std::nullopt, std::nullopt};
+    const WriteOutcome again = Copy(batch, piece, *refused.failedRow, sent);
+    if (again.kind == Kind::kWritten)
+        return {Kind::kWritten, *refused.failedRow - piece, std::nullopt, std::nullopt};
+    if (again.kind == Kind::kUnusable || again.kind == Kind::kTransient)
+        return again;
+    if (!Command(connection, "ROLLBACK TO SAVEPOINT piece", Deadline()))
+        return Lost();
+    return {Kind::kWritten, 0, std::nullopt, std::nullopt};
+}
+
 WriteOutcome CopyWriter::WriteRun(const RowBatch& batch, std::size_t first, std::size_t last,
                                   std::atomic<long long>& sent) {
     PGconn* connection = connection_.get();
-    // Whatever stops the run half-way leaves none of its rows in and the connection ready
-    // for the next command.
-    const auto abandon = [&](WriteOutcome outcome) {
-        if (PQstatus(connection) == CONNECTION_OK && !Command(connection, "ROLLBACK", Deadline())) {
-            outcome.kind = Kind::kUnusable;
-            outcome.error = NoAnswer(connection);
-        }
-        if (PQstatus(connection) != CONNECTION_OK) {
-            outcome.kind = Kind::kUnusable;
-            if (!outcome.error || !outcome.error->connectionLost())
-                outcome.error = NoAnswer(connection);
-        }
-        outcome.written = 0;
-        return outcome;
-    };
-    const auto lost = [&] {
-        return WriteOutcome{Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)};
-    };
-    if (!Command(connection, "BEGIN", Deadline()))
-        return abandon(lost());
-    // The transaction's id, to learn after a lost COMMIT answer whether it committed.
     std::string transaction;
-    {
-        const Result id = Exec(connection, "SELECT txid_current()", Deadline());
-        if (!id)
-            return abandon(lost());
-        if (PQresultStatus(id.get()) == PGRES_TUPLES_OK && PQntuples(id.get()) == 1)
-            transaction = PQgetvalue(id.get(), 0, 0);
-    }
+    if (!Begin(transaction))
+        return Abandon(Lost());
     for (std::size_t piece = first; piece < last;) {
         const std::size_t end = std::min(last, piece + kPieceRows);
         if (!Command(connection, "SAVEPOINT piece", Deadline()))
-            return abandon(lost());
+            return Abandon(Lost());
         const WriteOutcome outcome = Copy(batch, piece, end, sent);
         if (outcome.kind == Kind::kUnusable || outcome.kind == Kind::kTransient)
-            return abandon(outcome);
+            return Abandon(outcome);
         if (outcome.kind == Kind::kWritten) {
             if (!Command(connection, "RELEASE SAVEPOINT piece", Deadline()))
-                return abandon(lost());
+                return Abandon(Lost());
             piece = end;
             continue;
         }
-        // Refused: the rows of this COPY before the refused one go in again, and the run
-        // ends there, committed.
-        if (!Command(connection, "ROLLBACK TO SAVEPOINT piece", Deadline()))
-            return abandon(lost());
-        std::size_t in = piece;
-        if (outcome.failedRow && *outcome.failedRow > piece && *outcome.failedRow < end) {
-            const WriteOutcome again = Copy(batch, piece, *outcome.failedRow, sent);
-            if (again.kind == Kind::kWritten) {
-                in = *outcome.failedRow;
-            } else if (again.kind == Kind::kUnusable || again.kind == Kind::kTransient) {
-                return abandon(again);
-            } else if (!Command(connection, "ROLLBACK TO SAVEPOINT piece", Deadline())) {
-                return abandon(lost());
-            }
-        }
+        // Refused: the rows before the refused one go in, and the run ends there, committed.
+        const WriteOutcome before = RowsBeforeRefused(batch, piece, end, outcome, sent);
+        if (before.kind != Kind::kWritten)
+            return Abandon(before);
+        const std::size_t in = piece + before.written;
         WriteOutcome committed = Commit(transaction, in - first);
         if (committed.kind != Kind::kWritten)
             return committed;

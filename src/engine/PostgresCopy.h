@@ -69,6 +69,11 @@ class CopyWriter final : public BatchWriter {
   private:
     WriteOutcome WriteRun(const RowBatch& batch, std::size_t first, std::size_t last,
                           std::atomic<long long>& sent);
+    bool Begin(std::string& transaction);
+    WriteOutcome RowsBeforeRefused(const RowBatch& batch, std::size_t piece, std::size_t end,
+                                   const WriteOutcome& refused, std::atomic<long long>& sent);
+    WriteOutcome Abandon(WriteOutcome outcome);
+    WriteOutcome Lost() const;
     // One COPY of the rows; a refused row is named as an index into the batch.
     WriteOutcome Copy(const RowBatch& batch, std::size_t first, std::size_t last,
                       std::atomic<long long>& sent);

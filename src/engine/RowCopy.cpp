@@ -316,14 +316,9 @@ void RowCopy::Write() {
     doneSignal_.notify_all();
 }
 
-void RowCopy::WriteBatch(const RowBatch& batch) {
-    // What cannot go in as a run, in row order: rows that could not be read, and rows
-    // holding a value the target cannot store exactly.
-    struct Gap {
-        std::size_t row;  // the row before which a read failed, or the row refused
-        const ReadFailure* failure;
-        std::optional<ValueProblem> unstorable;
-    };
+// What cannot go in as a run, in row order: rows that could not be read, and rows holding
+// a value the target column cannot keep exactly.
+std::vector<RowCopy::Gap> RowCopy::GapsOf(const RowBatch& batch) const {
     std::vector<Gap> gaps;
     auto failure = batch.failures.begin();
     for (std::size_t row = 0; row < batch.Rows(); ++row) {
@@ -342,56 +337,57 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
     }
     for (; failure != batch.failures.end(); ++failure)
         gaps.push_back({failure->beforeRow, &*failure, {}});
+    return gaps;
+}
 
+void RowCopy::WriteBatch(const RowBatch& batch) {
     std::size_t next = 0;
-    for (const Gap& gap : gaps) {
+    for (const Gap& gap : GapsOf(batch)) {
         WriteRange(batch, next, gap.row);
         next = gap.row;
         if (connectionLost_ || stopped_)
             return;
+        ++handled_;
         if (gap.failure == nullptr) {
-            ++handled_;
             Refused(lines_.insert, adodb::Error(gap.unstorable->message, gap.unstorable->state),
                     InsertOf(batch, gap.row), SourceRowOf(batch, gap.row),
                     ValuesOf(batch, gap.row));
             next = gap.row + 1;
-            continue;
-        }
-        const ReadFailure& read = *gap.failure;
-        std::string statement;
-        if (read.step == ReadFailure::Step::kReadField) {
-            // The report quotes the row's INSERT as far as it was built.
-            target_.statement.Begin(statement);
-            for (std::size_t j = 0; j < read.valuesRead.size(); ++j) {
-                const auto& value = read.valuesRead[j];
-                target_.statement.AddValue(statement, j,
-                                           value ? adodb::Variant(*value) : adodb::Variant());
-            }
         } else {
-            statement = next > 0 ? InsertOf(batch, next - 1) : PreviousStatement();
-            stoppedAtLine_ = lines_.moveNext;
-        }
-        ++handled_;
-        const int line =
-            read.step == ReadFailure::Step::kReadField ? lines_.readField : lines_.moveNext;
-        if (read.error.connectionLost())
-            stoppedAtLine_ = line;
-        if (read.step == ReadFailure::Step::kReadField) {
-            // Its source row: the batch's rows before it, and the rows before it that failed.
-            long long sourceRow = batch.firstRow + static_cast<long long>(read.beforeRow);
-            for (const ReadFailure& other : batch.failures) {
-                if (&other == &read)
-                    break;
-                if (other.step == ReadFailure::Step::kReadField)
-                    ++sourceRow;
-            }
-            Refused(line, read.error, statement, sourceRow, read.valuesRead);
-        } else {
-            ReportFailure(line, read.error, statement);
+            ReportReadFailure(batch, *gap.failure, next);
         }
     }
     if (!connectionLost_ && !stopped_)
         WriteRange(batch, next, batch.Rows());
+}
+
+// A row that could not be read counts as refused, its report quoting its INSERT as far as
+// it was built; a failure to move on is reported after the row before it, and ends the
+// table.
+void RowCopy::ReportReadFailure(const RowBatch& batch, const ReadFailure& read, std::size_t next) {
+    const bool field = read.step == ReadFailure::Step::kReadField;
+    const int line = field ? lines_.readField : lines_.moveNext;
+    if (!field || read.error.connectionLost())
+        stoppedAtLine_ = line;
+    if (!field) {
+        ReportFailure(line, read.error, next > 0 ? InsertOf(batch, next - 1) : PreviousStatement());
+        return;
+    }
+    std::string statement;
+    target_.statement.Begin(statement);
+    for (std::size_t j = 0; j < read.valuesRead.size(); ++j) {
+        const auto& value = read.valuesRead[j];
+        target_.statement.AddValue(statement, j, value ? adodb::Variant(*value) : adodb::Variant());
+    }
+    // Its source row: the batch's rows before it, and the rows before it that failed.
+    long long sourceRow = batch.firstRow + static_cast<long long>(read.beforeRow);
+    for (const ReadFailure& other : batch.failures) {
+        if (&other == &read)
+            break;
+        if (other.step == ReadFailure::Step::kReadField)
+            ++sourceRow;
+    }
+    Refused(line, read.error, statement, sourceRow, read.valuesRead);
 }
 
 void RowCopy::WriteRange(const RowBatch& batch, std::size_t first, std::size_t last) {

@@ -25,6 +25,7 @@ namespace korvanta {
 
 class RowBatch;
 class BatchQueue;
+struct ReadFailure;
 
 // The line numbers that the reports of a row copy quote.
 struct RowCopyLines {
@@ -102,7 +103,15 @@ class RowCopy {
     bool FillBatch(RowBatch& batch, const adodb::FieldList& fields, long long& position);
     bool ReadRow(RowBatch& batch, const adodb::FieldList& fields);
     void Write();
+    // A row of a batch that cannot go in with its run.
+    struct Gap {
+        std::size_t row;  // the row before which a read failed, or the row refused
+        const ReadFailure* failure;
+        std::optional<ValueProblem> unstorable;
+    };
+    std::vector<Gap> GapsOf(const RowBatch& batch) const;
     void WriteBatch(const RowBatch& batch);
+    void ReportReadFailure(const RowBatch& batch, const ReadFailure& read, std::size_t next);
     void WriteRange(const RowBatch& batch, std::size_t first, std::size_t last);
     bool Isolate(const RowBatch& batch, std::size_t row);
     void ReportFailure(int line, const adodb::Error& error, const std::string& statement);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "adodb/Variant.h"
-#include "engine/PostgresCopy.h"
 #include "sql/RowStatement.h"
 #include "sql/StringLiterals.h"
 #include "sql/ValueCheck.h"
@@ -124,30 +123,8 @@ TEST(RowStatement, BackslashesFollowTheTargetsLiterals) {
     EXPECT_EQ(korvanta::LiteralsOfPostgreSQL("on"), StringLiterals::kStandard);
 }
 
-// COPY's text format: the four escapes, \N for Null, text as it is; the line named by
-// COPY's error context, in any language; and the values PostgreSQL cannot hold.
-TEST(RowStatement, CopyTextAndErrorLine) {
-    struct Case {
-        std::optional<std::string_view> value;
-        const char* written;
-    } cases[] = {
-        {std::nullopt, R"(\N)"}, {"", ""},
-        {R"(\N)", R"(\\N)"},     {"a\tb\nc\rd\\e", R"(a\tb\nc\rd\\e)"},
-        {"Grüße", "Grüße"},
-    };
-    for (const Case& c : cases) {
-        std::string out;
-        korvanta::AppendCopyValue(out, c.value);
-        EXPECT_EQ(out, c.written);
-    }
-    EXPECT_EQ(korvanta::CopyErrorLine("COPY t, line 3, column a: \"x\"", "t"), 3u);
-    EXPECT_EQ(korvanta::CopyErrorLine("COPY a, line 1, b, line 12: \"x\"", "a, line 1, b"), 12u);
-    EXPECT_EQ(korvanta::CopyErrorLine("COPY t, line 7", "t"), 7u);
-    EXPECT_EQ(korvanta::CopyErrorLine("COPY t", "t"), 0u);
-    EXPECT_EQ(korvanta::CopyErrorLine("", "t"), 0u);
-    EXPECT_EQ(korvanta::CopyErrorLine("COPY t, Zeile 9, Spalte a: \"x\"", "t"), 9u);
-    EXPECT_EQ(korvanta::CopyErrorLine("COPY t, ligne 15", "t"), 15u);
-
+// The values the target cannot hold: text that is not UTF-8, and a NUL towards PostgreSQL.
+TEST(ValueCheck, TextTheTargetCannotHold) {
     using korvanta::Side;
     using korvanta::UnstorableText;
     EXPECT_EQ(UnstorableText(std::string_view("a\0b", 3), Side::PostgreSQL),

@@ -3,7 +3,7 @@
 // gives both in each test).
 #include <QRegularExpression>
 
-#include "TransferFixture.h"
+#include "SendFixture.h"
 
 using korvanta::Side;
 using testdb::psql;
@@ -12,7 +12,7 @@ namespace {
 
 using Rows = std::vector<std::string>;
 
-class TransferValues : public TransferTest {
+class TransferValues : public EngineSendTest {
   protected:
     // The source table copied, declared types and all, under a second name, so that it
     // can be sent once in runs and once row by row.
@@ -32,13 +32,8 @@ class TransferValues : public TransferTest {
     // Sends the entry with the given setting; returns its reports with the table's name
     // taken out, so that the reports of both ways can be compared.
     QStringList SendOne(Side target, const std::string& table, bool oneStatementPerRow) {
-        korvanta::TableList& source = target == Side::PostgreSQL ? *list1 : *list2;
-        source.Clear();
-        AddSelected(source, table);
         settings.oneStatementPerRow = oneStatementPerRow;
-        const qsizetype before = dialogs.errorReports().size();
-        Send(target);
-        QStringList reports = dialogs.errorReports().mid(before);
+        QStringList reports = Send(target, table);
         reports.replaceInStrings(QString::fromStdString(table), QStringLiteral("T"));
         return reports;
     }
