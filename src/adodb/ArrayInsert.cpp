@@ -43,6 +43,30 @@ SQLULEN AsAttribute(std::size_t value) {
     return static_cast<SQLULEN>(value);
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The bytes that the hex digits spell, written to `out`; their count. Digits that spell
+// no byte are an error of the value, not of the driver.
+std::size_t HexToBytes(std::string_view hex, unsigned char* out) {
+    if (hex.size() % 2 != 0)
+        throw Error("A binary value must be an even number of hexadecimal digits.", "22023");
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+        if (high < 0 || low < 0)
+            throw Error("A binary value holds a character that is no hexadecimal digit.", "22023");
+        out[i / 2] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return hex.size() / 2;
+}
+
 }  // namespace
 
 ArrayInsert::ArrayInsert(Connection& connection, std::string_view sql, std::size_t columns)
@@ -107,6 +131,10 @@ void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size
     const bool wide = statement_.api() == detail::TextApi::kWide;
     const SQLSMALLINT cType = wide ? SQL_C_WCHAR : SQL_C_CHAR;
     for (std::size_t c = 0; c < columns_; ++c) {
+        if (Binary(c)) {
+            BindBinary(rows, first, count, c);
+            continue;
+        }
         Column& column = bound_[c];
         const SQLSMALLINT sqlType = wide ? (longest_[c] > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR)
                                          : (longest_[c] > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR);
@@ -154,6 +182,39 @@ void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size
     }
 }
 
+// A binary column: half as many bytes as the values have digits, bound as bytes.
+void ArrayInsert::BindBinary(const TextRows& rows, std::size_t first, std::size_t count,
+                             std::size_t c) {
+    Column& column = bound_[c];
+    const std::size_t longest = longest_[c] / 2;
+    column.indicator.resize(count);
+    atExecution_[c] = count == 1 && longest_[c] > kAtExecutionFrom;
+    if (atExecution_[c]) {
+        const auto value = rows.Value(first, c);
+        column.indicator[0] = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(value->size() / 2));
+        statement_.Check(
+            SQLBindParameter(statement_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT,
+                             SQL_C_BINARY, SQL_LONGVARBINARY, std::max<SQLULEN>(longest, 1), 0,
+                             reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(c + 1)), 0,
+                             column.indicator.data()));
+        return;
+    }
+    column.width = std::max<std::size_t>(longest, 1);
+    column.data.resize(column.width * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto value = rows.Value(first + i, c);
+        column.indicator[i] =
+            value ? static_cast<SQLLEN>(HexToBytes(
+                        *value,
+                        reinterpret_cast<unsigned char*>(column.data.data() + i * column.width)))
+                  : SQL_NULL_DATA;
+    }
+    statement_.Check(SQLBindParameter(
+        statement_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
+        longest > 8000 ? SQL_LONGVARBINARY : SQL_VARBINARY, std::max<SQLULEN>(longest, 1), 0,
+        column.data.data(), static_cast<SQLLEN>(column.width), column.indicator.data()));
+}
+
 SQLRETURN ArrayInsert::Run(const TextRows& rows, std::size_t row) {
     SQLRETURN rc = SQLExecute(statement_.get());
     if (rc != SQL_NEED_DATA)
@@ -167,13 +228,25 @@ SQLRETURN ArrayInsert::Run(const TextRows& rows, std::size_t row) {
         const auto column = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(token));
         if (column < 1 || column > columns_ || !atExecution_[column - 1])
             throw Error("The ODBC driver asked for a value that was not bound for execution.");
-        PutValue(*rows.Value(row, column - 1));
+        PutValue(*rows.Value(row, column - 1), Binary(column - 1));
     }
     guard.Dismiss();
     return rc;
 }
 
-void ArrayInsert::PutValue(std::string_view value) {
+void ArrayInsert::PutValue(std::string_view value, bool binary) {
+    if (binary) {
+        // Hex digits in pieces of whole bytes.
+        bytes_.resize(kPieceBytes / 2 + 1);
+        do {
+            const std::size_t piece = std::min(value.size(), kPieceBytes);
+            const std::size_t count = HexToBytes(value.substr(0, piece), bytes_.data());
+            statement_.Check(
+                SQLPutData(statement_.get(), bytes_.data(), static_cast<SQLLEN>(count)));
+            value.remove_prefix(piece);
+        } while (!value.empty());
+        return;
+    }
     const bool wide = statement_.api() == detail::TextApi::kWide;
     if (value.empty()) {
         statement_.Check(SQLPutData(

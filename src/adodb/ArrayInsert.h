@@ -44,6 +44,10 @@ class ArrayInsert {
     // Whether the driver took arrays of parameters.
     bool UsesArrays() const noexcept { return maxRows_ > 1; }
 
+    // Columns whose values are hexadecimal digits, two per byte, that go in as the bytes
+    // they spell (a binary column); the others go as text.
+    void SetBinaryColumns(std::vector<bool> binary) { binary_ = std::move(binary); }
+
   private:
     struct Column {
         std::vector<char> data;
@@ -52,9 +56,13 @@ class ArrayInsert {
     };
     std::size_t PlanRun(const TextRows& rows, std::size_t first, std::size_t last);
     void FillAndBind(const TextRows& rows, std::size_t first, std::size_t count);
+    void BindBinary(const TextRows& rows, std::size_t first, std::size_t count, std::size_t c);
     // SQLExecute, handing over the values bound for execution time.
     SQLRETURN Run(const TextRows& rows, std::size_t row);
-    void PutValue(std::string_view value);
+    void PutValue(std::string_view value, bool binary);
+    bool Binary(std::size_t column) const noexcept {
+        return column < binary_.size() && binary_[column];
+    }
     // Frees buffers grown far beyond a usual run, and the bindings to them.
     void ReleaseLargeBuffers() noexcept;
 
@@ -66,8 +74,10 @@ class ArrayInsert {
     std::vector<std::size_t> longest_;  // per column, of the run being planned
     std::vector<SQLUSMALLINT> status_;
     SQLULEN processed_ = 0;
-    std::vector<SQLWCHAR> wide_;     // a piece of a value handed over at execution
-    std::vector<bool> atExecution_;  // per column, of the run bound last
+    std::vector<SQLWCHAR> wide_;        // a piece of a value handed over at execution
+    std::vector<bool> atExecution_;     // per column, of the run bound last
+    std::vector<bool> binary_;          // per column: hex digits that go as bytes
+    std::vector<unsigned char> bytes_;  // a piece of a binary value handed over at execution
 };
 
 }  // namespace adodb

@@ -28,7 +28,8 @@ constexpr OptionDef kOptions[] = {
     {"verify", 0, false, true},     {"row-by-row", 0, false, true},
     {"timeout", 0, true, true},     {"max-refused", 0, true, true},
     {"reject-file", 0, true, true}, {"summary-json", 0, true, true},
-    {"quiet", 'q', false, true},    {"help", 0, false, false},
+    {"quiet", 'q', false, true},    {"schema", 0, true, true},
+    {"dry-run", 0, false, true},    {"help", 0, false, false},
     {"version", 0, false, false},
 };
 
@@ -162,6 +163,12 @@ void ParseSend(const Words& words, Command& command) {
         send.settings.commandTimeoutSeconds = static_cast<int>(ParseNumber("timeout", *timeout, 1));
     if (const auto most = words.Value("max-refused"))
         send.settings.maxRefusedRows = ParseNumber("max-refused", *most, 0);
+    if (const auto schema = words.Value("schema")) {
+        if (*schema != "exact" && *schema != "simple")
+            throw UsageError("--schema takes exact or simple");
+        command.exactSchema = *schema == "exact";
+    }
+    send.dryRun = words.Has("dry-run");
 }
 
 // The verb's arguments; the help and version were dealt with before.

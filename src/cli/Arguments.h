@@ -29,8 +29,9 @@ struct Command {
     Side side = Side::PostgreSQL;    // list, delete and rename: the side worked on
     std::vector<std::string> names;  // delete: the tables; rename: the old and new name
     ConnectionOptions connection;
-    SendOptions send;       // send: all but the connection values and the saved settings
-    bool rowByRow = false;  // send: --row-by-row (the saved settings may ask for it too)
+    SendOptions send;                 // send: all but the connection values and the saved settings
+    bool rowByRow = false;            // send: --row-by-row (the saved settings may ask for it too)
+    std::optional<bool> exactSchema;  // send: --schema, over the saved setting
 };
 
 // argv[1] on. Pure: reads nothing but the arguments; throws UsageError.

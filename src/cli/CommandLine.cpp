@@ -52,8 +52,9 @@ int Rename(const Command& command, const ConnectionValues& values) {
 
 int Send(const Command& command, const SettingsStore& store) {
     SendOptions options = command.send;
-    options.settings.oneStatementPerRow =
-        command.rowByRow || SavedTransferSettings(store).oneStatementPerRow;
+    const TransferSettings saved = SavedTransferSettings(store);
+    options.settings.oneStatementPerRow = command.rowByRow || saved.oneStatementPerRow;
+    options.settings.exactSchema = command.exactSchema.value_or(saved.exactSchema);
     options.values = ConnectionFor(command.connection, store, true);
     return RunSend(options);
 }

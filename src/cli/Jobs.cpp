@@ -4,6 +4,8 @@
 #include <atomic>
 #include <thread>
 
+#include "engine/ForeignKeyQueue.h"
+
 namespace korvanta::cli {
 
 namespace {
@@ -44,6 +46,9 @@ class SendListener final : public TransferListener {
             console_.Started(indices_[position_]);
     }
     bool StopRequested() override { return console_.StopRequested(); }
+    void SchemaStatement(const std::string& statement) override {
+        console_.SchemaStatement(statement);
+    }
 
   private:
     std::size_t Touch() {
@@ -55,6 +60,29 @@ class SendListener final : public TransferListener {
     SendConsole& console_;
     std::vector<std::size_t> indices_;
     std::atomic<std::size_t> position_{0};
+};
+
+// The listener of the foreign keys added once every send has ended: each report and note
+// goes with the table the key belongs to.
+class ForeignKeyListener final : public TransferListener {
+  public:
+    explicit ForeignKeyListener(SendConsole& console) : console_(console) {}
+    bool AskOverwrite(const std::string&) override { return false; }
+    void Failed(int line, const adodb::Error& error, const std::string& statement) override {
+        console_.Report(console_.IndexOf(table_), line, error, statement);
+    }
+    void SchemaStatement(const std::string& statement) override {
+        console_.SchemaStatement(statement);
+    }
+    void ForeignKeyFinished(const std::string& source, const std::string& what,
+                            bool carried) override {
+        table_ = source;
+        console_.ForeignKeyFinished(source, what, carried);
+    }
+
+  private:
+    SendConsole& console_;
+    std::string table_;  // the table of the key last told
 };
 
 // One job's work: sends, each over a new pair of connections, until the shared list is
@@ -91,7 +119,18 @@ void Job(SendConsole& console, const SendRequest& base, std::atomic<std::size_t>
 
 }  // namespace
 
+void SendAll(SendConsole& console, const SendRequest& request, int jobs);
+
 void SendWithJobs(SendConsole& console, const SendRequest& request, int jobs) {
+    SendAll(console, request, jobs);
+    // Foreign keys go in once every table of the send is in.
+    if (request.foreignKeys && !console.tables().empty()) {
+        ForeignKeyListener listener(console);
+        AddForeignKeys(request, *request.foreignKeys, listener);
+    }
+}
+
+void SendAll(SendConsole& console, const SendRequest& request, int jobs) {
     const std::size_t count = console.tables().size();
     if (jobs <= 1 || count <= 1) {
         if (count == 0 || console.StopRequested())

@@ -17,6 +17,7 @@
 #include "cli/SendConsole.h"
 #include "cli/Summary.h"
 #include "cli/TableSelection.h"
+#include "engine/ForeignKeyQueue.h"
 #include "engine/TableListing.h"
 #include "engine/TransferRun.h"
 
@@ -107,6 +108,8 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
             line.refused = table.outcome->refused;
             line.counted = table.outcome->counted;
             line.seconds = table.outcome->seconds;
+            line.carried = table.outcome->carried;
+            line.notCarried = table.outcome->notCarried;
         }
         failed =
             failed || (line.status != TableStatus::kOk && line.status != TableStatus::kRefused &&
@@ -157,6 +160,8 @@ SendRequest RequestFor(const SendOptions& options, std::vector<std::string> targ
     request.freshTablesOnly = true;
     request.claims = std::make_shared<TargetClaims>();
     request.statementPerTable = options.jobs > 1;
+    request.dryRun = options.dryRun;
+    request.foreignKeys = std::make_shared<ForeignKeyQueue>();
     return request;
 }
 
@@ -189,7 +194,8 @@ int RunSend(const SendOptions& options) {
     Summary summary = Summarize(console, !selection.unmatched.empty(), files->rejects.get());
     summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    return WriteSummary(std::move(summary), files->summary.get(), options.quiet);
+    // A dry run's standard output is its statements.
+    return WriteSummary(std::move(summary), files->summary.get(), options.quiet || options.dryRun);
 }
 
 }  // namespace korvanta::cli

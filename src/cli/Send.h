@@ -19,6 +19,7 @@ struct SendOptions {
     std::string summaryJson;
     std::string rejectFile;
     int jobs = 1;
+    bool dryRun = false;  // print the statements that would change the target, run none
     ConnectionValues values;
     TransferSettings settings;
 };

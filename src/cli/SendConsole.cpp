@@ -44,7 +44,7 @@ SendConsole::SendConsole(const SendOptions& options, std::vector<std::string> ta
     for (std::size_t i = 0; i < tables.size(); ++i)
         tables_[i].name = std::move(tables[i]);
     terminal_ = isatty(STDERR_FILENO) != 0;
-    showProgress_ = terminal_ && !options.quiet;
+    showProgress_ = terminal_ && !options.quiet && !options.dryRun;
 }
 
 bool SendConsole::StopRequested() const {
@@ -141,6 +141,32 @@ void SendConsole::Finished(std::size_t index, const TableOutcome& outcome) {
     Write((outcome.skipped ? tables_[index].name + ": skipped, the target's table kept"
                            : ProgressText(tables_[index], true)) +
           "\n");
+}
+
+void SendConsole::SchemaStatement(const std::string& statement) {
+    if (!options_.dryRun)
+        return;
+    std::lock_guard lock(mutex_);
+    ClearProgressLine();
+    const std::string line = statement + ";\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+void SendConsole::ForeignKeyFinished(const std::string& source, const std::string& what,
+                                     bool carried) {
+    std::lock_guard lock(mutex_);
+    TableState& table = tables_[IndexOf(source)];
+    if (!table.outcome)
+        return;
+    (carried ? table.outcome->carried : table.outcome->notCarried).push_back(what);
+}
+
+std::size_t SendConsole::IndexOf(const std::string& source) const {
+    for (std::size_t i = 0; i < tables_.size(); ++i) {
+        if (tables_[i].name == source)
+            return i;
+    }
+    return 0;
 }
 
 void SendConsole::DrawProgress() {

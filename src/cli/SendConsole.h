@@ -44,6 +44,12 @@ class SendConsole {
                 const std::string& statement);
     void Refused(const RefusedRow& row);
     void Finished(std::size_t index, const TableOutcome& outcome);
+    // A statement that changes the target: a dry run prints it on standard output.
+    void SchemaStatement(const std::string& statement);
+    // A foreign key added (or not) once every table was in: noted with its table.
+    void ForeignKeyFinished(const std::string& source, const std::string& what, bool carried);
+    // The table of that source name; the first when there is none.
+    std::size_t IndexOf(const std::string& source) const;
     // Redraws the progress line on a terminal; called every fifth of a second.
     void DrawProgress();
     void EndProgress();

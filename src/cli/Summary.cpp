@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace korvanta::cli {
@@ -31,9 +32,9 @@ QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Seconds kept to the millisecond, as a JSON number.
-double Rounded(double value, double unit) {
-    return static_cast<double>(static_cast<long long>(value / unit + 0.5)) * unit;
+// Kept to so many decimals, as a JSON number.
+double Rounded(double value, double perUnit) {
+    return std::round(value * perUnit) / perUnit;
 }
 
 }  // namespace
@@ -108,10 +109,19 @@ std::string Summary::Json() const {
         table["landed"] = l.landed;
         table["refused"] = l.refused;
         table["counted"] = l.counted >= 0 ? QJsonValue(l.counted) : QJsonValue();
-        table["seconds"] = Rounded(l.seconds, 0.001);
-        table["rows_per_second"] = Rounded(Rate(l.Read(), l.seconds), 0.1);
+        table["seconds"] = Rounded(l.seconds, 1000);
+        table["rows_per_second"] = Rounded(Rate(l.Read(), l.seconds), 10);
         table["status"] = QString::fromLatin1(StatusWord(l.status).data(),
                                               static_cast<qsizetype>(StatusWord(l.status).size()));
+        if (!l.carried.empty() || !l.notCarried.empty()) {
+            QJsonArray carried, notCarried;
+            for (const std::string& item : l.carried)
+                carried.append(Utf8(item));
+            for (const std::string& item : l.notCarried)
+                notCarried.append(Utf8(item));
+            table["carried"] = carried;
+            table["not_carried"] = notCarried;
+        }
         tables.append(table);
         landed += l.landed;
         refused += l.refused;
@@ -120,7 +130,7 @@ std::string Summary::Json() const {
     totals["read"] = landed + refused;
     totals["landed"] = landed;
     totals["refused"] = refused;
-    totals["seconds"] = Rounded(seconds, 0.001);
+    totals["seconds"] = Rounded(seconds, 1000);
     QJsonObject summary;
     summary["tables"] = tables;
     summary["totals"] = totals;

@@ -26,6 +26,9 @@ struct SummaryLine {
     long long refused = 0;
     long long counted = -1;  // rows the source held when counted; -1 unknown
     double seconds = 0;
+    // An exact copy: what of the table's schema was carried, and what not and why.
+    std::vector<std::string> carried;
+    std::vector<std::string> notCarried;
     long long Read() const noexcept { return landed + refused; }
 };
 

@@ -10,7 +10,8 @@ namespace korvanta {
 
 std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& target,
                                                              std::string_view table,
-                                                             std::size_t columns) {
+                                                             const std::vector<bool>& binary) {
+    const std::size_t columns = binary.size();
     if (columns == 0)
         return nullptr;
     std::string sql = "INSERT INTO " + QuotedName(table) + " VALUES(";
@@ -22,8 +23,9 @@ std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& 
         // the rows before the refused one in, and they would come again.
         if (!target.SupportsTransactions())
             return nullptr;
-        return std::unique_ptr<ArrayInsertWriter>(new ArrayInsertWriter(
-            target, std::make_unique<adodb::ArrayInsert>(target, sql, columns)));
+        auto insert = std::make_unique<adodb::ArrayInsert>(target, sql, columns);
+        insert->SetBinaryColumns(binary);
+        return std::unique_ptr<ArrayInsertWriter>(new ArrayInsertWriter(target, std::move(insert)));
     } catch (const adodb::Error&) {
         return nullptr;
     }

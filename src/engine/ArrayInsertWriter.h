@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "adodb/ArrayInsert.h"
 #include "adodb/Connection.h"
@@ -16,8 +17,10 @@ class ArrayInsertWriter final : public BatchWriter {
   public:
     // nullptr when the driver cannot do it: no transactions, or the INSERT cannot be
     // prepared (then every row goes as a statement of its own).
+    // binary: per column, whether its values are hex digits that go in as bytes.
     static std::unique_ptr<ArrayInsertWriter> Create(adodb::Connection& target,
-                                                     std::string_view table, std::size_t columns);
+                                                     std::string_view table,
+                                                     const std::vector<bool>& binary);
 
     WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
                        std::atomic<long long>& sent) override;

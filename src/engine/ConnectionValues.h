@@ -30,6 +30,10 @@ struct TransferSettings {
     // After each table, read the target's table back and compare its row count and, per
     // column, an order-independent checksum of its values with the rows that were written.
     bool verify = false;
+    // Create each target table as close to the source's own as the target allows: types
+    // with their sizes, keys, defaults, identity, indexes and foreign keys, read from the
+    // source's catalog. Otherwise every column gets one of a few types.
+    bool exactSchema = false;
 };
 
 // Whatever holds the current connection values: the connection window, or a test.

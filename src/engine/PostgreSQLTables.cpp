@@ -10,11 +10,13 @@ namespace {
 // The tables (pg_tables' kinds: ordinary and partitioned) that a bare name reaches on
 // this connection's search path, so that DROP TABLE and SELECT by the listed name find
 // that very table. A name is visible in one schema only, so each is listed once. The
-// system catalogue is on every search path but holds no table of the user's.
+// system catalogue is on every search path but holds no table of the user's. A partition
+// is read through its partitioned table: listed too, its rows would go twice.
 constexpr const char* kVisibleTables =
     "select c.relname from pg_catalog.pg_class c"
     " join pg_catalog.pg_namespace n on n.oid = c.relnamespace"
-    " where c.relkind in ('r', 'p') and pg_catalog.pg_table_is_visible(c.oid)"
+    " where c.relkind in ('r', 'p') and not c.relispartition"
+    " and pg_catalog.pg_table_is_visible(c.oid)"
     " and n.nspname not in ('pg_catalog', 'information_schema')"
     " and n.nspname !~ '^pg_toast';";
 }  // namespace

@@ -320,10 +320,12 @@ std::size_t CopyErrorLine(std::string_view context, std::string_view table) {
     return line;
 }
 
-CopyWriter::CopyWriter(PostgresCopyConnection& connection, std::string_view table)
+CopyWriter::CopyWriter(PostgresCopyConnection& connection, std::string_view table,
+                       std::vector<bool> binary)
     : connection_(connection),
       table_(table),
-      statement_("COPY " + QuotedName(table) + " FROM STDIN") {}
+      statement_("COPY " + QuotedName(table) + " FROM STDIN"),
+      binary_(std::move(binary)) {}
 
 Clock::time_point CopyWriter::Deadline() const {
     return Clock::now() + std::chrono::seconds(connection_.settings().commandTimeoutSeconds);
@@ -518,6 +520,10 @@ WriteOutcome CopyWriter::Copy(const RowBatch& batch, std::size_t first, std::siz
             if (column > 0)
                 buffer_ += '\t';
             const std::optional<std::string_view> value = batch.Value(row, column);
+            // A bytea's hex digits, in bytea's hex form: \x before them (a backslash,
+            // doubled for COPY).
+            if (value && column < binary_.size() && binary_[column])
+                buffer_ += "\\\\x";
             if (!value || value->size() <= kSendBytes) {
                 AppendCopyValue(buffer_, value);
                 if (buffer_.size() >= kSendBytes && !send())

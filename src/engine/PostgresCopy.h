@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/BatchWriter.h"
 #include "engine/ConnectionValues.h"
@@ -60,8 +61,10 @@ std::size_t CopyErrorLine(std::string_view context, std::string_view table);
 // so a run is never reported written when it is not in, nor resent when it is.
 class CopyWriter final : public BatchWriter {
   public:
-    // table: the name as the statements spell it (CREATE TABLE made it).
-    CopyWriter(PostgresCopyConnection& connection, std::string_view table);
+    // table: the name as the statements spell it (CREATE TABLE made it). binary: per
+    // column, whether its values are hex digits that go in as bytes (a bytea column).
+    CopyWriter(PostgresCopyConnection& connection, std::string_view table,
+               std::vector<bool> binary = {});
 
     WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
                        std::atomic<long long>& sent) override;
@@ -86,6 +89,7 @@ class CopyWriter final : public BatchWriter {
     std::string table_;
     std::string statement_;
     std::string buffer_;
+    std::vector<bool> binary_;
 };
 
 }  // namespace korvanta

@@ -21,9 +21,11 @@ struct SendReportLines {
     int closeSybase;
     int closePostgreSQL;
     // Steps of their own after the handler's last: waiting for another send of the same
-    // table to finish, and reading the table back to verify it.
+    // table to finish, reading the table back to verify it, and building what an exact
+    // copy carries besides the rows.
     int lockTable;
     int verify;
+    int schema;  // a key, index, foreign key or identity of an exact copy
 };
 
 // "Send Table/s To PostgreSQL" (PushButton3_Click).
@@ -42,6 +44,7 @@ inline constexpr SendReportLines kSendToPostgreSQLLines{
     .closePostgreSQL = 302,
     .lockTable = 304,
     .verify = 306,
+    .schema = 308,
 };
 
 // "Send Table/s To Sybase iAny" (PushButton4_Click).
@@ -60,6 +63,7 @@ inline constexpr SendReportLines kSendToSybaseLines{
     .closePostgreSQL = 282,
     .lockTable = 284,
     .verify = 286,
+    .schema = 288,
 };
 
 constexpr const SendReportLines& SendLinesTo(Side target) noexcept {

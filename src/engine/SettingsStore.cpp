@@ -68,6 +68,9 @@ TransferSettings SavedTransferSettings(const SettingsStore& store) {
     TransferSettings settings;
     settings.oneStatementPerRow =
         store.Read(keys::kOneStatementPerRow).trimmed() == QStringLiteral("1");
+    settings.exactSchema =
+        store.Read(keys::kSchema).trimmed().compare(QStringLiteral("exact"), Qt::CaseInsensitive) ==
+        0;
     return settings;
 }
 

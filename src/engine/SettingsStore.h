@@ -40,6 +40,9 @@ inline constexpr const char* kDatabase = "PostgreSQLDatabase";
 inline constexpr const char* kDataSourceName = "DataSourceName";
 // "1": the send buttons write one INSERT per row, each committed on its own.
 inline constexpr const char* kOneStatementPerRow = "OneStatementPerRow";
+// "exact": the send buttons create each target table as close to the source's as the
+// target allows (types with sizes, keys, defaults, identity, indexes, foreign keys).
+inline constexpr const char* kSchema = "Schema";
 inline constexpr const char* kServerDefault = "localhost";
 inline constexpr const char* kPortDefault = "5432";
 }  // namespace keys

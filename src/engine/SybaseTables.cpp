@@ -12,9 +12,11 @@ namespace korvanta {
 std::vector<std::string> PostgreSQLTableNames(const ConnectionValues& values);
 
 namespace {
-// System tables and tables named like them stay out of the list.
+// System tables and tables named like them stay out of the list, and so do the tables
+// SQLite keeps for itself (sqlite_sequence, sqlite_stat1) in the file that stands in.
 bool LooksLikeSystemTable(const QString& name) {
-    return name.toUpper().contains(QStringLiteral("SYS"));
+    return name.toUpper().contains(QStringLiteral("SYS")) ||
+           name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive);
 }
 }  // namespace
 

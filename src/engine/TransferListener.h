@@ -21,6 +21,9 @@ struct TableOutcome {
     // With verification: whether the target's table matched what was written, and how not.
     std::optional<bool> verified;
     std::string verifyDifference;
+    // An exact copy: what of the table's schema was carried, and what was not and why.
+    std::vector<std::string> carried;
+    std::vector<std::string> notCarried;
     double seconds = 0;  // the table's own time, without waiting for the question's answer
 };
 
@@ -63,6 +66,13 @@ class TransferListener {
     // Asked between tables and between runs of rows, from the run's threads: true ends the
     // send there, the rows committed so far staying in, nothing of a run half in.
     virtual bool StopRequested() { return false; }
+    // A statement that changes the target's tables (DROP, CREATE TABLE, a key, an index,
+    // a foreign key, an identity's numbering) as it is run, or in a dry run instead.
+    virtual void SchemaStatement(const std::string& /*statement*/) {}
+    // A foreign key of an exact copy, added once every table of the run was in: what it
+    // is, and whether it went in (else why not).
+    virtual void ForeignKeyFinished(const std::string& /*source*/, const std::string& /*what*/,
+                                    bool /*carried*/) {}
 };
 
 }  // namespace korvanta

@@ -11,16 +11,20 @@
 #include "engine/ArrayInsertWriter.h"
 #include "engine/Failure.h"
 #include "engine/FailurePolicy.h"
+#include "engine/ForeignKeyQueue.h"
 #include "engine/PostgreSQL.h"
 #include "engine/PostgresCopy.h"
 #include "engine/ReportLines.h"
 #include "engine/ReportText.h"
 #include "engine/RowCopy.h"
+#include "engine/SchemaSteps.h"
+#include "engine/SourceCatalog.h"
 #include "engine/Sybase.h"
 #include "engine/TableNames.h"
 #include "engine/TableVerify.h"
 #include "engine/TableWriterLock.h"
 #include "sql/Datatype.h"
+#include "sql/ExactSchema.h"
 #include "sql/RowStatement.h"
 #include "sql/SourceQuery.h"
 #include "sql/SqlName.h"
@@ -41,9 +45,31 @@ struct Table {
     TableOutcome outcome;
     adodb::Recordset records;  // SELECT * FROM the source table
     std::vector<SourceField> fields;
-    bool overwrite = false;  // the target holds it and the user said yes
-    bool created = false;    // this send's CREATE TABLE made it
+    bool overwrite = false;             // the target holds it and the user said yes
+    bool created = false;               // this send's CREATE TABLE made it
+    std::optional<TableSchema> schema;  // an exact copy: the source's, from its catalog
 };
+
+// How the rows of a table go: which values stand bare, what each column keeps, which are
+// bytes.
+struct RowPlan {
+    std::vector<bool> numeric;
+    std::vector<ValueRule> rules;
+    std::vector<bool> binary;
+};
+
+// How the single-row INSERTs write the bytes of a binary column of an exact copy.
+RowStatement::BinaryForm BinaryFormOf(Dialect dialect) {
+    switch (dialect) {
+        case Dialect::kPostgreSQL:
+            return RowStatement::BinaryForm::kPostgreSQL;
+        case Dialect::kSqlite:
+            return RowStatement::BinaryForm::kSqlite;
+        case Dialect::kSqlAnywhere:
+            break;
+    }
+    return RowStatement::BinaryForm::kSqlAnywhere;
+}
 
 class TransferRun {
   public:
@@ -53,7 +79,9 @@ class TransferRun {
           lines_(SendLinesTo(request.target)),
           listener_(listener),
           targetTables_(request.targetTables),
-          claims_(request.claims ? request.claims : std::make_shared<TargetClaims>()) {}
+          claims_(request.claims ? request.claims : std::make_shared<TargetClaims>()),
+          foreignKeys_(request.foreignKeys ? request.foreignKeys
+                                           : std::make_shared<ForeignKeyQueue>()) {}
 
     void Run();
 
@@ -88,13 +116,18 @@ class TransferRun {
     bool ClaimTarget(const Table& table);
     bool AskOverwrite(Table& table);
     void OpenSource(Table& table);
+    void ReadSchema(Table& table);
     bool DropOld(Table& table);
     void CreateAndCopy(Table& table);
-    void CopyRows(Table& table, const CreateTableBuilder& create);
+    std::optional<TablePlan> PlanExact(const Table& table);
+    void CopyRows(Table& table, const RowPlan& plan);
+    void AfterRows(Table& table, const TablePlan& plan);
+    void RunStep(Table& table, const SchemaStep& step);
     void ReportCut(const Table& table, const RowCopy::Tally& tally);
     void Verify(Table& table, const TableChecksum& landed);
     void Finished(TableOutcome& outcome);
-    std::unique_ptr<BatchWriter> WriterFor(const std::string& table, std::size_t columns);
+    std::unique_ptr<BatchWriter> WriterFor(const std::string& table,
+                                           const std::vector<bool>& binary);
     // The text the target's list shows for a table: PostgreSQL's in lower case.
     std::string ListEntry(const std::string& name) const {
         return toPostgreSQL_ ? LowerCaseName(name) : name;
@@ -110,6 +143,8 @@ class TransferRun {
     // created under the names the target stores (not the list's lower-case entries).
     std::vector<std::string> targetTables_;
     std::shared_ptr<TargetClaims> claims_;
+    std::shared_ptr<ForeignKeyQueue> foreignKeys_;
+    Dialect dialect_ = Dialect::kPostgreSQL;
     std::string statement_;  // the last CREATE TABLE or INSERT built, quoted by the report
     adodb::Connection postgreSQL_;
     adodb::Connection sybase_;
@@ -144,6 +179,9 @@ void TransferRun::Run() {
     copyConnection_.reset();
     if (ended_)
         return;  // a lost connection: the open objects are dropped without more reports
+    // The foreign keys of this send's tables, once all of them are in.
+    if (!request_.foreignKeys)
+        AddForeignKeys(Target(), request_, *foreignKeys_, listener_);
     Step(lines_.closeSybase, [&] { sybase_.Close(); });
     Step(lines_.closePostgreSQL, [&] { postgreSQL_.Close(); });
 }
@@ -176,7 +214,9 @@ void TransferRun::LearnTargetLiterals() {
             if (!setting.IsEOF())
                 literals_ = LiteralsOfPostgreSQL(setting.Fields()[0].Value().Text());
         } else {
-            literals_ = LiteralsOfDataSource(sybase_.DbmsName());
+            const std::string dbms = sybase_.DbmsName();
+            literals_ = LiteralsOfDataSource(dbms);
+            dialect_ = TargetDialect(Side::SqlAnywhere, dbms);
         }
     } catch (...) {
         literals_ = StringLiterals::kStandard;
@@ -209,7 +249,7 @@ void TransferRun::SendTable(const std::string& entry) {
     }
     // No other send writes this table until this one is done with it.
     std::optional<TableWriterLock> writerLock;
-    if (toPostgreSQL_ &&
+    if (toPostgreSQL_ && !request_.dryRun &&
         !Step(lines_.lockTable, [&] { writerLock.emplace(Target(), table.name); })) {
         Finished(table.outcome);
         return;
@@ -221,7 +261,12 @@ void TransferRun::SendTable(const std::string& entry) {
     LearnTargetLiterals();
     // The source is read, under the list entry's own spelling, before anything is dropped:
     // a source that cannot be read leaves the target's table as it was.
-    if (Step(lines_.select, [&] { OpenSource(table); }) && DropOld(table))
+    if (Step(lines_.select,
+             [&] {
+                 OpenSource(table);
+                 ReadSchema(table);
+             }) &&
+        DropOld(table))
         CreateAndCopy(table);
     Finished(table.outcome);
 }
@@ -279,16 +324,27 @@ void TransferRun::OpenSource(Table& table) {
     table.records.Open(textForm, Source());
 }
 
+// An exact copy reads the source's own catalog, over the same connection.
+void TransferRun::ReadSchema(Table& table) {
+    if (request_.settings.exactSchema) {
+        table.schema =
+            ReadTableSchema(Source(), OtherSide(request_.target), table.entry, table.fields);
+    }
+}
+
 // Drops the target's table when the user said so. False when the table goes no further: a
 // lost connection, or a DROP refused in a send that writes only fresh tables; otherwise the
 // entry goes whether or not the DROP went through, as the list has always done.
 bool TransferRun::DropOld(Table& table) {
     if (!table.overwrite)
         return true;
+    const std::string drop = "DROP TABLE " + QuotedName(table.name);
+    listener_.SchemaStatement(drop);
+    if (request_.dryRun)
+        return true;
     TransientBudget budget = StatementBudget();
-    const bool dropped = Step(lines_.dropTable, [&] {
-        WaitOutTransient([&] { Target().Execute("DROP TABLE " + QuotedName(table.name)); }, budget);
-    });
+    const bool dropped =
+        Step(lines_.dropTable, [&] { WaitOutTransient([&] { Target().Execute(drop); }, budget); });
     if (ended_ || (!dropped && request_.freshTablesOnly))
         return false;
     Dropped(table.name);
@@ -297,21 +353,43 @@ bool TransferRun::DropOld(Table& table) {
 
 void TransferRun::CreateAndCopy(Table& table) {
     CreateTableBuilder create(request_.target, table.name);
+    std::optional<TablePlan> exact;
     const bool built = Step(lines_.buildCreate, [&] {
+        if (table.schema) {
+            exact = PlanExact(table);
+            statement_ = exact->createTable;
+            return;
+        }
         for (const SourceField& field : table.fields)
             create.AddColumn(field.name, field.type);
         statement_ = create.Statement();
     });
     if (!built)
         return;
+    listener_.SchemaStatement(statement_);
+    if (request_.dryRun) {
+        table.outcome.complete = true;
+        if (exact)
+            AfterRows(table, *exact);
+        return;
+    }
     // A target busy with another program's work is waited for, as the rows are.
     TransientBudget budget = StatementBudget();
     table.created = Step(lines_.createTable,
                          [&] { WaitOutTransient([&] { Target().Execute(statement_); }, budget); });
     if (!table.created && request_.freshTablesOnly)
         return;
-    if (!ended_)
-        CopyRows(table, create);
+    if (table.created)
+        foreignKeys_->Written(table.name);
+    if (!ended_) {
+        RowPlan rows{create.NumericColumns(), create.Rules(),
+                     std::vector<bool>(table.fields.size(), false)};
+        if (exact)
+            rows = {std::vector<bool>(table.fields.size(), false), exact->rules, exact->binary};
+        CopyRows(table, rows);
+    }
+    if (!ended_ && table.created && exact)
+        AfterRows(table, *exact);
     if (!ended_)
         Step(lines_.closeRecordset, [&] { table.records.Close(); });
     // The list learns of the table even when the run stops here: it was created.
@@ -319,7 +397,55 @@ void TransferRun::CreateAndCopy(Table& table) {
         Listed(table.name);
 }
 
-void TransferRun::CopyRows(Table& table, const CreateTableBuilder& create) {
+// The exact copy's plan of the table: a foreign key of a table that goes to SQLite is
+// written with the table, if the table it refers to is on the target or in the send.
+std::optional<TablePlan> TransferRun::PlanExact(const Table& table) {
+    const auto onTarget = [&](std::string_view name) {
+        const std::string stored = StoredTableName(request_.target, name);
+        if (NamesContain(targetTables_, stored) || foreignKeys_->WasWritten(stored))
+            return true;
+        for (const std::string& sent : request_.tables) {
+            if (SameNameIgnoringCase(StoredTableName(request_.target, sent), stored))
+                return true;
+        }
+        return false;
+    };
+    return PlanExactTable(*table.schema, table.name, dialect_, literals_, onTarget);
+}
+
+// Keys, indexes and the identity's numbering after the rows, each reported where it fails
+// with the rows that break it (the rows stay); the foreign keys wait for every table.
+void TransferRun::AfterRows(Table& table, const TablePlan& plan) {
+    table.outcome.carried = plan.carried;
+    table.outcome.notCarried = plan.notCarried;
+    for (const SchemaStep& step : plan.afterRows)
+        RunStep(table, step);
+    for (const SchemaStep& step : plan.sequences)
+        RunStep(table, step);
+    for (const SchemaStep& step : plan.foreignKeys)
+        foreignKeys_->Add({table.entry, table.name, step});
+}
+
+void TransferRun::RunStep(Table& table, const SchemaStep& step) {
+    listener_.SchemaStatement(step.statement);
+    if (request_.dryRun || ended_)
+        return;
+    std::string error;
+    const std::string why = RunSchemaStep(Target(), step, StatementBudget(), error);
+    if (why.empty()) {
+        table.outcome.carried.push_back(step.what);
+        return;
+    }
+    table.outcome.notCarried.push_back(step.what + ": " + why);
+    listener_.Failed(lines_.schema,
+                     adodb::Error("The " + step.what + " of table " + QuotedName(table.name) +
+                                  " could not be made: " + why + ".\n" + error),
+                     step.statement);
+    if (why == "the connection was lost")
+        ended_ = true;
+}
+
+void TransferRun::CopyRows(Table& table, const RowPlan& plan) {
     std::vector<std::string> names;
     for (const SourceField& field : table.fields)
         names.push_back(field.name);
@@ -329,19 +455,20 @@ void TransferRun::CopyRows(Table& table, const CreateTableBuilder& create) {
     std::unique_ptr<BatchWriter> writer;
     if (table.created && !request_.settings.oneStatementPerRow) {
         try {
-            writer = WriterFor(table.name, table.fields.size());
+            writer = WriterFor(table.name, plan.binary);
         } catch (...) {
             writer.reset();  // the rows go through the driver instead
         }
     }
-    RowCopy copy(
-        table.records, Source(), "SELECT count(*) FROM " + QuotedName(table.entry),
-        {Target(), RowStatement(request_.target, table.name, create.NumericColumns(), literals_),
-         std::move(writer), request_.settings, request_.target, table.entry, names,
-         // What the created table's columns keep of a value; a table that stood there
-         // already has columns of its own.
-         table.created ? create.Rules() : std::vector<ValueRule>()},
-        {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
+    RowStatement insert(request_.target, table.name, plan.numeric, literals_);
+    insert.SetBinaryColumns(plan.binary, BinaryFormOf(dialect_));
+    RowCopy copy(table.records, Source(), "SELECT count(*) FROM " + QuotedName(table.entry),
+                 {Target(), std::move(insert), std::move(writer), request_.settings,
+                  request_.target, table.entry, names,
+                  // What the created table's columns keep of a value; a table that stood
+                  // there already has columns of its own.
+                  table.created ? plan.rules : std::vector<ValueRule>()},
+                 {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
     copy.Run([&] { listener_.Progress(copy.Handled(), copy.Total()); });
     listener_.Progress(copy.Handled(), copy.Total());
     if (const std::string last = copy.LastStatement(); !last.empty())
@@ -395,18 +522,19 @@ void TransferRun::Verify(Table& table, const TableChecksum& landed) {
     }
 }
 
-std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table, std::size_t columns) {
-    if (columns == 0)
+std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table,
+                                                    const std::vector<bool>& binary) {
+    if (binary.empty())
         return nullptr;
     if (!toPostgreSQL_)
-        return ArrayInsertWriter::Create(sybase_, table, columns);
+        return ArrayInsertWriter::Create(sybase_, table, binary);
     // COPY goes over a libpq connection of its own, opened once per run (again after it
     // broke).
     if (!copyConnection_ || copyConnection_->Broken())
         copyConnection_ = PostgresCopyConnection::Open(request_.values, request_.settings);
     if (!copyConnection_)
         return nullptr;
-    return std::make_unique<CopyWriter>(*copyConnection_, table);
+    return std::make_unique<CopyWriter>(*copyConnection_, table, binary);
 }
 
 }  // namespace

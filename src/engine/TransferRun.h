@@ -7,6 +7,10 @@
 
 #include "engine/ConnectionValues.h"
 #include "engine/TargetClaims.h"
+
+namespace korvanta {
+class ForeignKeyQueue;
+}
 #include "engine/TransferListener.h"
 #include "sql/Side.h"
 
@@ -37,6 +41,12 @@ struct SendRequest {
     // table's statement (several jobs share out the tables). Otherwise the buffer runs
     // through the send, as the window's does.
     bool statementPerTable = false;
+    // Tell the statements that would change the target (SchemaStatement) and run none of
+    // them; no rows are sent.
+    bool dryRun = false;
+    // The foreign keys of an exact copy wait here until every table is in; the caller
+    // then adds them (AddForeignKeys). Without one, the send adds its own at its end.
+    std::shared_ptr<ForeignKeyQueue> foreignKeys;
 };
 
 // Sends the tables: opens its own pair of connections, and for each table asks about an

@@ -97,7 +97,7 @@ namespace {
 
 struct TypeTest {
     std::string_view text;  // searched for in the lower-case ADO type name
-    ColumnType type;
+    TypeWord type;
 };
 
 // Order matters: the first test that matches decides.
@@ -123,11 +123,11 @@ constexpr TypeTest kToSybaseTests[] = {
     {"double", {"NUMERIC"}},
 };
 
-constexpr ColumnType kOtherType{"TEXT", false};
+constexpr TypeWord kOtherType{"TEXT", false};
 
 }  // namespace
 
-ColumnType MapColumnType(int code, Side target) {
+TypeWord MapColumnType(int code, Side target) {
     std::string name(AdoTypeName(code));
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
         return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
@@ -149,7 +149,7 @@ CreateTableBuilder::CreateTableBuilder(Side target, std::string_view tableName) 
 }
 
 void CreateTableBuilder::AddColumn(std::string_view name, int typeCode) {
-    const ColumnType type = MapColumnType(typeCode, target_);
+    const TypeWord type = MapColumnType(typeCode, target_);
     text_ += QuotedName(name);
     text_ += ' ';
     text_ += type.word;

@@ -16,7 +16,7 @@ std::string_view AdoTypeName(int code);
 
 // What a source column becomes on the target: the type word of its column definition,
 // and whether its values are numbers that the INSERT writes bare (towards PostgreSQL).
-struct ColumnType {
+struct TypeWord {
     std::string_view word;
     bool numeric = false;
     ValueRule rule = ValueRule::kText;  // what the column keeps of a value
@@ -24,7 +24,7 @@ struct ColumnType {
 
 // The type is chosen by the first of the target side's ordered tests whose text occurs in
 // the lower-case ADO type name; "TEXT" when none does.
-ColumnType MapColumnType(int code, Side target);
+TypeWord MapColumnType(int code, Side target);
 
 // Builds CREATE TABLE one column at a time, so that the caller can let window events
 // through between columns. Every name goes through QuotedName.

@@ -12,27 +12,6 @@ bool IsDigit(char c) noexcept {
     return c >= '0' && c <= '9';
 }
 
-// Appends the text between apostrophes, doubling every apostrophe inside it, and every
-// backslash too where the target reads backslash escapes.
-void AppendQuoted(std::string& buffer, std::string_view text, StringLiterals literals) {
-    const bool doubleBackslashes =
-        literals != StringLiterals::kStandard && text.find('\\') != std::string_view::npos;
-    if (doubleBackslashes && literals == StringLiterals::kEscapeStringSyntax)
-        buffer += 'E';
-    buffer += '\'';
-    const std::string_view special = doubleBackslashes ? "'\\" : "'";
-    for (;;) {
-        const std::size_t at = text.find_first_of(special);
-        if (at == std::string_view::npos)
-            break;
-        buffer.append(text.data(), at + 1);
-        buffer += text[at];
-        text.remove_prefix(at + 1);
-    }
-    buffer.append(text);
-    buffer += '\'';
-}
-
 }  // namespace
 
 bool LooksLikeNumber(std::string_view text) noexcept {
@@ -83,12 +62,34 @@ void RowStatement::AddValue(std::string& buffer, std::size_t field,
                             const adodb::Variant& value) const {
     if (value.IsNull()) {
         buffer += "NULL";
+    } else if (field < binary_.size() && binary_[field] && binaryForm_ != BinaryForm::kText) {
+        AddBinary(buffer, value.Text());
     } else if (field < bare_.size() && bare_[field] && LooksLikeNumber(value.Text())) {
         buffer += value.Text();
     } else {
-        AppendQuoted(buffer, value.Text(), literals_);
+        AppendLiteral(buffer, value.Text(), literals_);
     }
     buffer += kSeparator;
+}
+
+void RowStatement::AddBinary(std::string& buffer, std::string_view hex) const {
+    switch (binaryForm_) {
+        case BinaryForm::kPostgreSQL:
+            AppendLiteral(buffer, "\\x" + std::string(hex), literals_);
+            return;
+        case BinaryForm::kSqlite:
+            buffer += "X'";
+            break;
+        case BinaryForm::kSqlAnywhere:
+            buffer += "0x";
+            buffer += hex;
+            return;
+        case BinaryForm::kText:
+            AppendLiteral(buffer, hex, literals_);
+            return;
+    }
+    buffer += hex;
+    buffer += '\'';
 }
 
 void RowStatement::End(std::string& buffer) const {

@@ -36,14 +36,27 @@ class RowStatement {
     RowStatement(Side target, std::string_view tableName, std::vector<bool> numericColumns,
                  StringLiterals literals = StringLiterals::kStandard);
 
+    // How the values of binary columns (hex digits, two per byte) are written: as they
+    // are, as text; or as the bytes they spell, in the target's own literal (PostgreSQL
+    // '\x0102', SQLite X'0102', SQL Anywhere 0x0102).
+    enum class BinaryForm { kText, kPostgreSQL, kSqlite, kSqlAnywhere };
+    void SetBinaryColumns(std::vector<bool> binary, BinaryForm form) {
+        binary_ = std::move(binary);
+        binaryForm_ = form;
+    }
+
     void Begin(std::string& buffer) const;
     void AddValue(std::string& buffer, std::size_t field, const adodb::Variant& value) const;
     void End(std::string& buffer) const;
 
   private:
+    void AddBinary(std::string& buffer, std::string_view hex) const;
+
     std::string prefix_;
     std::vector<bool> bare_;
     StringLiterals literals_;
+    std::vector<bool> binary_;
+    BinaryForm binaryForm_ = BinaryForm::kText;
 };
 
 }  // namespace korvanta

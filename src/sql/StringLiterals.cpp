@@ -39,4 +39,29 @@ StringLiterals LiteralsOfPostgreSQL(std::string_view standardConformingStrings) 
                : StringLiterals::kStandard;
 }
 
+void AppendLiteral(std::string& buffer, std::string_view text, StringLiterals literals) {
+    const bool doubleBackslashes =
+        literals != StringLiterals::kStandard && text.find('\\') != std::string_view::npos;
+    if (doubleBackslashes && literals == StringLiterals::kEscapeStringSyntax)
+        buffer += 'E';
+    buffer += '\'';
+    const std::string_view special = doubleBackslashes ? "'\\" : "'";
+    for (;;) {
+        const std::size_t at = text.find_first_of(special);
+        if (at == std::string_view::npos)
+            break;
+        buffer.append(text.data(), at + 1);
+        buffer += text[at];
+        text.remove_prefix(at + 1);
+    }
+    buffer.append(text);
+    buffer += '\'';
+}
+
+std::string Literal(std::string_view text, StringLiterals literals) {
+    std::string literal;
+    AppendLiteral(literal, text, literals);
+    return literal;
+}
+
 }  // namespace korvanta

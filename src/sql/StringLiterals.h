@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace korvanta {
@@ -25,5 +26,10 @@ StringLiterals LiteralsOfDataSource(std::string_view dbmsName);
 
 // The literals of a PostgreSQL connection, from its standard_conforming_strings setting.
 StringLiterals LiteralsOfPostgreSQL(std::string_view standardConformingStrings);
+
+// Appends the text between apostrophes, doubling every apostrophe inside it, and every
+// backslash too where the target reads backslash escapes.
+void AppendLiteral(std::string& buffer, std::string_view text, StringLiterals literals);
+std::string Literal(std::string_view text, StringLiterals literals);
 
 }  // namespace korvanta

@@ -128,15 +128,26 @@ std::optional<std::string> UnstorableText(std::string_view text, Side target) {
     return std::nullopt;
 }
 
-std::optional<std::string> DateChangesValue(std::string_view text) {
+std::optional<std::string> MomentChangesValue(std::string_view text) {
     const std::string words = LowerWords(text);
     constexpr std::array kDaysOfTheLoad = {"now", "today", "tomorrow", "yesterday"};
     for (const char* word : kDaysOfTheLoad) {
         if (HasWord(words, word)) {
-            return "The date \"" + std::string(text) +
-                   "\" names a day relative to the load: a DATE column would keep the day "
+            return "The value \"" + std::string(text) +
+                   "\" names a day relative to the load: the column would keep the moment "
                    "the copy ran, not the value.";
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> DateChangesValue(std::string_view text) {
+    const std::string words = LowerWords(text);
+    if (HasWord(words, "now") || HasWord(words, "today") || HasWord(words, "tomorrow") ||
+        HasWord(words, "yesterday")) {
+        return "The date \"" + std::string(text) +
+               "\" names a day relative to the load: a DATE column would keep the day the copy "
+               "ran, not the value.";
     }
     std::string time = TimeOfDay(text, words);
     // A Julian day with a fraction: the fraction is a time of day.
@@ -156,10 +167,13 @@ std::optional<std::string> DateChangesValue(std::string_view text) {
 std::optional<ValueProblem> UnstorableValue(std::string_view text, Side target, ValueRule rule) {
     if (std::optional<std::string> why = UnstorableText(text, target))
         return ValueProblem{std::move(*why), "22021"};
-    if (rule == ValueRule::kDate) {
-        if (std::optional<std::string> why = DateChangesValue(text))
-            return ValueProblem{std::move(*why), "22007"};
-    }
+    std::optional<std::string> why;
+    if (rule == ValueRule::kDate)
+        why = DateChangesValue(text);
+    else if (rule == ValueRule::kMoment)
+        why = MomentChangesValue(text);
+    if (why)
+        return ValueProblem{std::move(*why), "22007"};
     return std::nullopt;
 }
 
