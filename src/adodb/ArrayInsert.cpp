@@ -182,6 +182,14 @@ void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size
     }
 }
 
+void ArrayInsert::OneRowAtATime() {
+    if (maxRows_ == 1)
+        return;
+    statement_.Check(SQLSetStmtAttr(statement_.get(), SQL_ATTR_PARAMSET_SIZE,
+                                    reinterpret_cast<SQLPOINTER>(AsAttribute(1)), 0));
+    maxRows_ = 1;
+}
+
 // A binary column: half as many bytes as the values have digits, bound as bytes.
 void ArrayInsert::BindBinary(const TextRows& rows, std::size_t first, std::size_t count,
                              std::size_t c) {

@@ -47,6 +47,8 @@ class ArrayInsert {
     // Columns whose values are hexadecimal digits, two per byte, that go in as the bytes
     // they spell (a binary column); the others go as text.
     void SetBinaryColumns(std::vector<bool> binary) { binary_ = std::move(binary); }
+    // One row per execution: for a driver whose arrays of parameters lose values.
+    void OneRowAtATime();
 
   private:
     struct Column {

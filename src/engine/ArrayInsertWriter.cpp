@@ -2,7 +2,10 @@
 
 #include "engine/RowBatch.h"
 #include "engine/TransientFailure.h"
+#include "sql/ExactSchema.h"
 #include "sql/SqlName.h"
+
+#include <algorithm>
 
 #include <new>
 
@@ -25,6 +28,11 @@ std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& 
             return nullptr;
         auto insert = std::make_unique<adodb::ArrayInsert>(target, sql, columns);
         insert->SetBinaryColumns(binary);
+        // sqliteodbc gives every row of an array the length of the first row's bytes: with
+        // a binary column there, each row goes on its own.
+        if (std::find(binary.begin(), binary.end(), true) != binary.end() &&
+            TargetDialect(Side::SqlAnywhere, target.DbmsName()) == Dialect::kSqlite)
+            insert->OneRowAtATime();
         return std::unique_ptr<ArrayInsertWriter>(new ArrayInsertWriter(target, std::move(insert)));
     } catch (const adodb::Error&) {
         return nullptr;

@@ -368,6 +368,8 @@ void TransferRun::CreateAndCopy(Table& table) {
         return;
     listener_.SchemaStatement(statement_);
     if (request_.dryRun) {
+        // As if the table stood there now: a foreign key to it is told too.
+        foreignKeys_->Written(table.name);
         table.outcome.complete = true;
         if (exact)
             AfterRows(table, *exact);

@@ -23,6 +23,14 @@ std::string NumericType(const ColumnType& type, std::string_view word) {
            std::to_string(std::max(type.scale, 0)) + ")";
 }
 
+// A time or timestamp type with its digits of fractions of a second, where they are given.
+std::string Fractional(std::string_view word, const ColumnType& type, std::string_view rest = {}) {
+    std::string text(word);
+    if (type.precision >= 0)
+        text += "(" + std::to_string(type.precision) + ")";
+    return text + std::string(rest);
+}
+
 std::string ToPostgreSQL(const ColumnType& type, std::string& notExact) {
     switch (type.kind) {
         case TypeKind::kSmallInt:
@@ -49,11 +57,11 @@ std::string ToPostgreSQL(const ColumnType& type, std::string& notExact) {
         case TypeKind::kDate:
             return "date";
         case TypeKind::kTime:
-            return "time";
+            return Fractional("time", type);
         case TypeKind::kTimestamp:
-            return "timestamp";
+            return Fractional("timestamp", type);
         case TypeKind::kTimestampTz:
-            return "timestamp with time zone";
+            return Fractional("timestamp", type, " with time zone");
         case TypeKind::kBoolean:
             return "boolean";
         case TypeKind::kUuid:
@@ -93,11 +101,11 @@ std::string ToSqlite(const ColumnType& type, std::string& notExact) {
         case TypeKind::kDate:
             return "DATE";
         case TypeKind::kTime:
-            return "TIME";
+            return Fractional("TIME", type);
         case TypeKind::kTimestamp:
-            return "TIMESTAMP";
+            return Fractional("TIMESTAMP", type);
         case TypeKind::kTimestampTz:
-            return "TIMESTAMP WITH TIME ZONE";
+            return Fractional("TIMESTAMP", type, " WITH TIME ZONE");
         case TypeKind::kBoolean:
             return "BOOLEAN";
         case TypeKind::kUuid:
@@ -442,6 +450,8 @@ class Planner {
             plan_.notCarried.push_back(what + ": a key is an expression");
             return;
         }
+        if (InlineUnique(index))
+            return;  // written with the table
         if (!index.predicate.empty() && dialect_ == Dialect::kSqlAnywhere) {
             plan_.notCarried.push_back(what + " where " + index.predicate +
                                        ": SQL Anywhere has no partial indexes");
@@ -533,11 +543,23 @@ class Planner {
                 plan_.notCarried.push_back(step.what + ": the table is not on the target");
             }
         }
+        // A unique constraint stays one only when SQLite is given it with the table.
+        for (const IndexSchema& index : source_.indexes) {
+            if (InlineUnique(index)) {
+                definitions.push_back("UNIQUE (" + Quoted(Columns(index)) + ")");
+                plan_.carried.push_back("unique constraint (" + Plain(Columns(index)) + ")");
+            }
+        }
         std::size_t notNull = 0;
         for (const ColumnSchema& column : source_.columns)
             notNull += column.notNull ? 1 : 0;
         if (notNull > 0)
             plan_.carried.push_back("not null (" + std::to_string(notNull) + " columns)");
+    }
+
+    bool InlineUnique(const IndexSchema& index) const {
+        return dialect_ == Dialect::kSqlite && index.constraint && !index.expression &&
+               index.predicate.empty();
     }
 
     const TableSchema& source_;

@@ -54,6 +54,13 @@ ColumnType Of(TypeKind kind, std::string_view name, int length = -1) {
     return type;
 }
 
+// A time or timestamp with the digits of its fractions of a second, when given.
+ColumnType Fraction(TypeKind kind, std::string_view name, int digits) {
+    ColumnType type = Of(kind, name);
+    type.precision = digits;
+    return type;
+}
+
 ColumnType Numeric(std::string_view name, int precision, int scale) {
     ColumnType type = Of(TypeKind::kNumeric, name);
     type.precision = precision;
@@ -203,9 +210,10 @@ ColumnType PostgreSQLType(std::string_view formatted) {
     if (t == "date")
         return Of(TypeKind::kDate, formatted);
     if (StartsWith(t, "time") && t.find("without time zone") != std::string::npos)
-        return Of(StartsWith(t, "timestamp") ? TypeKind::kTimestamp : TypeKind::kTime, formatted);
+        return Fraction(StartsWith(t, "timestamp") ? TypeKind::kTimestamp : TypeKind::kTime,
+                        formatted, a);
     if (StartsWith(t, "timestamp") && t.find("with time zone") != std::string::npos)
-        return Of(TypeKind::kTimestampTz, formatted);
+        return Fraction(TypeKind::kTimestampTz, formatted, a);
     if (t == "boolean")
         return Of(TypeKind::kBoolean, formatted);
     if (t == "uuid")
@@ -235,14 +243,15 @@ ColumnType SqliteType(std::string_view declared) {
         return Of(TypeKind::kBigInt, declared);
     if (StartsWith(base, "numeric") || StartsWith(base, "decimal"))
         return Numeric(declared, a, b);
-    if (StartsWith(base, "timestamp with time zone") || base == "timestamptz")
-        return Of(TypeKind::kTimestampTz, declared);
+    if ((StartsWith(base, "timestamp") && t.find("with time zone") != std::string::npos) ||
+        base == "timestamptz")
+        return Fraction(TypeKind::kTimestampTz, declared, a);
     if (StartsWith(base, "timestamp") || base == "datetime")
-        return Of(TypeKind::kTimestamp, declared);
+        return Fraction(TypeKind::kTimestamp, declared, a);
     if (base == "date")
         return Of(TypeKind::kDate, declared);
     if (StartsWith(base, "time"))
-        return Of(TypeKind::kTime, declared);
+        return Fraction(TypeKind::kTime, declared, a);
     if (base == "boolean" || base == "bool" || base == "bit")
         return Of(TypeKind::kBoolean, declared);
     if (base == "uuid" || base == "guid" || base == "uniqueidentifier")

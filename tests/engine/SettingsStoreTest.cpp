@@ -41,3 +41,29 @@ TEST(SettingsStore, KeepsTheSectionLayoutAndTheFilePrivate) {
     EXPECT_TRUE(text.contains("[Korvanta]")) << text.toStdString();
     EXPECT_TRUE(text.contains("PostgreSQLPassword=secret")) << text.toStdString();
 }
+
+// What the send buttons read at every send: "1" for one statement per row, "exact" (any
+// letter case) for exact tables; anything else leaves the default.
+TEST(SettingsStore, SendSettingsFromTheirKeys) {
+    struct Case {
+        const char* oneStatementPerRow;
+        const char* schema;
+        bool rowByRow, exact;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, false, false}, {"1", "exact", true, true},
+        {" 1 ", "EXACT", true, true},     {"yes", "simple", false, false},
+        {"0", "exactly", false, false},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath("Quillmere.ini"));
+        if (c.oneStatementPerRow)
+            store.Write("OneStatementPerRow", c.oneStatementPerRow);
+        if (c.schema)
+            store.Write("Schema", c.schema);
+        const korvanta::TransferSettings settings = korvanta::SavedTransferSettings(store);
+        EXPECT_EQ(settings.oneStatementPerRow, c.rowByRow) << c.oneStatementPerRow;
+        EXPECT_EQ(settings.exactSchema, c.exact) << c.schema;
+    }
+}

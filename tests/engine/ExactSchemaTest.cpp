@@ -1,0 +1,400 @@
+// Exact tables against the real servers, both ways and back again: types with their
+// sizes, keys, defaults, identity, indexes and foreign keys come back as they were where
+// the mapping says so, every value compares equal, verification agrees, and a dry run
+// tells exactly the statements the real send runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/TableListing.h"
+#include "engine/TransferRun.h"
+#include "support/TestDatabases.h"
+
+using korvanta::Side;
+using Rows = std::vector<std::string>;
+
+namespace {
+
+std::string Ident(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+Rows Sqlite(const std::string& sql) {
+    return testdb::sqlite(".timeout 20000\n" + sql);
+}
+
+// What an exact send said: its statements, reports and outcomes.
+struct Said {
+    Rows statements, reports, keys;
+    std::map<std::string, korvanta::TableOutcome> outcomes;
+    std::string All() const {
+        std::string all;
+        for (const std::string& r : reports)
+            all += r + "\n---\n";
+        return all;
+    }
+};
+
+class ExactRecorder : public korvanta::TransferListener {
+  public:
+    bool AskOverwrite(const std::string&) override { return true; }
+    void Failed(int line, const adodb::Error& error, const std::string&) override {
+        std::lock_guard lock(mutex_);
+        said.reports.push_back(std::to_string(line) + ": " + error.what());
+    }
+    void SchemaStatement(const std::string& statement) override {
+        std::lock_guard lock(mutex_);
+        said.statements.push_back(statement);
+    }
+    void TableFinished(const korvanta::TableOutcome& outcome) override {
+        std::lock_guard lock(mutex_);
+        said.outcomes[outcome.source] = outcome;
+    }
+    void ForeignKeyFinished(const std::string& source, const std::string& what,
+                            bool carried) override {
+        std::lock_guard lock(mutex_);
+        said.keys.push_back(source + ": " + what + (carried ? "" : " (left out)"));
+    }
+
+    Said said;
+
+  private:
+    std::mutex mutex_;
+};
+
+Said Send(Side target, const Rows& tables, bool dryRun = false) {
+    korvanta::SendRequest request;
+    request.target = target;
+    request.tables = tables;
+    request.values = testdb::connectionValues();
+    request.settings.exactSchema = true;
+    request.settings.verify = true;
+    request.freshTablesOnly = true;
+    request.dryRun = dryRun;
+    ExactRecorder recorder;
+    korvanta::SendTables(request, recorder);
+    return recorder.said;
+}
+
+void ExpectVerified(const Said& sent, const Rows& tables) {
+    EXPECT_TRUE(sent.reports.empty()) << sent.All();
+    for (const std::string& table : tables) {
+        ASSERT_TRUE(sent.outcomes.count(table)) << table;
+        const korvanta::TableOutcome& outcome = sent.outcomes.at(table);
+        EXPECT_TRUE(outcome.complete) << table;
+        EXPECT_EQ(outcome.verified, true) << table << ": " << outcome.verifyDifference;
+    }
+}
+
+// A PostgreSQL table's columns as "name type [not null] [default]", and its keys and
+// indexes with the table's own name taken out, so that two copies compare.
+Rows PgCatalog(const std::string& table) {
+    Rows catalog = testdb::psql(
+        "SELECT a.attname || ' ' || format_type(a.atttypid, a.atttypmod) || CASE WHEN "
+        "a.attnotnull THEN ' not null' ELSE '' END || CASE WHEN a.attidentity <> '' THEN ' "
+        "identity' ELSE '' END || coalesce(' default ' || pg_get_expr(d.adbin, d.adrelid), '') "
+        "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = "
+        "a.attnum WHERE a.attrelid = '" +
+        Ident(table) + "'::regclass AND a.attnum > 0 ORDER BY a.attnum");
+    for (const std::string& index :
+         testdb::psql("SELECT CASE WHEN indisunique THEN 'unique ' ELSE '' END || "
+                      "regexp_replace(pg_get_indexdef(indexrelid), '^.* USING ', '') FROM "
+                      "pg_index WHERE indrelid = '" +
+                      Ident(table) + "'::regclass ORDER BY 1"))
+        catalog.push_back("index " + index);
+    for (const std::string& key : testdb::psql(
+             "SELECT contype::text || ' ' || regexp_replace(pg_get_constraintdef(oid), "
+             "'REFERENCES [a-z0-9_]+', 'REFERENCES') FROM pg_constraint WHERE conrelid = '" +
+             Ident(table) + "'::regclass AND contype IN ('p', 'u', 'f') ORDER BY 1"))
+        catalog.push_back("constraint " + key);
+    return catalog;
+}
+
+// Renames the stand-in's copies to <name>_b, so that they can go back beside the originals.
+void RenameInSqlite(const Rows& tables) {
+    std::string sql;
+    for (const std::string& t : tables)
+        sql += "ALTER TABLE " + Ident(t) + " RENAME TO " + Ident(t + "_b") + ";";
+    Sqlite(sql);
+}
+
+Rows Suffixed(const Rows& tables, const std::string& suffix) {
+    Rows out;
+    for (const std::string& t : tables)
+        out.push_back(t + suffix);
+    return out;
+}
+
+TEST(ExactSchema, PostgreSQLTablesGoToTheStandInAndComeBackAsTheyWere) {
+    const std::string u = testdb::uniqueName("xp");
+    const std::string parent = u + "_parent", child = u + "_child", empty = u + "_empty",
+                      meas = u + "_meas";
+    testdb::psql(
+        "CREATE TABLE " + parent +
+        "(id int GENERATED ALWAYS AS IDENTITY PRIMARY KEY, code varchar(30) NOT NULL UNIQUE,"
+        " amount numeric(12,2) DEFAULT 0, free numeric, r real, d double precision, c char(5),"
+        " t text DEFAULT 'n/a', b bytea, dt date DEFAULT CURRENT_DATE, tm time,"
+        " ts timestamp(3), tz timestamptz DEFAULT now(), flag boolean DEFAULT true, u uuid,"
+        " j jsonb, big bigint, small smallint, g int GENERATED ALWAYS AS (small * 2) STORED);"
+        "CREATE INDEX " +
+        parent + "_amount ON " + parent +
+        "(amount DESC);"
+        "CREATE UNIQUE INDEX " +
+        parent + "_partial ON " + parent +
+        "(big) WHERE big > 10;"
+        "INSERT INTO " +
+        parent +
+        "(code, amount, free, r, d, c, t, b, dt, tm, ts, tz, flag, u, j, big, small) VALUES"
+        " ('max', 1234567890.12, 0.12345678901234567890123456789012, 1.5, 1e300, 'ab', "
+        "   repeat('x', 1048576), decode(repeat('00ff', 524288), 'hex'), '2024-01-05',"
+        "   '23:59:59.999', '2024-01-05 23:59:59.999', '2020-01-01 10:00+05:30', true,"
+        "   'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', '{\"a\": [1, 2]}', 9223372036854775807,"
+        "   -32768),"
+        " ('small', -0.01, 1e-10, -1.25, 1e-10, 'x', '', '\\x', 'infinity', '00:00:00',"
+        "   '0044-03-15 BC', NULL, false, NULL, NULL, 11, 32767),"
+        " ('nulls', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,"
+        "   NULL, NULL, NULL, NULL),"
+        " ('Grüße ☃', 0, 0, 0, 0, 'é', 'line\nbreak', NULL, '2000-02-29', '12:00', NULL, NULL,"
+        "   NULL, NULL, NULL, 5, 0);"
+        "CREATE TABLE " +
+        child + "(cid int NOT NULL, pid int REFERENCES " + parent +
+        "(id) ON DELETE CASCADE ON UPDATE RESTRICT, seq int, PRIMARY KEY (cid, seq));"
+        "INSERT INTO " +
+        child +
+        " VALUES (1, 1, 1), (1, 2, 2), (2, NULL, 1);"
+        "CREATE TABLE " +
+        empty +
+        "(id bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY, note text);"
+        "CREATE TABLE " +
+        meas +
+        "(m int NOT NULL, v text) PARTITION BY RANGE (m);"
+        "CREATE TABLE " +
+        meas + "_low PARTITION OF " + meas +
+        " FOR VALUES FROM (0) TO (10);"
+        "CREATE TABLE " +
+        meas + "_high PARTITION OF " + meas +
+        " FOR VALUES FROM (10) TO (20);"
+        "INSERT INTO " +
+        meas + " SELECT i, 'v' || i FROM generate_series(0, 19) i;");
+    const Rows tables = {parent, child, empty, meas};
+
+    // The dry run changes nothing and tells what the real send then runs.
+    const Said dry = Send(Side::SqlAnywhere, tables, true);
+    EXPECT_TRUE(dry.reports.empty()) << dry.All();
+    EXPECT_EQ(Sqlite("SELECT count(*) FROM sqlite_master WHERE name LIKE '" + u + "%'"), Rows{"0"});
+    const Said there = Send(Side::SqlAnywhere, tables);
+    ExpectVerified(there, tables);
+    EXPECT_EQ(there.statements, dry.statements);
+    EXPECT_EQ(Sqlite("SELECT count(*) FROM " + Ident(meas)), Rows{"20"}) << "each row once";
+
+    RenameInSqlite(tables);
+    const Rows back = Suffixed(tables, "_b");
+    const Said home = Send(Side::PostgreSQL, back);
+    ExpectVerified(home, back);
+
+    // The catalog: as it was but for what the README names as not exact on the way.
+    const std::map<std::string, std::string> changes = {
+        {"id integer not null identity", "id bigint not null identity"},  // rowid
+        {"c character(5)", "c character varying(5)"},                     // no padding
+        {"tz timestamp with time zone default now()",
+         "tz timestamp with time zone default CURRENT_TIMESTAMP"},
+        {"j jsonb", "j text"},                           // no counterpart
+        {"g integer default (small * 2)", "g integer"},  // values only
+    };
+    for (const std::string& t : tables) {
+        Rows expected;
+        for (std::string line : PgCatalog(t)) {
+            if (line.rfind("g integer", 0) == 0)
+                line = "g integer default (small * 2)";
+            const auto changed = changes.find(line);
+            expected.push_back(changed == changes.end() ? line : changed->second);
+        }
+        Rows found = PgCatalog(t + "_b");
+        for (std::string& line : found) {
+            for (const std::string& name : {t + "_b", t})
+                for (std::size_t at; (at = line.find(name)) != std::string::npos;)
+                    line.replace(at, name.size(), "T");
+        }
+        for (std::string& line : expected) {
+            for (std::size_t at; (at = line.find(t)) != std::string::npos;)
+                line.replace(at, t.size(), "T");
+        }
+        std::sort(expected.begin(), expected.end());
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, expected) << t;
+        // Every value as it was.
+        EXPECT_EQ(
+            testdb::psql("SELECT md5(array_agg(x ORDER BY x::text)::text) FROM " + Ident(t + "_b") +
+                         " x"),
+            testdb::psql("SELECT md5(array_agg(x ORDER BY x::text)::text) FROM " + Ident(t) + " x"))
+            << t;
+    }
+    // The numbering goes on after the largest number, and from 1 in the empty table.
+    EXPECT_EQ(testdb::psql("INSERT INTO " + parent + "_b (code) VALUES ('new') RETURNING id"),
+              Rows{"5"});
+    EXPECT_EQ(testdb::psql("INSERT INTO " + empty + "_b (note) VALUES ('first') RETURNING id"),
+              Rows{"1"});
+}
+
+// A SQLite table's columns, keys, indexes and foreign keys as its pragmas give them,
+// names of its own indexes taken out.
+Rows SqliteCatalog(const std::string& table) {
+    const std::string t = "'" + table + "'";
+    Rows catalog = Sqlite(
+        "SELECT name || ' ' || type || ' ' || \"notnull\" || ' ' || pk || ' ' ||"
+        " coalesce(dflt_value, '-') FROM pragma_table_xinfo(" +
+        t + ")");
+    for (const std::string& index : Sqlite(
+             "SELECT l.\"unique\" || l.origin || l.partial || ' ' || (SELECT group_concat(x.name "
+             "|| x.\"desc\", ',') FROM pragma_index_xinfo(l.name) x WHERE x.key = 1) FROM "
+             "pragma_index_list(" +
+             t + ") l"))
+        catalog.push_back("index " + index);
+    for (const std::string& key :
+         Sqlite("SELECT \"from\" || '>' || \"to\" || ' ' || on_update || ' ' || on_delete FROM "
+                "pragma_foreign_key_list(" +
+                t + ")"))
+        catalog.push_back("key " + key);
+    std::sort(catalog.begin(), catalog.end());
+    return catalog;
+}
+
+TEST(ExactSchema, StandInTablesGoToPostgreSQLAndComeBackAsTheyWere) {
+    const std::string u = testdb::uniqueName("xs");
+    const std::string parent = u + "_parent", child = u + "_child", empty = u + "_empty";
+    Sqlite(
+        "CREATE TABLE " + parent +
+        "(id INTEGER PRIMARY KEY AUTOINCREMENT, code VARCHAR(30) NOT NULL UNIQUE,"
+        " amount NUMERIC(12,2) DEFAULT 0, created TIMESTAMP DEFAULT CURRENT_TIMESTAMP,"
+        " d DATE, img BLOB, flag BOOLEAN DEFAULT 1, note TEXT DEFAULT 'n/a', big BIGINT,"
+        " small SMALLINT, u UUID, tz TIMESTAMP WITH TIME ZONE);"
+        "CREATE INDEX " +
+        parent + "_partial ON " + parent +
+        "(big) WHERE big > 10;"
+        "INSERT INTO " +
+        parent +
+        "(code, amount, created, d, img, flag, note, big, small, u, tz) VALUES"
+        " ('max', '1234567890.12', '2024-01-05 23:59:59.999', '9999-12-31', X'00FF10',"
+        "  1, 'Grüße', 9223372036854775807, -32768, 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11',"
+        "  '2020-01-01 04:30:00+00'),"
+        " ('min', '-0.01', NULL, '2000-02-29', X'', 0, '', -9223372036854775808, 32767, NULL,"
+        "  NULL),"
+        " ('nulls', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);"
+        "CREATE TABLE " +
+        child + "(cid INT4 NOT NULL, pid BIGINT REFERENCES " + parent +
+        "(id) ON DELETE CASCADE ON UPDATE SET NULL, seq INT4, note TEXT, PRIMARY KEY (cid, seq));"
+        "CREATE UNIQUE INDEX " +
+        child + "_u ON " + child +
+        "(pid, seq DESC);"
+        "INSERT INTO " +
+        child +
+        " VALUES (1, 1, 1, 'a'), (1, 2, 2, NULL), (2, NULL, 1, 'c');"
+        "CREATE TABLE " +
+        empty + "(id INTEGER PRIMARY KEY AUTOINCREMENT, note TEXT);");
+    const Rows tables = {parent, child, empty};
+
+    const Said dry = Send(Side::PostgreSQL, tables, true);
+    EXPECT_TRUE(dry.reports.empty()) << dry.All();
+    EXPECT_EQ(testdb::psql("SELECT count(*) FROM pg_class WHERE relname LIKE '" + u + "%'"),
+              Rows{"0"});
+    const Said there = Send(Side::PostgreSQL, tables);
+    ExpectVerified(there, tables);
+    EXPECT_EQ(there.statements, dry.statements);
+    // The numbering goes on after the largest, and from 1 in the empty table.
+    EXPECT_EQ(testdb::psql("INSERT INTO " + empty + " (note) VALUES ('x') RETURNING id"),
+              Rows{"1"});
+    testdb::psql("DELETE FROM " + empty);
+
+    std::string rename;
+    for (const std::string& t : tables)
+        rename += "ALTER TABLE " + Ident(t) + " RENAME TO " + Ident(t + "_b") + ";";
+    testdb::psql(rename);
+    const Rows back = Suffixed(tables, "_b");
+    const Said home = Send(Side::SqlAnywhere, back);
+    ExpectVerified(home, back);
+
+    // As it was, but for what the README names: NUMERIC keeps its digits as text affinity,
+    // and a primary key's columns are NOT NULL (SQLite alone lets them hold Null).
+    for (const std::string& t : tables) {
+        Rows expected = SqliteCatalog(t);
+        const bool composite = std::any_of(expected.begin(), expected.end(), [](const auto& l) {
+            return l.find(" 0 2 ") != std::string::npos || l.find(" 1 2 ") != std::string::npos;
+        });
+        for (std::string& line : expected) {
+            if (composite && (line.find(" 0 1 ") != std::string::npos ||
+                              line.find(" 0 2 ") != std::string::npos))
+                line.replace(line.find(" 0 "), 3, " 1 ");
+            for (const auto& [from, to] :
+                 std::map<std::string, std::string>{{"NUMERIC(12,2)", "NUMERIC TEXT(12,2)"}}) {
+                if (const auto at = line.find(from); at != std::string::npos)
+                    line.replace(at, from.size(), to);
+            }
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(SqliteCatalog(t + "_b"), expected) << t;
+        // Every value as it was, read as text (NUMERIC affinity made the originals numbers).
+        const auto values = [](const std::string& table) {
+            return Sqlite("SELECT * FROM (SELECT *, hex(CAST(rowid AS BLOB)) FROM " + Ident(table) +
+                          ") ORDER BY 1, 2, 3");
+        };
+        if (t != parent) {
+            EXPECT_EQ(values(t + "_b"), values(t)) << t;
+        }
+    }
+    EXPECT_EQ(Sqlite("SELECT id, code, CAST(amount AS REAL), created, d, hex(img), flag, note,"
+                     " big, small, u, tz FROM " +
+                     Ident(parent + "_b") + " ORDER BY id"),
+              Sqlite("SELECT id, code, CAST(amount AS REAL), created, d, hex(img), flag, note,"
+                     " big, small, u, tz FROM " +
+                     Ident(parent) + " ORDER BY id"));
+}
+
+// What the rows break is reported with how many rows break it, and the rows stay; a
+// foreign key to a table that is not on the target is left out and said so. Neither the
+// stand-in's own tables nor PostgreSQL's partitions are listed.
+TEST(ExactSchema, BrokenKeysAreCountedAndLeftOutKeysNamed) {
+    const std::string u = testdb::uniqueName("xb");
+    Sqlite("CREATE TABLE " + u +
+           "_p(id INTEGER PRIMARY KEY AUTOINCREMENT, flag BOOLEAN UNIQUE);"
+           "INSERT INTO " +
+           u +
+           "_p(flag) VALUES (1), ('true'), ('t'), (0);"
+           "CREATE TABLE " +
+           u + "_c(n INT4, pid BIGINT REFERENCES " + u + "_p(id), other BIGINT REFERENCES " + u +
+           "_absent(id));"
+           "INSERT INTO " +
+           u + "_c VALUES (1, 1, NULL), (2, 99, NULL), (3, 98, NULL);");
+    const Said sent = Send(Side::PostgreSQL, {u + "_p", u + "_c"});
+    EXPECT_EQ(testdb::psql("SELECT count(*) FROM " + u + "_p"), Rows{"4"}) << "the rows stay";
+    EXPECT_EQ(testdb::psql("SELECT count(*) FROM " + u + "_c"), Rows{"3"});
+    const std::string all = sent.All();
+    EXPECT_NE(all.find("The unique constraint"), std::string::npos) << all;
+    EXPECT_NE(all.find("3 rows break it"), std::string::npos) << all;
+    EXPECT_NE(all.find("The foreign key (pid) to " + u + "_p (id) of table \"" + u +
+                       "_c\" could not be made: 2 rows break it."),
+              std::string::npos)
+        << all;
+    EXPECT_NE(std::find(sent.keys.begin(), sent.keys.end(),
+                        u + "_c: foreign key (other) to " + u +
+                            "_absent (id): the table is not on the target (left out)"),
+              sent.keys.end());
+    const korvanta::TableOutcome& p = sent.outcomes.at(u + "_p");
+    EXPECT_NE(std::find(p.notCarried.begin(), p.notCarried.end(),
+                        "unique constraint sqlite_autoindex_" + u + "_p_1 (flag): 3 rows break it"),
+              p.notCarried.end());
+
+    const Rows lite = korvanta::ListTableNames(Side::SqlAnywhere, testdb::connectionValues());
+    EXPECT_EQ(std::count(lite.begin(), lite.end(), "sqlite_sequence"), 0);
+    testdb::psql("CREATE TABLE " + u + "_m(m int) PARTITION BY RANGE (m); CREATE TABLE " + u +
+                 "_m1 PARTITION OF " + u + "_m FOR VALUES FROM (0) TO (10);");
+    const Rows pg = korvanta::ListTableNames(Side::PostgreSQL, testdb::connectionValues());
+    EXPECT_EQ(std::count(pg.begin(), pg.end(), u + "_m"), 1);
+    EXPECT_EQ(std::count(pg.begin(), pg.end(), u + "_m1"), 0);
+}
+
+}  // namespace
