@@ -39,12 +39,13 @@ class BenchListener final : public korvanta::TransferListener {
 
 void BenchSend(korvanta::Side target, const std::string& table,
                const korvanta::ConnectionValues& values, bool oneStatementPerRow,
-               korvanta::Dialogs& dialogs) {
+               korvanta::Dialogs& dialogs, bool exactSchema) {
     korvanta::SendRequest request;
     request.target = target;
     request.tables = {table};
     request.values = values;
     request.settings.oneStatementPerRow = oneStatementPerRow;
+    request.settings.exactSchema = exactSchema;
     BenchListener listener(target, dialogs);
     korvanta::SendTables(request, listener);
 }

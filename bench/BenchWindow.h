@@ -32,7 +32,7 @@ struct BenchWindow {
 // report goes to the dialogs as the window would show it.
 void BenchSend(korvanta::Side target, const std::string& table,
                const korvanta::ConnectionValues& values, bool oneStatementPerRow,
-               korvanta::Dialogs& dialogs);
+               korvanta::Dialogs& dialogs, bool exactSchema = false);
 
 // The connection values of the databases that scripts/bench started.
 korvanta::ConnectionValues BenchConnectionValues();
