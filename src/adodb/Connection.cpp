@@ -76,6 +76,18 @@ Recordset Connection::OpenSchema(int schema) {
     return Recordset(std::make_unique<RecordsetImpl>(reader.columns(), std::move(rows)));
 }
 
+Recordset Connection::OpenSchema(int schema, std::string_view table) {
+    if (!IsOpen())
+        throw Error(kObjectClosed);
+    if (schema != adSchemaColumns && schema != adSchemaIndexes && schema != adSchemaForeignKeys &&
+        schema != adSchemaPrimaryKeys)
+        throw Error(kNotSupported);
+    detail::StatementHandle statement = state_->TableCatalog(schema, table, CommandTimeout);
+    detail::ColumnReader reader(statement);
+    auto rows = detail::FetchAllRows(statement, reader);
+    return Recordset(std::make_unique<RecordsetImpl>(reader.columns(), std::move(rows)));
+}
+
 std::string Connection::DbmsName() {
     if (!IsOpen())
         throw Error(kObjectClosed);

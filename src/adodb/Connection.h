@@ -44,6 +44,10 @@ class Connection {
     // adSchemaTables: one row per table and view (SQLTables), with the columns
     // TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE and DESCRIPTION.
     Recordset OpenSchema(int schema);
+    // adSchemaColumns, adSchemaIndexes, adSchemaForeignKeys or adSchemaPrimaryKeys of one
+    // table (SQLColumns, SQLStatistics, SQLForeignKeys, SQLPrimaryKeys), the columns under
+    // ODBC's names (COLUMN_NAME, DATA_TYPE, ...).
+    Recordset OpenSchema(int schema, std::string_view table);
 
     // The name of the database product behind the connection, as the driver tells it
     // (SQLGetInfo SQL_DBMS_NAME: "PostgreSQL", "SQLite", "SQL Anywhere", ...).

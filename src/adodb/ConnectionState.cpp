@@ -110,6 +110,16 @@ StatementHandle ConnectionState::Tables(int queryTimeout) {
     return statement;
 }
 
+StatementHandle ConnectionState::TableCatalog(int schema, std::string_view table,
+                                              int queryTimeout) {
+    StatementHandle statement = NewStatement(queryTimeout);
+    statement.Check(WithTextApi(statement.api(), [&](auto text) {
+        auto name = text.In(table);
+        return text.TableCatalog(statement.get(), schema, name.data());
+    }));
+    return statement;
+}
+
 std::string ConnectionState::InfoText(SQLUSMALLINT item) {
     return WithTextApi(api(), [&](auto text) {
         using Text = decltype(text);

@@ -32,6 +32,9 @@ class ConnectionState {
     detail::StatementHandle NewStatement(int queryTimeout);
     // SQLTables with no restriction on a statement of its own.
     detail::StatementHandle Tables(int queryTimeout);
+    // SQLColumns, SQLStatistics, SQLForeignKeys or SQLPrimaryKeys (by their adSchema code)
+    // for one table, on a statement of its own.
+    detail::StatementHandle TableCatalog(int schema, std::string_view table, int queryTimeout);
 
     // A text item of SQLGetInfo (SQL_DBMS_NAME, ...).
     std::string InfoText(SQLUSMALLINT item);

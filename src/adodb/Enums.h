@@ -60,7 +60,13 @@ enum LockTypeEnum : int {
     adLockOptimistic = 3,
     adLockBatchOptimistic = 4
 };
-enum SchemaEnum : int { adSchemaTables = 20 };
+enum SchemaEnum : int {
+    adSchemaColumns = 4,       // SQLColumns
+    adSchemaIndexes = 12,      // SQLStatistics
+    adSchemaTables = 20,       // SQLTables
+    adSchemaForeignKeys = 27,  // SQLForeignKeys, the table's own keys
+    adSchemaPrimaryKeys = 28,  // SQLPrimaryKeys
+};
 
 // The ADO type code that the OLE DB provider for ODBC gives for a column of the
 // given ODBC SQL type (SQL_CHAR, SQL_WVARCHAR, ...). Unsigned integers get the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "adodb/Diagnostics.h"
+#include "adodb/Enums.h"
 #include "adodb/TextCodec.h"
 
 // The two ways of handing text to a driver and taking it back: the wide functions with
@@ -47,6 +48,21 @@ struct WideText {
     }
     static SQLRETURN AllTables(SQLHSTMT s) {
         return SQLTablesW(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+    }
+    // The catalog function `schema` names (an adSchema code) for one table.
+    static SQLRETURN TableCatalog(SQLHSTMT s, int schema, Char* table) {
+        switch (schema) {
+            case adSchemaColumns:
+                return SQLColumnsW(s, nullptr, 0, nullptr, 0, table, SQL_NTS, nullptr, 0);
+            case adSchemaIndexes:
+                return SQLStatisticsW(s, nullptr, 0, nullptr, 0, table, SQL_NTS, SQL_INDEX_ALL,
+                                      SQL_QUICK);
+            case adSchemaForeignKeys:
+                return SQLForeignKeysW(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr,
+                                       0, table, SQL_NTS);
+            default:
+                return SQLPrimaryKeysW(s, nullptr, 0, nullptr, 0, table, SQL_NTS);
+        }
     }
     static SQLRETURN GetInfo(SQLHDBC c, SQLUSMALLINT item, Char* buffer, SQLSMALLINT bytes,
                              SQLSMALLINT* length) {
@@ -93,6 +109,21 @@ struct NarrowText {
     }
     static SQLRETURN AllTables(SQLHSTMT s) {
         return SQLTables(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+    }
+    // The catalog function `schema` names (an adSchema code) for one table.
+    static SQLRETURN TableCatalog(SQLHSTMT s, int schema, Char* table) {
+        switch (schema) {
+            case adSchemaColumns:
+                return SQLColumns(s, nullptr, 0, nullptr, 0, table, SQL_NTS, nullptr, 0);
+            case adSchemaIndexes:
+                return SQLStatistics(s, nullptr, 0, nullptr, 0, table, SQL_NTS, SQL_INDEX_ALL,
+                                      SQL_QUICK);
+            case adSchemaForeignKeys:
+                return SQLForeignKeys(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr,
+                                       0, table, SQL_NTS);
+            default:
+                return SQLPrimaryKeys(s, nullptr, 0, nullptr, 0, table, SQL_NTS);
+        }
     }
     static SQLRETURN GetInfo(SQLHDBC c, SQLUSMALLINT item, Char* buffer, SQLSMALLINT bytes,
                              SQLSMALLINT* length) {

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "adodb/Enums.h"
+#include "adodb/Error.h"
 #include "adodb/Recordset.h"
 
 namespace korvanta {
@@ -129,7 +130,11 @@ TableSchema ReadTableSchema(adodb::Connection& source, Side side, const std::str
         return catalog::SqliteSchema(source, table);
     if (Contains(dbms, "sql anywhere") || Contains(dbms, "adaptive server anywhere"))
         return catalog::SqlAnywhereSchema(source, table);
-    return FromFields(table, fields);
+    try {
+        return catalog::OdbcSchema(source, table);
+    } catch (const adodb::Error&) {
+        return FromFields(table, fields);
+    }
 }
 
 }  // namespace korvanta

@@ -13,9 +13,10 @@ namespace korvanta {
 
 // Reads a source table's schema from its database's own catalog, over the connection the
 // send already has: PostgreSQL's pg_catalog, SQLite's pragmas, SQL Anywhere's system
-// views (chosen by the data source's DBMS name). Any other data source gives what its
-// driver says of the columns of SELECT *, and a note that nothing else was read. Raises
-// the driver's error when the catalog cannot be read.
+// views (chosen by the data source's DBMS name). Any other data source is read through the
+// ODBC catalog functions, or, when its driver has none, from what it says of the columns
+// of SELECT *, with a note that nothing else was read. Raises the driver's error when the
+// catalog cannot be read.
 TableSchema ReadTableSchema(adodb::Connection& source, Side side, const std::string& table,
                             const std::vector<SourceField>& fields);
 
@@ -30,6 +31,8 @@ std::string Text(const Row& row, std::size_t column);
 TableSchema PostgreSQLSchema(adodb::Connection& source, const std::string& table);
 TableSchema SqliteSchema(adodb::Connection& source, const std::string& table);
 TableSchema SqlAnywhereSchema(adodb::Connection& source, const std::string& table);
+// Through the ODBC catalog functions, for any other data source.
+TableSchema OdbcSchema(adodb::Connection& source, const std::string& table);
 
 }  // namespace catalog
 

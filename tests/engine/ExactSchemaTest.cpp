@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "adodb/Connection.h"
+#include "engine/SourceCatalog.h"
+#include "engine/Sybase.h"
 #include "engine/TableListing.h"
 #include "engine/TransferRun.h"
 #include "support/TestDatabases.h"
@@ -395,6 +398,35 @@ TEST(ExactSchema, BrokenKeysAreCountedAndLeftOutKeysNamed) {
     const Rows pg = korvanta::ListTableNames(Side::PostgreSQL, testdb::connectionValues());
     EXPECT_EQ(std::count(pg.begin(), pg.end(), u + "_m"), 1);
     EXPECT_EQ(std::count(pg.begin(), pg.end(), u + "_m1"), 0);
+}
+
+// A data source whose catalog the program does not know is read through the ODBC catalog
+// functions: here the stand-in's own driver, whose answers for these are right.
+TEST(ExactSchema, TheDriversCatalogFunctionsForAnyOtherDataSource) {
+    const std::string u = testdb::uniqueName("xo");
+    Sqlite("CREATE TABLE " + u + "_p(id INTEGER PRIMARY KEY, name VARCHAR(20));"
+           "CREATE TABLE " + u + "_c(cid INTEGER NOT NULL, pid INTEGER REFERENCES " + u +
+           "_p(id) ON DELETE CASCADE, seq INTEGER, PRIMARY KEY (cid, seq));"
+           "CREATE UNIQUE INDEX " + u + "_c_u ON " + u + "_c(pid, seq);");
+    adodb::Connection connection;
+    korvanta::OpenSybase(connection, testdb::connectionValues());
+    const korvanta::TableSchema schema = korvanta::catalog::OdbcSchema(connection, u + "_c");
+    Rows columns;
+    for (const korvanta::ColumnSchema& c : schema.columns)
+        columns.push_back(c.name + (c.notNull ? " not null" : ""));
+    EXPECT_EQ(columns, (Rows{"cid not null", "pid", "seq"}));
+    EXPECT_EQ(schema.primaryKey, (Rows{"cid", "seq"}));
+    ASSERT_EQ(schema.foreignKeys.size(), 1u);
+    EXPECT_EQ(schema.foreignKeys[0].table, u + "_p");
+    EXPECT_EQ(schema.foreignKeys[0].columns, Rows{"pid"});
+    EXPECT_EQ(schema.foreignKeys[0].referencedColumns, Rows{"id"});
+    EXPECT_EQ(schema.foreignKeys[0].onDelete, korvanta::ReferentialAction::kCascade);
+    const auto unique = std::find_if(schema.indexes.begin(), schema.indexes.end(),
+                                     [&](const auto& i) { return i.name == u + "_c_u"; });
+    ASSERT_NE(unique, schema.indexes.end());
+    EXPECT_TRUE(unique->unique);
+    EXPECT_EQ(unique->keys.size(), 2u);
+    connection.Close();
 }
 
 }  // namespace
