@@ -50,19 +50,8 @@ class EngineSendTest : public ::testing::Test {
         return reports.reports;
     }
 
-    // Queries the SQLite file through its own client, waiting for a lock that a
-    // concurrent test holds instead of failing at once.
-    static std::vector<std::string> sqlite(const std::string& sql) {
-        return testdb::sqlite(".timeout 20000\n" + sql);
-    }
-
-    // A name as the test's own SQL writes it: between double quotes, each one doubled.
-    static std::string Ident(const std::string& name) {
-        std::string quoted = "\"";
-        for (char c : name)
-            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        return quoted + "\"";
-    }
+    static std::vector<std::string> sqlite(const std::string& sql) { return testdb::sqlite(sql); }
+    static std::string Ident(const std::string& name) { return testdb::quoted(name); }
 
     korvanta::ConnectionValues values;
     korvanta::TransferSettings settings;

@@ -112,6 +112,13 @@ std::string pgConnectionString() {
            ";Pwd=" + p.password + ";Database=" + p.database;
 }
 
+std::string quoted(std::string_view name) {
+    std::string text = "\"";
+    for (char c : name)
+        text += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return text + "\"";
+}
+
 std::string uniqueName(std::string_view prefix) {
     static std::atomic<int> counter{0};
     return std::string(prefix) + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter);

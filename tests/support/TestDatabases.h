@@ -31,6 +31,9 @@ QString storeConnectionValues(const QString& path, const korvanta::ConnectionVal
 // "Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;Database=..."
 std::string pgConnectionString();
 
+// A name as the tests' own SQL writes it: between double quotes, each one doubled.
+std::string quoted(std::string_view name);
+
 // A name that no other test uses: prefix, the process id and a counter.
 std::string uniqueName(std::string_view prefix);
 
