@@ -117,10 +117,10 @@ struct NarrowText {
                 return SQLColumns(s, nullptr, 0, nullptr, 0, table, SQL_NTS, nullptr, 0);
             case adSchemaIndexes:
                 return SQLStatistics(s, nullptr, 0, nullptr, 0, table, SQL_NTS, SQL_INDEX_ALL,
-                                      SQL_QUICK);
+                                     SQL_QUICK);
             case adSchemaForeignKeys:
-                return SQLForeignKeys(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr,
-                                       0, table, SQL_NTS);
+                return SQLForeignKeys(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                                      table, SQL_NTS);
             default:
                 return SQLPrimaryKeys(s, nullptr, 0, nullptr, 0, table, SQL_NTS);
         }

@@ -137,8 +137,9 @@ void ReadColumns(adodb::Connection& source, const std::string& table, TableSchem
         column.notNull = Number(row, "NULLABLE", SQL_NULLABLE) == SQL_NO_NULLS;
         // A default the driver cut short ("TRUNCATED") is no default a copy can write.
         if (const std::string def = Get(row, "COLUMN_DEF"); !def.empty())
-            column.defaultValue = def.rfind("TRUNCATE", 0) == 0 ? ColumnDefault{ColumnDefault::Kind::kOther, {}, false, def}
-                                                                : SqliteDefault(def);
+            column.defaultValue = def.rfind("TRUNCATE", 0) == 0
+                                      ? ColumnDefault{ColumnDefault::Kind::kOther, {}, false, def}
+                                      : SqliteDefault(def);
         schema.columns.push_back(column);
     }
     std::vector<std::pair<int, std::string>> key;

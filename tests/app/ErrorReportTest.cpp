@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/Contact.h"
 #include "app/ErrorReport.h"
 #include "app/ErrorTrap.h"
+#include "engine/Contact.h"
 #include "support/ScriptedDialogs.h"
 
 using namespace korvanta;

@@ -404,10 +404,13 @@ TEST(ExactSchema, BrokenKeysAreCountedAndLeftOutKeysNamed) {
 // functions: here the stand-in's own driver, whose answers for these are right.
 TEST(ExactSchema, TheDriversCatalogFunctionsForAnyOtherDataSource) {
     const std::string u = testdb::uniqueName("xo");
-    Sqlite("CREATE TABLE " + u + "_p(id INTEGER PRIMARY KEY, name VARCHAR(20));"
-           "CREATE TABLE " + u + "_c(cid INTEGER NOT NULL, pid INTEGER REFERENCES " + u +
+    Sqlite("CREATE TABLE " + u +
+           "_p(id INTEGER PRIMARY KEY, name VARCHAR(20));"
+           "CREATE TABLE " +
+           u + "_c(cid INTEGER NOT NULL, pid INTEGER REFERENCES " + u +
            "_p(id) ON DELETE CASCADE, seq INTEGER, PRIMARY KEY (cid, seq));"
-           "CREATE UNIQUE INDEX " + u + "_c_u ON " + u + "_c(pid, seq);");
+           "CREATE UNIQUE INDEX " +
+           u + "_c_u ON " + u + "_c(pid, seq);");
     adodb::Connection connection;
     korvanta::OpenSybase(connection, testdb::connectionValues());
     const korvanta::TableSchema schema = korvanta::catalog::OdbcSchema(connection, u + "_c");

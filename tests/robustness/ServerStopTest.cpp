@@ -24,8 +24,7 @@ class ServerSwitch {
     // A test that ended without its switch (the program crashed) left the server stopped:
     // it starts again here, so that one crash does not fail every test after it.
     ServerSwitch()
-        : control_(robust::Environment("KV_PG_CTL")),
-          folder_(robust::Environment("KV_DBENV_DIR")) {
+        : control_(robust::Environment("KV_PG_CTL")), folder_(robust::Environment("KV_DBENV_DIR")) {
         std::system((control_ + " pgctl " + folder_ + " ensure >/dev/null 2>&1").c_str());
     }
     ~ServerSwitch() {

@@ -12,7 +12,7 @@
 // Stands in for the message boxes and the input box: records what the program showed
 // and answers questions from queues. An unexpected question fails the test.
 class ScriptedDialogs final : public korvanta::Dialogs {
-public:
+  public:
     struct Question {
         QString text;
         QString caption;
@@ -51,9 +51,10 @@ public:
     // look at the program's state at that moment.
     std::function<void()> whileShown;
 
-private:
+  private:
     void Shown() {
-        if (whileShown) whileShown();
+        if (whileShown)
+            whileShown();
     }
 
     QStringList notices_;
