@@ -4,6 +4,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "adodb/TextCodec.h"
 
@@ -79,6 +80,12 @@ std::unique_ptr<BlockFetcher> BlockFetcher::Start(const StatementHandle& stateme
         if (column.fetchAs == FetchAs::kBinary) {
             b.cType = SQL_C_BINARY;
             b.width = units;
+        } else if (column.fetchAs == FetchAs::kDouble) {
+            b.cType = SQL_C_DOUBLE;
+            b.width = sizeof(double);
+        } else if (column.fetchAs == FetchAs::kFloat) {
+            b.cType = SQL_C_FLOAT;
+            b.width = sizeof(float);
         } else if (wide && !IsNumber(column.sqlType)) {
             b.cType = SQL_C_WCHAR;
             b.width = (units + 1) * sizeof(SQLWCHAR);
@@ -162,6 +169,21 @@ void BlockFetcher::EncodeRow(SQLULEN r, RowEncoder& row) {
             row.AddNull();
             continue;
         }
+        const char* value = b.data.get() + r * b.width;
+        if (b.cType == SQL_C_DOUBLE || b.cType == SQL_C_FLOAT) {
+            text_.clear();
+            if (b.cType == SQL_C_DOUBLE) {
+                double number = 0;
+                std::memcpy(&number, value, sizeof number);
+                AppendDouble(text_, number);
+            } else {
+                float number = 0;
+                std::memcpy(&number, value, sizeof number);
+                AppendFloat(text_, number);
+            }
+            row.Add(text_);
+            continue;
+        }
         const std::size_t terminator = b.cType == SQL_C_WCHAR  ? sizeof(SQLWCHAR)
                                        : b.cType == SQL_C_CHAR ? 1
                                                                : 0;
@@ -176,7 +198,6 @@ void BlockFetcher::EncodeRow(SQLULEN r, RowEncoder& row) {
             reader_.ReadColumn(statement_, i, row);
             continue;
         }
-        const char* value = b.data.get() + r * b.width;
         const auto length = static_cast<std::size_t>(indicator);
         switch (b.cType) {
             case SQL_C_CHAR:

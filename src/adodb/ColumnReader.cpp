@@ -58,12 +58,16 @@ class ValueGuard {
     bool done_ = false;
 };
 
-FetchAs FetchAsFor(int adoType) {
+FetchAs FetchAsFor(int adoType, bool floatsAsNumbers) {
     switch (adoType) {
         case adBinary:
         case adVarBinary:
         case adLongVarBinary:
             return FetchAs::kBinary;
+        case adSingle:
+            return floatsAsNumbers ? FetchAs::kFloat : FetchAs::kText;
+        case adDouble:
+            return floatsAsNumbers ? FetchAs::kDouble : FetchAs::kText;
         default:
             return FetchAs::kText;
     }
@@ -111,7 +115,7 @@ bool IsUnsigned(const StatementHandle& statement, SQLUSMALLINT number) {
 
 }  // namespace
 
-ColumnReader::ColumnReader(const StatementHandle& statement) {
+ColumnReader::ColumnReader(const StatementHandle& statement, bool floatsAsNumbers) {
     SQLSMALLINT count = 0;
     statement.Check(SQLNumResultCols(statement.get(), &count));
     columns_.reserve(static_cast<std::size_t>(count));
@@ -120,7 +124,7 @@ ColumnReader::ColumnReader(const StatementHandle& statement) {
         SQLULEN size = 0;
         std::string name = ColumnName(statement, number, sqlType, size);
         const int adoType = AdoTypeFromSqlType(sqlType, IsUnsigned(statement, number));
-        columns_.push_back({std::move(name), sqlType, adoType, FetchAsFor(adoType),
+        columns_.push_back({std::move(name), sqlType, adoType, FetchAsFor(adoType, floatsAsNumbers),
                             static_cast<std::size_t>(size), TypeName(statement, number)});
     }
     cLocale_ = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -138,6 +142,7 @@ ColumnReader::ColumnReader(ColumnReader&& other) noexcept
       text_(std::move(other.text_)),
       wide_(std::move(other.wide_)),
       binary_(std::move(other.binary_)),
+      number_(std::move(other.number_)),
       cLocale_(std::exchange(other.cLocale_, nullptr)) {}
 
 ColumnReader& ColumnReader::operator=(ColumnReader&& other) noexcept {
@@ -148,6 +153,7 @@ ColumnReader& ColumnReader::operator=(ColumnReader&& other) noexcept {
         text_ = std::move(other.text_);
         wide_ = std::move(other.wide_);
         binary_ = std::move(other.binary_);
+        number_ = std::move(other.number_);
         cLocale_ = std::exchange(other.cLocale_, nullptr);
     }
     return *this;
@@ -169,6 +175,8 @@ void ColumnReader::ReadValue(const StatementHandle& statement, SQLUSMALLINT numb
                              const Column& column, RowEncoder& row) {
     if (column.fetchAs == FetchAs::kBinary)
         return ReadBinary(statement, number, row);
+    if (column.fetchAs == FetchAs::kDouble || column.fetchAs == FetchAs::kFloat)
+        return ReadNumber(statement, number, column.fetchAs, row);
     if (statement.api() == TextApi::kWide)
         return ReadWide(statement, number, row);
     return ReadText(statement, number, row);
@@ -298,6 +306,26 @@ void ColumnReader::ReadBinary(const StatementHandle& statement, SQLUSMALLINT num
         AppendHex(out, binary_.data(), binary_.size());
     }
     value.End();
+}
+
+void ColumnReader::ReadNumber(const StatementHandle& statement, SQLUSMALLINT number, FetchAs as,
+                              RowEncoder& row) {
+    SQLLEN indicator = 0;
+    double value = 0;
+    float single = 0;
+    const bool isDouble = as == FetchAs::kDouble;
+    const SQLRETURN rc = statement.Check(
+        isDouble
+            ? SQLGetData(statement.get(), number, SQL_C_DOUBLE, &value, sizeof value, &indicator)
+            : SQLGetData(statement.get(), number, SQL_C_FLOAT, &single, sizeof single, &indicator));
+    if (rc == SQL_NO_DATA || indicator == SQL_NULL_DATA)
+        return row.AddNull();
+    number_.clear();
+    if (isDouble)
+        AppendDouble(number_, value);
+    else
+        AppendFloat(number_, single);
+    row.Add(number_);
 }
 
 }  // namespace adodb::detail

@@ -19,6 +19,8 @@ namespace adodb::detail {
 enum class FetchAs {
     kText,    // SQL_C_WCHAR on a wide connection, else SQL_C_CHAR (UTF-8)
     kBinary,  // SQL_C_BINARY as lower-case hex
+    kDouble,  // SQL_C_DOUBLE as its shortest exact text (when asked for)
+    kFloat,   // SQL_C_FLOAT as its shortest exact text (when asked for)
 };
 
 struct Column {
@@ -48,7 +50,8 @@ class ThreadLocale {
 // piece, so a huge one is held once, not again in whole-value buffers of its own.
 class ColumnReader {
   public:
-    explicit ColumnReader(const StatementHandle& statement);
+    // floatsAsNumbers: floating-point columns are fetched as binary numbers, not as text.
+    explicit ColumnReader(const StatementHandle& statement, bool floatsAsNumbers = false);
     ~ColumnReader();
     ColumnReader(ColumnReader&&) noexcept;
     ColumnReader& operator=(ColumnReader&&) noexcept;
@@ -77,12 +80,15 @@ class ColumnReader {
     void ReadText(const StatementHandle& statement, SQLUSMALLINT number, RowEncoder& row);
     void ReadWide(const StatementHandle& statement, SQLUSMALLINT number, RowEncoder& row);
     void ReadBinary(const StatementHandle& statement, SQLUSMALLINT number, RowEncoder& row);
+    void ReadNumber(const StatementHandle& statement, SQLUSMALLINT number, FetchAs as,
+                    RowEncoder& row);
 
     std::vector<Column> columns_;
     // Pieces of values, of a fixed size.
     std::vector<char> text_;
     std::vector<SQLWCHAR> wide_;
     std::vector<unsigned char> binary_;
+    std::string number_;  // a floating-point value's text
     // Some drivers (psqlODBC) write numbers with the locale's decimal separator; values
     // are read with the thread switched to the C locale.
     locale_t cLocale_ = nullptr;

@@ -56,7 +56,8 @@ Recordset Connection::Execute(std::string_view commandText) {
     if (!IsOpen())
         throw Error(kObjectClosed);
     detail::StatementHandle& statement = state_->ExecuteDirect(commandText, CommandTimeout);
-    return Recordset(RecordsetImpl::FromResult(state_, statement, CursorLocation == adUseClient));
+    return Recordset(RecordsetImpl::FromResult(state_, statement, CursorLocation == adUseClient,
+                                               FloatsAsNumbers));
 }
 
 Recordset Connection::OpenSchema(int schema) {

@@ -28,6 +28,12 @@ class Connection {
     int CursorLocation = adUseServer;
     int CommandTimeout = 30;     // seconds; 0 waits for ever
     int ConnectionTimeout = 15;  // seconds; 0 waits for ever
+    // Floating-point columns are fetched as the driver's binary numbers (SQL_C_DOUBLE,
+    // SQL_C_FLOAT) and written as the shortest text that reads back as the same number,
+    // instead of the driver's own text, which may round them (to 15 digits, say). For a
+    // driver that holds the number itself; one that converts its own text to the binary
+    // form gains nothing by it. Read when a statement runs.
+    bool FloatsAsNumbers = false;
 
     // Opens the connection. A string whose first key is "Data Source" (the OLE DB way of
     // naming an ODBC data source under MSDASQL) opens that data source; any other string,

@@ -43,21 +43,21 @@ RecordsetImpl::RecordsetImpl(const std::vector<detail::Column>& columns,
 
 std::unique_ptr<RecordsetImpl> RecordsetImpl::FromResult(
     const std::shared_ptr<ConnectionState>& connection, detail::StatementHandle& statement,
-    bool clientSide) {
+    bool clientSide, bool floatsAsNumbers) {
     // No cursor to close after a statement without rows; the handle is ready for the next
     // one (a per-row INSERT loop costs no more than SQLExecDirect itself).
     if (statement.ResultColumnCount() == 0)
         return nullptr;
     if (!clientSide) {
         CursorCloser closer(statement);
-        detail::ColumnReader reader(statement);
+        detail::ColumnReader reader(statement, floatsAsNumbers);
         closer.Dismiss();
         std::vector<detail::Column> columns = reader.columns();
         auto rows = detail::StreamRows(connection, connection->TakeStatement(), std::move(reader));
         return std::make_unique<RecordsetImpl>(columns, std::move(rows));
     }
     CursorCloser closer(statement);
-    detail::ColumnReader reader(statement);
+    detail::ColumnReader reader(statement, floatsAsNumbers);
     auto rows = detail::FetchAllRows(statement, reader);
     return std::make_unique<RecordsetImpl>(reader.columns(), std::move(rows));
 }

@@ -23,7 +23,7 @@ class RecordsetImpl {
     // statement's cursor; a server-side one takes the connection's statement handle.
     static std::unique_ptr<RecordsetImpl> FromResult(
         const std::shared_ptr<ConnectionState>& connection, detail::StatementHandle& statement,
-        bool clientSide);
+        bool clientSide, bool floatsAsNumbers = false);
 
     bool IsOpen() const noexcept { return rows_ != nullptr; }
     long long RecordCount() const;

@@ -1,7 +1,8 @@
 #include "adodb/TextCodec.h"
 
 #include <cctype>
-
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 
 namespace adodb::detail {
@@ -191,6 +192,33 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept {
         }
     }
     return true;
+}
+
+namespace {
+
+template <class T>
+void AppendShortest(std::string& out, T value) {
+    if (std::isnan(value)) {
+        out += "NaN";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value < 0 ? "-Infinity" : "Infinity";
+        return;
+    }
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+    out.append(text, written.ptr);
+}
+
+}  // namespace
+
+void AppendDouble(std::string& out, double value) {
+    AppendShortest(out, value);
+}
+
+void AppendFloat(std::string& out, float value) {
+    AppendShortest(out, value);
 }
 
 }  // namespace adodb::detail

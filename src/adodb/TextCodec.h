@@ -31,6 +31,12 @@ void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count);
 
 bool IsAscii(std::string_view text) noexcept;
 
+// The shortest text that reads back as the same double (or float): "0.14285714285714285",
+// "1e+300", "-0"; infinities and NaN as PostgreSQL writes them ("Infinity", "-Infinity",
+// "NaN"). Appended to out.
+void AppendDouble(std::string& out, double value);
+void AppendFloat(std::string& out, float value);
+
 // Where the first malformed UTF-8 sequence starts; npos when there is none.
 std::size_t FirstInvalidUtf8(std::string_view text) noexcept;
 

@@ -73,12 +73,10 @@ class BatchQueue {
     bool closed_ = false;
 };
 
-RowCopy::RowCopy(adodb::Recordset& source, adodb::Connection& sourceConnection,
-                 std::string countStatement, Target target, RowCopyLines lines,
-                 TransferListener& listener)
+RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target target,
+                 RowCopyLines lines, TransferListener& listener)
     : source_(source),
       sourceConnection_(sourceConnection),
-      countStatement_(std::move(countStatement)),
       target_(std::move(target)),
       lines_(lines),
       listener_(listener),
@@ -86,7 +84,7 @@ RowCopy::RowCopy(adodb::Recordset& source, adodb::Connection& sourceConnection,
       empty_(std::make_unique<BatchQueue>(16)) {
     budget_.limit = std::chrono::seconds(target_.settings.transientWaitSeconds);
     if (target_.settings.verify)
-        checksum_ = TableChecksum(target_.columns.size());
+        checksum_ = TableChecksum(target_.columns.size(), target_.rules);
 }
 
 RowCopy::~RowCopy() {
@@ -134,7 +132,7 @@ void RowCopy::Read() {
 // The count is only for the progress bar: a source that cannot be counted is still copied.
 void RowCopy::CountSourceRows() {
     try {
-        adodb::Recordset count = sourceConnection_.Execute(countStatement_);
+        adodb::Recordset count = sourceConnection_.Execute(source_.CountStatement());
         if (count.IsEOF() || count.Fields().Count() == 0)
             return;
         const std::string_view text = count.Fields()[0].Value().Text();
@@ -157,7 +155,7 @@ bool RowCopy::ReadRow(RowBatch& batch, const adodb::FieldList& fields) {
             if (value.IsNull())
                 batch.AddNull();
             else
-                batch.AddText(value.Text());
+                batch.AddText(source_.Value(j, value.Text(), scratch_));
         } catch (const std::exception& e) {
             const adodb::Error error = AsError(e);
             std::vector<std::optional<std::string>> valuesRead;
@@ -180,7 +178,7 @@ bool RowCopy::ReadRow(RowBatch& batch, const adodb::FieldList& fields) {
 bool RowCopy::FillBatch(RowBatch& batch, const adodb::FieldList& fields, long long& position) {
     while (batch.Rows() < kBatchRows && batch.Bytes() < kBatchBytes) {
         try {
-            if (source_.IsEOF())
+            if (source_.Records().IsEOF())
                 return false;
         } catch (const std::exception& e) {
             batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
@@ -194,7 +192,7 @@ bool RowCopy::FillBatch(RowBatch& batch, const adodb::FieldList& fields, long lo
             return false;
         }
         try {
-            source_.MoveNext();
+            source_.Records().MoveNext();
         } catch (const std::exception& e) {
             // A record set that cannot move on would give the same row for ever.
             batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
@@ -209,7 +207,7 @@ void RowCopy::ReadRows() {
     CountSourceRows();
     const adodb::FieldList* fields = nullptr;
     try {
-        fields = &source_.Fields();
+        fields = &source_.Records().Fields();
     } catch (const std::exception&) {
         readFailed_ = true;
     }
@@ -327,7 +325,7 @@ std::vector<RowCopy::Gap> RowCopy::GapsOf(const RowBatch& batch) const {
         for (std::size_t j = 0; j < batch.Columns(); ++j) {
             if (batch.IsNull(row, j))
                 continue;
-            const ValueRule rule = j < target_.rules.size() ? target_.rules[j] : ValueRule::kText;
+            const ValueRule rule = j < target_.rules.size() ? target_.rules[j] : ValueRule{};
             if (std::optional<ValueProblem> why =
                     UnstorableValue(batch.Text(row, j), target_.side, rule)) {
                 gaps.push_back({row, nullptr, std::move(*why)});

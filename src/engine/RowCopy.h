@@ -16,6 +16,7 @@
 #include "engine/ConnectionValues.h"
 #include "engine/FailurePolicy.h"
 #include "engine/TableChecksum.h"
+#include "engine/TableRows.h"
 #include "engine/TransferListener.h"
 #include "sql/RowStatement.h"
 #include "sql/Side.h"
@@ -69,11 +70,10 @@ class RowCopy {
         long long uncertain = 0;     // rows whose COMMIT answer was lost: in or not, unknown
     };
 
-    // countStatement counts the source's rows for the progress (a failure leaves the count
-    // unknown); the source connection runs it.
-    RowCopy(adodb::Recordset& source, adodb::Connection& sourceConnection,
-            std::string countStatement, Target target, RowCopyLines lines,
-            TransferListener& listener);
+    // The source's rows are counted first for the progress (a failure leaves the count
+    // unknown); the source connection runs the count.
+    RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target target,
+            RowCopyLines lines, TransferListener& listener);
     ~RowCopy();  // waits for both threads
     RowCopy(const RowCopy&) = delete;
     RowCopy& operator=(const RowCopy&) = delete;
@@ -125,9 +125,9 @@ class RowCopy {
     std::string InsertOf(const RowBatch& batch, std::size_t row) const;
     std::string PreviousStatement() const;
 
-    adodb::Recordset& source_;
+    TableRows& source_;
     adodb::Connection& sourceConnection_;
-    std::string countStatement_;
+    std::string scratch_;  // a value as the source holds it (reader thread)
     Target target_;
     RowCopyLines lines_;
     TransferListener& listener_;

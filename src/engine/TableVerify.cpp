@@ -1,50 +1,32 @@
 #include "engine/TableVerify.h"
 
-#include "adodb/Recordset.h"
-#include "sql/SqlName.h"
+#include "engine/TableRows.h"
 
 namespace korvanta {
 
-namespace {
-
-void OpenReadBack(adodb::Recordset& rows, adodb::Connection& target, bool postgreSQL,
-                  const std::string& table) {
-    const std::string quoted = QuotedName(table);
-    rows.Open("SELECT * FROM " + quoted, target, adodb::adOpenStatic, adodb::adLockOptimistic);
-    if (!postgreSQL)
-        return;
-    std::vector<SourceField> targetFields;
-    const adodb::FieldList& list = rows.Fields();
-    for (int j = 0; j < list.Count(); ++j)
-        targetFields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
-    const std::string textForm = ServerTextQuery(quoted, targetFields);
-    if (!textForm.empty()) {
-        rows.Close();
-        rows.Open(textForm, target);
-    }
-}
-
-}  // namespace
-
-std::string VerifyTable(adodb::Connection& target, bool postgreSQL, const std::string& table,
-                        const std::vector<SourceField>& fields, const TableChecksum& landed) {
-    TableChecksum found(fields.size());
-    adodb::Recordset rows;
-    OpenReadBack(rows, target, postgreSQL, table);
-    const adodb::FieldList& list = rows.Fields();
-    while (!rows.IsEOF()) {
+std::string VerifyTable(adodb::Connection& target, Side side, std::string_view dbmsName,
+                        const std::string& table, const std::vector<ValueRule>& rules,
+                        const TableChecksum& landed) {
+    TableRows rows;
+    rows.Open(target, side, dbmsName, table);
+    adodb::Recordset& records = rows.Records();
+    const adodb::FieldList& list = records.Fields();
+    TableChecksum found(static_cast<std::size_t>(list.Count()), rules);
+    std::string scratch;
+    while (!records.IsEOF()) {
         for (int j = 0; j < list.Count(); ++j) {
             const adodb::Variant value = list[j].Value();
-            found.AddValue(
-                static_cast<std::size_t>(j),
-                value.IsNull() ? std::nullopt : std::optional<std::string_view>(value.Text()));
+            const auto column = static_cast<std::size_t>(j);
+            found.AddValue(column, value.IsNull() ? std::nullopt
+                                                  : std::optional<std::string_view>(
+                                                        rows.Value(column, value.Text(), scratch)));
         }
         found.EndRow();
-        rows.MoveNext();
+        records.MoveNext();
     }
-    rows.Close();
+    records.Close();
     std::vector<std::string> names;
-    for (const SourceField& field : fields)
+    for (const SourceField& field : rows.Fields())
         names.push_back(field.name);
     return landed.Difference(found, names);
 }

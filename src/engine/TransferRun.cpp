@@ -21,6 +21,7 @@
 #include "engine/SourceCatalog.h"
 #include "engine/Sybase.h"
 #include "engine/TableNames.h"
+#include "engine/TableRows.h"
 #include "engine/TableVerify.h"
 #include "engine/TableWriterLock.h"
 #include "sql/Datatype.h"
@@ -43,8 +44,7 @@ struct Table {
     std::string entry;  // the source list's entry: the table read
     std::string name;   // the working name: the table written, as the target stores it
     TableOutcome outcome;
-    adodb::Recordset records;  // SELECT * FROM the source table
-    std::vector<SourceField> fields;
+    TableRows rows;                     // the source table's rows
     bool overwrite = false;             // the target holds it and the user said yes
     bool created = false;               // this send's CREATE TABLE made it
     std::optional<TableSchema> schema;  // an exact copy: the source's, from its catalog
@@ -112,6 +112,8 @@ class TransferRun {
 
     bool OpenConnections();
     void LearnTargetLiterals();
+    // The product behind the ODBC side, asked once.
+    const std::string& OdbcDbms();
     void SendTable(const std::string& entry);
     bool ClaimTarget(const Table& table);
     bool AskOverwrite(Table& table);
@@ -124,7 +126,7 @@ class TransferRun {
     void AfterRows(Table& table, const TablePlan& plan);
     void RunStep(Table& table, const SchemaStep& step);
     void ReportCut(const Table& table, const RowCopy::Tally& tally);
-    void Verify(Table& table, const TableChecksum& landed);
+    void Verify(Table& table, const std::vector<ValueRule>& rules, const TableChecksum& landed);
     void Finished(TableOutcome& outcome);
     std::unique_ptr<BatchWriter> WriterFor(const std::string& table,
                                            const std::vector<bool>& binary);
@@ -150,6 +152,7 @@ class TransferRun {
     adodb::Connection sybase_;
     StringLiterals literals_ = StringLiterals::kStandard;
     bool literalsLearned_ = false;
+    std::optional<std::string> odbcDbms_;
     std::unique_ptr<PostgresCopyConnection> copyConnection_;
     bool ended_ = false;
     std::chrono::steady_clock::time_point tableStart_;
@@ -214,13 +217,24 @@ void TransferRun::LearnTargetLiterals() {
             if (!setting.IsEOF())
                 literals_ = LiteralsOfPostgreSQL(setting.Fields()[0].Value().Text());
         } else {
-            const std::string dbms = sybase_.DbmsName();
+            const std::string& dbms = OdbcDbms();
             literals_ = LiteralsOfDataSource(dbms);
             dialect_ = TargetDialect(Side::SqlAnywhere, dbms);
         }
     } catch (...) {
         literals_ = StringLiterals::kStandard;
     }
+}
+
+const std::string& TransferRun::OdbcDbms() {
+    if (!odbcDbms_) {
+        try {
+            odbcDbms_ = sybase_.DbmsName();
+        } catch (...) {
+            odbcDbms_ = std::string();  // not known: read as any data source
+        }
+    }
+    return *odbcDbms_;
 }
 
 void TransferRun::Listed(const std::string& name) {
@@ -304,31 +318,19 @@ bool TransferRun::AskOverwrite(Table& table) {
     return yes;
 }
 
-// Opens SELECT * FROM the entry's table on the source. psqlODBC rewrites dates, times,
-// timestamps and GUIDs into forms that lose what they cannot hold (infinity, years BC or
-// after 9999, time zones, letter case); those columns are read again as the server's own
-// text, and money as its plain number, by a second query over the same rows.
+// Opens the rows of the entry's table on the source: its own rows, each value as the
+// source holds it (TableRows).
 void TransferRun::OpenSource(Table& table) {
-    const std::string quoted = QuotedName(table.entry);
-    table.records.Open("SELECT * FROM " + quoted, Source(), adodb::adOpenStatic,
-                       adodb::adLockOptimistic);
-    const adodb::FieldList& list = table.records.Fields();
-    for (int j = 0; j < list.Count(); ++j)
-        table.fields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
-    if (toPostgreSQL_)
-        return;
-    const std::string textForm = ServerTextQuery(quoted, table.fields);
-    if (textForm.empty())
-        return;
-    table.records.Close();
-    table.records.Open(textForm, Source());
+    const Side side = OtherSide(request_.target);
+    table.rows.Open(Source(), side, side == Side::PostgreSQL ? std::string() : OdbcDbms(),
+                    table.entry);
 }
 
 // An exact copy reads the source's own catalog, over the same connection.
 void TransferRun::ReadSchema(Table& table) {
     if (request_.settings.exactSchema) {
         table.schema =
-            ReadTableSchema(Source(), OtherSide(request_.target), table.entry, table.fields);
+            ReadTableSchema(Source(), OtherSide(request_.target), table.entry, table.rows.Fields());
     }
 }
 
@@ -360,7 +362,7 @@ void TransferRun::CreateAndCopy(Table& table) {
             statement_ = exact->createTable;
             return;
         }
-        for (const SourceField& field : table.fields)
+        for (const SourceField& field : table.rows.Fields())
             create.AddColumn(field.name, field.type);
         statement_ = create.Statement();
     });
@@ -384,16 +386,16 @@ void TransferRun::CreateAndCopy(Table& table) {
     if (table.created)
         foreignKeys_->Written(table.name);
     if (!ended_) {
-        RowPlan rows{create.NumericColumns(), create.Rules(),
-                     std::vector<bool>(table.fields.size(), false)};
+        const std::size_t columns = table.rows.Fields().size();
+        RowPlan rows{create.NumericColumns(), create.Rules(), std::vector<bool>(columns, false)};
         if (exact)
-            rows = {std::vector<bool>(table.fields.size(), false), exact->rules, exact->binary};
+            rows = {std::vector<bool>(columns, false), exact->rules, exact->binary};
         CopyRows(table, rows);
     }
     if (!ended_ && table.created && exact)
         AfterRows(table, *exact);
     if (!ended_)
-        Step(lines_.closeRecordset, [&] { table.records.Close(); });
+        Step(lines_.closeRecordset, [&] { table.rows.Records().Close(); });
     // The list learns of the table even when the run stops here: it was created.
     if (!ended_ || table.created)
         Listed(table.name);
@@ -449,7 +451,7 @@ void TransferRun::RunStep(Table& table, const SchemaStep& step) {
 
 void TransferRun::CopyRows(Table& table, const RowPlan& plan) {
     std::vector<std::string> names;
-    for (const SourceField& field : table.fields)
+    for (const SourceField& field : table.rows.Fields())
         names.push_back(field.name);
     // A table the run did not create may have other columns than the source's: its rows
     // go one INSERT at a time, as the database takes them, and so do they when the
@@ -464,7 +466,7 @@ void TransferRun::CopyRows(Table& table, const RowPlan& plan) {
     }
     RowStatement insert(request_.target, table.name, plan.numeric, literals_);
     insert.SetBinaryColumns(plan.binary, BinaryFormOf(dialect_));
-    RowCopy copy(table.records, Source(), "SELECT count(*) FROM " + QuotedName(table.entry),
+    RowCopy copy(table.rows, Source(),
                  {Target(), std::move(insert), std::move(writer), request_.settings,
                   request_.target, table.entry, names,
                   // What the created table's columns keep of a value; a table that stood
@@ -486,7 +488,7 @@ void TransferRun::CopyRows(Table& table, const RowPlan& plan) {
     table.outcome.stopRequested = tally.stopRequested;
     ReportCut(table, tally);
     if (request_.settings.verify && table.created && !ended_)
-        Verify(table, copy.Landed());
+        Verify(table, plan.rules, copy.Landed());
 }
 
 // A table cut short must never look finished: the report says how much of it arrived. A
@@ -502,11 +504,13 @@ void TransferRun::ReportCut(const Table& table, const RowCopy::Tally& tally) {
     }
 }
 
-void TransferRun::Verify(Table& table, const TableChecksum& landed) {
+void TransferRun::Verify(Table& table, const std::vector<ValueRule>& rules,
+                         const TableChecksum& landed) {
     TableOutcome& outcome = table.outcome;
     const bool read = Step(lines_.verify, [&] {
         outcome.verifyDifference =
-            VerifyTable(Target(), toPostgreSQL_, table.name, table.fields, landed);
+            VerifyTable(Target(), request_.target, toPostgreSQL_ ? std::string() : OdbcDbms(),
+                        table.name, rules, landed);
     });
     if (!read) {
         outcome.verified = false;

@@ -100,30 +100,34 @@ struct TypeTest {
     TypeWord type;
 };
 
+constexpr ValueRule kPlain{ValueKind::kText};
+constexpr ValueRule kNumber{ValueKind::kDecimal};
+
 // Order matters: the first test that matches decides.
 constexpr TypeTest kToPostgreSQLTests[] = {
-    {"char", {"TEXT", false}},       {"varwchar", {"TEXT", false}},
-    {"longvar", {"TEXT", false}},    {"int", {"NUMERIC", true}},
-    {"currency", {"NUMERIC", true}}, {"date", {"DATE", false, ValueRule::kDate}},
-    {"bool", {"BOOL", false}},
+    {"char", {"TEXT", false, kPlain}},
+    {"varwchar", {"TEXT", false, kPlain}},
+    {"longvar", {"TEXT", false, kPlain}},
+    {"int", {"NUMERIC", true, kNumber}},
+    {"currency", {"NUMERIC", true, kNumber}},
+    {"date", {"DATE", false, {ValueKind::kDate}}},
+    {"bool", {"BOOL", false, {ValueKind::kBoolean}}},
 };
-
 // Towards SQL Anywhere every value is quoted, so no type is marked numeric. Timestamps
 // get "TEXt", which the database reads as TEXT.
 constexpr TypeTest kToSybaseTests[] = {
-    {"char", {"TEXT"}},
-    {"decimal", {"NUMERIC"}},
-    {"single", {"NUMERIC"}},
-    {"int", {"NUMERIC"}},
-    {"adlongvarbinary", {"TEXT"}},
-    {"longvar", {"TEXT"}},
-    {"numeric", {"NUMERIC"}},
-    {"date", {"TEXT"}},
-    {"timestamp", {"TEXt"}},
-    {"double", {"NUMERIC"}},
+    {"char", {"TEXT", false, kPlain}},
+    {"decimal", {"NUMERIC", false, kNumber}},
+    {"single", {"NUMERIC", false, kNumber}},
+    {"int", {"NUMERIC", false, kNumber}},
+    {"adlongvarbinary", {"TEXT", false, kPlain}},
+    {"longvar", {"TEXT", false, kPlain}},
+    {"numeric", {"NUMERIC", false, kNumber}},
+    {"date", {"TEXT", false, kPlain}},
+    {"timestamp", {"TEXt", false, kPlain}},
+    {"double", {"NUMERIC", false, kNumber}},
 };
-
-constexpr TypeWord kOtherType{"TEXT", false};
+constexpr TypeWord kOtherType{"TEXT", false, kPlain};
 
 }  // namespace
 

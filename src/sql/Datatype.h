@@ -19,7 +19,7 @@ std::string_view AdoTypeName(int code);
 struct TypeWord {
     std::string_view word;
     bool numeric = false;
-    ValueRule rule = ValueRule::kText;  // what the column keeps of a value
+    ValueRule rule;  // what the column keeps of a value, and how its values compare
 };
 
 // The type is chosen by the first of the target side's ordered tests whose text occurs in

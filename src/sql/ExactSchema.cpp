@@ -309,7 +309,7 @@ class Planner {
         if (!notExact.empty())
             plan_.notCarried.push_back("column " + name + " (" + column.type.name +
                                        "): " + notExact);
-        plan_.rules.push_back(Rule(column.type.kind));
+        plan_.rules.push_back(Rule(column.type));
         plan_.binary.push_back(column.type.kind == TypeKind::kBinary);
         if (column.name == inlineIdentity_) {
             plan_.carried.push_back("identity " + name);
@@ -331,15 +331,36 @@ class Planner {
         return definition;
     }
 
-    ValueRule Rule(TypeKind kind) const {
-        if (dialect_ != Dialect::kPostgreSQL)
-            return ValueRule::kText;
-        if (kind == TypeKind::kDate)
-            return ValueRule::kDate;
-        if (kind == TypeKind::kTime || kind == TypeKind::kTimestamp ||
-            kind == TypeKind::kTimestampTz)
-            return ValueRule::kMoment;
-        return ValueRule::kText;
+    // What the target column keeps of a value and how its values compare.
+    static ValueRule Rule(const ColumnType& type) {
+        const int fraction = type.precision >= 0 ? type.precision : 6;
+        switch (type.kind) {
+            case TypeKind::kSmallInt:
+            case TypeKind::kInteger:
+            case TypeKind::kBigInt:
+                return {ValueKind::kInteger};
+            case TypeKind::kNumeric:
+                return {ValueKind::kDecimal};
+            case TypeKind::kReal:
+            case TypeKind::kDouble:
+                return {ValueKind::kFloat};
+            case TypeKind::kBinary:
+                return {ValueKind::kBinary};
+            case TypeKind::kDate:
+                return {ValueKind::kDate};
+            case TypeKind::kTime:
+                return {ValueKind::kTime, fraction};
+            case TypeKind::kTimestamp:
+                return {ValueKind::kTimestamp, fraction};
+            case TypeKind::kTimestampTz:
+                return {ValueKind::kTimestampTz, fraction};
+            case TypeKind::kBoolean:
+                return {ValueKind::kBoolean};
+            case TypeKind::kUuid:
+                return {ValueKind::kUuid};
+            default:
+                return {ValueKind::kText};
+        }
     }
 
     std::string Identity(const ColumnSchema& column) {

@@ -139,55 +139,6 @@ TEST(ValueCheck, TextTheTargetCannotHold) {
     EXPECT_EQ(UnstorableText("Grüße \xEF\xBF\xBD", Side::PostgreSQL), std::nullopt);
 }
 
-// What PostgreSQL's DATE would change (checked against the server: it drops any time of
-// day, 24:00 included, and resolves the relative words at load time) and what it keeps.
-TEST(ValueCheck, DatesADateColumnWouldChange) {
-    struct Case {
-        const char* value;
-        const char* changed;  // the time of day named, "load" for a relative day, "" kept
-    };
-    const Case cases[] = {
-        {"2024-01-05", ""},
-        {"2024-1-5", ""},
-        {"infinity", ""},
-        {"-infinity", ""},
-        {"epoch", ""},
-        {"2024-01-05 00:00:00", ""},
-        {"2024-01-05 0:0", ""},
-        {"2024-01-05 00:00:00.000", ""},
-        {"2024-01-05 12:00 AM", ""},
-        {"2024-01-05+05:30", ""},
-        {"2024-01-05 00:00:00-05:30", ""},
-        {"Jan. 5, 2024", ""},
-        {"January 5 2024 BC", ""},
-        {"J2451187", ""},
-        {"2024-01-05 13:45:00", "13:45:00"},
-        {"2024-01-05 13:45:00+02", "13:45:00"},
-        {"2024-01-05T13:45", "13:45"},
-        {"20240105T134500", "T134500"},
-        {"2024-01-05 00:00:00.5", "00:00:00.5"},
-        {"2024-01-05 24:00:00", "24:00:00"},
-        {"2024-01-05 12:00 PM", "12:00 PM"},
-        {"J2451187.5", ".5"},
-        {"tomorrow", "load"},
-        {"Today", "load"},
-        {" yesterday ", "load"},
-        {"now", "load"},
-    };
-    for (const Case& c : cases) {
-        const std::optional<std::string> why = korvanta::DateChangesValue(c.value);
-        if (std::string(c.changed).empty()) {
-            EXPECT_EQ(why, std::nullopt) << c.value;
-        } else if (std::string(c.changed) == "load") {
-            ASSERT_TRUE(why) << c.value;
-            EXPECT_NE(why->find("relative to the load"), std::string::npos) << *why;
-        } else {
-            ASSERT_TRUE(why) << c.value;
-            EXPECT_NE(why->find(std::string("(") + c.changed + ")"), std::string::npos) << *why;
-        }
-    }
-}
-
 TEST(RowStatement, TableNameHoldingDoubleQuotesIsEscaped) {
     EXPECT_EQ(ToPostgreSQL({true}, {Variant("1")}, R"(my "t")"),
               R"(INSERT INTO "my ""t""" VALUES(1))");
