@@ -124,6 +124,26 @@ void ReadChecks(adodb::Connection& source, const std::string& oid, TableSchema& 
     }
 }
 
+// Inheritance has no counterpart elsewhere: each table goes with its own rows only.
+void ReadInheritance(adodb::Connection& source, const std::string& oid, TableSchema& schema) {
+    for (const Row& row : Rows(source,
+                               "SELECT p.relname FROM pg_catalog.pg_inherits i JOIN "
+                               "pg_catalog.pg_class p ON p.oid = i.inhparent JOIN "
+                               "pg_catalog.pg_class c ON c.oid = i.inhrelid WHERE i.inhrelid = " +
+                                   oid + " AND c.relispartition = false ORDER BY i.inhseqno")) {
+        schema.notes.push_back("INHERITS (" + Text(row, 0) +
+                               "): not carried; the table goes with its own rows and columns");
+    }
+    for (const Row& row : Rows(source,
+                               "SELECT c.relname FROM pg_catalog.pg_inherits i JOIN "
+                               "pg_catalog.pg_class c ON c.oid = i.inhrelid WHERE i.inhparent = " +
+                                   oid + " AND c.relispartition = false ORDER BY c.relname")) {
+        schema.notes.push_back("rows of " + Text(row, 0) +
+                               ", which inherits from this table: not carried here; it is a "
+                               "table of its own");
+    }
+}
+
 }  // namespace
 
 TableSchema PostgreSQLSchema(adodb::Connection& source, const std::string& table) {
@@ -134,6 +154,7 @@ TableSchema PostgreSQLSchema(adodb::Connection& source, const std::string& table
     ReadIndexes(source, oid, schema);
     ReadForeignKeys(source, oid, schema);
     ReadChecks(source, oid, schema);
+    ReadInheritance(source, oid, schema);
     return schema;
 }
 

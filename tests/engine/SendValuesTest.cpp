@@ -3,7 +3,10 @@
 // gives both in each test).
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include "SendFixture.h"
+#include "sql/DateTimeForms.h"
 
 using korvanta::Side;
 using testdb::psql;
@@ -91,8 +94,8 @@ TEST_F(TransferValues, PostgreSQLValuesArriveInSqlAnywhereAsTheServerWritesThem)
 }
 
 // SQLite's own text goes into PostgreSQL's TEXT columns ("0", "2024", a date without a
-// time, 15-digit floats); a value that a DATE, BOOL or NUMERIC column cannot take costs
-// its row, with a report, and the next rows go on.
+// time), a double with every digit; a value that a DATE, BOOL or NUMERIC column cannot take,
+// or that a DATE column would change, costs its row, with a report, and the next rows go on.
 TEST_F(TransferValues, SqlAnywhereValuesArriveAsStoredAndRefusedValuesAreReported) {
     const std::string t = testdb::uniqueName("val_sa");
     sqlite("CREATE TABLE " + Ident(t) +
@@ -105,17 +108,22 @@ TEST_F(TransferValues, SqlAnywhereValuesArriveAsStoredAndRefusedValuesAreReporte
            "(3, '2017-08-08', 'not a date', 2.5, 0, 'three', NULL),"
            "(4, '2017-08-08 10:00:00', '2020-01-01', 0.5, 'maybe', 'four', NULL),"
            "('bad', NULL, NULL, NULL, NULL, NULL, NULL),"
-           "(6, NULL, NULL, NULL, NULL, NULL, NULL);");
+           "(6, NULL, NULL, NULL, NULL, NULL, NULL),"
+           "(7, NULL, '20240105 134500', 0.5, NULL, 'seven', NULL),"
+           "(8, NULL, 'epoch', 0.5, NULL, 'eight', NULL),"
+           "(9, NULL, '2024-01-05 00:00:00', 1.0/7, 1, 'nine', NULL);");
     const std::string twin = Twin(t, false);
 
     const QStringList reports = SendBothWays(Side::PostgreSQL, t, twin);
 
-    ASSERT_EQ(reports.size(), 3) << reports.join("\n---\n").toStdString();
+    ASSERT_EQ(reports.size(), 5) << reports.join("\n---\n").toStdString();
     const char* refused[] = {
         "VALUES(3, '2017-08-08', 'not a date', '2.5', '0', 'three', NULL)",
         "VALUES(4, '2017-08-08 10:00:00', '2020-01-01', '0.5', 'maybe', 'four', NULL)",
-        "VALUES('bad', NULL, NULL, NULL, NULL, NULL, NULL)"};
-    for (int i = 0; i < 3; ++i) {
+        "VALUES('bad', NULL, NULL, NULL, NULL, NULL, NULL)",
+        "VALUES(7, NULL, '20240105 134500', '0.5', NULL, 'seven', NULL)",
+        "VALUES(8, NULL, 'epoch', '0.5', NULL, 'eight', NULL)"};
+    for (int i = 0; i < 5; ++i) {
         EXPECT_TRUE(reports[i].contains("PushButton3_Click at line 282\r\r"));
         EXPECT_TRUE(reports[i].endsWith(QStringLiteral("\r\rsql: INSERT INTO \"T\" ") + refused[i]))
             << reports[i].toStdString();
@@ -124,7 +132,8 @@ TEST_F(TransferValues, SqlAnywhereValuesArriveAsStoredAndRefusedValuesAreReporte
         EXPECT_EQ(psql("SELECT id, stamp, day, ratio, flag, note, data FROM " + Ident(target) +
                        " ORDER BY id"),
                   (Rows{"1|0|2017-08-08|0.1|t|C:\\temp\\new|00ff", "2|2024|2024-02-29|1.0e+300|t||",
-                        "6|<null>|<null>|<null>|<null>|<null>|<null>"}))
+                        "6|<null>|<null>|<null>|<null>|<null>|<null>",
+                        "9|<null>|2024-01-05|0.14285714285714285|t|nine|<null>"}))
             << target;
     }
 }
@@ -235,6 +244,53 @@ TEST_F(TransferValues, TextPostgreSQLCannotHoldIsRefusedNotChanged) {
         EXPECT_EQ(psql("SELECT id, note FROM " + Ident(target) + " ORDER BY id"),
                   (Rows{"1|plain", "4|fine", "7|last"}))
             << target;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The table of date and time forms is true of the server itself: each form that a column
+// keeps, changes or refuses there is so in PostgreSQL 15. A change is seen by reading the
+// value a second way (as a timestamp beside a date, with a zone beside without one); the
+// session's zone is one no form names, so that a zone dropped shows.
+TEST(DateTimeForms, TheServerTreatsEachFormAsTheTableSays) {
+    std::string script =
+        "SET TimeZone = 'Asia/Kathmandu'; SET DateStyle = 'ISO, MDY';"
+        "CREATE FUNCTION pg_temp.relative(v text) RETURNS boolean LANGUAGE sql AS "
+        "$$ SELECT lower(v) ~ '(now|today|tomorrow|yesterday|epoch|allballs)' $$;"
+        "CREATE FUNCTION pg_temp.as_date(v text) RETURNS text LANGUAGE plpgsql AS $$ "
+        "DECLARE d date; t timestamp; BEGIN "
+        "BEGIN d := v::date; EXCEPTION WHEN others THEN RETURN 'R'; END; "
+        "IF pg_temp.relative(v) THEN RETURN 'C'; END IF; "
+        "t := v::timestamp; "
+        "RETURN CASE WHEN t::time <> '00:00' OR t::date <> d THEN 'C' ELSE 'K' END; END $$;"
+        "CREATE FUNCTION pg_temp.as_time(v text) RETURNS text LANGUAGE plpgsql AS $$ "
+        "DECLARE x time; dated boolean := false; BEGIN "
+        "BEGIN x := v::time; EXCEPTION WHEN others THEN RETURN 'R'; END; "
+        "IF pg_temp.relative(v) THEN RETURN 'C'; END IF; "
+        "BEGIN dated := v::timestamp::time = x; EXCEPTION WHEN others THEN NULL; END; "
+        "IF dated OR v::timetz <> x::timetz THEN RETURN 'C'; END IF; RETURN 'K'; END $$;"
+        "CREATE FUNCTION pg_temp.as_timestamp(v text) RETURNS text LANGUAGE plpgsql AS $$ "
+        "DECLARE t timestamp; BEGIN "
+        "BEGIN t := v::timestamp; EXCEPTION WHEN others THEN RETURN 'R'; END; "
+        "IF pg_temp.relative(v) THEN RETURN 'C'; END IF; "
+        "RETURN CASE WHEN isfinite(t) AND t <> (v::timestamptz AT TIME ZONE "
+        "current_setting('TimeZone')) THEN 'C' ELSE 'K' END; END $$;";
+    for (const datetimeforms::Form& form : datetimeforms::kForms) {
+        const std::string literal = "'" + std::string(form.text) + "'";
+        script += "SELECT pg_temp.as_date(" + literal + ") || pg_temp.as_time(" + literal +
+                  ") || pg_temp.as_timestamp(" + literal + ");";
+    }
+    const std::vector<std::string> verdicts = testdb::psql(script);
+    ASSERT_EQ(verdicts.size(), std::size(datetimeforms::kForms));
+    for (std::size_t i = 0; i < verdicts.size(); ++i) {
+        const datetimeforms::Form& form = datetimeforms::kForms[i];
+        std::string expected = {form.date, form.time, form.timestamp};
+        // What only the program sees (rounded digits, 24:00) reads as kept here.
+        std::replace(expected.begin(), expected.end(), 'c', 'K');
+        EXPECT_EQ(verdicts[i], expected) << form.text;
     }
 }
 
