@@ -220,3 +220,28 @@ TEST(AdodbPostgresValues, ByteaComesBackAsLowerCaseHex) {
 }
 
 }  // namespace
+
+namespace {
+
+// Floating-point columns fetched as numbers (a driver that holds the number: here psqlODBC,
+// which reads the server's exact text into it) come back as the shortest text of the same
+// number, in blocks and value by value, with infinities, NaN and negative zero.
+TEST(AdodbPostgresValues, FloatsFetchedAsNumbersKeepEveryDigit) {
+    const std::string table = testdb::uniqueName("pg_floats");
+    testdb::psql("create table " + table + " (n int, d float8, r float4); insert into " + table +
+                 " values (1, 1::float8 / 7, 0.1), (2, '-0', '-Infinity'), (3, 'NaN', 3.4e38),"
+                 " (4, 5e-324, 1e-45), (5, 1e300, NULL);");
+    const std::vector<Row> expected = {{"1", "0.14285714285714285", "0.1"},
+                                       {"2", "-0", "-Infinity"},
+                                       {"3", "NaN", "3.4e+38"},
+                                       {"4", "5e-324", "1e-45"},
+                                       {"5", "1e+300", std::nullopt}};
+    for (int location : {adodb::adUseClient, adodb::adUseServer}) {
+        adodb::Connection connection = OpenPostgres(location);
+        connection.FloatsAsNumbers = true;
+        adodb::Recordset records = connection.Execute("select * from " + table + " order by n");
+        EXPECT_EQ(ReadAll(records), expected) << location;
+    }
+}
+
+}  // namespace
