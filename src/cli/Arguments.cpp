@@ -3,35 +3,68 @@
 #include <QString>
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
+#include <cstdio>
+#include <limits>
 #include <map>
 
+#include "adodb/TextCodec.h"
 #include "cli/Help.h"
+#include "engine/SettingsStore.h"
 
 namespace korvanta::cli {
 
 namespace {
 
-// Long name, short letter (0: none), takes an argument, only for `send`.
+// Which verb an option belongs to.
+enum class For { kAny, kSend, kList };
+
+// Long name, short letter (0: none), takes an argument, its verb, and whether its
+// argument is a file's path (taken as bytes, not as text).
 struct OptionDef {
     const char* name;
     char letter;
     bool argument;
-    bool sendOnly;
+    For verb;
+    bool path = false;
 };
 constexpr OptionDef kOptions[] = {
-    {"host", 'h', true, false},     {"port", 'p', true, false},
-    {"user", 'U', true, false},     {"dbname", 'd', true, false},
-    {"dsn", 0, true, false},        {"password-file", 0, true, false},
-    {"to", 0, true, true},          {"all", 0, false, true},
-    {"if-exists", 0, true, true},   {"jobs", 'j', true, true},
-    {"verify", 0, false, true},     {"row-by-row", 0, false, true},
-    {"timeout", 0, true, true},     {"max-refused", 0, true, true},
-    {"reject-file", 0, true, true}, {"summary-json", 0, true, true},
-    {"quiet", 'q', false, true},    {"schema", 0, true, true},
-    {"dry-run", 0, false, true},    {"help", 0, false, false},
-    {"version", 0, false, false},
+    {"host", 'h', true, For::kAny},
+    {"port", 'p', true, For::kAny},
+    {"user", 'U', true, For::kAny},
+    {"dbname", 'd', true, For::kAny},
+    {"dsn", 0, true, For::kAny},
+    {"password-file", 0, true, For::kAny, true},
+    {"to", 0, true, For::kSend},
+    {"all", 0, false, For::kSend},
+    {"if-exists", 0, true, For::kSend},
+    {"jobs", 'j', true, For::kSend},
+    {"verify", 0, false, For::kSend},
+    {"row-by-row", 0, false, For::kSend},
+    {"timeout", 0, true, For::kSend},
+    {"max-refused", 0, true, For::kSend},
+    {"reject-file", 0, true, For::kSend, true},
+    {"summary-json", 0, true, For::kSend, true},
+    {"quiet", 'q', false, For::kSend},
+    {"schema", 0, true, For::kSend},
+    {"dry-run", 0, false, For::kSend},
+    {"null", '0', false, For::kList},
+    {"help", 0, false, For::kAny},
+    {"version", 0, false, For::kAny},
 };
+
+// Names, patterns and data source names are UTF-8 text; an argument that is not is
+// refused, never read with its bytes replaced (which could name another table).
+void RequireUtf8(const std::string& arg, std::size_t position) {
+    const std::size_t bad = adodb::detail::FirstInvalidUtf8(arg);
+    if (bad == std::string::npos)
+        return;
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02x",
+                  static_cast<unsigned>(static_cast<unsigned char>(arg[bad])));
+    throw UsageError("argument " + std::to_string(position) + " is not valid UTF-8 (byte " + byte +
+                     " at offset " + std::to_string(bad) + ")");
+}
 
 // The arguments split into words and options, before any meaning is given to them.
 struct Words {
@@ -77,7 +110,10 @@ Words Split(const std::vector<std::string>& arguments) {
     bool optionsEnd = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
+        // Positions as the shell counts them: the program is 0.
+        const std::size_t position = i + 1;
         if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+            RequireUtf8(arg, position);
             (words.verb.empty() ? words.verb : words.operands.emplace_back()) = arg;
             continue;
         }
@@ -87,20 +123,27 @@ Words Split(const std::vector<std::string>& arguments) {
         }
         std::optional<std::string> attached;
         const OptionDef* def = FindOption(arg, attached);
-        if (def == nullptr)
+        if (def == nullptr) {
+            RequireUtf8(arg, position);
             throw UsageError("unknown option " + arg);
+        }
         if (!def->argument) {
             if (attached)
                 throw UsageError("option " + std::string(def->name) + " takes no argument");
             words.flags.push_back(def->name);
             continue;
         }
+        std::size_t valuePosition = position;
         if (!attached) {
             if (i + 1 >= arguments.size())
                 throw UsageError("option " + arg + " needs an argument");
             attached = arguments[++i];
+            valuePosition = i + 1;
         }
-        words.values[def->name] = *attached;
+        if (!def->path)
+            RequireUtf8(*attached, valuePosition);
+        if (!words.values.emplace(def->name, *attached).second)
+            throw UsageError("option --" + std::string(def->name) + " is given twice");
     }
     return words;
 }
@@ -114,12 +157,17 @@ Side ParseSide(const std::string& text) {
     throw UsageError("unknown side \"" + text + "\" (postgresql or sqlanywhere)");
 }
 
-long long ParseNumber(const std::string& option, const std::string& text, long long least) {
-    char* end = nullptr;
-    const long long n = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || n < least)
-        throw UsageError("--" + option + " needs a whole number of at least " +
-                         std::to_string(least));
+// A whole number within [least, most]: nothing else, and nothing that only wraps into
+// the range.
+long long ParseNumber(const std::string& option, const std::string& text, long long least,
+                      long long most) {
+    long long n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || n < least ||
+        n > most) {
+        throw UsageError("--" + option + " needs a whole number from " + std::to_string(least) +
+                         " to " + std::to_string(most));
+    }
     return n;
 }
 
@@ -130,14 +178,26 @@ void Expect(const Words& words, std::size_t least, std::size_t most) {
         throw UsageError(words.verb + ": too many arguments (korvanta help " + words.verb + ")");
 }
 
-IfExists ParseIfExists(const std::string& mode) {
-    if (mode == "replace")
+IfExists ParseIfExists(const std::string& text) {
+    const QString mode = QString::fromStdString(text).toLower();
+    if (mode == QLatin1String("replace"))
         return IfExists::kReplace;
-    if (mode == "skip")
+    if (mode == QLatin1String("skip"))
         return IfExists::kSkip;
-    if (mode == "stop")
+    if (mode == QLatin1String("stop"))
         return IfExists::kStop;
     throw UsageError("--if-exists takes replace, skip or stop");
+}
+
+// A dry run writes nothing but its statements: what would need the rows or a file of its
+// own cannot go with it.
+void RefuseWithDryRun(const Words& words) {
+    if (!words.Has("dry-run"))
+        return;
+    for (const char* option : {"verify", "reject-file", "summary-json"}) {
+        if (words.Has(option) || words.Value(option))
+            throw UsageError(std::string("--") + option + " cannot go with --dry-run");
+    }
 }
 
 void ParseSend(const Words& words, Command& command) {
@@ -153,22 +213,27 @@ void ParseSend(const Words& words, Command& command) {
     if (const auto mode = words.Value("if-exists"))
         send.ifExists = ParseIfExists(*mode);
     if (const auto jobs = words.Value("jobs"))
-        send.jobs = static_cast<int>(ParseNumber("jobs", *jobs, 1));
+        send.jobs = static_cast<int>(ParseNumber("jobs", *jobs, 1, kMostJobs));
     send.quiet = words.Has("quiet");
     send.rejectFile = words.Value("reject-file").value_or("");
     send.summaryJson = words.Value("summary-json").value_or("");
     command.rowByRow = words.Has("row-by-row");
     send.settings.verify = words.Has("verify");
     if (const auto timeout = words.Value("timeout"))
-        send.settings.commandTimeoutSeconds = static_cast<int>(ParseNumber("timeout", *timeout, 1));
+        send.settings.commandTimeoutSeconds =
+            static_cast<int>(ParseNumber("timeout", *timeout, 1, std::numeric_limits<int>::max()));
     if (const auto most = words.Value("max-refused"))
-        send.settings.maxRefusedRows = ParseNumber("max-refused", *most, 0);
+        send.settings.maxRefusedRows =
+            ParseNumber("max-refused", *most, 0, std::numeric_limits<long long>::max());
     if (const auto schema = words.Value("schema")) {
-        if (*schema != "exact" && *schema != "simple")
+        command.exactSchema = SchemaModeIsExact(QString::fromStdString(*schema));
+        if (!command.exactSchema)
             throw UsageError("--schema takes exact or simple");
-        command.exactSchema = *schema == "exact";
     }
+    RefuseWithDryRun(words);
     send.dryRun = words.Has("dry-run");
+    if (send.dryRun)
+        send.jobs = 1;  // its statements in the order of the tables
 }
 
 // The verb's arguments; the help and version were dealt with before.
@@ -176,6 +241,7 @@ void ParseVerb(const Words& words, Command& command) {
     if (words.verb == "list") {
         command.verb = Verb::kList;
         Expect(words, 1, 1);
+        command.nulls = words.Has("null");
     } else if (words.verb == "delete") {
         command.verb = Verb::kDelete;
         Expect(words, 2, static_cast<std::size_t>(-1));
@@ -210,16 +276,17 @@ Command ParseCommand(const std::vector<std::string>& arguments) {
     }
     if (!IsVerb(words.verb))
         throw UsageError("unknown verb \"" + words.verb + "\"");
-    if (words.verb != "send") {
-        for (const OptionDef& def : kOptions) {
-            if (def.sendOnly && (words.Has(def.name) || words.Value(def.name)))
-                throw UsageError("--" + std::string(def.name) + " is an option of send only");
-        }
+    for (const OptionDef& def : kOptions) {
+        const char* owner = def.verb == For::kSend ? "send" : def.verb == For::kList ? "list" : "";
+        if (*owner != 0 && words.verb != owner && (words.Has(def.name) || words.Value(def.name)))
+            throw UsageError("--" + std::string(def.name) + " is an option of " + owner + " only");
     }
     ParseVerb(words, command);
     ConnectionOptions& c = command.connection;
     c.host = words.Value("host");
     c.port = words.Value("port");
+    if (c.port)
+        ParseNumber("port", *c.port, 1, 65535);
     c.user = words.Value("user");
     c.dbname = words.Value("dbname");
     c.dsn = words.Value("dsn");

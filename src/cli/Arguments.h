@@ -32,7 +32,11 @@ struct Command {
     SendOptions send;                 // send: all but the connection values and the saved settings
     bool rowByRow = false;            // send: --row-by-row (the saved settings may ask for it too)
     std::optional<bool> exactSchema;  // send: --schema, over the saved setting
+    bool nulls = false;               // list: each name ends with a NUL byte, not a line end
 };
+
+// --jobs at most: each job holds two connections (three towards PostgreSQL).
+inline constexpr int kMostJobs = 64;
 
 // argv[1] on. Pure: reads nothing but the arguments; throws UsageError.
 Command ParseCommand(const std::vector<std::string>& arguments);

@@ -7,6 +7,7 @@
 #include "cli/Arguments.h"
 #include "cli/Connection.h"
 #include "cli/Help.h"
+#include "cli/NameText.h"
 #include "cli/OutputFile.h"
 #include "cli/Send.h"
 #include "engine/SettingsStore.h"
@@ -17,10 +18,16 @@ namespace korvanta::cli {
 
 namespace {
 
+// One name per line, a name that would not stay one line quoted (NameForLine); with
+// --null every name as it is, ended by a NUL byte, for xargs -0 and read -d ''.
 int List(const Command& command, const ConnectionValues& values) {
     std::string text;
-    for (const std::string& name : SortedTableNames(command.side, values))
-        text += name + '\n';
+    for (const std::string& name : SortedTableNames(command.side, values)) {
+        if (command.nulls)
+            text += name + '\0';
+        else
+            text += NameForLine(name) + '\n';
+    }
     return PrintToStandardOutput(text) ? kExitOk : kExitFailed;
 }
 
@@ -56,6 +63,8 @@ int Send(const Command& command, const SettingsStore& store) {
     options.settings.oneStatementPerRow = command.rowByRow || saved.oneStatementPerRow;
     options.settings.exactSchema = command.exactSchema.value_or(saved.exactSchema);
     options.values = ConnectionFor(command.connection, store, true);
+    // A dry run opens what is there and creates nothing, not even an empty SQLite file.
+    options.values.openExistingOnly = options.dryRun;
     return RunSend(options);
 }
 

@@ -1,6 +1,8 @@
 #include "cli/Password.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -75,17 +77,43 @@ std::optional<std::string> PasswordFromPgpassFile(const std::string& path, const
 
 std::string PasswordFileLine(const std::string& path) {
     const std::string what = "the password file " + path;
+    // Opened without waiting (a FIFO would wait for a writer for ever) and read only if it
+    // is a regular file; at most one line of kPasswordLineBytes is read (a device such as
+    // /dev/zero has no end).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error("cannot read " + what + ": " + std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
+    if (::fstat(fd, &info) != 0)
         throw std::runtime_error("cannot read " + what + ": " + std::strerror(errno));
     if (S_ISDIR(info.st_mode))
         throw std::runtime_error("cannot read " + what + ": it is a folder");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + what + ": " + std::strerror(errno));
-    std::string line;
-    if (!std::getline(in, line) && !in.eof())
-        throw std::runtime_error("cannot read " + what);
+    if (!S_ISREG(info.st_mode))
+        throw std::runtime_error("cannot read " + what + ": it is not a regular file");
+    std::string text(kPasswordLineBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw std::runtime_error("cannot read " + what + ": " + std::strerror(errno));
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+        if (text.find('\n') < got)
+            break;
+    }
+    text.resize(got);
+    const std::size_t end = text.find('\n');
+    if (end == std::string::npos && got > kPasswordLineBytes)
+        throw std::runtime_error(what + ": its first line is longer than " +
+                                 std::to_string(kPasswordLineBytes) + " bytes");
+    std::string line = text.substr(0, end);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.empty())

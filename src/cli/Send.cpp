@@ -50,14 +50,18 @@ std::optional<ResultFiles> OpenResultFiles(const SendOptions& options) {
     return files;
 }
 
-TableStatus StatusOf(const TableState& table, bool stopped) {
+// A table the engine never spoke of was not started: the run stopped before it (asked to,
+// or after a lost connection ended it).
+TableStatus StatusOf(const TableState& table, bool dryRun) {
     if (table.stoppedHere)
         return TableStatus::kStopped;
     if (!table.outcome)
-        return stopped && !table.touched ? TableStatus::kNotStarted : TableStatus::kFailed;
+        return table.touched ? TableStatus::kFailed : TableStatus::kNotStarted;
     const TableOutcome& o = *table.outcome;
     if (o.skipped)
         return TableStatus::kSkipped;
+    if (dryRun)
+        return o.complete ? TableStatus::kPlanned : TableStatus::kFailed;
     if (o.verified && !*o.verified)
         return TableStatus::kVerifyFailed;
     if (o.stopRequested)
@@ -93,7 +97,7 @@ void WithProgressLine(SendConsole& console, Work&& work) {
 
 // The accounting: read = landed + refused for every table, however it ended. The exit
 // status counts what the console and the reject file saw besides.
-Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejects) {
+Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejects, bool dryRun) {
     const bool stopped = console.StopRequested();
     Summary summary;
     summary.interrupted = Interrupted();
@@ -102,7 +106,7 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
     for (const TableState& table : console.tables()) {
         SummaryLine line;
         line.table = table.name;
-        line.status = StatusOf(table, stopped);
+        line.status = StatusOf(table, dryRun);
         if (table.outcome) {
             line.landed = table.outcome->landed;
             line.refused = table.outcome->refused;
@@ -111,9 +115,9 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
             line.carried = table.outcome->carried;
             line.notCarried = table.outcome->notCarried;
         }
-        failed =
-            failed || (line.status != TableStatus::kOk && line.status != TableStatus::kRefused &&
-                       line.status != TableStatus::kSkipped);
+        failed = failed ||
+                 (line.status != TableStatus::kOk && line.status != TableStatus::kRefused &&
+                  line.status != TableStatus::kSkipped && line.status != TableStatus::kPlanned);
         refused = refused || line.refused > 0;
         summary.lines.push_back(line);
     }
@@ -128,8 +132,9 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
 }
 
 // The JSON goes first: a summary that could not be written changes the exit status, and
-// the one printed must show the status the program ends with.
-int WriteSummary(Summary summary, OutputFile* json, bool quiet) {
+// the one printed must show the status the program ends with. A dry run's standard output
+// is its statements: its summary follows them as SQL comments.
+int WriteSummary(Summary summary, OutputFile* json, bool quiet, bool dryRun) {
     bool jsonWritten = false;
     if (json != nullptr) {
         jsonWritten = json->Replace(summary.Json());
@@ -138,7 +143,7 @@ int WriteSummary(Summary summary, OutputFile* json, bool quiet) {
             summary.exitStatus = kExitFailed;
         }
     }
-    if (!quiet && !PrintToStandardOutput(summary.Text())) {
+    if (!quiet && !PrintToStandardOutput(dryRun ? summary.CommentText() : summary.Text())) {
         summary.exitStatus = kExitFailed;
         if (jsonWritten)
             json->Replace(summary.Json());
@@ -191,11 +196,11 @@ int RunSend(const SendOptions& options) {
     WithProgressLine(console, [&] {
         SendWithJobs(console, RequestFor(options, std::move(targetList)), options.jobs);
     });
-    Summary summary = Summarize(console, !selection.unmatched.empty(), files->rejects.get());
+    Summary summary =
+        Summarize(console, !selection.unmatched.empty(), files->rejects.get(), options.dryRun);
     summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    // A dry run's standard output is its statements.
-    return WriteSummary(std::move(summary), files->summary.get(), options.quiet || options.dryRun);
+    return WriteSummary(std::move(summary), files->summary.get(), options.quiet, options.dryRun);
 }
 
 }  // namespace korvanta::cli

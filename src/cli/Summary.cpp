@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/NameText.h"
+
 namespace korvanta::cli {
 
 namespace {
@@ -55,6 +57,8 @@ std::string_view StatusWord(TableStatus status) {
             return "verify-failed";
         case TableStatus::kNotStarted:
             return "not-started";
+        case TableStatus::kPlanned:
+            return "planned";
     }
     return "failed";
 }
@@ -64,7 +68,7 @@ std::string Summary::Text() const {
         {"table", "read", "landed", "refused", "seconds", "rows/s", "status"}};
     long long landed = 0, refused = 0;
     for (const SummaryLine& l : lines) {
-        cells.push_back({l.table, std::to_string(l.Read()), std::to_string(l.landed),
+        cells.push_back({NameForLine(l.table), std::to_string(l.Read()), std::to_string(l.landed),
                          std::to_string(l.refused), Fixed(l.seconds, 2),
                          std::to_string(static_cast<long long>(Rate(l.Read(), l.seconds))),
                          std::string(StatusWord(l.status))});
@@ -95,6 +99,17 @@ std::string Summary::Text() const {
                 out += "  ";
         }
         out += '\n';
+    }
+    return out;
+}
+
+std::string Summary::CommentText() const {
+    std::string out;
+    const std::string text = Text();
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        out += "-- " + text.substr(start, end - start) + "\n";
+        start = end == std::string::npos ? text.size() : end + 1;
     }
     return out;
 }

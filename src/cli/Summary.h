@@ -15,6 +15,7 @@ enum class TableStatus {
     kFailed,        // cut short, or its target table could not be made
     kVerifyFailed,  // the target does not hold what was written
     kNotStarted,    // the run stopped before it
+    kPlanned,       // a dry run: its statements were told, none was run
 };
 std::string_view StatusWord(TableStatus status);
 
@@ -43,6 +44,8 @@ struct Summary {
 
     std::string Text() const;
     std::string Json() const;
+    // The text with every line a SQL comment ("-- "), to follow a dry run's statements.
+    std::string CommentText() const;
 };
 
 }  // namespace korvanta::cli

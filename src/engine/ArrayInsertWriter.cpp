@@ -33,7 +33,8 @@ std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& 
         if (std::find(binary.begin(), binary.end(), true) != binary.end() &&
             TargetDialect(Side::SqlAnywhere, target.DbmsName()) == Dialect::kSqlite)
             insert->OneRowAtATime();
-        return std::unique_ptr<ArrayInsertWriter>(new ArrayInsertWriter(target, std::move(insert)));
+        return std::unique_ptr<ArrayInsertWriter>(
+            new ArrayInsertWriter(target, std::move(insert), std::move(sql)));
     } catch (const adodb::Error&) {
         return nullptr;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,15 +25,18 @@ class ArrayInsertWriter final : public BatchWriter {
 
     WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
                        std::atomic<long long>& sent) override;
+    const std::string& Statement() const override { return statement_; }
 
   private:
     // One transaction of rows first..last-1: all in, or none.
     WriteOutcome WriteRun(const RowBatch& batch, std::size_t first, std::size_t last);
-    ArrayInsertWriter(adodb::Connection& target, std::unique_ptr<adodb::ArrayInsert> insert)
-        : target_(target), insert_(std::move(insert)) {}
+    ArrayInsertWriter(adodb::Connection& target, std::unique_ptr<adodb::ArrayInsert> insert,
+                      std::string statement)
+        : target_(target), insert_(std::move(insert)), statement_(std::move(statement)) {}
 
     adodb::Connection& target_;
     std::unique_ptr<adodb::ArrayInsert> insert_;
+    std::string statement_;
 };
 
 }  // namespace korvanta

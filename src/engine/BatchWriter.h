@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <optional>
+#include <string>
 
 #include "adodb/Error.h"
 
@@ -46,6 +47,8 @@ class BatchWriter {
     // progress shown moves during a long run; the caller sets it right afterwards.
     virtual WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
                                std::atomic<long long>& sent) = 0;
+    // The statement that writes the runs ("COPY "t" FROM STDIN"), quoted when one fails.
+    virtual const std::string& Statement() const = 0;
 };
 
 }  // namespace korvanta

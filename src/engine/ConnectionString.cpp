@@ -1,5 +1,6 @@
 #include "engine/ConnectionString.h"
 
+#include "adodb/OdbcConfiguration.h"
 #include "adodb/OdbcConnectionString.h"
 #include "adodb/OdbcValue.h"
 
@@ -32,7 +33,14 @@ std::string PostgreSQLConnectionString(const ConnectionValues& values) {
 }
 
 std::string SybaseConnectionString(const ConnectionValues& values) {
-    return adodb::DataSourceConnectionString(values.dataSourceName.toStdString());
+    const std::string name = values.dataSourceName.toStdString();
+    std::string text = adodb::DataSourceConnectionString(name);
+    // The SQLite driver creates a missing database file unless told not to; other drivers
+    // might refuse a key they do not know, so only it is told.
+    if (values.openExistingOnly &&
+        adodb::DataSourceDriverFile(name).find("sqlite") != std::string::npos)
+        text += ";NoCreat=1";
+    return text;
 }
 
 }  // namespace korvanta

@@ -12,6 +12,9 @@ struct ConnectionValues {
     QString password;        // Text4
     QString database;        // Text5
     QString dataSourceName;  // Text6
+    // Not a box: open only what exists, creating nothing (a dry run). A SQLite data source
+    // whose file is missing would otherwise be created empty by its driver.
+    bool openExistingOnly = false;
 };
 
 // How the send buttons write rows, from the settings store.

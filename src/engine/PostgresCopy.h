@@ -68,6 +68,7 @@ class CopyWriter final : public BatchWriter {
 
     WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
                        std::atomic<long long>& sent) override;
+    const std::string& Statement() const override { return statement_; }
 
   private:
     WriteOutcome WriteRun(const RowBatch& batch, std::size_t first, std::size_t last,

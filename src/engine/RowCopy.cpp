@@ -253,7 +253,10 @@ class RowCopy::BatchTarget final : public RunTarget {
     void DropWriter() override { copy_.target_.writer.reset(); }
     void Pause(std::chrono::milliseconds pause) override { std::this_thread::sleep_for(pause); }
     void Stopped(std::size_t row, std::size_t last, const WriteOutcome& outcome) override {
-        const std::string statement = copy_.InsertOf(batch_, row);
+        // What ran: the writer's statement with the rows it held, not an INSERT that never
+        // did.
+        const std::string statement = copy_.target_.writer ? copy_.RunStatement(batch_, row, last)
+                                                           : copy_.InsertOf(batch_, row);
         if (outcome.kind == WriteOutcome::Kind::kCommitUnknown) {
             copy_.uncertain_ = static_cast<long long>(last - row);
             std::string text =
@@ -302,7 +305,7 @@ void RowCopy::Write() {
     // every row before it.
     if (full_->Closed() && readerFailure_ && !connectionLost_ && !stopped_) {
         try {
-            ReportStop(lines_.moveNext, *readerFailure_, PreviousStatement());
+            ReportStop(lines_.moveNext, *readerFailure_, source_.Statement());
         } catch (...) {
         }
     }
@@ -352,31 +355,27 @@ void RowCopy::WriteBatch(const RowBatch& batch) {
                     ValuesOf(batch, gap.row));
             next = gap.row + 1;
         } else {
-            ReportReadFailure(batch, *gap.failure, next);
+            ReportReadFailure(batch, *gap.failure);
         }
     }
     if (!connectionLost_ && !stopped_)
         WriteRange(batch, next, batch.Rows());
 }
 
-// A row that could not be read counts as refused, its report quoting its INSERT as far as
-// it was built; a failure to move on is reported after the row before it, and ends the
-// table.
-void RowCopy::ReportReadFailure(const RowBatch& batch, const ReadFailure& read, std::size_t next) {
+// A row that could not be read counts as refused; a failure to move on is reported after
+// the row before it, and ends the table. Both quote the SELECT that read.
+void RowCopy::ReportReadFailure(const RowBatch& batch, const ReadFailure& read) {
     const bool field = read.step == ReadFailure::Step::kReadField;
     const int line = field ? lines_.readField : lines_.moveNext;
     if (!field || read.error.connectionLost())
         stoppedAtLine_ = line;
+    // A failed read is reported with the statement that read, not an INSERT of a row that
+    // did arrive.
     if (!field) {
-        ReportFailure(line, read.error, next > 0 ? InsertOf(batch, next - 1) : PreviousStatement());
+        ReportFailure(line, read.error, source_.Statement());
         return;
     }
-    std::string statement;
-    target_.statement.Begin(statement);
-    for (std::size_t j = 0; j < read.valuesRead.size(); ++j) {
-        const auto& value = read.valuesRead[j];
-        target_.statement.AddValue(statement, j, value ? adodb::Variant(*value) : adodb::Variant());
-    }
+    const std::string& statement = source_.Statement();
     // Its source row: the batch's rows before it, and the rows before it that failed.
     long long sourceRow = batch.firstRow + static_cast<long long>(read.beforeRow);
     for (const ReadFailure& other : batch.failures) {
@@ -402,6 +401,14 @@ std::string RowCopy::InsertOf(const RowBatch& batch, std::size_t row) const {
         target_.statement.AddValue(statement, j, batch.Variant(row, j));
     target_.statement.End(statement);
     return statement;
+}
+
+std::string RowCopy::RunStatement(const RowBatch& batch, std::size_t first,
+                                  std::size_t last) const {
+    const long long from = SourceRowOf(batch, first);
+    const long long to = SourceRowOf(batch, last > first ? last - 1 : first);
+    return target_.writer->Statement() + " -- rows " + std::to_string(from) + " to " +
+           std::to_string(to) + " of the source";
 }
 
 std::string RowCopy::PreviousStatement() const {

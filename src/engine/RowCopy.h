@@ -111,7 +111,7 @@ class RowCopy {
     };
     std::vector<Gap> GapsOf(const RowBatch& batch) const;
     void WriteBatch(const RowBatch& batch);
-    void ReportReadFailure(const RowBatch& batch, const ReadFailure& read, std::size_t next);
+    void ReportReadFailure(const RowBatch& batch, const ReadFailure& read);
     void WriteRange(const RowBatch& batch, std::size_t first, std::size_t last);
     bool Isolate(const RowBatch& batch, std::size_t row);
     void ReportFailure(int line, const adodb::Error& error, const std::string& statement);
@@ -123,6 +123,8 @@ class RowCopy {
     long long SourceRowOf(const RowBatch& batch, std::size_t row) const;
     void ReportStop(int line, const adodb::Error& error, const std::string& statement);
     std::string InsertOf(const RowBatch& batch, std::size_t row) const;
+    // The writer's statement, naming the source rows first..last-1 it held.
+    std::string RunStatement(const RowBatch& batch, std::size_t first, std::size_t last) const;
     std::string PreviousStatement() const;
 
     TableRows& source_;

@@ -68,10 +68,17 @@ TransferSettings SavedTransferSettings(const SettingsStore& store) {
     TransferSettings settings;
     settings.oneStatementPerRow =
         store.Read(keys::kOneStatementPerRow).trimmed() == QStringLiteral("1");
-    settings.exactSchema =
-        store.Read(keys::kSchema).trimmed().compare(QStringLiteral("exact"), Qt::CaseInsensitive) ==
-        0;
+    settings.exactSchema = SchemaModeIsExact(store.Read(keys::kSchema)).value_or(false);
     return settings;
+}
+
+std::optional<bool> SchemaModeIsExact(const QString& mode) {
+    const QString word = mode.trimmed();
+    if (word.compare(QStringLiteral("exact"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (word.compare(QStringLiteral("simple"), Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
 }
 
 }  // namespace korvanta

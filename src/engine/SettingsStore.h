@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 #include "engine/ConnectionValues.h"
 
@@ -51,5 +52,10 @@ inline constexpr const char* kPortDefault = "5432";
 // send buttons write rows: what every front end starts from.
 ConnectionValues SavedConnectionValues(const SettingsStore& store);
 TransferSettings SavedTransferSettings(const SettingsStore& store);
+
+// The schema mode a word names, as the settings key and the command line take it alike:
+// "exact" or "simple", in any letter case, blanks around it ignored; nullopt for any
+// other word (the settings then keep the default, simple).
+std::optional<bool> SchemaModeIsExact(const QString& mode);
 
 }  // namespace korvanta

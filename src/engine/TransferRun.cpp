@@ -94,16 +94,17 @@ class TransferRun {
         return budget;
     }
 
-    // Runs one step; false when it failed and was reported. A failure that lost a
+    // Runs one step; false when it failed and was reported, quoting `quoted` (the
+    // statement that failed) or else the statement buffer. A failure that lost a
     // connection ends the run: every later statement would fail as well.
     template <class F>
-    bool Step(int line, F&& step) {
+    bool Step(int line, F&& step, const std::string* quoted = nullptr) {
         try {
             std::forward<F>(step)();
             return true;
         } catch (...) {
             const adodb::Error error = AsError(std::current_exception());
-            listener_.Failed(line, error, statement_);
+            listener_.Failed(line, error, quoted != nullptr ? *quoted : statement_);
             if (error.connectionLost())
                 ended_ = true;
         }
@@ -345,8 +346,9 @@ bool TransferRun::DropOld(Table& table) {
     if (request_.dryRun)
         return true;
     TransientBudget budget = StatementBudget();
-    const bool dropped =
-        Step(lines_.dropTable, [&] { WaitOutTransient([&] { Target().Execute(drop); }, budget); });
+    const bool dropped = Step(
+        lines_.dropTable, [&] { WaitOutTransient([&] { Target().Execute(drop); }, budget); },
+        &drop);
     if (ended_ || (!dropped && request_.freshTablesOnly))
         return false;
     Dropped(table.name);

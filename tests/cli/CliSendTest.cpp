@@ -12,6 +12,8 @@
 
 #include <libpq-fe.h>
 
+#include <sys/stat.h>
+
 #include "cli/CliTestSupport.h"
 
 using namespace clitest;
@@ -133,30 +135,51 @@ TEST(CliHelp, WorksWithoutDisplayOrDatabase) {
 
 // --- list, delete, rename ----------------------------------------------------------
 
+// The lines of a list, each one name.
+std::vector<std::string> Lines(const std::string& text, char end = '\n') {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(end, start)) != std::string::npos; start = at + 1)
+        lines.push_back(text.substr(start, at - start));
+    return lines;
+}
+
+// list gives one name per line (a name with a line break in it quoted as a shell reads it
+// back; with -0 each name as it is, ended by a NUL), whatever other tables stand beside
+// them; delete and rename act on the tables named.
 TEST(CliTables, ListDeleteAndRenameOnBothSides) {
     const std::string a = testdb::uniqueName("cli_lst_b");
     const std::string b = testdb::uniqueName("cli_lst_a");
-    Sqlite("CREATE TABLE " + Ident(a) + "(x INTEGER); CREATE TABLE " + Ident(b) + "(x INTEGER);");
-    testdb::psql("CREATE TABLE " + Ident(a) + "(x int); CREATE TABLE " + Ident(b) + "(x int);");
+    const std::string odd = testdb::uniqueName("cli_lst_nl") + "\nx";
+    Sqlite("CREATE TABLE " + Ident(a) + "(x INTEGER); CREATE TABLE " + Ident(b) +
+           "(x INTEGER); CREATE TABLE " + Ident(odd) + "(x INTEGER);");
+    testdb::psql("CREATE TABLE " + Ident(a) + "(x int); CREATE TABLE " + Ident(b) +
+                 "(x int); CREATE TABLE " + Ident(odd) + "(x int);");
+    const std::string quotedOdd = "$'" + odd.substr(0, odd.size() - 2) + "\\nx'";
     Program program;
     for (const std::string side : {"postgresql", "sqlanywhere"}) {
         Result listed = program.Run({"list", side});
         ASSERT_EQ(listed.status, 0) << listed.err;
-        // b's name sorts first ("..._lst_a_...") and both are there, one per line.
-        const auto pa = listed.out.find("\n" + a + "\n"), pb = listed.out.find("\n" + b + "\n");
-        ASSERT_NE(pa, std::string::npos) << side;
-        ASSERT_NE(pb, std::string::npos) << side;
-        EXPECT_LT(pb, pa) << side;
+        const std::vector<std::string> lines = Lines(listed.out);
+        const auto pa = std::find(lines.begin(), lines.end(), a);
+        const auto pb = std::find(lines.begin(), lines.end(), b);
+        ASSERT_NE(pa, lines.end()) << side;
+        ASSERT_NE(pb, lines.end()) << side;
+        EXPECT_LT(pb, pa) << side << ": b's name sorts first";
+        EXPECT_NE(std::find(lines.begin(), lines.end(), quotedOdd), lines.end()) << side;
+        const std::vector<std::string> names = Lines(program.Run({"list", side, "-0"}).out, '\0');
+        EXPECT_NE(std::find(names.begin(), names.end(), odd), names.end()) << side;
 
         // The SQL Anywhere dialect (ALTER TABLE a RENAME b) goes out as the window sends
         // it, which the SQLite stand-in refuses.
         const bool renames = side == "postgresql";
         const std::string renamed = renames ? a + "_r" : a;
         EXPECT_EQ(program.Run({"rename", side, a, a + "_r"}).status, renames ? 0 : 2) << side;
-        EXPECT_EQ(program.Run({"delete", side, renamed, b}).status, 0) << side;
+        EXPECT_EQ(program.Run({"delete", side, renamed, b, odd}).status, 0) << side;
         listed = program.Run({"list", side});
         EXPECT_EQ(listed.out.find(a), std::string::npos) << side;
         EXPECT_EQ(listed.out.find(b), std::string::npos) << side;
+        EXPECT_EQ(listed.out.find(quotedOdd), std::string::npos) << side;
     }
 }
 
@@ -781,6 +804,40 @@ TEST(CliDryRun, PrintsWhatTheSendWouldRunAndChangesNothing) {
     EXPECT_TRUE(carried.contains(QJsonValue("primary key (id)"))) << ReadFile(json);
 }
 
+// A dry run writes nothing but standard output: each statement one line ending in ";" (a
+// default holding a line break written on one line), the summary after them as comments
+// whose status is "planned", and no file: not even the empty SQLite file that opening a
+// data source whose file is missing would create.
+TEST(CliDryRun, WritesNothingButStandardOutput) {
+    const std::string t = testdb::uniqueName("cli_dry_nl");
+    testdb::psql("CREATE TABLE " + Ident(t) + "(id int, note text DEFAULT E'x;\\ny');");
+    Program program;
+    const Result dry =
+        program.Run({"send", "--to", "sqlanywhere", t, "--schema", "exact", "--dry-run"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    bool summary = false;
+    for (const std::string& line : Lines(dry.out)) {
+        if (line.rfind("-- ", 0) == 0) {
+            summary = summary || (line.find(t) != std::string::npos &&
+                                  line.find("planned") != std::string::npos);
+        } else {
+            EXPECT_EQ(line.back(), ';') << line;
+        }
+    }
+    EXPECT_TRUE(summary) << dry.out;
+    EXPECT_NE(dry.out.find("DEFAULT ('x;' || char(10) || 'y')"), std::string::npos) << dry.out;
+    EXPECT_FALSE(TargetHas("sqlanywhere", t));
+
+    const std::string missing = program.Dir() + "/missing.sqlite";
+    const std::string ini = program.Dir() + "/odbc.ini";
+    WriteFile(ini, ReadFile(std::getenv("ODBCINI")) +
+                       "\n[Missing]\nDriver=SQLite3\nDatabase=" + missing + "\n");
+    const Result none = program.Run(
+        {"send", "--to", "sqlanywhere", t, "--dsn", "Missing", "--dry-run"}, {{"ODBCINI", ini}});
+    EXPECT_EQ(none.status, 2) << none.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
+}
+
 class CliDates : public ::testing::TestWithParam<bool> {};
 
 // A DATE column keeps a day only: a value with a time of day, or one that names a day
@@ -836,6 +893,10 @@ TEST(CliPassword, ComesFromEachSourceInTurn) {
         {"PGPASSWORD first", pg.password, std::nullopt, 0600, "wrong\n", 0},
         {"empty --password-file", std::nullopt, std::nullopt, 0600, "", 2},
         {"--password-file naming a folder", std::nullopt, std::nullopt, 0600, "{folder}", 2},
+        // Bounded: no wait for a writer, no reading without end, one line of 4 KiB at most.
+        {"--password-file naming a FIFO", std::nullopt, std::nullopt, 0600, "{fifo}", 2},
+        {"--password-file naming /dev/zero", std::nullopt, std::nullopt, 0600, "{zero}", 2},
+        {"a first line past 4 KiB", std::nullopt, std::nullopt, 0600, std::string(5000, 'x'), 2},
     };
     for (const Case& c : cases) {
         Program program;
@@ -851,6 +912,11 @@ TEST(CliPassword, ComesFromEachSourceInTurn) {
         std::vector<std::string> args = {"list", "postgresql"};
         if (c.file == "{folder}") {
             args.insert(args.end(), {"--password-file", home});
+        } else if (c.file == "{fifo}") {
+            mkfifo((program.Dir() + "/fifo").c_str(), 0600);
+            args.insert(args.end(), {"--password-file", program.Dir() + "/fifo"});
+        } else if (c.file == "{zero}") {
+            args.insert(args.end(), {"--password-file", "/dev/zero"});
         } else if (c.file) {
             WriteFile(program.Dir() + "/pw", *c.file);
             args.insert(args.end(), {"--password-file", program.Dir() + "/pw"});

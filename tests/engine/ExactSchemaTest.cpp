@@ -382,9 +382,9 @@ TEST(ExactSchema, InheritingTablesGoWithTheirOwnRows) {
     const std::string u = testdb::uniqueName("xi");
     testdb::psql("CREATE TABLE " + u + "_p(id int, note text); CREATE TABLE " + u +
                  "_c(extra int) INHERITS (" + u + "_p); CREATE TABLE " + u +
-                 "_m(m int) PARTITION BY RANGE (m); CREATE TABLE " + u + "_m1 PARTITION OF " +
-                 u + "_m FOR VALUES FROM (0) TO (10); CREATE TABLE " + u + "_m2 PARTITION OF " +
-                 u + "_m FOR VALUES FROM (10) TO (20); INSERT INTO " + u +
+                 "_m(m int) PARTITION BY RANGE (m); CREATE TABLE " + u + "_m1 PARTITION OF " + u +
+                 "_m FOR VALUES FROM (0) TO (10); CREATE TABLE " + u + "_m2 PARTITION OF " + u +
+                 "_m FOR VALUES FROM (10) TO (20); INSERT INTO " + u +
                  "_p VALUES (1, 'parent'); INSERT INTO " + u +
                  "_c VALUES (2, 'child', 0), (3, 'child', 0); INSERT INTO " + u +
                  "_m VALUES (1), (11), (12);");
@@ -392,8 +392,10 @@ TEST(ExactSchema, InheritingTablesGoWithTheirOwnRows) {
     for (const bool exact : {false, true}) {
         const Said sent = Send(Side::SqlAnywhere, tables, false, exact);
         EXPECT_TRUE(sent.reports.empty()) << sent.All();
-        EXPECT_EQ(Sqlite("SELECT (SELECT count(*) FROM " + u + "_p) || ' ' || (SELECT count(*) "
-                         "FROM " + u + "_c) || ' ' || (SELECT count(*) FROM " + u + "_m)"),
+        EXPECT_EQ(Sqlite("SELECT (SELECT count(*) FROM " + u +
+                         "_p) || ' ' || (SELECT count(*) "
+                         "FROM " +
+                         u + "_c) || ' ' || (SELECT count(*) FROM " + u + "_m)"),
                   Rows{"1 2 3"})
             << (exact ? "exact" : "default");
         if (exact) {
