@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "cli/CliTestSupport.h"
+#include "support/FaultProxy.h"
 
 using namespace clitest;
 using Rows = std::vector<std::string>;
@@ -553,14 +554,54 @@ bool TargetHas(const std::string& target, const std::string& table) {
                      Rows{"1"};
 }
 
+// A connection lost in the first table ends the run: that table failed with what landed,
+// and the tables after it, never begun, are not-started.
+TEST(CliLostConnection, TablesAfterItAreNotStarted) {
+    const std::string t = testdb::uniqueName("cli_lost");
+    const std::string after = testdb::uniqueName("cli_lost_after");
+    SourceTable("postgresql", t, 100000);
+    SourceTable("postgresql", after, 10);
+    // The first table's COPY stalls after a few runs of rows; then the relay goes, and with
+    // it every connection and the port a new one would need.
+    auto proxy = std::make_unique<testdb::FaultProxy>("127.0.0.1", std::stoi(testdb::pg().port));
+    proxy->StallAfterCopyData(3);
+    Program program;
+    const std::string json = program.Dir() + "/summary.json";
+    program.Start({"send", "--to", "postgresql", t, after, "-h", "127.0.0.1", "-p",
+                   std::to_string(proxy->Port()), "--summary-json", json});
+    const auto copying = [&] {
+        for (const auto& statements : proxy->Statements()) {
+            for (const std::string& sql : statements) {
+                if (sql.rfind("COPY ", 0) == 0)
+                    return true;
+            }
+        }
+        return false;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (program.Running() && std::chrono::steady_clock::now() < deadline && !copying())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    proxy.reset();
+    const Result result = program.Wait();
+    EXPECT_EQ(result.status, 2) << result.err;
+    const QJsonObject lost = SummaryOf(json, t);
+    EXPECT_EQ(lost["status"].toString(), "failed") << ReadFile(json);
+    EXPECT_EQ(lost["landed"].toInteger(), PgCount(t));
+    EXPECT_EQ(SummaryOf(json, after)["status"].toString(), "not-started") << ReadFile(json);
+    EXPECT_FALSE(TargetHas("postgresql", after));
+}
+
 // A table whose target could not be made fresh (its DROP or its CREATE TABLE refused)
-// gets no rows: failed, landed 0, and the target keeps what it held.
+// gets no rows: failed, landed 0, and the target keeps what it held. The report quotes the
+// statement refused.
 TEST(CliFreshTables, ATargetThatCannotBeMadeFreshGetsNoRows) {
     struct Case {
         const char* what;
         const char* target;
         std::function<void(const std::string&)> prepare;  // the target's side of the name
         std::string message;                              // of the database
+        std::string refused = "CREATE TABLE ";            // the statement quoted
     };
     const Case cases[] = {
         {"replace, but a view depends on the table: DROP refused", "postgresql",
@@ -569,7 +610,7 @@ TEST(CliFreshTables, ATargetThatCannotBeMadeFreshGetsNoRows) {
                           Ident(t) + " VALUES(-1, 'old'); CREATE VIEW " + Ident(t + "_v") +
                           " AS SELECT * FROM " + Ident(t));
          },
-         "depend"},
+         "depend", "DROP TABLE "},
         {"a view of that name, not listed: CREATE TABLE refused", "postgresql",
          [](const std::string& t) {
              testdb::psql("CREATE VIEW " + Ident(t) + " AS SELECT -1 AS n, 'old' AS label");
@@ -593,6 +634,8 @@ TEST(CliFreshTables, ATargetThatCannotBeMadeFreshGetsNoRows) {
                 {"send", "--to", c.target, t, "--if-exists", "replace", "--summary-json", json});
             EXPECT_EQ(result.status, 2) << result.err;
             EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find("sql: " + c.refused + Ident(t)), std::string::npos)
+                << result.err;
             const QJsonObject s = SummaryOf(json, t);
             EXPECT_EQ(s["status"].toString(), "failed");
             EXPECT_EQ(s["landed"].toInteger(), 0);
