@@ -35,7 +35,7 @@ const char kUsage[] =
     "      --if-exists replace|skip|stop\n"
     "                          a table the target already has: drop and send it again, keep it,\n"
     "                          or stop there (default: ask on a terminal, else stop)\n"
-    "  -j, --jobs N            N tables at a time, each over connections of its own\n"
+    "  -j, --jobs N            N tables at a time (1 to 64), each over connections of its own\n"
     "      --verify            read each table back and compare counts and checksums\n"
     "      --row-by-row        one INSERT per row, each committed on its own\n"
     "      --timeout SECONDS   longest wait for any one statement (default 5000)\n"
@@ -43,7 +43,8 @@ const char kUsage[] =
     "      --schema exact|simple  exact: each table as close to the source's as the target\n"
     "                          allows (types, sizes, keys, defaults, identity, indexes,\n"
     "                          foreign keys); simple (default): a few types only\n"
-    "      --dry-run           print the statements that would change the target; run none\n"
+    "      --dry-run           print the statements that would change the target, one per\n"
+    "                          line, then the summary as -- comments; run none, write no file\n"
     "      --reject-file FILE  keep every refused row: CSV when FILE ends in .csv, else JSON "
     "lines\n"
     "      --summary-json FILE the summary as JSON\n"
@@ -58,10 +59,12 @@ const char kUsage[] =
 
 const std::map<std::string, std::string> kVerbHelp = {
     {"list",
-     "Usage: korvanta list postgresql|sqlanywhere [connection options]\n"
+     "Usage: korvanta list postgresql|sqlanywhere [-0|--null] [connection options]\n"
      "Writes the side's tables to standard output, one name per line, in the order and\n"
-     "with the filter of the table window's lists. Exit status 2 when the side cannot be\n"
-     "reached.\n"},
+     "with the filter of the table window's lists. A name holding a control character, or\n"
+     "starting with $', is written as bash reads it back: $'nl\\nname'.\n"
+     "  -0, --null   every name as it is, followed by a NUL byte (for xargs -0)\n"
+     "Exit status 2 when the side cannot be reached.\n"},
     {"send",
      "Usage: korvanta send --to postgresql|sqlanywhere [TABLE|PATTERN...] [--all] [options]\n"
      "Sends tables of the other side to SIDE exactly as the window's send button does:\n"
