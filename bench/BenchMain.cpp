@@ -37,8 +37,8 @@
 #include "adodb/ArrayInsert.h"
 #include "adodb/Connection.h"
 #include "catalog/ListFill.h"
-#include "engine/ConnectionString.h"
-#include "sql/SourceQuery.h"
+#include "engine/connections/ConnectionString.h"
+#include "sql/dialect/SourceQuery.h"
 #include "transfer/TableTransfer.h"
 
 using namespace korvanta;

@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "app/Dialogs.h"
-#include "engine/ReportText.h"
-#include "engine/TransferRun.h"
+#include "engine/send/ReportText.h"
+#include "engine/send/TransferRun.h"
 
 BenchWindow::BenchWindow()
     : list1(new korvanta::TableList(&parent)),

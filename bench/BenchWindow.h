@@ -7,8 +7,8 @@
 #include "app/ProgressBar.h"
 #include "app/TableList.h"
 #include "app/WindowPointer.h"
-#include "engine/ConnectionValues.h"
-#include "sql/Side.h"
+#include "engine/connections/ConnectionValues.h"
+#include "sql/model/Side.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/ReportText.h"
+#include "engine/send/ReportText.h"
 
 namespace korvanta {
 

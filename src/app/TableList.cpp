@@ -1,6 +1,6 @@
 #include "app/TableList.h"
 
-#include "engine/TableNames.h"
+#include "engine/tables/TableNames.h"
 
 #include <QItemSelectionModel>
 

@@ -2,7 +2,7 @@
 
 #include <QListWidget>
 
-#include "engine/NameOrder.h"
+#include "engine/tables/NameOrder.h"
 
 namespace korvanta {
 

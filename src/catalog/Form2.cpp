@@ -18,8 +18,8 @@
 #include "app/WindowPointer.h"
 #include "catalog/ListFill.h"
 #include "catalog/TableActions.h"
-#include "engine/ConnectionValues.h"
-#include "engine/Contact.h"
+#include "engine/connections/ConnectionValues.h"
+#include "engine/send/Contact.h"
 #include "transfer/TableTransfer.h"
 
 namespace korvanta {

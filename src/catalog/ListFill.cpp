@@ -5,7 +5,7 @@
 #include "app/EventPump.h"
 #include "app/OffThread.h"
 #include "app/TableList.h"
-#include "engine/TableListing.h"
+#include "engine/tables/TableListing.h"
 
 namespace korvanta {
 

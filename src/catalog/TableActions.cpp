@@ -8,7 +8,7 @@
 #include "app/OffThread.h"
 #include "app/TableList.h"
 #include "app/WindowPointer.h"
-#include "engine/TableChanges.h"
+#include "engine/tables/TableChanges.h"
 
 namespace korvanta {
 

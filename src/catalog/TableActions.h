@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "engine/ConnectionValues.h"
-#include "sql/Side.h"
+#include "engine/connections/ConnectionValues.h"
+#include "sql/model/Side.h"
 
 namespace korvanta {
 

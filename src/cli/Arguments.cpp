@@ -10,7 +10,7 @@
 
 #include "adodb/TextCodec.h"
 #include "cli/Help.h"
-#include "engine/SettingsStore.h"
+#include "engine/connections/SettingsStore.h"
 
 namespace korvanta::cli {
 

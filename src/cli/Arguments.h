@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/Send.h"
-#include "sql/Side.h"
+#include "sql/model/Side.h"
 
 namespace korvanta::cli {
 

@@ -10,9 +10,9 @@
 #include "cli/NameText.h"
 #include "cli/OutputFile.h"
 #include "cli/Send.h"
-#include "engine/SettingsStore.h"
-#include "engine/TableChanges.h"
-#include "engine/TableListing.h"
+#include "engine/connections/SettingsStore.h"
+#include "engine/tables/TableChanges.h"
+#include "engine/tables/TableListing.h"
 
 namespace korvanta::cli {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/Arguments.h"
-#include "engine/ConnectionValues.h"
-#include "engine/SettingsStore.h"
+#include "engine/connections/ConnectionValues.h"
+#include "engine/connections/SettingsStore.h"
 
 namespace korvanta::cli {
 

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "engine/ForeignKeyQueue.h"
+#include "engine/send/ForeignKeys.h"
 
 namespace korvanta::cli {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/SendConsole.h"
-#include "engine/TransferRun.h"
+#include "engine/send/TransferRun.h"
 
 namespace korvanta::cli {
 

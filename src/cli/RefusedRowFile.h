@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/OutputFile.h"
-#include "engine/TransferListener.h"
+#include "engine/rows/TransferListener.h"
 
 namespace korvanta::cli {
 

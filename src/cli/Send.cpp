@@ -17,9 +17,9 @@
 #include "cli/SendConsole.h"
 #include "cli/Summary.h"
 #include "cli/TableSelection.h"
-#include "engine/ForeignKeyQueue.h"
-#include "engine/TableListing.h"
-#include "engine/TransferRun.h"
+#include "engine/send/ForeignKeys.h"
+#include "engine/tables/TableListing.h"
+#include "engine/send/TransferRun.h"
 
 namespace korvanta::cli {
 

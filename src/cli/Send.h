@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/ConnectionValues.h"
-#include "sql/Side.h"
+#include "engine/connections/ConnectionValues.h"
+#include "sql/model/Side.h"
 
 namespace korvanta::cli {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "cli/Interrupt.h"
-#include "engine/ReportText.h"
+#include "engine/send/ReportText.h"
 
 namespace korvanta::cli {
 

@@ -10,7 +10,7 @@
 
 #include "cli/RefusedRowFile.h"
 #include "cli/Send.h"
-#include "engine/TransferListener.h"
+#include "engine/rows/TransferListener.h"
 
 namespace korvanta::cli {
 

@@ -23,10 +23,10 @@
 #include "app/WindowLayout.h"
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
-#include "engine/ConnectionChecks.h"
-#include "engine/PostgreSQL.h"
-#include "engine/SettingsStore.h"
-#include "engine/Sybase.h"
+#include "engine/connections/ConnectionChecks.h"
+#include "engine/connections/PostgreSQL.h"
+#include "engine/connections/SettingsStore.h"
+#include "engine/connections/Sybase.h"
 
 namespace korvanta {
 

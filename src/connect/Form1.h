@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "app/ProgramEnd.h"
-#include "engine/ConnectionValues.h"
+#include "engine/connections/ConnectionValues.h"
 
 class QGroupBox;
 class QLabel;

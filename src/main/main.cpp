@@ -12,8 +12,8 @@
 #include "catalog/Form2.h"
 #include "cli/CommandLine.h"
 #include "connect/Form1.h"
-#include "engine/ConnectionChecks.h"
-#include "engine/SettingsStore.h"
+#include "engine/connections/ConnectionChecks.h"
+#include "engine/connections/SettingsStore.h"
 
 using namespace korvanta;
 

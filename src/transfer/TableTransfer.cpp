@@ -11,8 +11,8 @@
 #include "app/ProgressBar.h"
 #include "app/TableList.h"
 #include "app/WindowPointer.h"
-#include "engine/ReportText.h"
-#include "engine/TransferRun.h"
+#include "engine/send/ReportText.h"
+#include "engine/send/TransferRun.h"
 
 namespace korvanta {
 

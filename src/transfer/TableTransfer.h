@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/ConnectionValues.h"
-#include "sql/Side.h"
+#include "engine/connections/ConnectionValues.h"
+#include "sql/model/Side.h"
 
 namespace korvanta {
 

@@ -5,7 +5,7 @@
 
 #include "app/ErrorReport.h"
 #include "app/ErrorTrap.h"
-#include "engine/Contact.h"
+#include "engine/send/Contact.h"
 #include "support/ScriptedDialogs.h"
 
 using namespace korvanta;

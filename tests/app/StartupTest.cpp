@@ -11,8 +11,8 @@
 #include "app/WindowPointer.h"
 #include "catalog/Form2.h"
 #include "connect/Form1.h"
-#include "engine/ConnectionChecks.h"
-#include "engine/SettingsStore.h"
+#include "engine/connections/ConnectionChecks.h"
+#include "engine/connections/SettingsStore.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"
 

@@ -9,7 +9,7 @@
 #include "app/OperationGuard.h"
 #include "app/TableList.h"
 #include "catalog/Form2.h"
-#include "engine/ConnectionValues.h"
+#include "engine/connections/ConnectionValues.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabases.h"
 

@@ -10,7 +10,7 @@
 #include "app/Twips.h"
 #include "app/WindowPointer.h"
 #include "catalog/ListFill.h"
-#include "engine/NameOrder.h"
+#include "engine/tables/NameOrder.h"
 
 using catalogtest::Entries;
 using catalogtest::Q;

@@ -6,8 +6,8 @@
 #include "app/OperationGuard.h"
 #include "catalog/Form2.h"
 #include "connect/Form1.h"
-#include "engine/ConnectionChecks.h"
-#include "engine/SettingsStore.h"
+#include "engine/connections/ConnectionChecks.h"
+#include "engine/connections/SettingsStore.h"
 #include "support/ScriptedDialogs.h"
 
 // Both windows wired as the program wires them, with scripted dialogs and a settings

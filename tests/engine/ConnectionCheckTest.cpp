@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "adodb/Error.h"
-#include "engine/PostgreSQL.h"
-#include "engine/Sybase.h"
+#include "engine/connections/PostgreSQL.h"
+#include "engine/connections/Sybase.h"
 #include "support/TestDatabases.h"
 
 using namespace korvanta;

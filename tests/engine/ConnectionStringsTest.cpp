@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "adodb/Error.h"
-#include "engine/ConnectionString.h"
+#include "engine/connections/ConnectionString.h"
 
 using namespace korvanta;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/PostgresCopy.h"
+#include "engine/rows/CopyWriter.h"
 
 namespace {
 

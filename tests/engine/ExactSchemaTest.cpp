@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "adodb/Connection.h"
-#include "engine/SourceCatalog.h"
-#include "engine/Sybase.h"
-#include "engine/TableListing.h"
-#include "engine/TransferRun.h"
+#include "engine/schema/SchemaReader.h"
+#include "engine/connections/Sybase.h"
+#include "engine/tables/TableListing.h"
+#include "engine/send/TransferRun.h"
 #include "support/TestDatabases.h"
 
 using korvanta::Side;

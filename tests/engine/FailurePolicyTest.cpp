@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/FailurePolicy.h"
+#include "engine/rows/FailurePolicy.h"
 
 using korvanta::Decision;
 using korvanta::RunTarget;

@@ -23,7 +23,7 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/TransferRun.h"
+#include "engine/send/TransferRun.h"
 #include "support/FaultProxy.h"
 #include "support/SqliteShell.h"
 #include "support/TestDatabases.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/ReportText.h"
-#include "engine/TransferRun.h"
+#include "engine/send/ReportText.h"
+#include "engine/send/TransferRun.h"
 #include "support/TestDatabases.h"
 
 // The engine's send driven as a front end drives it, no window: its reports in the words

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/SettingsStore.h"
+#include "engine/connections/SettingsStore.h"
 
 using korvanta::SettingsStore;
 

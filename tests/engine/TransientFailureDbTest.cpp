@@ -15,7 +15,7 @@
 
 #include "adodb/AdodbTestSupport.h"
 #include "adodb/Error.h"
-#include "engine/TransientFailure.h"
+#include "engine/rows/TransientFailure.h"
 #include "support/SqliteShell.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "adodb/Error.h"
-#include "engine/TransientFailure.h"
+#include "engine/rows/TransientFailure.h"
 
 namespace {
 

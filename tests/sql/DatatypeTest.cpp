@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sql/Datatype.h"
+#include "sql/statements/Datatype.h"
 #include "support/StatementBuilders.h"
 
 using korvanta::AdoTypeName;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sql/ExactSchema.h"
-#include "sql/SchemaText.h"
+#include "sql/statements/TablePlan.h"
+#include "sql/dialect/SchemaText.h"
 
 using namespace korvanta;
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "adodb/Variant.h"
-#include "sql/RowStatement.h"
-#include "sql/StringLiterals.h"
-#include "sql/ValueCheck.h"
+#include "sql/statements/RowStatement.h"
+#include "sql/dialect/StringLiterals.h"
+#include "sql/model/ValueCheck.h"
 #include "support/StatementBuilders.h"
 
 using adodb::Variant;

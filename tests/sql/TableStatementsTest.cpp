@@ -1,7 +1,7 @@
 // The statements of delete and rename: the plain forms, and names holding double quotes.
 #include <gtest/gtest.h>
 
-#include "sql/TableStatements.h"
+#include "sql/statements/TableStatements.h"
 
 using korvanta::DropTableStatement;
 using korvanta::RenameTableStatement;

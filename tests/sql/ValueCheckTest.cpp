@@ -8,9 +8,9 @@
 
 #include "DateTimeForms.h"
 #include "adodb/TextCodec.h"
-#include "sql/DateTimeInput.h"
-#include "sql/SourceQuery.h"
-#include "sql/ValueCheck.h"
+#include "sql/model/DateTimeInput.h"
+#include "sql/dialect/SourceQuery.h"
+#include "sql/model/ValueCheck.h"
 
 namespace {
 

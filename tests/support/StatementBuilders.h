@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "adodb/Variant.h"
-#include "sql/Datatype.h"
-#include "sql/RowStatement.h"
+#include "sql/statements/Datatype.h"
+#include "sql/statements/RowStatement.h"
 
 // Whole statements from the builders the engine feeds piece by piece, so that a test can
 // compare a statement's text in one expression.

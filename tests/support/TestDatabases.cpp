@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "engine/SettingsStore.h"
+#include "engine/connections/SettingsStore.h"
 
 namespace testdb {
 namespace {

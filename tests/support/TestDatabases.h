@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "engine/ConnectionValues.h"
+#include "engine/connections/ConnectionValues.h"
 
 // The databases that scripts/test started: a PostgreSQL cluster and a SQLite file
 // behind an ODBC data source. Every accessor fails loudly (throws) when the test

@@ -1,0 +1,554 @@
+#include "engine/rows/CopyWriter.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <thread>
+
+#include "engine/rows/RowBatch.h"
+#include "engine/rows/TransientFailure.h"
+#include "sql/model/SqlName.h"
+
+namespace korvanta {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Kind = WriteOutcome::Kind;
+
+// Rows are handed to libpq in pieces of about this size, a large value in slices of it, so
+// that neither our buffer nor libpq's holds a whole large value a second time.
+constexpr std::size_t kSendBytes = std::size_t{256} << 10;
+// A run goes in one transaction, in COPYs of this many rows, each behind a savepoint: a
+// refused row costs the rows of its own COPY, not the whole run, and the run still
+// commits (and waits for the disk) once.
+constexpr std::size_t kPieceRows = 4096;
+// How long a COMMIT whose answer was lost is looked up before it counts as unknown.
+constexpr std::chrono::seconds kResolveSeconds{30};
+
+struct ResultDeleter {
+    void operator()(PGresult* result) const noexcept { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+void AppendEscaped(std::string& out, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char escape;
+        switch (text[i]) {
+            case '\\':
+                escape = '\\';
+                break;
+            case '\t':
+                escape = 't';
+                break;
+            case '\n':
+                escape = 'n';
+                break;
+            case '\r':
+                escape = 'r';
+                break;
+            default:
+                continue;
+        }
+        out.append(text.substr(plain, i - plain));
+        out += '\\';
+        out += escape;
+        plain = i + 1;
+    }
+    out.append(text.substr(plain));
+}
+
+// ---- Bounded waits on a non-blocking libpq connection ----
+
+// Waits until the socket can be read (or written, when asked) or the deadline passes.
+bool WaitSocket(PGconn* connection, bool write, Clock::time_point deadline) {
+    const int socket = PQsocket(connection);
+    if (socket < 0)
+        return false;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd ready{socket, static_cast<short>(POLLIN | (write ? POLLOUT : 0)), 0};
+        const int answer = poll(&ready, 1, static_cast<int>(std::min<long long>(left, 1000)));
+        if (answer > 0)
+            return true;
+        if (answer < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+// Sends what libpq holds.
+bool Flush(PGconn* connection, Clock::time_point deadline) {
+    for (;;) {
+        const int pending = PQflush(connection);
+        if (pending == 0)
+            return true;
+        if (pending < 0 || !WaitSocket(connection, true, deadline) || !PQconsumeInput(connection))
+            return false;
+    }
+}
+
+// The next result of the command in flight; nullptr at the end of its results, or when
+// the connection broke or the deadline passed (then `failed` is set).
+Result NextResult(PGconn* connection, Clock::time_point deadline, bool& failed) {
+    while (PQisBusy(connection)) {
+        if (!WaitSocket(connection, false, deadline) || !PQconsumeInput(connection)) {
+            failed = true;
+            return nullptr;
+        }
+    }
+    return Result{PQgetResult(connection)};
+}
+
+// Runs one command and returns its last result (its first failed one, if any); nullptr
+// when the connection broke or the deadline passed. A COPY returns at once, in COPY_IN.
+Result Exec(PGconn* connection, const char* sql, Clock::time_point deadline) {
+    if (!PQsendQuery(connection, sql) || !Flush(connection, deadline))
+        return nullptr;
+    Result kept;
+    for (;;) {
+        bool failed = false;
+        Result result = NextResult(connection, deadline, failed);
+        if (failed)
+            return nullptr;
+        if (!result)
+            return kept;
+        const ExecStatusType status = PQresultStatus(result.get());
+        if (status == PGRES_COPY_IN)
+            return result;
+        if (!kept || PQresultStatus(kept.get()) == PGRES_COMMAND_OK ||
+            PQresultStatus(kept.get()) == PGRES_TUPLES_OK)
+            kept = std::move(result);
+    }
+}
+
+bool Command(PGconn* connection, const char* sql, Clock::time_point deadline) {
+    const Result result = Exec(connection, sql, deadline);
+    return result && PQresultStatus(result.get()) == PGRES_COMMAND_OK;
+}
+
+bool PutCopyData(PGconn* connection, std::string_view data, Clock::time_point deadline) {
+    for (;;) {
+        const int queued = PQputCopyData(connection, data.data(), static_cast<int>(data.size()));
+        if (queued == 1)
+            return Flush(connection, deadline);
+        if (queued < 0 || !WaitSocket(connection, true, deadline) || !PQconsumeInput(connection) ||
+            PQflush(connection) < 0)
+            return false;
+    }
+}
+
+// What the server said of a failed command, as the data-access layer's errors carry it.
+adodb::Error ErrorOf(const PGresult* result, PGconn* connection) {
+    const char* state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const char* message =
+        result != nullptr ? PQresultErrorMessage(result) : PQerrorMessage(connection);
+    std::string text = message != nullptr ? message : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    if (state == nullptr || PQstatus(connection) != CONNECTION_OK) {
+        if (text.empty())
+            text = "The server did not answer in time.";
+        return adodb::Error(text, "08006");
+    }
+    return adodb::Error(text, state);
+}
+
+adodb::Error NoAnswer(PGconn* connection) {
+    std::string text = PQstatus(connection) == CONNECTION_OK
+                           ? std::string("The server did not answer in time.")
+                           : std::string(PQerrorMessage(connection));
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return adodb::Error(text, "08006");
+}
+
+// Ends the COPY in progress and reads its outcome.
+WriteOutcome Finish(PGconn* connection, std::string_view table, bool abandon, std::size_t first,
+                    Clock::time_point deadline) {
+    WriteOutcome outcome;
+    for (;;) {
+        const int ended = PQputCopyEnd(connection, abandon ? "abandoned" : nullptr);
+        if (ended == 1)
+            break;
+        if (ended < 0 || !WaitSocket(connection, true, deadline) || !PQconsumeInput(connection)) {
+            return {Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)};
+        }
+    }
+    if (!Flush(connection, deadline))
+        return {Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)};
+    bool failed = abandon;
+    for (;;) {
+        bool broken = false;
+        Result result = NextResult(connection, deadline, broken);
+        if (broken)
+            return {Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)};
+        if (!result)
+            break;
+        const ExecStatusType status = PQresultStatus(result.get());
+        if (status == PGRES_COMMAND_OK)
+            continue;
+        if (status == PGRES_COPY_IN)
+            return {Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)};
+        failed = true;
+        outcome.error = ErrorOf(result.get(), connection);
+        if (const char* context = PQresultErrorField(result.get(), PG_DIAG_CONTEXT)) {
+            if (const std::size_t line = CopyErrorLine(context, table))
+                outcome.failedRow = first + line - 1;
+        }
+    }
+    if (PQstatus(connection) != CONNECTION_OK) {
+        outcome.kind = Kind::kUnusable;
+        outcome.error = NoAnswer(connection);
+    } else if (failed) {
+        outcome.kind =
+            outcome.error && IsTransient(*outcome.error) ? Kind::kTransient : Kind::kRejected;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+pg_conn* PostgresCopyConnection::Connect(const ConnectionValues& values,
+                                         const TransferSettings& settings) {
+    const std::string host = values.server.toStdString();
+    const std::string port = values.port.toStdString();
+    const std::string user = values.user.toStdString();
+    const std::string password = values.password.toStdString();
+    const std::string database = values.database.toStdString();
+    const std::string connectTimeout =
+        std::to_string(std::clamp(settings.commandTimeoutSeconds, 2, 30));
+    // A peer that vanished without a word is found within about a minute, and data that
+    // cannot be delivered gives up after the command timeout.
+    const std::string userTimeout =
+        std::to_string(std::min<long long>(settings.commandTimeoutSeconds, 2000000) * 1000);
+    // Parameters by keyword: no value needs quoting, and none can add a parameter.
+    const char* keywords[] = {"host",
+                              "port",
+                              "user",
+                              "password",
+                              "dbname",
+                              "client_encoding",
+                              "connect_timeout",
+                              "keepalives",
+                              "keepalives_idle",
+                              "keepalives_interval",
+                              "keepalives_count",
+                              "tcp_user_timeout",
+                              nullptr};
+    const char* settingsText[] = {host.c_str(),
+                                  port.c_str(),
+                                  user.c_str(),
+                                  password.c_str(),
+                                  database.c_str(),
+                                  "UTF8",
+                                  connectTimeout.c_str(),
+                                  "1",
+                                  "30",
+                                  "10",
+                                  "3",
+                                  userTimeout.c_str(),
+                                  nullptr};
+    PGconn* connection = PQconnectdbParams(keywords, settingsText, 0);
+    if (connection == nullptr)
+        return nullptr;
+    if (PQstatus(connection) != CONNECTION_OK || PQsetnonblocking(connection, 1) != 0) {
+        PQfinish(connection);
+        return nullptr;
+    }
+    return connection;
+}
+
+std::unique_ptr<PostgresCopyConnection> PostgresCopyConnection::Open(
+    const ConnectionValues& values, const TransferSettings& settings) {
+    PGconn* connection = Connect(values, settings);
+    if (connection == nullptr)
+        return nullptr;
+    return std::unique_ptr<PostgresCopyConnection>(
+        new PostgresCopyConnection(connection, values, settings));
+}
+
+PostgresCopyConnection::~PostgresCopyConnection() {
+    if (connection_ != nullptr)
+        PQfinish(connection_);
+}
+
+bool PostgresCopyConnection::Broken() const {
+    return connection_ == nullptr || PQstatus(connection_) != CONNECTION_OK;
+}
+
+bool PostgresCopyConnection::Reopen() {
+    if (connection_ != nullptr)
+        PQfinish(connection_);
+    connection_ = Connect(values_, settings_);
+    return connection_ != nullptr;
+}
+
+void AppendCopyValue(std::string& out, std::optional<std::string_view> value) {
+    if (!value) {
+        out += "\\N";
+        return;
+    }
+    AppendEscaped(out, *value);
+}
+
+std::size_t CopyErrorLine(std::string_view context, std::string_view table) {
+    // The table's name comes first and may hold anything, a ", line" included; the word
+    // for "line" is the server's language, the number after it is not.
+    std::string prefix = "COPY ";
+    prefix += table;
+    prefix += ", ";
+    const std::size_t at = context.find(prefix);
+    if (at == std::string_view::npos)
+        return 0;
+    std::size_t digits = at + prefix.size();
+    while (digits < context.size() && (context[digits] < '0' || context[digits] > '9')) {
+        if (context[digits] == ',' || context[digits] == ':')
+            return 0;  // past the line's place: no number there
+        ++digits;
+    }
+    const char* begin = context.data() + digits;
+    std::size_t line = 0;
+    const auto [end, error] = std::from_chars(begin, context.data() + context.size(), line);
+    if (error != std::errc() || end == begin)
+        return 0;
+    return line;
+}
+
+CopyWriter::CopyWriter(PostgresCopyConnection& connection, std::string_view table,
+                       std::vector<bool> binary)
+    : connection_(connection),
+      table_(table),
+      statement_("COPY " + QuotedName(table) + " FROM STDIN"),
+      binary_(std::move(binary)) {}
+
+Clock::time_point CopyWriter::Deadline() const {
+    return Clock::now() + std::chrono::seconds(connection_.settings().commandTimeoutSeconds);
+}
+
+WriteOutcome CopyWriter::Write(const RowBatch& batch, std::size_t first, std::size_t last,
+                               std::atomic<long long>& sent) {
+    if (connection_.Broken() && !connection_.Reopen())
+        return {Kind::kUnusable, 0, std::nullopt, std::nullopt};
+    WriteOutcome outcome = WriteRun(batch, first, last, sent);
+    if (outcome.kind == Kind::kUnusable && outcome.error && outcome.error->connectionLost()) {
+        // Nothing of the run was committed (no COMMIT went out). The network may be all
+        // that failed: with a new connection the run is simply tried again; without one the
+        // table stops.
+        if (connection_.Reopen())
+            outcome.kind = Kind::kTransient;
+        outcome.written = 0;
+    }
+    return outcome;
+}
+
+// Whatever stops the run half-way leaves none of its rows in and the connection ready for
+// the next command.
+WriteOutcome CopyWriter::Abandon(WriteOutcome outcome) {
+    PGconn* connection = connection_.get();
+    if (PQstatus(connection) == CONNECTION_OK && !Command(connection, "ROLLBACK", Deadline())) {
+        outcome.kind = Kind::kUnusable;
+        outcome.error = NoAnswer(connection);
+    }
+    if (PQstatus(connection) != CONNECTION_OK) {
+        outcome.kind = Kind::kUnusable;
+        if (!outcome.error || !outcome.error->connectionLost())
+            outcome.error = NoAnswer(connection);
+    }
+    outcome.written = 0;
+    return outcome;
+}
+
+WriteOutcome CopyWriter::Lost() const {
+    return WriteOutcome{Kind::kUnusable, 0, std::nullopt, NoAnswer(connection_.get())};
+}
+
+// BEGIN, and the transaction's id, to learn after a lost COMMIT answer whether it
+// committed. False when the connection failed.
+bool CopyWriter::Begin(std::string& transaction) {
+    PGconn* connection = connection_.get();
+    if (!Command(connection, "BEGIN", Deadline()))
+        return false;
+    const Result id = Exec(connection, "SELECT txid_current()", Deadline());
+    if (!id)
+        return false;
+    if (PQresultStatus(id.get()) == PGRES_TUPLES_OK && PQntuples(id.get()) == 1)
+        transaction = PQgetvalue(id.get(), 0, 0);
+    return true;
+}
+
+// A piece refused at the named row: its rows before that one go in again. Written, with
+// the rows of the piece now in, or what ends the run.
+WriteOutcome CopyWriter::RowsBeforeRefused(const RowBatch& batch, std::size_t piece,
+                                           std::size_t end, const WriteOutcome& refused,
+                                           std::atomic<long long>& sent) {
+    PGconn* connection = connection_.get();
+    if (!Command(connection, "ROLLBACK TO SAVEPOINT piece", Deadline()))
+        return Lost();
+    if (!refused.failedRow || *refused.failedRow <= piece || *refused.failedRow >= end)
+        return {Kind::kWritten, 0, std::nullopt, std::nullopt};
+    const WriteOutcome again = Copy(batch, piece, *refused.failedRow, sent);
+    if (again.kind == Kind::kWritten)
+        return {Kind::kWritten, *refused.failedRow - piece, std::nullopt, std::nullopt};
+    if (again.kind == Kind::kUnusable || again.kind == Kind::kTransient)
+        return again;
+    if (!Command(connection, "ROLLBACK TO SAVEPOINT piece", Deadline()))
+        return Lost();
+    return {Kind::kWritten, 0, std::nullopt, std::nullopt};
+}
+
+WriteOutcome CopyWriter::WriteRun(const RowBatch& batch, std::size_t first, std::size_t last,
+                                  std::atomic<long long>& sent) {
+    PGconn* connection = connection_.get();
+    std::string transaction;
+    if (!Begin(transaction))
+        return Abandon(Lost());
+    for (std::size_t piece = first; piece < last;) {
+        const std::size_t end = std::min(last, piece + kPieceRows);
+        if (!Command(connection, "SAVEPOINT piece", Deadline()))
+            return Abandon(Lost());
+        const WriteOutcome outcome = Copy(batch, piece, end, sent);
+        if (outcome.kind == Kind::kUnusable || outcome.kind == Kind::kTransient)
+            return Abandon(outcome);
+        if (outcome.kind == Kind::kWritten) {
+            if (!Command(connection, "RELEASE SAVEPOINT piece", Deadline()))
+                return Abandon(Lost());
+            piece = end;
+            continue;
+        }
+        // Refused: the rows before the refused one go in, and the run ends there, committed.
+        const WriteOutcome before = RowsBeforeRefused(batch, piece, end, outcome, sent);
+        if (before.kind != Kind::kWritten)
+            return Abandon(before);
+        const std::size_t in = piece + before.written;
+        WriteOutcome committed = Commit(transaction, in - first);
+        if (committed.kind != Kind::kWritten)
+            return committed;
+        return {Kind::kRejected, in - first, outcome.failedRow, outcome.error};
+    }
+    return Commit(transaction, last - first);
+}
+
+// Commits the run of `rows` rows. A COMMIT that answers ROLLBACK or an error (a deferred
+// check) took every row of the run with it.
+WriteOutcome CopyWriter::Commit(const std::string& transaction, std::size_t rows) {
+    PGconn* connection = connection_.get();
+    const Result result = Exec(connection, "COMMIT", Deadline());
+    if (!result || PQstatus(connection) != CONNECTION_OK) {
+        // The COMMIT may or may not have happened: ask the server on a new connection.
+        return Resolve(transaction, rows);
+    }
+    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK &&
+        std::string_view(PQcmdStatus(result.get())) == "COMMIT")
+        return {Kind::kWritten, rows, std::nullopt, std::nullopt};
+    WriteOutcome refused{Kind::kRejected, 0, std::nullopt, std::nullopt};
+    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+        refused.error = ErrorOf(result.get(), connection);
+        if (IsTransient(*refused.error))
+            refused.kind = Kind::kTransient;
+    }
+    return refused;
+}
+
+WriteOutcome CopyWriter::Resolve(const std::string& transaction, std::size_t rows) {
+    const adodb::Error lostAnswer = NoAnswer(connection_.get());
+    WriteOutcome unknown{Kind::kCommitUnknown, 0, std::nullopt, lostAnswer};
+    if (transaction.empty())
+        return unknown;
+    const auto until = Clock::now() + kResolveSeconds;
+    while (Clock::now() < until) {
+        std::unique_ptr<PostgresCopyConnection> asker =
+            PostgresCopyConnection::Open(connection_.values(), connection_.settings());
+        if (!asker) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            continue;
+        }
+        const std::string query = "SELECT txid_status(" + transaction + ")";
+        const Result status =
+            Exec(asker->get(), query.c_str(), Clock::now() + std::chrono::seconds(10));
+        if (!status || PQresultStatus(status.get()) != PGRES_TUPLES_OK ||
+            PQntuples(status.get()) != 1 || PQgetisnull(status.get(), 0, 0)) {
+            return unknown;
+        }
+        const std::string_view answer = PQgetvalue(status.get(), 0, 0);
+        if (answer == "committed")
+            return {Kind::kWritten, rows, std::nullopt, std::nullopt};
+        if (answer == "aborted") {
+            // Not in: the run may go again, over a new connection.
+            connection_.Reopen();
+            return {Kind::kTransient, 0, std::nullopt, lostAnswer};
+        }
+        // Still in progress: the server has not yet seen the connection go.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return unknown;
+}
+
+WriteOutcome CopyWriter::Copy(const RowBatch& batch, std::size_t first, std::size_t last,
+                              std::atomic<long long>& sent) {
+    PGconn* connection = connection_.get();
+    {
+        const Result started = Exec(connection, statement_.c_str(), Deadline());
+        if (!started)
+            return {Kind::kUnusable, 0, std::nullopt, NoAnswer(connection)};
+        if (PQresultStatus(started.get()) != PGRES_COPY_IN) {
+            // COPY itself was refused (rights, a table unlike the one created): the rows go
+            // through the driver instead.
+            adodb::Error error = ErrorOf(started.get(), connection);
+            if (IsTransient(error))
+                return {Kind::kTransient, 0, std::nullopt, error};
+            return {Kind::kUnusable, 0, std::nullopt,
+                    error.connectionLost() ? std::optional<adodb::Error>(error) : std::nullopt};
+        }
+    }
+    buffer_.clear();
+    long long pending = 0;
+    const std::size_t columns = batch.Columns();
+    const auto send = [&] {
+        if (!PutCopyData(connection, buffer_, Deadline()))
+            return false;
+        buffer_.clear();
+        return true;
+    };
+    for (std::size_t row = first; row < last; ++row) {
+        for (std::size_t column = 0; column < columns; ++column) {
+            if (column > 0)
+                buffer_ += '\t';
+            const std::optional<std::string_view> value = batch.Value(row, column);
+            // A bytea's hex digits, in bytea's hex form: \x before them (a backslash,
+            // doubled for COPY).
+            if (value && column < binary_.size() && binary_[column])
+                buffer_ += "\\\\x";
+            if (!value || value->size() <= kSendBytes) {
+                AppendCopyValue(buffer_, value);
+                if (buffer_.size() >= kSendBytes && !send())
+                    return Finish(connection, table_, true, first, Deadline());
+                continue;
+            }
+            // A large value goes in slices; escapes never span two bytes of the source.
+            for (std::size_t at = 0; at < value->size(); at += kSendBytes) {
+                AppendEscaped(buffer_, value->substr(at, kSendBytes));
+                if (buffer_.size() >= kSendBytes && !send())
+                    return Finish(connection, table_, true, first, Deadline());
+            }
+        }
+        buffer_ += '\n';
+        ++pending;
+        if (buffer_.size() >= kSendBytes || row + 1 == last) {
+            if (!send())
+                return Finish(connection, table_, true, first, Deadline());
+            sent += pending;
+            pending = 0;
+        }
+    }
+    if (buffer_.capacity() > 4 * kSendBytes)
+        std::string().swap(buffer_);
+    return Finish(connection, table_, false, first, Deadline());
+}
+
+}  // namespace korvanta

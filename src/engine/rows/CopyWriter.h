@@ -1,0 +1,96 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/rows/BatchWriter.h"
+#include "engine/connections/ConnectionValues.h"
+
+struct pg_conn;
+
+namespace korvanta {
+
+// A libpq connection to the PostgreSQL database of the connection window, used only for
+// COPY, the fastest way PostgreSQL takes rows. Every wait on it is bounded: TCP keepalives
+// find a dead peer, and each command has the run's command timeout, after which it is
+// cancelled and the connection counts as lost.
+class PostgresCopyConnection {
+  public:
+    // Connects with the same server, port, user, password and database as the driver;
+    // nullptr when that fails (the caller then writes through the driver instead).
+    static std::unique_ptr<PostgresCopyConnection> Open(const ConnectionValues& values,
+                                                        const TransferSettings& settings);
+    ~PostgresCopyConnection();
+    PostgresCopyConnection(const PostgresCopyConnection&) = delete;
+    PostgresCopyConnection& operator=(const PostgresCopyConnection&) = delete;
+
+    pg_conn* get() const noexcept { return connection_; }
+    bool Broken() const;
+    // Opens the connection again after it broke; false when that fails.
+    bool Reopen();
+
+    const ConnectionValues& values() const noexcept { return values_; }
+    const TransferSettings& settings() const noexcept { return settings_; }
+
+  private:
+    PostgresCopyConnection(pg_conn* connection, ConnectionValues values, TransferSettings settings)
+        : connection_(connection), values_(std::move(values)), settings_(settings) {}
+    static pg_conn* Connect(const ConnectionValues& values, const TransferSettings& settings);
+
+    pg_conn* connection_;  // owned: PQfinish in the destructor
+    ConnectionValues values_;
+    TransferSettings settings_;
+};
+
+// Appends one value in COPY's text format: backslash, tab, newline and carriage return
+// escaped, Null as \N. The text is taken as it is: values the target cannot store are
+// refused before they get here.
+void AppendCopyValue(std::string& out, std::optional<std::string_view> value);
+
+// The line that COPY names in its error context ("COPY t, line 3, column a: ..."), or 0.
+// Only the table's name and the number after it are read, so the server's language does
+// not matter ("COPY t, Zeile 3, Spalte a").
+std::size_t CopyErrorLine(std::string_view context, std::string_view table);
+
+// Writes runs of rows with COPY ... FROM STDIN, one transaction per run. A COMMIT whose
+// answer was lost is looked up on a new connection (the transaction's status by its id),
+// so a run is never reported written when it is not in, nor resent when it is.
+class CopyWriter final : public BatchWriter {
+  public:
+    // table: the name as the statements spell it (CREATE TABLE made it). binary: per
+    // column, whether its values are hex digits that go in as bytes (a bytea column).
+    CopyWriter(PostgresCopyConnection& connection, std::string_view table,
+               std::vector<bool> binary = {});
+
+    WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
+                       std::atomic<long long>& sent) override;
+    const std::string& Statement() const override { return statement_; }
+
+  private:
+    WriteOutcome WriteRun(const RowBatch& batch, std::size_t first, std::size_t last,
+                          std::atomic<long long>& sent);
+    bool Begin(std::string& transaction);
+    WriteOutcome RowsBeforeRefused(const RowBatch& batch, std::size_t piece, std::size_t end,
+                                   const WriteOutcome& refused, std::atomic<long long>& sent);
+    WriteOutcome Abandon(WriteOutcome outcome);
+    WriteOutcome Lost() const;
+    // One COPY of the rows; a refused row is named as an index into the batch.
+    WriteOutcome Copy(const RowBatch& batch, std::size_t first, std::size_t last,
+                      std::atomic<long long>& sent);
+    WriteOutcome Commit(const std::string& transaction, std::size_t rows);
+    // The outcome of a COMMIT whose answer did not come: committed, aborted or unknown.
+    WriteOutcome Resolve(const std::string& transaction, std::size_t rows);
+    std::chrono::steady_clock::time_point Deadline() const;
+
+    PostgresCopyConnection& connection_;
+    std::string table_;
+    std::string statement_;
+    std::string buffer_;
+    std::vector<bool> binary_;
+};
+
+}  // namespace korvanta

@@ -1,0 +1,65 @@
+#include "engine/rows/RowBatch.h"
+
+#include <stdexcept>
+
+namespace korvanta {
+
+namespace {
+// A batch that once held a very large value gives its memory back rather than keep it for
+// the rest of the table.
+constexpr std::size_t kKeptTextBytes = std::size_t{32} << 20;
+}  // namespace
+
+void RowBatch::Clear() {
+    rows_ = 0;
+    rowStartText_ = 0;
+    if (text_.capacity() > kKeptTextBytes)
+        std::string().swap(text_);
+    text_.clear();
+    slots_.clear();
+    failures.clear();
+    endOfTable = false;
+}
+
+void RowBatch::AddNull() {
+    slots_.push_back({0, kNull});
+}
+
+void RowBatch::AddText(std::string_view text) {
+    if (text.size() >= kNull)
+        throw std::length_error("A value of 4 GB or more cannot be copied.");
+    // A large value gets exactly its room: doubling the buffer for it would cost up to
+    // twice its size.
+    if (text.size() > (std::size_t{1} << 20) && text_.capacity() - text_.size() < text.size())
+        text_.reserve(text_.size() + text.size());
+    slots_.push_back({text_.size(), static_cast<std::uint32_t>(text.size())});
+    text_.append(text);
+}
+
+void RowBatch::EndRow() {
+    ++rows_;
+    rowStartText_ = text_.size();
+}
+
+std::vector<std::optional<std::string>> RowBatch::DropRow() {
+    const std::size_t first = rows_ * columns_;
+    std::vector<std::optional<std::string>> values;
+    for (std::size_t i = first; i < slots_.size(); ++i) {
+        const Slot& slot = slots_[i];
+        if (slot.length == kNull) {
+            values.emplace_back();
+        } else {
+            values.emplace_back(text_.substr(slot.offset, slot.length));
+        }
+    }
+    slots_.resize(first);
+    text_.resize(rowStartText_);
+    return values;
+}
+
+void RowBatch::DropRowQuietly() noexcept {
+    slots_.resize(rows_ * columns_);
+    text_.resize(rowStartText_);
+}
+
+}  // namespace korvanta

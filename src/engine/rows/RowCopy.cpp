@@ -1,0 +1,544 @@
+#include "engine/rows/RowCopy.h"
+
+#include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <thread>
+
+#include "engine/connections/Failure.h"
+#include "engine/rows/RowBatch.h"
+#include "engine/rows/TransientFailure.h"
+#include "sql/model/ValueCheck.h"
+
+namespace korvanta {
+
+namespace {
+
+// A batch holds at most this many rows or about this many bytes of values: enough for
+// the target to take it at full speed, small enough that the few batches in flight keep
+// memory flat.
+constexpr std::size_t kBatchRows = 16384;
+constexpr std::size_t kBatchBytes = std::size_t{8} << 20;
+// Batches read ahead of the writer.
+constexpr std::size_t kBatchesInFlight = 2;
+
+}  // namespace
+
+// Batches handed from one thread to the other. Closing it wakes and turns away both.
+class BatchQueue {
+  public:
+    // False when the queue was closed.
+    bool Push(std::unique_ptr<RowBatch> batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || batches_.size() < capacity_; });
+        if (closed_)
+            return false;
+        batches_.push_back(std::move(batch));
+        changed_.notify_all();
+        return true;
+    }
+    // The next batch; nullptr when the queue was closed and is empty, or, when not told to
+    // wait, when no batch is there.
+    std::unique_ptr<RowBatch> Pop(bool wait = true) {
+        std::unique_lock lock(mutex_);
+        if (wait)
+            changed_.wait(lock, [&] { return closed_ || !batches_.empty(); });
+        if (batches_.empty())
+            return nullptr;
+        std::unique_ptr<RowBatch> batch = std::move(batches_.front());
+        batches_.pop_front();
+        changed_.notify_all();
+        return batch;
+    }
+    void Close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+    bool Closed() {
+        std::lock_guard lock(mutex_);
+        return closed_;
+    }
+
+    explicit BatchQueue(std::size_t capacity) : capacity_(capacity) {}
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<RowBatch>> batches_;
+    std::size_t capacity_;
+    bool closed_ = false;
+};
+
+RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target target,
+                 RowCopyLines lines, TransferListener& listener)
+    : source_(source),
+      sourceConnection_(sourceConnection),
+      target_(std::move(target)),
+      lines_(lines),
+      listener_(listener),
+      full_(std::make_unique<BatchQueue>(kBatchesInFlight)),
+      empty_(std::make_unique<BatchQueue>(16)) {
+    budget_.limit = std::chrono::seconds(target_.settings.transientWaitSeconds);
+    if (target_.settings.verify)
+        checksum_ = TableChecksum(target_.columns.size(), target_.rules);
+}
+
+RowCopy::~RowCopy() {
+    full_->Close();
+    empty_->Close();
+    Join();
+}
+
+void RowCopy::Run(const std::function<void()>& tick) {
+    reader_ = std::thread([this] { Read(); });
+    writer_ = std::thread([this] { Write(); });
+    {
+        std::unique_lock lock(doneMutex_);
+        while (!doneSignal_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done_; })) {
+            lock.unlock();
+            tick();
+            lock.lock();
+        }
+    }
+    Join();
+}
+
+void RowCopy::Join() {
+    if (reader_.joinable())
+        reader_.join();
+    if (writer_.joinable())
+        writer_.join();
+}
+
+// ---- Reader thread ----
+
+void RowCopy::Read() {
+    // Nothing may leave the thread: whatever stops the reading is reported by the writer
+    // once the rows before it are in, and the table is then not complete.
+    try {
+        ReadRows();
+    } catch (const std::exception& e) {
+        readerFailure_ = AsError(e);
+    } catch (...) {
+        readerFailure_ = adodb::Error("Unknown error");
+    }
+    full_->Close();
+}
+
+// The count is only for the progress bar: a source that cannot be counted is still copied.
+void RowCopy::CountSourceRows() {
+    try {
+        adodb::Recordset count = sourceConnection_.Execute(source_.CountStatement());
+        if (count.IsEOF() || count.Fields().Count() == 0)
+            return;
+        const std::string_view text = count.Fields()[0].Value().Text();
+        long long rows = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rows);
+        if (error == std::errc() && end == text.data() + text.size())
+            total_ = rows;
+    } catch (const std::exception&) {
+    }
+}
+
+// Reads the current row into the batch. A row whose values cannot all be read is kept as
+// a failure in its place, not written with gaps; out of memory included, the row's partial
+// values are let go. False when the reading must end (the connection is gone).
+bool RowCopy::ReadRow(RowBatch& batch, const adodb::FieldList& fields) {
+    const std::size_t columns = batch.Columns();
+    for (std::size_t j = 0; j < columns; ++j) {
+        try {
+            const adodb::Variant value = fields[static_cast<int>(j)].Value();
+            if (value.IsNull())
+                batch.AddNull();
+            else
+                batch.AddText(source_.Value(j, value.Text(), scratch_));
+        } catch (const std::exception& e) {
+            const adodb::Error error = AsError(e);
+            std::vector<std::optional<std::string>> valuesRead;
+            try {
+                valuesRead = batch.DropRow();
+            } catch (const std::bad_alloc&) {
+                batch.DropRowQuietly();
+            }
+            batch.failures.push_back(
+                {batch.Rows(), ReadFailure::Step::kReadField, error, std::move(valuesRead)});
+            return !error.connectionLost();
+        }
+    }
+    batch.EndRow();
+    return true;
+}
+
+// Fills the batch from the source's current row on. False when the source has no more
+// (read to its end, or the reading failed: then `failed_` tells).
+bool RowCopy::FillBatch(RowBatch& batch, const adodb::FieldList& fields, long long& position) {
+    while (batch.Rows() < kBatchRows && batch.Bytes() < kBatchBytes) {
+        try {
+            if (source_.Records().IsEOF())
+                return false;
+        } catch (const std::exception& e) {
+            batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
+            readFailed_ = true;
+            return false;
+        }
+        const bool goOn = ReadRow(batch, fields);
+        ++position;
+        if (!goOn) {
+            readFailed_ = true;
+            return false;
+        }
+        try {
+            source_.Records().MoveNext();
+        } catch (const std::exception& e) {
+            // A record set that cannot move on would give the same row for ever.
+            batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
+            readFailed_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+void RowCopy::ReadRows() {
+    CountSourceRows();
+    const adodb::FieldList* fields = nullptr;
+    try {
+        fields = &source_.Records().Fields();
+    } catch (const std::exception&) {
+        readFailed_ = true;
+    }
+    const std::size_t columns = fields != nullptr ? static_cast<std::size_t>(fields->Count()) : 0;
+    bool more = fields != nullptr;
+    long long position = 1;  // the source row number of the next row read
+    for (;;) {
+        std::unique_ptr<RowBatch> batch = empty_->Pop(false);
+        if (!batch)
+            batch = std::make_unique<RowBatch>(columns);
+        batch->Clear();
+        batch->firstRow = position;
+        if (more)
+            more = FillBatch(*batch, *fields, position);
+        batch->endOfTable = !more;
+        if (!full_->Push(std::move(batch)) || !more)
+            break;
+    }
+    readToEnd_ = !more && !readFailed_;
+}
+
+// ---- Writer thread ----
+
+// One batch's rows as the failure policy writes them.
+class RowCopy::BatchTarget final : public RunTarget {
+  public:
+    BatchTarget(RowCopy& copy, const RowBatch& batch) : copy_(copy), batch_(batch) {}
+
+    std::optional<WriteOutcome> WriteRun(std::size_t first, std::size_t last) override {
+        if (!copy_.target_.writer)
+            return std::nullopt;
+        const long long before = copy_.handled_;
+        const WriteOutcome outcome =
+            copy_.target_.writer->Write(batch_, first, last, copy_.handled_);
+        const std::size_t written =
+            outcome.kind == WriteOutcome::Kind::kWritten ? last - first : outcome.written;
+        copy_.handled_ = before + static_cast<long long>(written);
+        copy_.landed_ += static_cast<long long>(written);
+        copy_.AddLanded(batch_, first, first + written);
+        return outcome;
+    }
+    bool WriteAlone(std::size_t row) override { return copy_.Isolate(batch_, row); }
+    void DropWriter() override { copy_.target_.writer.reset(); }
+    void Pause(std::chrono::milliseconds pause) override { std::this_thread::sleep_for(pause); }
+    void Stopped(std::size_t row, std::size_t last, const WriteOutcome& outcome) override {
+        // What ran: the writer's statement with the rows it held, not an INSERT that never
+        // did.
+        const std::string statement = copy_.target_.writer ? copy_.RunStatement(batch_, row, last)
+                                                           : copy_.InsertOf(batch_, row);
+        if (outcome.kind == WriteOutcome::Kind::kCommitUnknown) {
+            copy_.uncertain_ = static_cast<long long>(last - row);
+            std::string text =
+                "The connection was lost while a run of rows was being committed, and whether "
+                "they arrived could not be learned; they were not sent again.";
+            if (outcome.error)
+                text += "\n" + std::string(outcome.error->what());
+            copy_.ReportStop(copy_.lines_.insert, adodb::Error(text), statement);
+            return;
+        }
+        copy_.ReportStop(
+            copy_.lines_.insert,
+            outcome.error ? *outcome.error : adodb::Error("The table was not written."), statement);
+    }
+
+  private:
+    RowCopy& copy_;
+    const RowBatch& batch_;
+};
+
+void RowCopy::Write() {
+    try {
+        std::unique_ptr<RowBatch> batch;
+        while (!connectionLost_ && !stopped_ && (batch = full_->Pop())) {
+            // Between runs nothing is half written: a stop asked for here loses nothing.
+            if (listener_.StopRequested()) {
+                stopRequested_ = true;
+                stopped_ = true;
+                break;
+            }
+            WriteBatch(*batch);
+            const bool last = batch->endOfTable;
+            // The batch stays for the last statement until the next one is written.
+            std::swap(batch, lastBatch_);
+            if (batch)
+                empty_->Push(std::move(batch));
+            if (last)
+                break;
+        }
+    } catch (const std::exception& e) {
+        ReportStop(lines_.insert, AsError(e), PreviousStatement());
+    } catch (...) {
+        ReportStop(lines_.insert, adodb::Error("Unknown error"), PreviousStatement());
+    }
+    // The reader stopped on something it could not place among the rows: reported after
+    // every row before it.
+    if (full_->Closed() && readerFailure_ && !connectionLost_ && !stopped_) {
+        try {
+            ReportStop(lines_.moveNext, *readerFailure_, source_.Statement());
+        } catch (...) {
+        }
+    }
+    // Turns the reader away if it is still reading.
+    full_->Close();
+    empty_->Close();
+    std::lock_guard lock(doneMutex_);
+    done_ = true;
+    doneSignal_.notify_all();
+}
+
+// What cannot go in as a run, in row order: rows that could not be read, and rows holding
+// a value the target column cannot keep exactly.
+std::vector<RowCopy::Gap> RowCopy::GapsOf(const RowBatch& batch) const {
+    std::vector<Gap> gaps;
+    auto failure = batch.failures.begin();
+    for (std::size_t row = 0; row < batch.Rows(); ++row) {
+        for (; failure != batch.failures.end() && failure->beforeRow <= row; ++failure)
+            gaps.push_back({failure->beforeRow, &*failure, {}});
+        for (std::size_t j = 0; j < batch.Columns(); ++j) {
+            if (batch.IsNull(row, j))
+                continue;
+            const ValueRule rule = j < target_.rules.size() ? target_.rules[j] : ValueRule{};
+            if (std::optional<ValueProblem> why =
+                    UnstorableValue(batch.Text(row, j), target_.side, rule)) {
+                gaps.push_back({row, nullptr, std::move(*why)});
+                break;
+            }
+        }
+    }
+    for (; failure != batch.failures.end(); ++failure)
+        gaps.push_back({failure->beforeRow, &*failure, {}});
+    return gaps;
+}
+
+void RowCopy::WriteBatch(const RowBatch& batch) {
+    std::size_t next = 0;
+    for (const Gap& gap : GapsOf(batch)) {
+        WriteRange(batch, next, gap.row);
+        next = gap.row;
+        if (connectionLost_ || stopped_)
+            return;
+        ++handled_;
+        if (gap.failure == nullptr) {
+            Refused(lines_.insert, adodb::Error(gap.unstorable->message, gap.unstorable->state),
+                    InsertOf(batch, gap.row), SourceRowOf(batch, gap.row),
+                    ValuesOf(batch, gap.row));
+            next = gap.row + 1;
+        } else {
+            ReportReadFailure(batch, *gap.failure);
+        }
+    }
+    if (!connectionLost_ && !stopped_)
+        WriteRange(batch, next, batch.Rows());
+}
+
+// A row that could not be read counts as refused; a failure to move on is reported after
+// the row before it, and ends the table. Both quote the SELECT that read.
+void RowCopy::ReportReadFailure(const RowBatch& batch, const ReadFailure& read) {
+    const bool field = read.step == ReadFailure::Step::kReadField;
+    const int line = field ? lines_.readField : lines_.moveNext;
+    if (!field || read.error.connectionLost())
+        stoppedAtLine_ = line;
+    // A failed read is reported with the statement that read, not an INSERT of a row that
+    // did arrive.
+    if (!field) {
+        ReportFailure(line, read.error, source_.Statement());
+        return;
+    }
+    const std::string& statement = source_.Statement();
+    // Its source row: the batch's rows before it, and the rows before it that failed.
+    long long sourceRow = batch.firstRow + static_cast<long long>(read.beforeRow);
+    for (const ReadFailure& other : batch.failures) {
+        if (&other == &read)
+            break;
+        if (other.step == ReadFailure::Step::kReadField)
+            ++sourceRow;
+    }
+    Refused(line, read.error, statement, sourceRow, read.valuesRead);
+}
+
+void RowCopy::WriteRange(const RowBatch& batch, std::size_t first, std::size_t last) {
+    if (first >= last || connectionLost_ || stopped_)
+        return;
+    BatchTarget target(*this, batch);
+    WriteRows(target, first, last, budget_);
+}
+
+std::string RowCopy::InsertOf(const RowBatch& batch, std::size_t row) const {
+    std::string statement;
+    target_.statement.Begin(statement);
+    for (std::size_t j = 0; j < batch.Columns(); ++j)
+        target_.statement.AddValue(statement, j, batch.Variant(row, j));
+    target_.statement.End(statement);
+    return statement;
+}
+
+std::string RowCopy::RunStatement(const RowBatch& batch, std::size_t first,
+                                  std::size_t last) const {
+    const long long from = SourceRowOf(batch, first);
+    const long long to = SourceRowOf(batch, last > first ? last - 1 : first);
+    return target_.writer->Statement() + " -- rows " + std::to_string(from) + " to " +
+           std::to_string(to) + " of the source";
+}
+
+std::string RowCopy::PreviousStatement() const {
+    if (!lastBatch_ || lastBatch_->Rows() == 0)
+        return {};
+    try {
+        return InsertOf(*lastBatch_, lastBatch_->Rows() - 1);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+std::string RowCopy::LastStatement() const {
+    return stopStatement_ ? *stopStatement_ : PreviousStatement();
+}
+
+// One row as an INSERT of its own. A lock or a busy database is waited out, within the
+// table's budget; a refusal is reported and the copy goes on; a lost connection or a wait
+// used up stops the table.
+bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
+    const std::string statement = InsertOf(batch, row);
+    for (;;) {
+        try {
+            target_.connection.Execute(statement);
+            ++landed_;
+            ++handled_;
+            AddLanded(batch, row, row + 1);
+            return true;
+        } catch (const std::exception& e) {
+            const adodb::Error error = AsError(e);
+            const AloneDecision decision = DecideAlone(error, budget_);
+            switch (decision.action) {
+                case AloneDecision::Action::kRetry:
+                    std::this_thread::sleep_for(decision.pause);
+                    budget_.Spend(decision.pause);
+                    continue;
+                case AloneDecision::Action::kStop:
+                    ReportStop(lines_.insert, error, statement);
+                    return false;
+                case AloneDecision::Action::kUncertain:
+                    // The INSERT may have committed before its answer was lost.
+                    ++handled_;
+                    ++uncertain_;
+                    stoppedAtLine_ = lines_.insert;
+                    ReportFailure(lines_.insert, error, statement);
+                    return false;
+                case AloneDecision::Action::kRefused:
+                    ++handled_;
+                    Refused(lines_.insert, error, statement, SourceRowOf(batch, row),
+                            ValuesOf(batch, row));
+                    return !stopped_;
+            }
+        }
+    }
+}
+
+void RowCopy::Refused(int line, const adodb::Error& error, const std::string& statement,
+                      long long sourceRow, std::vector<std::optional<std::string>> values) {
+    ++refused_;
+    ReportFailure(line, error, statement);
+    RefusedRow row;
+    row.table = target_.sourceTable;
+    row.sourceRow = sourceRow;
+    row.columns = target_.columns;
+    row.values = std::move(values);
+    row.message = error.what();
+    listener_.RowRefused(row);
+    const long long limit = target_.settings.maxRefusedRows;
+    if (limit >= 0 && refused_ > limit && !stopped_) {
+        ReportStop(line,
+                   adodb::Error("More than " + std::to_string(limit) +
+                                " rows of the table were "
+                                "refused: the table stops here."),
+                   statement);
+    }
+}
+
+void RowCopy::AddLanded(const RowBatch& batch, std::size_t first, std::size_t last) {
+    if (!target_.settings.verify)
+        return;
+    for (std::size_t row = first; row < last; ++row) {
+        for (std::size_t j = 0; j < batch.Columns(); ++j)
+            checksum_.AddValue(j, batch.Value(row, j));
+        checksum_.EndRow();
+    }
+}
+
+std::vector<std::optional<std::string>> RowCopy::ValuesOf(const RowBatch& batch, std::size_t row) {
+    std::vector<std::optional<std::string>> values;
+    values.reserve(batch.Columns());
+    for (std::size_t j = 0; j < batch.Columns(); ++j) {
+        const std::optional<std::string_view> value = batch.Value(row, j);
+        values.push_back(value ? std::optional<std::string>(*value) : std::nullopt);
+    }
+    return values;
+}
+
+long long RowCopy::SourceRowOf(const RowBatch& batch, std::size_t row) const {
+    long long sourceRow = batch.firstRow + static_cast<long long>(row);
+    for (const ReadFailure& failure : batch.failures) {
+        if (failure.beforeRow <= row && failure.step == ReadFailure::Step::kReadField)
+            ++sourceRow;
+    }
+    return sourceRow;
+}
+
+void RowCopy::ReportFailure(int line, const adodb::Error& error, const std::string& statement) {
+    listener_.Failed(line, error, statement);
+    if (error.connectionLost()) {
+        connectionLost_ = true;
+        stopStatement_ = statement;
+    }
+}
+
+void RowCopy::ReportStop(int line, const adodb::Error& error, const std::string& statement) {
+    stopped_ = true;
+    stoppedAtLine_ = line;
+    stopStatement_ = statement;
+    ReportFailure(line, error, statement);
+}
+
+RowCopy::Tally RowCopy::Result() const {
+    Tally tally;
+    tally.landed = landed_;
+    tally.refused = refused_;
+    tally.complete = readToEnd_ && !readerFailure_ && !stopped_ && !connectionLost_;
+    tally.stoppedAtLine = stoppedAtLine_;
+    tally.stopRequested = stopRequested_;
+    tally.uncertain = uncertain_;
+    return tally;
+}
+
+}  // namespace korvanta

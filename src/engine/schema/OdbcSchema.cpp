@@ -1,0 +1,216 @@
+// A table's schema through the ODBC catalog functions, for a data source whose own catalog
+// the program does not know: what its driver reports of the columns (SQLColumns), the
+// primary key (SQLPrimaryKeys), the indexes (SQLStatistics) and the foreign keys
+// (SQLForeignKeys). Drivers differ in what they get right; the summary says the schema was
+// read this way.
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <map>
+
+#include "adodb/Enums.h"
+#include "adodb/Recordset.h"
+#include "engine/schema/SchemaReader.h"
+#include "sql/dialect/SchemaText.h"
+
+namespace korvanta::catalog {
+
+namespace {
+
+// The rows of a catalog record set, each as its columns by ODBC's names.
+using NamedRow = std::map<std::string, std::string>;
+
+std::vector<NamedRow> NamedRows(adodb::Connection& source, int schema, const std::string& table) {
+    std::vector<NamedRow> rows;
+    adodb::Recordset records = source.OpenSchema(schema, table);
+    const adodb::FieldList& fields = records.Fields();
+    while (!records.IsEOF()) {
+        NamedRow row;
+        for (int j = 0; j < fields.Count(); ++j) {
+            const adodb::Variant value = fields[j].Value();
+            if (!value.IsNull())
+                row[fields[j].Name()] = std::string(value.Text());
+        }
+        rows.push_back(std::move(row));
+        records.MoveNext();
+    }
+    return rows;
+}
+
+std::string Get(const NamedRow& row, const std::string& name) {
+    const auto found = row.find(name);
+    return found == row.end() ? std::string() : found->second;
+}
+
+int Number(const NamedRow& row, const std::string& name, int otherwise = -1) {
+    const std::string text = Get(row, name);
+    return text.empty() ? otherwise : std::atoi(text.c_str());
+}
+
+ColumnType TypeOf(const NamedRow& row) {
+    ColumnType type;
+    type.name = Get(row, "TYPE_NAME");
+    const int size = Number(row, "COLUMN_SIZE");
+    switch (Number(row, "DATA_TYPE", SQL_VARCHAR)) {
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+            type.kind = TypeKind::kSmallInt;
+            break;
+        case SQL_INTEGER:
+            type.kind = TypeKind::kInteger;
+            break;
+        case SQL_BIGINT:
+            type.kind = TypeKind::kBigInt;
+            break;
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
+            type.kind = TypeKind::kNumeric;
+            type.precision = size;
+            type.scale = size >= 0 ? std::max(Number(row, "DECIMAL_DIGITS", 0), 0) : -1;
+            break;
+        case SQL_REAL:
+            type.kind = TypeKind::kReal;
+            break;
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            type.kind = TypeKind::kDouble;
+            break;
+        case SQL_CHAR:
+        case SQL_WCHAR:
+            type.kind = TypeKind::kChar;
+            type.length = size;
+            break;
+        case SQL_VARCHAR:
+        case SQL_WVARCHAR:
+            type.kind = TypeKind::kVarChar;
+            type.length = size;
+            break;
+        case SQL_BINARY:
+        case SQL_VARBINARY:
+        case SQL_LONGVARBINARY:
+            type.kind = TypeKind::kBinary;
+            break;
+        case SQL_TYPE_DATE:
+            type.kind = TypeKind::kDate;
+            break;
+        case SQL_TYPE_TIME:
+            type.kind = TypeKind::kTime;
+            break;
+        case SQL_TYPE_TIMESTAMP:
+            type.kind = TypeKind::kTimestamp;
+            break;
+        case SQL_BIT:
+            type.kind = TypeKind::kBoolean;
+            break;
+        case SQL_GUID:
+            type.kind = TypeKind::kUuid;
+            break;
+        default:
+            type.kind = TypeKind::kText;
+            break;
+    }
+    return type;
+}
+
+ReferentialAction Action(int rule) {
+    switch (rule) {
+        case SQL_CASCADE:
+            return ReferentialAction::kCascade;
+        case SQL_RESTRICT:
+            return ReferentialAction::kRestrict;
+        case SQL_SET_NULL:
+            return ReferentialAction::kSetNull;
+        case SQL_SET_DEFAULT:
+            return ReferentialAction::kSetDefault;
+        default:
+            return ReferentialAction::kNoAction;
+    }
+}
+
+void ReadColumns(adodb::Connection& source, const std::string& table, TableSchema& schema) {
+    for (const NamedRow& row : NamedRows(source, adodb::adSchemaColumns, table)) {
+        ColumnSchema column;
+        column.name = Get(row, "COLUMN_NAME");
+        column.type = TypeOf(row);
+        column.notNull = Number(row, "NULLABLE", SQL_NULLABLE) == SQL_NO_NULLS;
+        // A default the driver cut short ("TRUNCATED") is no default a copy can write.
+        if (const std::string def = Get(row, "COLUMN_DEF"); !def.empty())
+            column.defaultValue = def.rfind("TRUNCATE", 0) == 0
+                                      ? ColumnDefault{ColumnDefault::Kind::kOther, {}, false, def}
+                                      : SqliteDefault(def);
+        schema.columns.push_back(column);
+    }
+    std::vector<std::pair<int, std::string>> key;
+    for (const NamedRow& row : NamedRows(source, adodb::adSchemaPrimaryKeys, table)) {
+        key.emplace_back(Number(row, "KEY_SEQ", 0), Get(row, "COLUMN_NAME"));
+        schema.primaryKeyName = Get(row, "PK_NAME");
+    }
+    std::sort(key.begin(), key.end());
+    for (const auto& [order, name] : key)
+        schema.primaryKey.push_back(name);
+}
+
+void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchema& schema) {
+    std::map<std::string, std::size_t> byName;
+    for (const NamedRow& row : NamedRows(source, adodb::adSchemaIndexes, table)) {
+        const std::string name = Get(row, "INDEX_NAME");
+        if (Number(row, "TYPE", SQL_TABLE_STAT) == SQL_TABLE_STAT || name.empty())
+            continue;
+        auto [at, added] = byName.try_emplace(name, schema.indexes.size());
+        if (added) {
+            IndexSchema index;
+            index.name = name;
+            index.unique = Number(row, "NON_UNIQUE", 1) == 0;
+            index.predicate = Get(row, "FILTER_CONDITION");
+            schema.indexes.push_back(index);
+        }
+        IndexSchema& index = schema.indexes[at->second];
+        const std::string column = Get(row, "COLUMN_NAME");
+        index.expression = index.expression || column.empty();
+        index.keys.push_back({column, Get(row, "ASC_OR_DESC") == "D"});
+    }
+    // The primary key's own index is the key.
+    std::erase_if(schema.indexes, [&](const IndexSchema& index) {
+        std::vector<std::string> columns;
+        for (const IndexKey& key : index.keys)
+            columns.push_back(key.column);
+        return index.unique && columns == schema.primaryKey;
+    });
+}
+
+void ReadForeignKeys(adodb::Connection& source, const std::string& table, TableSchema& schema) {
+    std::map<std::string, std::size_t> byName;
+    for (const NamedRow& row : NamedRows(source, adodb::adSchemaForeignKeys, table)) {
+        const std::string name = Get(row, "FK_NAME") + "|" + Get(row, "PKTABLE_NAME");
+        auto [at, added] = byName.try_emplace(name, schema.foreignKeys.size());
+        if (added || Number(row, "KEY_SEQ", 1) == 1) {
+            ForeignKeySchema key;
+            key.name = Get(row, "FK_NAME");
+            key.table = Get(row, "PKTABLE_NAME");
+            key.onUpdate = Action(Number(row, "UPDATE_RULE", SQL_NO_ACTION));
+            key.onDelete = Action(Number(row, "DELETE_RULE", SQL_NO_ACTION));
+            at->second = schema.foreignKeys.size();
+            schema.foreignKeys.push_back(key);
+        }
+        schema.foreignKeys[at->second].columns.push_back(Get(row, "FKCOLUMN_NAME"));
+        schema.foreignKeys[at->second].referencedColumns.push_back(Get(row, "PKCOLUMN_NAME"));
+    }
+}
+
+}  // namespace
+
+TableSchema OdbcSchema(adodb::Connection& source, const std::string& table) {
+    TableSchema schema;
+    schema.name = table;
+    ReadColumns(source, table, schema);
+    ReadIndexes(source, table, schema);
+    ReadForeignKeys(source, table, schema);
+    schema.notes.push_back(
+        "the schema as the data source's ODBC driver reports it: its sizes, defaults and "
+        "indexes may be less than exact");
+    return schema;
+}
+
+}  // namespace korvanta::catalog

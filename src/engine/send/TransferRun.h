@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/connections/ConnectionValues.h"
+#include "engine/send/TargetClaims.h"
+
+namespace korvanta {
+class ForeignKeyQueue;
+}
+#include "engine/rows/TransferListener.h"
+#include "sql/model/Side.h"
+
+namespace korvanta {
+
+// One send: the tables to read from the source side, in the order they go, and the
+// tables the target is known to hold (a name among them is offered for overwriting).
+struct SendRequest {
+    Side target = Side::PostgreSQL;
+    std::vector<std::string> tables;
+    std::vector<std::string> targetTables;
+    ConnectionValues values;
+    TransferSettings settings;
+    // When set, the tables come from here instead, one at a time, until it returns false:
+    // several sends can then share out one list, each keeping its pair of connections.
+    std::function<bool(std::string& table)> nextTable;
+    // Fresh tables only (the command line): rows go only into a table this send created.
+    // When the overwrite's DROP TABLE or the CREATE TABLE is refused the table gets no
+    // rows and is not complete, and a table whose name the target folds onto one that a
+    // send of this run already wrote fails instead of being offered for overwriting.
+    // Otherwise (the table window) the rows go into whatever table stands there, as far
+    // as the database takes them.
+    bool freshTablesOnly = false;
+    // The target tables the sends of this run have claimed (shared by several jobs); a send
+    // without one keeps its own.
+    std::shared_ptr<TargetClaims> claims;
+    // Each table starts with an empty statement buffer, so that no report quotes another
+    // table's statement (several jobs share out the tables). Otherwise the buffer runs
+    // through the send, as the window's does.
+    bool statementPerTable = false;
+    // Tell the statements that would change the target (SchemaStatement) and run none of
+    // them; no rows are sent.
+    bool dryRun = false;
+    // The foreign keys of an exact copy wait here until every table is in; the caller
+    // then adds them (AddForeignKeys). Without one, the send adds its own at its end.
+    std::shared_ptr<ForeignKeyQueue> foreignKeys;
+};
+
+// Sends the tables: opens its own pair of connections, and for each table asks about an
+// existing one, reads the source, creates the target table and copies the rows (in runs,
+// or one INSERT per row when the settings ask for it), telling the listener as it goes.
+// Blocks until done; never throws: every failure goes to the listener.
+void SendTables(const SendRequest& request, TransferListener& listener);
+
+}  // namespace korvanta

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sql/model/Side.h"
+
+namespace korvanta {
+
+// The one rule by which two table names are the same table "ignoring letter case": both
+// in lower case, compared exactly. The overwrite check and the choice of the target's own
+// spelling use it alike, so they can never disagree.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+std::string LowerCaseName(std::string_view name);
+
+// True when some name of the list is the same as `name`, letter case ignored.
+bool NamesContain(const std::vector<std::string>& names, std::string_view name);
+
+// PostgreSQL keeps at most this many bytes of an identifier and silently drops the rest.
+inline constexpr std::size_t kPostgreSQLNameBytes = 63;
+
+// The name as the target will store it: towards PostgreSQL cut to 63 bytes at a character
+// boundary, as the server cuts it; towards SQL Anywhere unchanged. A run works under this
+// name from the start, so that the overwrite question, DROP, CREATE and the list see the
+// table that will really be written.
+std::string StoredTableName(Side target, std::string_view name);
+
+// Raises adodb::Error, naming both, when the side would store a new name other than it is
+// given (PostgreSQL would cut it), so that a rename never leaves a table under a name
+// nobody asked for.
+void RequireNameKept(Side side, std::string_view name);
+
+}  // namespace korvanta

@@ -1,0 +1,18 @@
+#include "sql/model/SqlName.h"
+
+namespace korvanta {
+
+std::string QuotedName(std::string_view name) {
+    std::string quoted;
+    quoted.reserve(name.size() + 2);
+    quoted += '"';
+    for (char c : name) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    quoted += '"';
+    return quoted;
+}
+
+}  // namespace korvanta
