@@ -38,7 +38,7 @@
 #include "adodb/Connection.h"
 #include "catalog/ListFill.h"
 #include "engine/connections/ConnectionString.h"
-#include "sql/dialect/SourceQuery.h"
+#include "sql/dialect/PostgreSQLDialect.h"
 #include "transfer/TableTransfer.h"
 
 using namespace korvanta;
@@ -242,7 +242,9 @@ Timed ReadAlone(const std::string& connectionString, const std::string& table, b
             fields.push_back({f.Name(), f.Type(), f.NativeTypeName()});
         }
         described.Close();
-        const std::string textForm = ServerTextQuery("\"" + table + "\"", fields);
+        std::vector<bool> marked;
+        const std::string textForm =
+            korvanta::PostgreSQLDialect().ExactRowsQuery("\"" + table + "\"", fields, marked);
         if (!textForm.empty())
             query = textForm;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 namespace adodb {
 
 // ADO's DataTypeEnum: the type code of a field.
@@ -72,5 +74,7 @@ enum SchemaEnum : int {
 // given ODBC SQL type (SQL_CHAR, SQL_WVARCHAR, ...). Unsigned integers get the
 // unsigned codes; any type without a code of its own is read as text (adVarWChar).
 int AdoTypeFromSqlType(int sqlType, bool isUnsigned);
+// The same, but nothing for a type without a code of its own.
+std::optional<int> KnownAdoType(int sqlType, bool isUnsigned);
 
 }  // namespace adodb

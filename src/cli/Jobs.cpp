@@ -126,7 +126,7 @@ void SendWithJobs(SendConsole& console, const SendRequest& request, int jobs) {
     // Foreign keys go in once every table of the send is in.
     if (request.foreignKeys && !console.tables().empty()) {
         ForeignKeyListener listener(console);
-        AddForeignKeys(request, *request.foreignKeys, listener);
+        AddForeignKeys(ForeignKeyTargetOf(request), *request.foreignKeys, listener);
     }
 }
 

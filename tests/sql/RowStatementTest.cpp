@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "adodb/Variant.h"
-#include "sql/statements/RowStatement.h"
-#include "sql/dialect/StringLiterals.h"
+#include "sql/dialect/PostgreSQLDialect.h"
+#include "sql/dialect/SqlAnywhereDialect.h"
 #include "sql/model/ValueCheck.h"
+#include "sql/statements/RowStatement.h"
 #include "support/StatementBuilders.h"
 
 using adodb::Variant;
@@ -94,49 +95,48 @@ TEST(RowStatement, ApostrophesAreDoubledAndNothingElseChanges) {
 // Backslashes are written as each target reads them back: doubled where the DBMS reads
 // escapes, in an escape string where PostgreSQL's standard_conforming_strings is off.
 TEST(RowStatement, BackslashesFollowTheTargetsLiterals) {
-    using korvanta::StringLiterals;
+    using korvanta::Dialect;
+    const std::shared_ptr<const Dialect> standard = std::make_shared<korvanta::OdbcDialect>();
+    const std::shared_ptr<const Dialect> sqlAnywhere =
+        std::make_shared<korvanta::SqlAnywhereDialect>();
+    // PostgreSQL as a server with standard_conforming_strings off makes it.
+    const std::shared_ptr<const Dialect> escaping =
+        korvanta::DialectOf(Side::PostgreSQL, "PostgreSQL")->WithSetting(" off ");
     struct Case {
-        StringLiterals literals;
+        std::shared_ptr<const Dialect> dialect;
         const char* value;
         const char* written;
     } cases[] = {
-        {StringLiterals::kStandard, R"(C:\temp\new)", R"('C:\temp\new')"},
-        {StringLiterals::kBackslashEscapes, R"(C:\temp\new)", R"('C:\\temp\\new')"},
-        {StringLiterals::kBackslashEscapes, R"(it's \)", R"('it''s \\')"},
-        {StringLiterals::kBackslashEscapes, "plain", "'plain'"},
-        {StringLiterals::kEscapeStringSyntax, R"(\)", R"(E'\\')"},
-        {StringLiterals::kEscapeStringSyntax, R"(\')", R"(E'\\''')"},
-        {StringLiterals::kEscapeStringSyntax, "); DROP TABLE x; --", "'); DROP TABLE x; --'"},
+        {standard, R"(C:\temp\new)", R"('C:\temp\new')"},
+        {sqlAnywhere, R"(C:\temp\new)", R"('C:\\temp\\new')"},
+        {sqlAnywhere, R"(it's \)", R"('it''s \\')"},
+        {sqlAnywhere, "plain", "'plain'"},
+        {escaping, R"(\)", R"(E'\\')"},
+        {escaping, R"(\')", R"(E'\\''')"},
+        {escaping, "); DROP TABLE x; --", "'); DROP TABLE x; --'"},
     };
     for (const Case& c : cases) {
         const std::vector<Variant> values{Variant(c.value)};
-        EXPECT_EQ(testdb::InsertStatement(Side::SqlAnywhere, "t", {false}, values, c.literals),
+        EXPECT_EQ(testdb::InsertStatement(Side::SqlAnywhere, "t", {false}, values, c.dialect),
                   std::string("INSERT INTO \"t\" VALUES(") + c.written + ")")
             << c.value;
     }
-    EXPECT_EQ(korvanta::LiteralsOfDataSource("SQL Anywhere"), StringLiterals::kBackslashEscapes);
-    EXPECT_EQ(korvanta::LiteralsOfDataSource("Adaptive Server Anywhere"),
-              StringLiterals::kBackslashEscapes);
-    EXPECT_EQ(korvanta::LiteralsOfDataSource("SQLite"), StringLiterals::kStandard);
-    EXPECT_EQ(korvanta::LiteralsOfDataSource("PostgreSQL"), StringLiterals::kStandard);
-    EXPECT_EQ(korvanta::LiteralsOfPostgreSQL("off"), StringLiterals::kEscapeStringSyntax);
-    EXPECT_EQ(korvanta::LiteralsOfPostgreSQL("on"), StringLiterals::kStandard);
 }
 
 // The values the target cannot hold: text that is not UTF-8, and a NUL towards PostgreSQL.
 TEST(ValueCheck, TextTheTargetCannotHold) {
-    using korvanta::Side;
-    using korvanta::UnstorableText;
-    EXPECT_EQ(UnstorableText(std::string_view("a\0b", 3), Side::PostgreSQL),
+    const auto problem = [](std::string_view text, bool nulAllowed) {
+        const auto found = korvanta::TextProblem(text, nulAllowed);
+        return found ? found->message : std::string();
+    };
+    EXPECT_EQ(problem(std::string_view("a\0b", 3), false),
               "invalid byte sequence for encoding \"UTF8\": 0x00 0x62");
-    EXPECT_EQ(UnstorableText(std::string_view("\0", 1), Side::PostgreSQL),
+    EXPECT_EQ(problem(std::string_view("\0", 1), false),
               "invalid byte sequence for encoding \"UTF8\": 0x00");
-    EXPECT_EQ(UnstorableText(std::string_view("a\0b", 3), Side::SqlAnywhere), std::nullopt);
-    EXPECT_EQ(UnstorableText("caf\xE9", Side::SqlAnywhere),
-              "invalid byte sequence for encoding \"UTF8\": 0xe9");
-    EXPECT_EQ(UnstorableText("\xE2\x82", Side::PostgreSQL),
-              "invalid byte sequence for encoding \"UTF8\": 0xe2 0x82");
-    EXPECT_EQ(UnstorableText("Grüße \xEF\xBF\xBD", Side::PostgreSQL), std::nullopt);
+    EXPECT_EQ(problem(std::string_view("a\0b", 3), true), "");
+    EXPECT_EQ(problem("caf\xE9", true), "invalid byte sequence for encoding \"UTF8\": 0xe9");
+    EXPECT_EQ(problem("\xE2\x82", false), "invalid byte sequence for encoding \"UTF8\": 0xe2 0x82");
+    EXPECT_EQ(problem("Grüße \xEF\xBF\xBD", false), "");
 }
 
 TEST(RowStatement, TableNameHoldingDoubleQuotesIsEscaped) {
@@ -146,7 +146,8 @@ TEST(RowStatement, TableNameHoldingDoubleQuotesIsEscaped) {
 }
 
 TEST(RowStatement, BufferIsReusedRowAfterRow) {
-    const RowStatement row(Side::PostgreSQL, "t", {true, false});
+    const RowStatement row(Side::PostgreSQL, "t", {true, false},
+                           std::make_shared<korvanta::PostgreSQLDialect>());
     std::string buffer;
     row.Begin(buffer);
     row.AddValue(buffer, 0, Variant("123456"));

@@ -8,13 +8,14 @@
 
 #include "DateTimeForms.h"
 #include "adodb/TextCodec.h"
+#include "sql/dialect/PostgreSQLDialect.h"
+#include "sql/dialect/SqlAnywhereDialect.h"
+#include "sql/dialect/SqliteDialect.h"
 #include "sql/model/DateTimeInput.h"
-#include "sql/dialect/SourceQuery.h"
 #include "sql/model/ValueCheck.h"
 
 namespace {
 
-using korvanta::Side;
 using korvanta::TemporalType;
 using korvanta::ValueKind;
 using korvanta::ValueRule;
@@ -57,22 +58,24 @@ TEST(DateTimeInput, ReasonsNameWhatTheColumnWouldDrop) {
     EXPECT_EQ(why("2024-01-05 13:45:00+05:30", TemporalType::kTimestampTz), "");
 }
 
-TEST(ValueCheck, ARuleRefusesOnlyTowardsTheSideWhoseColumnWouldChangeTheValue) {
+TEST(ValueCheck, ARuleRefusesOnlyWhereTheDatabaseWouldChangeTheValue) {
+    const korvanta::PostgreSQLDialect postgreSQL;
+    const korvanta::SqlAnywhereDialect sqlAnywhere;
     const ValueRule date{ValueKind::kDate};
-    EXPECT_TRUE(korvanta::UnstorableValue("2024-01-05 13:45", Side::PostgreSQL, date));
-    EXPECT_FALSE(korvanta::UnstorableValue("2024-01-05 13:45", Side::SqlAnywhere, date));
-    EXPECT_FALSE(korvanta::UnstorableValue("2024-01-05 00:00:00", Side::PostgreSQL, date));
+    EXPECT_TRUE(postgreSQL.Unstorable("2024-01-05 13:45", date));
+    EXPECT_FALSE(sqlAnywhere.Unstorable("2024-01-05 13:45", date));
+    EXPECT_FALSE(postgreSQL.Unstorable("2024-01-05 00:00:00", date));
     const ValueRule timestamp{ValueKind::kTimestamp, 3};
-    EXPECT_FALSE(korvanta::UnstorableValue("2024-01-05 13:45:00.123", Side::PostgreSQL, timestamp));
-    EXPECT_TRUE(korvanta::UnstorableValue("2024-01-05 13:45:00.1234", Side::PostgreSQL, timestamp));
+    EXPECT_FALSE(postgreSQL.Unstorable("2024-01-05 13:45:00.123", timestamp));
+    EXPECT_TRUE(postgreSQL.Unstorable("2024-01-05 13:45:00.1234", timestamp));
     const ValueRule decimal{ValueKind::kDecimal};
     for (const char* zero : {"-0", "-0.000", "-0e5"}) {
-        const auto why = korvanta::UnstorableValue(zero, Side::SqlAnywhere, decimal);
+        const auto why = sqlAnywhere.Unstorable(zero, decimal);
         ASSERT_TRUE(why) << zero;
         EXPECT_STREQ(why->state, "22003");
     }
-    EXPECT_FALSE(korvanta::UnstorableValue("-0.5", Side::SqlAnywhere, decimal));
-    EXPECT_FALSE(korvanta::UnstorableValue("-0", Side::PostgreSQL, {ValueKind::kText}));
+    EXPECT_FALSE(sqlAnywhere.Unstorable("-0.5", decimal));
+    EXPECT_FALSE(postgreSQL.Unstorable("-0", {ValueKind::kText}));
 }
 
 // Values compare as the target's type compares them: equal values give the same text,
@@ -145,7 +148,7 @@ TEST(ValueCheck, DoublesTravelAsTheirShortestExactText) {
 
     std::string scratch;
     const auto value = [&](std::string_view raw) {
-        return std::string(korvanta::SqliteExactValue(raw, scratch));
+        return std::string(korvanta::SqliteDialect().ExactValue(raw, scratch));
     };
     EXPECT_EQ(value("\x01"
                     "1.42857142857142849212e-01"),

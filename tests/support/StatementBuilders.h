@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "adodb/Variant.h"
+#include "sql/dialect/OdbcDialect.h"
 #include "sql/statements/Datatype.h"
 #include "sql/statements/RowStatement.h"
 
@@ -13,12 +14,13 @@
 // compare a statement's text in one expression.
 namespace testdb {
 
-// The INSERT statement of one row with the given values, in field order.
+// The INSERT statement of one row with the given values, in field order, its strings as the
+// dialect writes them (standard SQL's by default).
 inline std::string InsertStatement(
     korvanta::Side target, std::string_view tableName, const std::vector<bool>& numericColumns,
     std::span<const adodb::Variant> values,
-    korvanta::StringLiterals literals = korvanta::StringLiterals::kStandard) {
-    const korvanta::RowStatement row(target, tableName, numericColumns, literals);
+    std::shared_ptr<const korvanta::Dialect> dialect = std::make_shared<korvanta::OdbcDialect>()) {
+    const korvanta::RowStatement row(target, tableName, numericColumns, std::move(dialect));
     std::string buffer;
     row.Begin(buffer);
     for (std::size_t j = 0; j < values.size(); ++j)
@@ -44,7 +46,13 @@ inline CreateTable BuildCreateTable(korvanta::Side target, std::string_view tabl
     korvanta::CreateTableBuilder builder(target, tableName);
     for (const SourceColumn& column : columns)
         builder.AddColumn(column.name, column.typeCode);
-    return {builder.Statement(), builder.NumericColumnList(), builder.NumericColumns()};
+    // The numeric column list as text: each numeric field's index followed by ",".
+    std::string list;
+    for (std::size_t j = 0; j < builder.NumericColumns().size(); ++j) {
+        if (builder.NumericColumns()[j])
+            list += std::to_string(j) + ",";
+    }
+    return {builder.Statement(), list, builder.NumericColumns()};
 }
 
 }  // namespace testdb

@@ -2,7 +2,6 @@
 
 #include "engine/rows/RowBatch.h"
 #include "engine/rows/TransientFailure.h"
-#include "sql/statements/TablePlan.h"
 #include "sql/model/SqlName.h"
 
 #include <algorithm>
@@ -13,7 +12,8 @@ namespace korvanta {
 
 std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& target,
                                                              std::string_view table,
-                                                             const std::vector<bool>& binary) {
+                                                             const std::vector<bool>& binary,
+                                                             const Dialect& dialect) {
     const std::size_t columns = binary.size();
     if (columns == 0)
         return nullptr;
@@ -28,10 +28,10 @@ std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& 
             return nullptr;
         auto insert = std::make_unique<adodb::ArrayInsert>(target, sql, columns);
         insert->SetBinaryColumns(binary);
-        // sqliteodbc gives every row of an array the length of the first row's bytes: with
-        // a binary column there, each row goes on its own.
+        // A driver that gives every row of an array the length of the first row's bytes
+        // takes binary values one row at a time.
         if (std::find(binary.begin(), binary.end(), true) != binary.end() &&
-            TargetDialect(Side::SqlAnywhere, target.DbmsName()) == Dialect::kSqlite)
+            dialect.Can().arraysKeepFirstBinaryLength)
             insert->OneRowAtATime();
         return std::unique_ptr<ArrayInsertWriter>(
             new ArrayInsertWriter(target, std::move(insert), std::move(sql)));

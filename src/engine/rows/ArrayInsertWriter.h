@@ -8,6 +8,7 @@
 #include "adodb/ArrayInsert.h"
 #include "adodb/Connection.h"
 #include "engine/rows/BatchWriter.h"
+#include "sql/dialect/Dialect.h"
 
 namespace korvanta {
 
@@ -21,7 +22,8 @@ class ArrayInsertWriter final : public BatchWriter {
     // binary: per column, whether its values are hex digits that go in as bytes.
     static std::unique_ptr<ArrayInsertWriter> Create(adodb::Connection& target,
                                                      std::string_view table,
-                                                     const std::vector<bool>& binary);
+                                                     const std::vector<bool>& binary,
+                                                     const Dialect& dialect);
 
     WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
                        std::atomic<long long>& sent) override;

@@ -150,4 +150,10 @@ bool WriteRows(RunTarget& target, std::size_t first, std::size_t last, Transient
     return true;
 }
 
+TransientBudget BudgetFor(const TransferSettings& settings) {
+    TransientBudget budget;
+    budget.limit = std::chrono::seconds(settings.transientWaitSeconds);
+    return budget;
+}
+
 }  // namespace korvanta

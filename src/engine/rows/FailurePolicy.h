@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "adodb/Error.h"
+#include "engine/connections/ConnectionValues.h"
 #include "engine/rows/BatchWriter.h"
 #include "engine/rows/TransientFailure.h"
 
@@ -24,6 +25,9 @@ struct TransientBudget {
     // Counts a pause that was taken.
     void Spend(std::chrono::milliseconds pause);
 };
+
+// The budget of waits for one table or one statement, as the settings give it.
+TransientBudget BudgetFor(const TransferSettings& settings);
 
 // Runs the action, and again after each pause the budget grants for as long as it fails
 // transiently; then throws the last failure. For statements that change nothing when they

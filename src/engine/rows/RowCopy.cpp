@@ -82,7 +82,7 @@ RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target 
       listener_(listener),
       full_(std::make_unique<BatchQueue>(kBatchesInFlight)),
       empty_(std::make_unique<BatchQueue>(16)) {
-    budget_.limit = std::chrono::seconds(target_.settings.transientWaitSeconds);
+    budget_ = BudgetFor(target_.settings);
     if (target_.settings.verify)
         checksum_ = TableChecksum(target_.columns.size(), target_.rules);
 }
@@ -330,7 +330,7 @@ std::vector<RowCopy::Gap> RowCopy::GapsOf(const RowBatch& batch) const {
                 continue;
             const ValueRule rule = j < target_.rules.size() ? target_.rules[j] : ValueRule{};
             if (std::optional<ValueProblem> why =
-                    UnstorableValue(batch.Text(row, j), target_.side, rule)) {
+                    target_.dialect->Unstorable(batch.Text(row, j), rule)) {
                 gaps.push_back({row, nullptr, std::move(*why)});
                 break;
             }

@@ -12,15 +12,15 @@
 #include "adodb/Connection.h"
 #include "adodb/Error.h"
 #include "adodb/Recordset.h"
-#include "engine/rows/BatchWriter.h"
 #include "engine/connections/ConnectionValues.h"
+#include "engine/rows/BatchWriter.h"
 #include "engine/rows/FailurePolicy.h"
 #include "engine/rows/TableChecksum.h"
 #include "engine/rows/TableRows.h"
 #include "engine/rows/TransferListener.h"
-#include "sql/statements/RowStatement.h"
-#include "sql/model/Side.h"
+#include "sql/dialect/Dialect.h"
 #include "sql/model/ValueCheck.h"
+#include "sql/statements/RowStatement.h"
 
 namespace korvanta {
 
@@ -53,9 +53,9 @@ class RowCopy {
         RowStatement statement;         // and are built by this
         std::unique_ptr<BatchWriter> writer;
         TransferSettings settings;
-        Side side;                         // the target's, whose text rules the values must meet
-        std::string sourceTable;           // named in refused rows
-        std::vector<std::string> columns;  // the source's column names
+        std::shared_ptr<const Dialect> dialect;  // the target's: what it keeps of a value
+        std::string sourceTable;                 // named in refused rows
+        std::vector<std::string> columns;        // the source's column names
         // Per column, what the target column keeps of a value; empty: text, any column.
         std::vector<ValueRule> rules;
     };

@@ -13,9 +13,9 @@
 #include "adodb/Enums.h"
 #include "adodb/Recordset.h"
 #include "engine/schema/SchemaReader.h"
-#include "sql/dialect/SchemaText.h"
+#include "sql/dialect/OdbcDialect.h"
 
-namespace korvanta::catalog {
+namespace korvanta::schema {
 
 namespace {
 
@@ -49,69 +49,12 @@ int Number(const NamedRow& row, const std::string& name, int otherwise = -1) {
     return text.empty() ? otherwise : std::atoi(text.c_str());
 }
 
+// The driver's SQL type as its ADO type; one it does not name is text of any length.
 ColumnType TypeOf(const NamedRow& row) {
-    ColumnType type;
-    type.name = Get(row, "TYPE_NAME");
-    const int size = Number(row, "COLUMN_SIZE");
-    switch (Number(row, "DATA_TYPE", SQL_VARCHAR)) {
-        case SQL_TINYINT:
-        case SQL_SMALLINT:
-            type.kind = TypeKind::kSmallInt;
-            break;
-        case SQL_INTEGER:
-            type.kind = TypeKind::kInteger;
-            break;
-        case SQL_BIGINT:
-            type.kind = TypeKind::kBigInt;
-            break;
-        case SQL_NUMERIC:
-        case SQL_DECIMAL:
-            type.kind = TypeKind::kNumeric;
-            type.precision = size;
-            type.scale = size >= 0 ? std::max(Number(row, "DECIMAL_DIGITS", 0), 0) : -1;
-            break;
-        case SQL_REAL:
-            type.kind = TypeKind::kReal;
-            break;
-        case SQL_FLOAT:
-        case SQL_DOUBLE:
-            type.kind = TypeKind::kDouble;
-            break;
-        case SQL_CHAR:
-        case SQL_WCHAR:
-            type.kind = TypeKind::kChar;
-            type.length = size;
-            break;
-        case SQL_VARCHAR:
-        case SQL_WVARCHAR:
-            type.kind = TypeKind::kVarChar;
-            type.length = size;
-            break;
-        case SQL_BINARY:
-        case SQL_VARBINARY:
-        case SQL_LONGVARBINARY:
-            type.kind = TypeKind::kBinary;
-            break;
-        case SQL_TYPE_DATE:
-            type.kind = TypeKind::kDate;
-            break;
-        case SQL_TYPE_TIME:
-            type.kind = TypeKind::kTime;
-            break;
-        case SQL_TYPE_TIMESTAMP:
-            type.kind = TypeKind::kTimestamp;
-            break;
-        case SQL_BIT:
-            type.kind = TypeKind::kBoolean;
-            break;
-        case SQL_GUID:
-            type.kind = TypeKind::kUuid;
-            break;
-        default:
-            type.kind = TypeKind::kText;
-            break;
-    }
-    return type;
+    const int ado = adodb::KnownAdoType(Number(row, "DATA_TYPE", SQL_VARCHAR), false)
+                        .value_or(adodb::adLongVarWChar);
+    return OdbcDialect::ReadType(ado, Get(row, "TYPE_NAME"), Number(row, "COLUMN_SIZE"),
+                                 Number(row, "DECIMAL_DIGITS", 0));
 }
 
 ReferentialAction Action(int rule) {
@@ -139,7 +82,7 @@ void ReadColumns(adodb::Connection& source, const std::string& table, TableSchem
         if (const std::string def = Get(row, "COLUMN_DEF"); !def.empty())
             column.defaultValue = def.rfind("TRUNCATE", 0) == 0
                                       ? ColumnDefault{ColumnDefault::Kind::kOther, {}, false, def}
-                                      : SqliteDefault(def);
+                                      : OdbcDialect::ReadDefault(def);
         schema.columns.push_back(column);
     }
     std::vector<std::pair<int, std::string>> key;
@@ -213,4 +156,4 @@ TableSchema OdbcSchema(adodb::Connection& source, const std::string& table) {
     return schema;
 }
 
-}  // namespace korvanta::catalog
+}  // namespace korvanta::schema

@@ -4,18 +4,17 @@
 #include <map>
 
 #include "engine/schema/SchemaReader.h"
-#include "sql/dialect/SchemaText.h"
+#include "sql/dialect/PostgreSQLDialect.h"
 #include "sql/model/SqlName.h"
-#include "sql/dialect/StringLiterals.h"
 
-namespace korvanta::catalog {
+namespace korvanta::schema {
 
 namespace {
 
 // The table's oid by its bare name on the search path, as the list names it; an escape
 // string, so that the name reads the same whatever standard_conforming_strings says.
 std::string Oid(const std::string& table) {
-    return "to_regclass(" + Literal(QuotedName(table), StringLiterals::kEscapeStringSyntax) + ")";
+    return "to_regclass(" + PostgreSQLDialect::CatalogString(QuotedName(table)) + ")";
 }
 
 void ReadColumns(adodb::Connection& source, const std::string& oid, TableSchema& schema) {
@@ -31,13 +30,13 @@ void ReadColumns(adodb::Connection& source, const std::string& oid, TableSchema&
     for (const Row& row : rows) {
         ColumnSchema column;
         column.name = Text(row, 0);
-        column.type = PostgreSQLType(Text(row, 1));
+        column.type = PostgreSQLDialect::ReadType(Text(row, 1));
         column.notNull = Text(row, 2) == "1";
         column.identity = !Text(row, 3).empty();
         column.generated = !Text(row, 4).empty();
         // A generated column's expression is its own, never a default.
         if (!column.generated && row.size() > 5 && row[5])
-            column.defaultValue = PostgreSQLDefault(*row[5], column.identity);
+            column.defaultValue = PostgreSQLDialect::ReadDefault(*row[5], column.identity);
         schema.columns.push_back(column);
     }
 }
@@ -158,4 +157,4 @@ TableSchema PostgreSQLSchema(adodb::Connection& source, const std::string& table
     return schema;
 }
 
-}  // namespace korvanta::catalog
+}  // namespace korvanta::schema

@@ -1,15 +1,12 @@
 #include "engine/schema/SchemaReader.h"
 
-#include <algorithm>
-#include <cctype>
-
-#include "adodb/Enums.h"
 #include "adodb/Error.h"
 #include "adodb/Recordset.h"
+#include "sql/dialect/OdbcDialect.h"
 
 namespace korvanta {
 
-namespace catalog {
+namespace schema {
 
 std::vector<Row> Rows(adodb::Connection& connection, const std::string& sql) {
     std::vector<Row> rows;
@@ -34,77 +31,18 @@ std::string Text(const Row& row, std::size_t column) {
     return column < row.size() && row[column] ? *row[column] : std::string();
 }
 
-}  // namespace catalog
+}  // namespace schema
 
 namespace {
 
-// What a driver's description of a column says of its type: all an unknown data source
-// gives.
-ColumnType TypeOfField(const SourceField& field) {
-    ColumnType type;
-    type.name = field.nativeTypeName;
-    switch (field.type) {
-        case adodb::adSmallInt:
-        case adodb::adTinyInt:
-        case adodb::adUnsignedTinyInt:
-            type.kind = TypeKind::kSmallInt;
-            break;
-        case adodb::adInteger:
-        case adodb::adUnsignedSmallInt:
-            type.kind = TypeKind::kInteger;
-            break;
-        case adodb::adBigInt:
-        case adodb::adUnsignedInt:
-            type.kind = TypeKind::kBigInt;
-            break;
-        case adodb::adNumeric:
-        case adodb::adDecimal:
-        case adodb::adVarNumeric:
-        case adodb::adUnsignedBigInt:
-        case adodb::adCurrency:
-            type.kind = TypeKind::kNumeric;
-            break;
-        case adodb::adSingle:
-            type.kind = TypeKind::kReal;
-            break;
-        case adodb::adDouble:
-            type.kind = TypeKind::kDouble;
-            break;
-        case adodb::adBinary:
-        case adodb::adVarBinary:
-        case adodb::adLongVarBinary:
-            type.kind = TypeKind::kBinary;
-            break;
-        case adodb::adDate:
-        case adodb::adDBDate:
-            type.kind = TypeKind::kDate;
-            break;
-        case adodb::adDBTime:
-            type.kind = TypeKind::kTime;
-            break;
-        case adodb::adDBTimeStamp:
-            type.kind = TypeKind::kTimestamp;
-            break;
-        case adodb::adBoolean:
-            type.kind = TypeKind::kBoolean;
-            break;
-        case adodb::adGUID:
-            type.kind = TypeKind::kUuid;
-            break;
-        default:
-            type.kind = TypeKind::kText;
-            break;
-    }
-    return type;
-}
-
+// All an unknown data source without catalog functions tells: its columns' types.
 TableSchema FromFields(const std::string& table, const std::vector<SourceField>& fields) {
     TableSchema schema;
     schema.name = table;
     for (const SourceField& field : fields) {
         ColumnSchema column;
         column.name = field.name;
-        column.type = TypeOfField(field);
+        column.type = OdbcDialect::ReadType(field.type, field.nativeTypeName);
         schema.columns.push_back(column);
     }
     schema.notes.push_back(
@@ -113,28 +51,43 @@ TableSchema FromFields(const std::string& table, const std::vector<SourceField>&
     return schema;
 }
 
-bool Contains(std::string text, std::string_view part) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text.find(part) != std::string::npos;
-}
+// The reader of the dialect's database.
+class SchemaOfDialect final : public DialectVisitor {
+  public:
+    SchemaOfDialect(adodb::Connection& source, const std::string& table,
+                    const std::vector<SourceField>& fields)
+        : source_(source), table_(table), fields_(fields) {}
+
+    void Visit(const PostgreSQLDialect&) override {
+        read = schema::PostgreSQLSchema(source_, table_);
+    }
+    void Visit(const SqlAnywhereDialect&) override {
+        read = schema::SqlAnywhereSchema(source_, table_);
+    }
+    void Visit(const SqliteDialect&) override { read = schema::SqliteSchema(source_, table_); }
+    void Visit(const OdbcDialect&) override {
+        try {
+            read = schema::OdbcSchema(source_, table_);
+        } catch (const adodb::Error&) {
+            read = FromFields(table_, fields_);
+        }
+    }
+
+    TableSchema read;
+
+  private:
+    adodb::Connection& source_;
+    const std::string& table_;
+    const std::vector<SourceField>& fields_;
+};
 
 }  // namespace
 
-TableSchema ReadTableSchema(adodb::Connection& source, Side side, const std::string& table,
-                            const std::vector<SourceField>& fields) {
-    if (side == Side::PostgreSQL)
-        return catalog::PostgreSQLSchema(source, table);
-    const std::string dbms = source.DbmsName();
-    if (Contains(dbms, "sqlite"))
-        return catalog::SqliteSchema(source, table);
-    if (Contains(dbms, "sql anywhere") || Contains(dbms, "adaptive server anywhere"))
-        return catalog::SqlAnywhereSchema(source, table);
-    try {
-        return catalog::OdbcSchema(source, table);
-    } catch (const adodb::Error&) {
-        return FromFields(table, fields);
-    }
+TableSchema ReadTableSchema(adodb::Connection& source, const Dialect& dialect,
+                            const std::string& table, const std::vector<SourceField>& fields) {
+    SchemaOfDialect reader(source, table, fields);
+    dialect.Accept(reader);
+    return std::move(reader.read);
 }
 
 }  // namespace korvanta

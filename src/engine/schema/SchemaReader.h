@@ -5,22 +5,23 @@
 #include <vector>
 
 #include "adodb/Connection.h"
+#include "sql/dialect/Dialect.h"
 #include "sql/model/Schema.h"
-#include "sql/model/Side.h"
-#include "sql/dialect/SourceQuery.h"
+#include "sql/model/SourceField.h"
 
 namespace korvanta {
 
 // Reads a source table's schema from its database's own catalog, over the connection the
-// send already has: PostgreSQL's pg_catalog, SQLite's pragmas, SQL Anywhere's system
-// views (chosen by the data source's DBMS name). Any other data source is read through the
+// send already has, by the reader of the source's dialect: PostgreSQL's pg_catalog,
+// SQLite's pragmas, SQL Anywhere's system views. Any other data source is read through the
 // ODBC catalog functions, or, when its driver has none, from what it says of the columns
-// of SELECT *, with a note that nothing else was read. Raises the driver's error when the
-// catalog cannot be read.
-TableSchema ReadTableSchema(adodb::Connection& source, Side side, const std::string& table,
-                            const std::vector<SourceField>& fields);
+// of SELECT * (`fields`), with a note that nothing else was read. Raises the driver's error
+// when the catalog cannot be read.
+TableSchema ReadTableSchema(adodb::Connection& source, const Dialect& dialect,
+                            const std::string& table, const std::vector<SourceField>& fields);
 
-namespace catalog {
+// One reader per database, each named like its dialect.
+namespace schema {
 
 // The rows of a catalog query, every value as text (nullopt for Null).
 using Row = std::vector<std::optional<std::string>>;
@@ -34,6 +35,6 @@ TableSchema SqlAnywhereSchema(adodb::Connection& source, const std::string& tabl
 // Through the ODBC catalog functions, for any other data source.
 TableSchema OdbcSchema(adodb::Connection& source, const std::string& table);
 
-}  // namespace catalog
+}  // namespace schema
 
 }  // namespace korvanta

@@ -5,15 +5,14 @@
 #include <map>
 
 #include "engine/schema/SchemaReader.h"
-#include "sql/dialect/SchemaText.h"
-#include "sql/dialect/StringLiterals.h"
+#include "sql/dialect/SqlAnywhereDialect.h"
 
-namespace korvanta::catalog {
+namespace korvanta::schema {
 
 namespace {
 
 std::string Lit(const std::string& text) {
-    return Literal(text, StringLiterals::kBackslashEscapes);
+    return SqlAnywhereDialect().String(text);
 }
 
 // The tables of that name the connection's user may reach: its own first.
@@ -32,12 +31,12 @@ void ReadColumns(adodb::Connection& source, const std::string& id, TableSchema& 
     for (const Row& row : rows) {
         ColumnSchema column;
         column.name = Text(row, 0);
-        column.type = SqlAnywhereType(Text(row, 1), std::atoi(Text(row, 2).c_str()),
-                                      std::atoi(Text(row, 3).c_str()));
+        column.type = SqlAnywhereDialect::ReadType(Text(row, 1), std::atoi(Text(row, 2).c_str()),
+                                                   std::atoi(Text(row, 3).c_str()));
         column.notNull = Text(row, 4) == "N";
         column.generated = Text(row, 6) == "C";
         if (!column.generated && row[5])
-            column.defaultValue = SqlAnywhereDefault(*row[5], column.identity);
+            column.defaultValue = SqlAnywhereDialect::ReadDefault(*row[5], column.identity);
         schema.columns.push_back(column);
     }
 }
@@ -83,4 +82,4 @@ TableSchema SqlAnywhereSchema(adodb::Connection& source, const std::string& tabl
     return schema;
 }
 
-}  // namespace korvanta::catalog
+}  // namespace korvanta::schema

@@ -5,15 +5,14 @@
 #include <cctype>
 
 #include "engine/schema/SchemaReader.h"
-#include "sql/dialect/SchemaText.h"
-#include "sql/dialect/StringLiterals.h"
+#include "sql/dialect/SqliteDialect.h"
 
-namespace korvanta::catalog {
+namespace korvanta::schema {
 
 namespace {
 
 std::string Lit(const std::string& text) {
-    return Literal(text, StringLiterals::kStandard);
+    return SqliteDialect().String(text);
 }
 
 std::string Lower(std::string text) {
@@ -69,12 +68,12 @@ void ReadColumns(adodb::Connection& source, const std::string& table, TableSchem
     for (const Row& row : rows) {
         ColumnSchema column;
         column.name = Text(row, 0);
-        column.type = SqliteType(Text(row, 1));
+        column.type = SqliteDialect::ReadType(Text(row, 1));
         column.notNull = Text(row, 2) == "1";
         const std::string hidden = Text(row, 5);
         column.generated = hidden == "2" || hidden == "3";
         if (!column.generated && row[3])
-            column.defaultValue = SqliteDefault(*row[3]);
+            column.defaultValue = SqliteDialect::ReadDefault(*row[3]);
         if (const int pk = std::atoi(Text(row, 4).c_str()); pk > 0)
             key.emplace_back(pk, column.name);
         schema.columns.push_back(column);
@@ -108,6 +107,7 @@ void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchem
         index.name = Text(row, 0);
         index.unique = Text(row, 1) == "1";
         index.constraint = Text(row, 2) == "u";
+        index.automatic = SqliteDialect::IsOwnName(index.name);
         if (Text(row, 3) == "1")
             index.predicate = Predicate(StatementOf(source, "index", index.name));
         for (const Row& key :
@@ -185,4 +185,4 @@ TableSchema SqliteSchema(adodb::Connection& source, const std::string& table) {
     return schema;
 }
 
-}  // namespace korvanta::catalog
+}  // namespace korvanta::schema

@@ -4,12 +4,10 @@
 
 #include "engine/connections/Failure.h"
 #include "engine/connections/PostgreSQL.h"
-#include "engine/send/ReportLines.h"
-#include "engine/send/KeysAndIndexes.h"
 #include "engine/connections/Sybase.h"
+#include "engine/send/KeysAndIndexes.h"
+#include "engine/send/ReportLines.h"
 #include "engine/tables/TableNames.h"
-#include "engine/send/TransferRun.h"
-#include "sql/model/SqlName.h"
 
 namespace korvanta {
 
@@ -33,56 +31,48 @@ std::vector<PendingForeignKey> ForeignKeyQueue::Take() {
     return std::exchange(keys_, {});
 }
 
-void AddForeignKeys(adodb::Connection& target, const SendRequest& request, ForeignKeyQueue& queue,
-                    TransferListener& listener) {
-    const int line = SendLinesTo(request.target).schema;
+void AddForeignKeys(adodb::Connection& connection, const ForeignKeyTarget& target,
+                    ForeignKeyQueue& queue, TransferListener& listener) {
+    const int line = SendLinesTo(target.side).schema;
     for (const PendingForeignKey& key : queue.Take()) {
         const std::string& referred = key.step.table;
-        const bool there =
-            queue.WasWritten(referred) ||
-            (request.target == Side::PostgreSQL
-                 ? std::find(request.targetTables.begin(), request.targetTables.end(), referred) !=
-                       request.targetTables.end()
-                 : NamesContain(request.targetTables, referred));
+        const bool there = queue.WasWritten(referred) ||
+                           (target.side == Side::PostgreSQL
+                                ? std::find(target.tables.begin(), target.tables.end(), referred) !=
+                                      target.tables.end()
+                                : NamesContain(target.tables, referred));
         if (!there) {
             listener.ForeignKeyFinished(key.source,
                                         key.step.what + ": the table is not on the target", false);
             continue;
         }
         listener.SchemaStatement(key.step.statement);
-        if (request.dryRun)
+        if (target.dryRun)
             continue;
-        TransientBudget budget;
-        budget.limit = std::chrono::seconds(request.settings.transientWaitSeconds);
-        std::string error;
-        const std::string why = RunSchemaStep(target, key.step, budget, error);
-        if (why.empty()) {
+        const StepResult result = RunSchemaStep(connection, key.step, BudgetFor(target.settings));
+        if (result.Made()) {
             listener.ForeignKeyFinished(key.source, key.step.what, true);
             continue;
         }
-        listener.ForeignKeyFinished(key.source, key.step.what + ": " + why, false);
-        listener.Failed(
-            line,
-            adodb::Error("The " + key.step.what + " of table " + QuotedName(key.target) +
-                         " could not be made: " + why + ".\n" + error),
-            key.step.statement);
+        listener.ForeignKeyFinished(key.source, key.step.what + ": " + result.Why(), false);
+        listener.Failed(line, StepFailure(key.step, key.target, result), key.step.statement);
     }
 }
 
-void AddForeignKeys(const SendRequest& request, ForeignKeyQueue& queue,
+void AddForeignKeys(const ForeignKeyTarget& target, ForeignKeyQueue& queue,
                     TransferListener& listener) {
     try {
-        adodb::Connection target;
-        target.CommandTimeout = request.settings.commandTimeoutSeconds;
-        target.ConnectionTimeout = request.settings.commandTimeoutSeconds;
-        if (request.target == Side::PostgreSQL)
-            OpenPostgreSQL(target, request.values);
+        adodb::Connection connection;
+        connection.CommandTimeout = target.settings.commandTimeoutSeconds;
+        connection.ConnectionTimeout = target.settings.commandTimeoutSeconds;
+        if (target.side == Side::PostgreSQL)
+            OpenPostgreSQL(connection, target.values);
         else
-            OpenSybase(target, request.values);
-        AddForeignKeys(target, request, queue, listener);
-        target.Close();
+            OpenSybase(connection, target.values);
+        AddForeignKeys(connection, target, queue, listener);
+        connection.Close();
     } catch (const std::exception& e) {
-        listener.Failed(SendLinesTo(request.target).schema, AsError(e), std::string());
+        listener.Failed(SendLinesTo(target.side).schema, AsError(e), std::string());
     }
 }
 

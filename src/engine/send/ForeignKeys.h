@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "adodb/Connection.h"
+#include "engine/connections/ConnectionValues.h"
 #include "engine/rows/TransferListener.h"
+#include "sql/model/Side.h"
 #include "sql/statements/TablePlan.h"
 
 namespace korvanta {
-
-struct SendRequest;
 
 // A foreign key of a table an exact send wrote, waiting until every table of the run is
 // in: a key goes in only once the table it refers to stands on the target.
@@ -35,13 +35,23 @@ class ForeignKeyQueue {
     std::vector<std::string> written_;
 };
 
+// Where the foreign keys of a run go.
+struct ForeignKeyTarget {
+    Side side = Side::PostgreSQL;
+    std::vector<std::string> tables;  // the target's tables at the start of the run
+    bool dryRun = false;              // tell the statements, run none
+    TransferSettings settings;
+    ConnectionValues values;
+};
+
 // Adds the queued foreign keys over the target connection given: each whose table stands
 // on the target (written by the run, or listed there at its start) goes in; the others are
 // left out. A key the rows break is reported with the number of rows that break it; the
 // rows stay. In a dry run the statements are told and not run.
-void AddForeignKeys(adodb::Connection& target, const SendRequest& request, ForeignKeyQueue& queue,
-                    TransferListener& listener);
+void AddForeignKeys(adodb::Connection& connection, const ForeignKeyTarget& target,
+                    ForeignKeyQueue& queue, TransferListener& listener);
 // The same over a connection of its own, once every send of the run has ended.
-void AddForeignKeys(const SendRequest& request, ForeignKeyQueue& queue, TransferListener& listener);
+void AddForeignKeys(const ForeignKeyTarget& target, ForeignKeyQueue& queue,
+                    TransferListener& listener);
 
 }  // namespace korvanta

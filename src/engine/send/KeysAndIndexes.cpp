@@ -2,6 +2,7 @@
 
 #include "adodb/Recordset.h"
 #include "engine/connections/Failure.h"
+#include "sql/model/SqlName.h"
 
 namespace korvanta {
 
@@ -23,8 +24,23 @@ long long BreakCount(adodb::Connection& target, const std::string& query) {
 
 }  // namespace
 
-std::string RunSchemaStep(adodb::Connection& target, const SchemaStep& step, TransientBudget budget,
-                          std::string& error) {
+std::string StepResult::Why() const {
+    switch (kind) {
+        case Kind::kMade:
+            break;
+        case Kind::kRowsBreakIt:
+            return std::to_string(breaking) + (breaking == 1 ? " row breaks it" : " rows break it");
+        case Kind::kRefused:
+            return "the database refused it";
+        case Kind::kConnectionLost:
+            return "the connection was lost";
+    }
+    return {};
+}
+
+StepResult RunSchemaStep(adodb::Connection& target, const SchemaStep& step,
+                         TransientBudget budget) {
+    StepResult result;
     for (const std::string* statement : {&step.statement, &step.unnamed}) {
         if (statement->empty())
             continue;
@@ -33,16 +49,23 @@ std::string RunSchemaStep(adodb::Connection& target, const SchemaStep& step, Tra
             WaitOutTransient([&] { target.Execute(*statement); }, wait);
             return {};
         } catch (const std::exception& e) {
-            if (error.empty())
-                error = AsError(e).what();
-            if (AsError(e).connectionLost())
-                return "the connection was lost";
+            const adodb::Error error = AsError(e);
+            if (result.message.empty())
+                result.message = error.what();
+            if (error.connectionLost()) {
+                result.kind = StepResult::Kind::kConnectionLost;
+                return result;
+            }
         }
     }
-    const long long breaking = BreakCount(target, step.breakQuery);
-    if (breaking > 0)
-        return std::to_string(breaking) + (breaking == 1 ? " row breaks it" : " rows break it");
-    return "the database refused it";
+    result.breaking = BreakCount(target, step.breakQuery);
+    result.kind = result.breaking > 0 ? StepResult::Kind::kRowsBreakIt : StepResult::Kind::kRefused;
+    return result;
+}
+
+adodb::Error StepFailure(const SchemaStep& step, std::string_view table, const StepResult& result) {
+    return adodb::Error("The " + step.what + " of table " + QuotedName(table) +
+                        " could not be made: " + result.Why() + ".\n" + result.message);
 }
 
 }  // namespace korvanta

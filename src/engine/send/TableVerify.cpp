@@ -4,11 +4,11 @@
 
 namespace korvanta {
 
-std::string VerifyTable(adodb::Connection& target, Side side, std::string_view dbmsName,
+std::string VerifyTable(adodb::Connection& target, std::shared_ptr<const Dialect> dialect,
                         const std::string& table, const std::vector<ValueRule>& rules,
                         const TableChecksum& landed) {
     TableRows rows;
-    rows.Open(target, side, dbmsName, table);
+    rows.Open(target, std::move(dialect), table);
     adodb::Recordset& records = rows.Records();
     const adodb::FieldList& list = records.Fields();
     TableChecksum found(static_cast<std::size_t>(list.Count()), rules);

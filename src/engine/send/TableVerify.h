@@ -6,7 +6,7 @@
 
 #include "adodb/Connection.h"
 #include "engine/rows/TableChecksum.h"
-#include "sql/model/Side.h"
+#include "sql/dialect/Dialect.h"
 #include "sql/model/ValueCheck.h"
 
 namespace korvanta {
@@ -15,7 +15,7 @@ namespace korvanta {
 // with the rows that landed, each column's values as its type compares them (`rules`):
 // empty when they match, else what differs ("rows 10 and 9", "column 2 (label)"). Raises
 // the driver's error when the table cannot be read.
-std::string VerifyTable(adodb::Connection& target, Side side, std::string_view dbmsName,
+std::string VerifyTable(adodb::Connection& target, std::shared_ptr<const Dialect> dialect,
                         const std::string& table, const std::vector<ValueRule>& rules,
                         const TableChecksum& landed);
 

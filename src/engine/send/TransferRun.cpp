@@ -8,28 +8,26 @@
 
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
-#include "engine/rows/ArrayInsertWriter.h"
 #include "engine/connections/Failure.h"
-#include "engine/rows/FailurePolicy.h"
-#include "engine/send/ForeignKeys.h"
 #include "engine/connections/PostgreSQL.h"
+#include "engine/connections/Sybase.h"
+#include "engine/rows/ArrayInsertWriter.h"
 #include "engine/rows/CopyWriter.h"
+#include "engine/rows/FailurePolicy.h"
+#include "engine/rows/RowCopy.h"
+#include "engine/rows/TableRows.h"
+#include "engine/schema/SchemaReader.h"
+#include "engine/send/ForeignKeys.h"
+#include "engine/send/KeysAndIndexes.h"
 #include "engine/send/ReportLines.h"
 #include "engine/send/ReportText.h"
-#include "engine/rows/RowCopy.h"
-#include "engine/send/KeysAndIndexes.h"
-#include "engine/schema/SchemaReader.h"
-#include "engine/connections/Sybase.h"
-#include "engine/tables/TableNames.h"
-#include "engine/rows/TableRows.h"
 #include "engine/send/TableVerify.h"
 #include "engine/send/TableWriterLock.h"
-#include "sql/statements/Datatype.h"
-#include "sql/statements/TablePlan.h"
-#include "sql/statements/RowStatement.h"
-#include "sql/dialect/SourceQuery.h"
+#include "engine/tables/TableNames.h"
+#include "sql/dialect/Dialect.h"
 #include "sql/model/SqlName.h"
-#include "sql/dialect/StringLiterals.h"
+#include "sql/statements/RowStatement.h"
+#include "sql/statements/TablePlan.h"
 
 namespace korvanta {
 
@@ -50,27 +48,6 @@ struct Table {
     std::optional<TableSchema> schema;  // an exact copy: the source's, from its catalog
 };
 
-// How the rows of a table go: which values stand bare, what each column keeps, which are
-// bytes.
-struct RowPlan {
-    std::vector<bool> numeric;
-    std::vector<ValueRule> rules;
-    std::vector<bool> binary;
-};
-
-// How the single-row INSERTs write the bytes of a binary column of an exact copy.
-RowStatement::BinaryForm BinaryFormOf(Dialect dialect) {
-    switch (dialect) {
-        case Dialect::kPostgreSQL:
-            return RowStatement::BinaryForm::kPostgreSQL;
-        case Dialect::kSqlite:
-            return RowStatement::BinaryForm::kSqlite;
-        case Dialect::kSqlAnywhere:
-            break;
-    }
-    return RowStatement::BinaryForm::kSqlAnywhere;
-}
-
 class TransferRun {
   public:
     TransferRun(const SendRequest& request, TransferListener& listener)
@@ -88,11 +65,7 @@ class TransferRun {
   private:
     adodb::Connection& Target() { return toPostgreSQL_ ? postgreSQL_ : sybase_; }
     adodb::Connection& Source() { return toPostgreSQL_ ? sybase_ : postgreSQL_; }
-    TransientBudget StatementBudget() const {
-        TransientBudget budget;
-        budget.limit = std::chrono::seconds(request_.settings.transientWaitSeconds);
-        return budget;
-    }
+    TransientBudget StatementBudget() const { return BudgetFor(request_.settings); }
 
     // Runs one step; false when it failed and was reported, quoting `quoted` (the
     // statement that failed) or else the statement buffer. A failure that lost a
@@ -112,9 +85,10 @@ class TransferRun {
     }
 
     bool OpenConnections();
-    void LearnTargetLiterals();
-    // The product behind the ODBC side, asked once.
-    const std::string& OdbcDbms();
+    // The dialects of both sides: the ODBC side's from its driver's DBMS name, asked once;
+    // the target's as its settings make it. Learned when the first table is sent, so that
+    // a send of nothing sends no statement.
+    void LearnDialects();
     void SendTable(const std::string& entry);
     bool ClaimTarget(const Table& table);
     bool AskOverwrite(Table& table);
@@ -122,12 +96,15 @@ class TransferRun {
     void ReadSchema(Table& table);
     bool DropOld(Table& table);
     void CreateAndCopy(Table& table);
-    std::optional<TablePlan> PlanExact(const Table& table);
-    void CopyRows(Table& table, const RowPlan& plan);
+    TablePlan PlanExact(const Table& table);
+    void CopyRows(Table& table, const TablePlan& plan);
     void AfterRows(Table& table, const TablePlan& plan);
     void RunStep(Table& table, const SchemaStep& step);
     void ReportCut(const Table& table, const RowCopy::Tally& tally);
     void Verify(Table& table, const std::vector<ValueRule>& rules, const TableChecksum& landed);
+    // The step's outcome in the table's summary, its failure reported; false when it lost
+    // the connection.
+    bool StepDone(Table& table, const SchemaStep& step, const StepResult& result, int line);
     void Finished(TableOutcome& outcome);
     std::unique_ptr<BatchWriter> WriterFor(const std::string& table,
                                            const std::vector<bool>& binary);
@@ -147,13 +124,11 @@ class TransferRun {
     std::vector<std::string> targetTables_;
     std::shared_ptr<TargetClaims> claims_;
     std::shared_ptr<ForeignKeyQueue> foreignKeys_;
-    Dialect dialect_ = Dialect::kPostgreSQL;
+    std::shared_ptr<const Dialect> sourceDialect_;
+    std::shared_ptr<const Dialect> targetDialect_;
     std::string statement_;  // the last CREATE TABLE or INSERT built, quoted by the report
     adodb::Connection postgreSQL_;
     adodb::Connection sybase_;
-    StringLiterals literals_ = StringLiterals::kStandard;
-    bool literalsLearned_ = false;
-    std::optional<std::string> odbcDbms_;
     std::unique_ptr<PostgresCopyConnection> copyConnection_;
     bool ended_ = false;
     std::chrono::steady_clock::time_point tableStart_;
@@ -185,7 +160,7 @@ void TransferRun::Run() {
         return;  // a lost connection: the open objects are dropped without more reports
     // The foreign keys of this send's tables, once all of them are in.
     if (!request_.foreignKeys)
-        AddForeignKeys(Target(), request_, *foreignKeys_, listener_);
+        AddForeignKeys(Target(), ForeignKeyTargetOf(request_), *foreignKeys_, listener_);
     Step(lines_.closeSybase, [&] { sybase_.Close(); });
     Step(lines_.closePostgreSQL, [&] { postgreSQL_.Close(); });
 }
@@ -205,37 +180,29 @@ bool TransferRun::OpenConnections() {
     return Step(lines_.openSybase, [&] { OpenSybase(sybase_, request_.values); });
 }
 
-// Values are written between apostrophes as the target reads them back unchanged. What
-// cannot be learned is taken as the standard. Asked once, when the first table is sent,
-// so that a send of nothing sends no statement.
-void TransferRun::LearnTargetLiterals() {
-    if (literalsLearned_)
+void TransferRun::LearnDialects() {
+    if (targetDialect_)
         return;
-    literalsLearned_ = true;
+    std::string dbms;
     try {
-        if (toPostgreSQL_) {
-            adodb::Recordset setting = postgreSQL_.Execute("SHOW standard_conforming_strings");
-            if (!setting.IsEOF())
-                literals_ = LiteralsOfPostgreSQL(setting.Fields()[0].Value().Text());
-        } else {
-            const std::string& dbms = OdbcDbms();
-            literals_ = LiteralsOfDataSource(dbms);
-            dialect_ = TargetDialect(Side::SqlAnywhere, dbms);
-        }
+        dbms = sybase_.DbmsName();
     } catch (...) {
-        literals_ = StringLiterals::kStandard;
+        // Not known: read and written as any data source.
     }
-}
-
-const std::string& TransferRun::OdbcDbms() {
-    if (!odbcDbms_) {
+    std::shared_ptr<const Dialect> odbc = DialectOf(Side::SqlAnywhere, dbms);
+    std::shared_ptr<const Dialect> postgreSQL = DialectOf(Side::PostgreSQL, {});
+    sourceDialect_ = toPostgreSQL_ ? odbc : postgreSQL;
+    targetDialect_ = toPostgreSQL_ ? postgreSQL : odbc;
+    // Values are written as the target reads them back unchanged: what cannot be learned
+    // is taken as the standard.
+    if (const std::string query = targetDialect_->SettingQuery(); !query.empty()) {
         try {
-            odbcDbms_ = sybase_.DbmsName();
+            adodb::Recordset setting = Target().Execute(query);
+            if (!setting.IsEOF())
+                targetDialect_ = targetDialect_->WithSetting(setting.Fields()[0].Value().Text());
         } catch (...) {
-            odbcDbms_ = std::string();  // not known: read as any data source
         }
     }
-    return *odbcDbms_;
 }
 
 void TransferRun::Listed(const std::string& name) {
@@ -273,7 +240,7 @@ void TransferRun::SendTable(const std::string& entry) {
         Finished(table.outcome);
         return;
     }
-    LearnTargetLiterals();
+    LearnDialects();
     // The source is read, under the list entry's own spelling, before anything is dropped:
     // a source that cannot be read leaves the target's table as it was.
     if (Step(lines_.select,
@@ -322,16 +289,13 @@ bool TransferRun::AskOverwrite(Table& table) {
 // Opens the rows of the entry's table on the source: its own rows, each value as the
 // source holds it (TableRows).
 void TransferRun::OpenSource(Table& table) {
-    const Side side = OtherSide(request_.target);
-    table.rows.Open(Source(), side, side == Side::PostgreSQL ? std::string() : OdbcDbms(),
-                    table.entry);
+    table.rows.Open(Source(), sourceDialect_, table.entry);
 }
 
 // An exact copy reads the source's own catalog, over the same connection.
 void TransferRun::ReadSchema(Table& table) {
     if (request_.settings.exactSchema) {
-        table.schema =
-            ReadTableSchema(Source(), OtherSide(request_.target), table.entry, table.rows.Fields());
+        table.schema = ReadTableSchema(Source(), *sourceDialect_, table.entry, table.rows.Fields());
     }
 }
 
@@ -356,17 +320,11 @@ bool TransferRun::DropOld(Table& table) {
 }
 
 void TransferRun::CreateAndCopy(Table& table) {
-    CreateTableBuilder create(request_.target, table.name);
-    std::optional<TablePlan> exact;
+    TablePlan plan;
     const bool built = Step(lines_.buildCreate, [&] {
-        if (table.schema) {
-            exact = PlanExact(table);
-            statement_ = exact->createTable;
-            return;
-        }
-        for (const SourceField& field : table.rows.Fields())
-            create.AddColumn(field.name, field.type);
-        statement_ = create.Statement();
+        plan = table.schema ? PlanExact(table)
+                            : PlanSimpleTable(request_.target, table.name, table.rows.Fields());
+        statement_ = plan.createTable;
     });
     if (!built)
         return;
@@ -375,8 +333,7 @@ void TransferRun::CreateAndCopy(Table& table) {
         // As if the table stood there now: a foreign key to it is told too.
         foreignKeys_->Written(table.name);
         table.outcome.complete = true;
-        if (exact)
-            AfterRows(table, *exact);
+        AfterRows(table, plan);
         return;
     }
     // A target busy with another program's work is waited for, as the rows are.
@@ -387,15 +344,10 @@ void TransferRun::CreateAndCopy(Table& table) {
         return;
     if (table.created)
         foreignKeys_->Written(table.name);
-    if (!ended_) {
-        const std::size_t columns = table.rows.Fields().size();
-        RowPlan rows{create.NumericColumns(), create.Rules(), std::vector<bool>(columns, false)};
-        if (exact)
-            rows = {std::vector<bool>(columns, false), exact->rules, exact->binary};
-        CopyRows(table, rows);
-    }
-    if (!ended_ && table.created && exact)
-        AfterRows(table, *exact);
+    if (!ended_)
+        CopyRows(table, plan);
+    if (!ended_ && table.created)
+        AfterRows(table, plan);
     if (!ended_)
         Step(lines_.closeRecordset, [&] { table.rows.Records().Close(); });
     // The list learns of the table even when the run stops here: it was created.
@@ -405,7 +357,7 @@ void TransferRun::CreateAndCopy(Table& table) {
 
 // The exact copy's plan of the table: a foreign key of a table that goes to SQLite is
 // written with the table, if the table it refers to is on the target or in the send.
-std::optional<TablePlan> TransferRun::PlanExact(const Table& table) {
+TablePlan TransferRun::PlanExact(const Table& table) {
     const auto onTarget = [&](std::string_view name) {
         const std::string stored = StoredTableName(request_.target, name);
         if (NamesContain(targetTables_, stored) || foreignKeys_->WasWritten(stored))
@@ -416,7 +368,7 @@ std::optional<TablePlan> TransferRun::PlanExact(const Table& table) {
         }
         return false;
     };
-    return PlanExactTable(*table.schema, table.name, dialect_, literals_, onTarget);
+    return PlanExactTable(*table.schema, table.name, *targetDialect_, onTarget);
 }
 
 // Keys, indexes and the identity's numbering after the rows, each reported where it fails
@@ -436,22 +388,23 @@ void TransferRun::RunStep(Table& table, const SchemaStep& step) {
     listener_.SchemaStatement(step.statement);
     if (request_.dryRun || ended_)
         return;
-    std::string error;
-    const std::string why = RunSchemaStep(Target(), step, StatementBudget(), error);
-    if (why.empty()) {
-        table.outcome.carried.push_back(step.what);
-        return;
-    }
-    table.outcome.notCarried.push_back(step.what + ": " + why);
-    listener_.Failed(lines_.schema,
-                     adodb::Error("The " + step.what + " of table " + QuotedName(table.name) +
-                                  " could not be made: " + why + ".\n" + error),
-                     step.statement);
-    if (why == "the connection was lost")
-        ended_ = true;
+    StepDone(table, step, RunSchemaStep(Target(), step, StatementBudget()), lines_.schema);
 }
 
-void TransferRun::CopyRows(Table& table, const RowPlan& plan) {
+bool TransferRun::StepDone(Table& table, const SchemaStep& step, const StepResult& result,
+                           int line) {
+    if (result.Made()) {
+        table.outcome.carried.push_back(step.what);
+        return true;
+    }
+    table.outcome.notCarried.push_back(step.what + ": " + result.Why());
+    listener_.Failed(line, StepFailure(step, table.name, result), step.statement);
+    if (result.kind == StepResult::Kind::kConnectionLost)
+        ended_ = true;
+    return !ended_;
+}
+
+void TransferRun::CopyRows(Table& table, const TablePlan& plan) {
     std::vector<std::string> names;
     for (const SourceField& field : table.rows.Fields())
         names.push_back(field.name);
@@ -466,11 +419,11 @@ void TransferRun::CopyRows(Table& table, const RowPlan& plan) {
             writer.reset();  // the rows go through the driver instead
         }
     }
-    RowStatement insert(request_.target, table.name, plan.numeric, literals_);
-    insert.SetBinaryColumns(plan.binary, BinaryFormOf(dialect_));
+    RowStatement insert(request_.target, table.name, plan.bare, targetDialect_);
+    insert.SetBinaryColumns(plan.binary);
     RowCopy copy(table.rows, Source(),
-                 {Target(), std::move(insert), std::move(writer), request_.settings,
-                  request_.target, table.entry, names,
+                 {Target(), std::move(insert), std::move(writer), request_.settings, targetDialect_,
+                  table.entry, names,
                   // What the created table's columns keep of a value; a table that stood
                   // there already has columns of its own.
                   table.created ? plan.rules : std::vector<ValueRule>()},
@@ -510,9 +463,7 @@ void TransferRun::Verify(Table& table, const std::vector<ValueRule>& rules,
                          const TableChecksum& landed) {
     TableOutcome& outcome = table.outcome;
     const bool read = Step(lines_.verify, [&] {
-        outcome.verifyDifference =
-            VerifyTable(Target(), request_.target, toPostgreSQL_ ? std::string() : OdbcDbms(),
-                        table.name, rules, landed);
+        outcome.verifyDifference = VerifyTable(Target(), targetDialect_, table.name, rules, landed);
     });
     if (!read) {
         outcome.verified = false;
@@ -535,7 +486,7 @@ std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table,
     if (binary.empty())
         return nullptr;
     if (!toPostgreSQL_)
-        return ArrayInsertWriter::Create(sybase_, table, binary);
+        return ArrayInsertWriter::Create(sybase_, table, binary, *targetDialect_);
     // COPY goes over a libpq connection of its own, opened once per run (again after it
     // broke).
     if (!copyConnection_ || copyConnection_->Broken())
@@ -546,6 +497,10 @@ std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table,
 }
 
 }  // namespace
+
+ForeignKeyTarget ForeignKeyTargetOf(const SendRequest& request) {
+    return {request.target, request.targetTables, request.dryRun, request.settings, request.values};
+}
 
 void SendTables(const SendRequest& request, TransferListener& listener) {
     try {

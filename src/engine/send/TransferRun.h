@@ -6,12 +6,9 @@
 #include <vector>
 
 #include "engine/connections/ConnectionValues.h"
-#include "engine/send/TargetClaims.h"
-
-namespace korvanta {
-class ForeignKeyQueue;
-}
 #include "engine/rows/TransferListener.h"
+#include "engine/send/ForeignKeys.h"
+#include "engine/send/TargetClaims.h"
 #include "sql/model/Side.h"
 
 namespace korvanta {
@@ -54,5 +51,8 @@ struct SendRequest {
 // or one INSERT per row when the settings ask for it), telling the listener as it goes.
 // Blocks until done; never throws: every failure goes to the listener.
 void SendTables(const SendRequest& request, TransferListener& listener);
+
+// Where the request's foreign keys go (AddForeignKeys), once every send of it has ended.
+ForeignKeyTarget ForeignKeyTargetOf(const SendRequest& request);
 
 }  // namespace korvanta

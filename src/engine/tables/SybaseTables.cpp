@@ -3,20 +3,19 @@
 #include <algorithm>
 
 #include "adodb/Connection.h"
-#include "engine/tables/NameOrder.h"
 #include "engine/connections/Sybase.h"
+#include "engine/tables/NameOrder.h"
 #include "engine/tables/TableListing.h"
+#include "sql/dialect/Dialect.h"
 
 namespace korvanta {
 
 std::vector<std::string> PostgreSQLTableNames(const ConnectionValues& values);
 
 namespace {
-// System tables and tables named like them stay out of the list, and so do the tables
-// SQLite keeps for itself (sqlite_sequence, sqlite_stat1) in the file that stands in.
+// System tables and tables named like them stay out of the list.
 bool LooksLikeSystemTable(const QString& name) {
-    return name.toUpper().contains(QStringLiteral("SYS")) ||
-           name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive);
+    return name.toUpper().contains(QStringLiteral("SYS"));
 }
 }  // namespace
 
@@ -24,13 +23,22 @@ std::vector<std::string> SybaseTableNames(const ConnectionValues& values) {
     adodb::Connection connection;
     connection.Provider = "MSDASQL";
     OpenSybase(connection, values);
+    // And so do the tables the database keeps for itself (the stand-in's sqlite_sequence).
+    std::string dbms;
+    try {
+        dbms = connection.DbmsName();
+    } catch (const std::exception&) {
+        // Not known: nothing is its own.
+    }
+    const std::shared_ptr<const Dialect> dialect = DialectOf(Side::SqlAnywhere, dbms);
     adodb::Recordset tables = connection.OpenSchema(adodb::adSchemaTables);
     std::vector<std::string> names;
     while (!tables.IsEOF()) {
         const adodb::Variant type = tables.Fields()["TABLE_TYPE"].Value();
         if (!type.IsNull() && type.Text() == "TABLE") {
             const adodb::Variant name = tables.Fields()["TABLE_NAME"].Value();
-            if (!name.IsNull() && !LooksLikeSystemTable(QString::fromUtf8(name.Text())))
+            if (!name.IsNull() && !LooksLikeSystemTable(QString::fromUtf8(name.Text())) &&
+                !dialect->IsOwnTable(name.Text()))
                 names.emplace_back(name.Text());
         }
         tables.MoveNext();

@@ -73,6 +73,9 @@ struct IndexSchema {
     bool constraint = false;  // a UNIQUE constraint rather than an index of its own
     std::string predicate;    // a partial index's condition, in the source's SQL
     bool expression = false;  // a key is an expression, not a column: not carried
+    // The source made its name up itself (SQLite's sqlite_autoindex_...): it means nothing
+    // on another database, and is named in reports only.
+    bool automatic = false;
 };
 
 enum class ReferentialAction { kNoAction, kRestrict, kCascade, kSetNull, kSetDefault };

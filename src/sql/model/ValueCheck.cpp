@@ -221,32 +221,32 @@ std::optional<std::string> CanonicalUuid(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::string> UnstorableText(std::string_view text, Side target) {
+std::optional<ValueProblem> TextProblem(std::string_view text, bool nulAllowed) {
     constexpr const char* kPrefix = "invalid byte sequence for encoding \"UTF8\": ";
-    if (target == Side::PostgreSQL) {
+    if (!nulAllowed) {
         if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
-            return kPrefix + QuoteBytes(text, nul);
+            return ValueProblem{kPrefix + QuoteBytes(text, nul), "22021"};
     }
     const std::size_t bad = adodb::detail::FirstInvalidUtf8(text);
     if (bad != std::string_view::npos)
-        return kPrefix + QuoteBytes(text, bad);
+        return ValueProblem{kPrefix + QuoteBytes(text, bad), "22021"};
     return std::nullopt;
 }
 
-std::optional<ValueProblem> UnstorableValue(std::string_view text, Side target, ValueRule rule) {
-    if (std::optional<std::string> why = UnstorableText(text, target))
-        return ValueProblem{std::move(*why), "22021"};
-    if (IsTemporal(rule.kind)) {
-        if (target != Side::PostgreSQL || PlainIsoKeeps(text, rule.kind, rule.fractionDigits))
-            return std::nullopt;
-        if (std::optional<std::string> why =
-                TemporalChange(text, TemporalOf(rule.kind), rule.fractionDigits))
-            return ValueProblem{std::move(*why), "22007"};
-    } else if (rule.kind == ValueKind::kDecimal && IsNegativeZero(text)) {
-        return ValueProblem{"The value \"" + std::string(text) +
-                                "\" is a negative zero: a decimal column would keep it as 0.",
-                            "22003"};
-    }
+std::optional<ValueProblem> DecimalProblem(std::string_view text, ValueRule rule) {
+    if (rule.kind != ValueKind::kDecimal || !IsNegativeZero(text))
+        return std::nullopt;
+    return ValueProblem{"The value \"" + std::string(text) +
+                            "\" is a negative zero: a decimal column would keep it as 0.",
+                        "22003"};
+}
+
+std::optional<ValueProblem> TemporalProblem(std::string_view text, ValueRule rule) {
+    if (!IsTemporal(rule.kind) || PlainIsoKeeps(text, rule.kind, rule.fractionDigits))
+        return std::nullopt;
+    if (std::optional<std::string> why =
+            TemporalChange(text, TemporalOf(rule.kind), rule.fractionDigits))
+        return ValueProblem{std::move(*why), "22007"};
     return std::nullopt;
 }
 

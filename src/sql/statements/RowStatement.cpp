@@ -43,8 +43,8 @@ bool LooksLikeNumber(std::string_view text) noexcept {
 }
 
 RowStatement::RowStatement(Side target, std::string_view tableName,
-                           std::vector<bool> numericColumns, StringLiterals literals)
-    : bare_(std::move(numericColumns)), literals_(literals) {
+                           std::vector<bool> numericColumns, std::shared_ptr<const Dialect> dialect)
+    : bare_(std::move(numericColumns)), dialect_(std::move(dialect)) {
     if (target != Side::PostgreSQL)
         bare_.assign(bare_.size(), false);
     prefix_ = "INSERT INTO ";
@@ -62,34 +62,14 @@ void RowStatement::AddValue(std::string& buffer, std::size_t field,
                             const adodb::Variant& value) const {
     if (value.IsNull()) {
         buffer += "NULL";
-    } else if (field < binary_.size() && binary_[field] && binaryForm_ != BinaryForm::kText) {
-        AddBinary(buffer, value.Text());
+    } else if (field < binary_.size() && binary_[field]) {
+        dialect_->AppendBinary(buffer, value.Text());
     } else if (field < bare_.size() && bare_[field] && LooksLikeNumber(value.Text())) {
         buffer += value.Text();
     } else {
-        AppendLiteral(buffer, value.Text(), literals_);
+        dialect_->AppendString(buffer, value.Text());
     }
     buffer += kSeparator;
-}
-
-void RowStatement::AddBinary(std::string& buffer, std::string_view hex) const {
-    switch (binaryForm_) {
-        case BinaryForm::kPostgreSQL:
-            AppendLiteral(buffer, "\\x" + std::string(hex), literals_);
-            return;
-        case BinaryForm::kSqlite:
-            buffer += "X'";
-            break;
-        case BinaryForm::kSqlAnywhere:
-            buffer += "0x";
-            buffer += hex;
-            return;
-        case BinaryForm::kText:
-            AppendLiteral(buffer, hex, literals_);
-            return;
-    }
-    buffer += hex;
-    buffer += '\'';
 }
 
 void RowStatement::End(std::string& buffer) const {

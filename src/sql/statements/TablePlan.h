@@ -5,19 +5,13 @@
 #include <string_view>
 #include <vector>
 
+#include "sql/dialect/Dialect.h"
 #include "sql/model/Schema.h"
 #include "sql/model/Side.h"
-#include "sql/dialect/StringLiterals.h"
+#include "sql/model/SourceField.h"
 #include "sql/model/ValueCheck.h"
 
 namespace korvanta {
-
-// The database a copy writes to, for the statements of an exact copy: PostgreSQL, SQL
-// Anywhere, or the SQLite file that stands in for it.
-enum class Dialect { kPostgreSQL, kSqlAnywhere, kSqlite };
-// The ODBC side's dialect from the DBMS name its driver gives; SQL Anywhere's unless it is
-// SQLite.
-Dialect TargetDialect(Side target, std::string_view dbmsName);
 
 // One statement that builds a part of the table, with what it carries for the reports.
 struct SchemaStep {
@@ -30,10 +24,11 @@ struct SchemaStep {
     std::string unnamed;
 };
 
-// What an exact copy does with one table: its CREATE TABLE, how its values travel, and
-// what is built after its rows and after every table of the run.
+// What a send does with one table, in either mode: its CREATE TABLE, how its values
+// travel, and what is built after its rows and after every table of the run.
 struct TablePlan {
     std::string createTable;
+    std::vector<bool> bare;               // per column: its values stand bare in an INSERT
     std::vector<ValueRule> rules;         // per column, what the target column keeps of a value
     std::vector<bool> binary;             // per column: the values' hex digits go as bytes
     std::vector<SchemaStep> afterRows;    // NOT NULL, keys, unique constraints, indexes
@@ -43,14 +38,15 @@ struct TablePlan {
     std::vector<std::string> notCarried;  // and why
 };
 
-// The plan of an exact copy of `source` as table `target`. `literals`: how the target
-// reads string literals. `onTarget`: whether a table of that name stands on the target
-// when the table is created (a SQLite foreign key must be written then or never).
-TablePlan PlanExactTable(const TableSchema& source, std::string_view target, Dialect dialect,
-                         StringLiterals literals,
-                         const std::function<bool(std::string_view table)>& onTarget);
+// The table as the send buttons have always made it: each column one of a few types,
+// chosen from its ADO type (Datatype.h); nothing else carried.
+TablePlan PlanSimpleTable(Side target, std::string_view name,
+                          const std::vector<SourceField>& fields);
 
-// The target type of one column, and why it is not exact when it is not ("" when it is).
-std::string TargetType(const ColumnType& type, Dialect dialect, std::string& notExact);
+// An exact copy of `source` as table `target` in the target's dialect. `onTarget`: whether
+// a table of that name stands on the target when the table is created (a foreign key
+// taken only with the table must be written then or never).
+TablePlan PlanExactTable(const TableSchema& source, std::string_view target, const Dialect& dialect,
+                         const std::function<bool(std::string_view table)>& onTarget);
 
 }  // namespace korvanta

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "adodb/Connection.h"
-#include "engine/schema/SchemaReader.h"
 #include "engine/connections/Sybase.h"
-#include "engine/tables/TableListing.h"
+#include "engine/schema/SchemaReader.h"
 #include "engine/send/TransferRun.h"
+#include "engine/tables/TableListing.h"
 #include "support/TestDatabases.h"
 
 using korvanta::Side;
@@ -468,7 +468,7 @@ TEST(ExactSchema, TheDriversCatalogFunctionsForAnyOtherDataSource) {
            u + "_c_u ON " + u + "_c(pid, seq);");
     adodb::Connection connection;
     korvanta::OpenSybase(connection, testdb::connectionValues());
-    const korvanta::TableSchema schema = korvanta::catalog::OdbcSchema(connection, u + "_c");
+    const korvanta::TableSchema schema = korvanta::schema::OdbcSchema(connection, u + "_c");
     Rows columns;
     for (const korvanta::ColumnSchema& c : schema.columns)
         columns.push_back(c.name + (c.notNull ? " not null" : ""));

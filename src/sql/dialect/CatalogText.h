@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sql/model/Schema.h"
+
+// Pieces of catalog text every database writes alike, for the dialects' readers of types
+// and defaults. Pure.
+namespace korvanta::catalogtext {
+
+std::string Lower(std::string_view text);
+std::string_view Trim(std::string_view text);
+bool StartsWith(std::string_view text, std::string_view prefix);
+// The numbers between the first parentheses: "(12,2)" gives 12 and 2; -1 where none is.
+void Modifiers(std::string_view text, int& first, int& second);
+
+// A type of the kind, under the source's own name.
+ColumnType Of(TypeKind kind, std::string_view name, int length = -1);
+// A time or timestamp with the digits of its fractions of a second, when given.
+ColumnType Fraction(TypeKind kind, std::string_view name, int digits);
+ColumnType Numeric(std::string_view name, int precision, int scale);
+
+// A default every database writes alike: a string, a number, a truth value, the current
+// date, time or timestamp in their common spellings; kOther for anything else. `original`
+// is kept as the default's own text.
+ColumnDefault CommonDefault(std::string_view text, std::string_view original);
+// PostgreSQL's trailing casts taken off ("'n/a'::text", "'1'::integer"), and parentheses
+// around the whole.
+std::string_view WithoutCasts(std::string_view text);
+
+}  // namespace korvanta::catalogtext

@@ -1,0 +1,140 @@
+#include "sql/dialect/Dialect.h"
+
+#include "sql/dialect/CatalogText.h"
+#include "sql/dialect/OdbcDialect.h"
+#include "sql/dialect/PostgreSQLDialect.h"
+#include "sql/dialect/SqlAnywhereDialect.h"
+#include "sql/dialect/SqliteDialect.h"
+#include "sql/model/SqlName.h"
+
+namespace korvanta {
+
+void Dialect::AppendString(std::string& buffer, std::string_view text) const {
+    buffer += '\'';
+    for (;;) {
+        const std::size_t at = text.find('\'');
+        if (at == std::string_view::npos)
+            break;
+        buffer.append(text.data(), at + 1);
+        buffer += '\'';
+        text.remove_prefix(at + 1);
+    }
+    buffer.append(text);
+    buffer += '\'';
+}
+
+std::string Dialect::String(std::string_view text) const {
+    std::string literal;
+    AppendString(literal, text);
+    return literal;
+}
+
+// Standard SQL has no escape for a line break: the literal keeps it.
+std::string Dialect::OneLineString(std::string_view text) const {
+    return String(text);
+}
+
+std::optional<ValueProblem> Dialect::Unstorable(std::string_view text, ValueRule rule) const {
+    if (std::optional<ValueProblem> problem = TextProblem(text, true))
+        return problem;
+    return DecimalProblem(text, rule);
+}
+
+std::string Dialect::Default(const ColumnSchema& column) const {
+    using Kind = ColumnDefault::Kind;
+    const ColumnDefault& d = column.defaultValue;
+    switch (d.kind) {
+        case Kind::kLiteral:
+            if (column.type.kind == TypeKind::kBoolean)
+                return Boolean(d.literal == "1" || d.literal == "true" || d.literal == "t");
+            return d.isString ? OneLineString(d.literal) : d.literal;
+        case Kind::kCurrentDate:
+            return CurrentDate();
+        case Kind::kCurrentTime:
+            return CurrentTime();
+        case Kind::kCurrentTimestamp:
+            return CurrentTimestamp(column.type);
+        case Kind::kNone:
+        case Kind::kOther:
+            break;
+    }
+    return {};
+}
+
+std::string Dialect::ColumnOptions(const ColumnSchema&) const {
+    return {};
+}
+
+std::string Dialect::IdentityKeyColumn(const TableSchema&) const {
+    return {};
+}
+
+std::string Dialect::IdentityKeyDefinition(std::string_view quotedName) const {
+    return std::string(quotedName);
+}
+
+std::string Dialect::NumberingStatement(std::string_view, std::string_view) const {
+    return {};
+}
+
+std::string Dialect::NotNullStatement(std::string_view table,
+                                      const std::vector<std::string>& columns) const {
+    std::string statement = "ALTER TABLE " + std::string(table);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        statement +=
+            (i ? ", ALTER COLUMN " : " ALTER COLUMN ") + QuotedName(columns[i]) + " SET NOT NULL";
+    return statement;
+}
+
+std::string Dialect::TableKindQuery(std::string_view) const {
+    return {};
+}
+
+std::string Dialect::RowSource(std::string_view quotedTable, std::string_view) const {
+    return std::string(quotedTable);
+}
+
+std::string Dialect::ExactRowsQuery(std::string_view, const std::vector<SourceField>&,
+                                    std::vector<bool>& marked) const {
+    marked.clear();
+    return {};
+}
+
+std::string_view Dialect::ExactValue(std::string_view text, std::string&) const {
+    return text;
+}
+
+bool Dialect::IsOwnTable(std::string_view) const {
+    return false;
+}
+
+std::string Dialect::Boolean(bool value) const {
+    return value ? "1" : "0";
+}
+
+std::string Dialect::CurrentDate() const {
+    return "CURRENT_DATE";
+}
+
+std::string Dialect::CurrentTime() const {
+    return "CURRENT_TIME";
+}
+
+std::string Dialect::CurrentTimestamp(const ColumnType&) const {
+    return "CURRENT_TIMESTAMP";
+}
+
+std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName) {
+    if (side == Side::PostgreSQL)
+        return std::make_shared<PostgreSQLDialect>();
+    const std::string name = catalogtext::Lower(dbmsName);
+    // SQL Anywhere's drivers name it "SQL Anywhere"; older ones "Adaptive Server Anywhere".
+    if (name.find("sql anywhere") != std::string::npos ||
+        name.find("adaptive server anywhere") != std::string::npos)
+        return std::make_shared<SqlAnywhereDialect>();
+    if (name.find("sqlite") != std::string::npos)
+        return std::make_shared<SqliteDialect>();
+    return std::make_shared<OdbcDialect>();
+}
+
+}  // namespace korvanta

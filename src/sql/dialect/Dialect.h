@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sql/model/Schema.h"
+#include "sql/model/Side.h"
+#include "sql/model/SourceField.h"
+#include "sql/model/ValueCheck.h"
+
+namespace korvanta {
+
+class PostgreSQLDialect;
+class SqlAnywhereDialect;
+class SqliteDialect;
+class OdbcDialect;
+
+// What a database takes beyond the common ground of SQL.
+struct Capabilities {
+    // Keys, unique constraints, NOT NULL and foreign keys only with the table, in its
+    // CREATE TABLE: none can be added afterwards.
+    bool constraintsOnlyWithTable = false;
+    // A constraint keeps the name it is given (CONSTRAINT "pk_orders").
+    bool namedConstraints = false;
+    // CREATE INDEX may go without a name: the database chooses one.
+    bool indexNamesOptional = false;
+    // An index with a WHERE condition.
+    bool partialIndexes = false;
+    // An index whose key is an expression.
+    bool expressionIndexes = false;
+    // An index key ordered NULLS FIRST or NULLS LAST.
+    bool nullsOrder = false;
+    // A foreign key checked at the end of the transaction.
+    bool deferrableKeys = false;
+    // CHECK constraints.
+    bool checks = false;
+    // A column numbered by the database (identity) is NOT NULL by that alone.
+    bool identityIsNotNull = false;
+    // Its driver's arrays of parameters give every row the byte length of the first row's
+    // binary value (sqliteodbc): binary values go one row per execution.
+    bool arraysKeepFirstBinaryLength = false;
+};
+
+// The one place a dialect's own kind matters: reading its catalog, which each database
+// keeps its own way (see engine/schema).
+class DialectVisitor {
+  public:
+    virtual ~DialectVisitor() = default;
+    virtual void Visit(const PostgreSQLDialect& dialect) = 0;
+    virtual void Visit(const SqlAnywhereDialect& dialect) = 0;
+    virtual void Visit(const SqliteDialect& dialect) = 0;
+    virtual void Visit(const OdbcDialect& dialect) = 0;
+};
+
+// Everything one database is to the tool: the type each neutral column type is declared
+// as there (and each catalog type read back, in its own class), how it writes a string, a
+// binary value, a default and a numbered column, what it changes of a value it takes, what
+// it can carry, and how its rows are read so that every value arrives as it holds it. One
+// class per database, each in a file of its own; DialectOf is the only place that tells
+// them apart.
+class Dialect {
+  public:
+    virtual ~Dialect() = default;
+
+    virtual std::string_view Name() const = 0;
+    virtual const Capabilities& Can() const = 0;
+    virtual void Accept(DialectVisitor& visitor) const = 0;
+
+    // A statement whose one-row answer configures the dialect further (PostgreSQL's
+    // standard_conforming_strings); empty when there is none.
+    virtual std::string SettingQuery() const { return {}; }
+    // The dialect as that answer configures it.
+    virtual std::shared_ptr<const Dialect> WithSetting(std::string_view answer) const = 0;
+
+    // ---- Types ----
+    // The declaration of a column of this type, and why it is not exact when it is not
+    // (`notExact` empty when it is).
+    virtual std::string Declaration(const ColumnType& type, std::string& notExact) const = 0;
+
+    // ---- Values ----
+    // A string between apostrophes, as this database reads it back unchanged.
+    virtual void AppendString(std::string& buffer, std::string_view text) const;
+    std::string String(std::string_view text) const;
+    // The same on one line: a line break as this database's escape for it, so that every
+    // statement printed is one line.
+    virtual std::string OneLineString(std::string_view text) const;
+    // Bytes (given as hex digits, two a byte) as this database's binary literal.
+    virtual void AppendBinary(std::string& buffer, std::string_view hex) const = 0;
+    // Why this database would keep something other than the value in a column of the rule's
+    // kind (not UTF-8, a NUL, a negative zero in a decimal column, ...); nullopt when it keeps it.
+    virtual std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const;
+
+    // ---- Defaults ----
+    // A column's default as this database writes it; empty when it has no counterpart.
+    std::string Default(const ColumnSchema& column) const;
+
+    // ---- Columns, numbering, keys ----
+    // What a column definition takes after its type beyond the default (SQL Anywhere's BIT
+    // NULL, SQLite's NOT NULL).
+    virtual std::string ColumnOptions(const ColumnSchema& column) const;
+    // The column of a table this database numbers as its row key itself, declared whole by
+    // IdentityKeyDefinition; empty when it numbers columns by IdentityClause.
+    virtual std::string IdentityKeyColumn(const TableSchema& table) const;
+    virtual std::string IdentityKeyDefinition(std::string_view quotedName) const;
+    // The clause after a numbered column's type; empty (and `why` set) when this database
+    // numbers no such column.
+    virtual std::string IdentityClause(std::string& why) const = 0;
+    // The statement that sets a numbered column to go on after the largest value the rows
+    // brought; empty when the database does so itself.
+    virtual std::string NumberingStatement(std::string_view table, std::string_view column) const;
+    // ALTER TABLE that makes the columns NOT NULL.
+    virtual std::string NotNullStatement(std::string_view table,
+                                         const std::vector<std::string>& columns) const;
+
+    // ---- Reading rows ----
+    // A query whose one answer tells how a table's own rows are read (PostgreSQL: its kind,
+    // as an inheriting table's rows are its parent's too); empty when there is none.
+    virtual std::string TableKindQuery(std::string_view quotedTable) const;
+    // What SELECT reads a table's own rows from, given that answer.
+    virtual std::string RowSource(std::string_view quotedTable, std::string_view kind) const;
+    // A query over the same rows that gives values exactly as the database holds them,
+    // where SELECT * through its driver would not; `marked` tells the columns whose values
+    // ExactValue must read. Empty when SELECT * is exact.
+    virtual std::string ExactRowsQuery(std::string_view from,
+                                       const std::vector<SourceField>& fields,
+                                       std::vector<bool>& marked) const;
+    virtual std::string_view ExactValue(std::string_view text, std::string& scratch) const;
+    // Floating-point columns are fetched as numbers: the driver holds the number itself.
+    virtual bool FloatsAsNumbers() const = 0;
+    // A table the database keeps for itself, never listed nor sent.
+    virtual bool IsOwnTable(std::string_view name) const;
+
+  protected:
+    // The pieces of a default: a truth value, and the current date, time and timestamp.
+    virtual std::string Boolean(bool value) const;
+    virtual std::string CurrentDate() const;
+    virtual std::string CurrentTime() const;
+    virtual std::string CurrentTimestamp(const ColumnType& type) const;
+};
+
+// The dialect of a database: PostgreSQL's on that side; on the ODBC side the one its
+// driver's DBMS name (SQLGetInfo SQL_DBMS_NAME) names: "SQL Anywhere" or "Adaptive Server
+// Anywhere", "SQLite", else a generic dialect of standard SQL.
+std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName);
+
+}  // namespace korvanta

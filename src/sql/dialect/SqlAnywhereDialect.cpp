@@ -1,0 +1,198 @@
+#include "sql/dialect/SqlAnywhereDialect.h"
+
+#include "sql/dialect/CatalogText.h"
+#include "sql/model/SqlName.h"
+
+namespace korvanta {
+
+namespace {
+
+using namespace catalogtext;
+
+// NUMERIC keeps at most this many digits.
+constexpr int kMostDigits = 127;
+// CHAR(n CHAR) and VARCHAR(n CHAR) hold at most 32767 bytes, and a character takes up to
+// 4 bytes in UTF-8: longer columns are LONG VARCHAR.
+constexpr int kMostCharacters = 32767 / 4;
+
+std::string Characters(std::string_view word, int length) {
+    if (length <= 0 || length > kMostCharacters)
+        return "LONG VARCHAR";
+    return std::string(word) + "(" + std::to_string(length) + " CHAR)";
+}
+
+}  // namespace
+
+const Capabilities& SqlAnywhereDialect::Can() const {
+    static const Capabilities kCan;
+    return kCan;
+}
+
+std::shared_ptr<const Dialect> SqlAnywhereDialect::WithSetting(std::string_view) const {
+    return std::make_shared<SqlAnywhereDialect>();
+}
+
+// A bare NUMERIC there means NUMERIC(30,6): an unconstrained number keeps its value only as
+// text.
+std::string SqlAnywhereDialect::Declaration(const ColumnType& type, std::string& notExact) const {
+    switch (type.kind) {
+        case TypeKind::kSmallInt:
+            return "SMALLINT";
+        case TypeKind::kInteger:
+            return "INTEGER";
+        case TypeKind::kBigInt:
+            return "BIGINT";
+        case TypeKind::kNumeric:
+            if (type.precision > 0 && type.precision <= kMostDigits)
+                return "NUMERIC(" + std::to_string(type.precision) + "," +
+                       std::to_string(std::max(type.scale, 0)) + ")";
+            notExact = "a number of any precision, its values as text";
+            return "LONG VARCHAR";
+        case TypeKind::kReal:
+            return "REAL";
+        case TypeKind::kDouble:
+            return "DOUBLE";
+        case TypeKind::kChar:
+            return Characters("CHAR", type.length);
+        case TypeKind::kVarChar:
+            return Characters("VARCHAR", type.length);
+        case TypeKind::kText:
+            return "LONG VARCHAR";
+        case TypeKind::kBinary:
+            return "LONG BINARY";
+        case TypeKind::kDate:
+            return "DATE";
+        case TypeKind::kTime:
+            return "TIME";
+        case TypeKind::kTimestamp:
+            return "TIMESTAMP";
+        case TypeKind::kTimestampTz:
+            return "TIMESTAMP WITH TIME ZONE";
+        case TypeKind::kBoolean:
+            return "BIT";
+        case TypeKind::kUuid:
+            return "UNIQUEIDENTIFIER";
+        case TypeKind::kOther:
+            break;
+    }
+    notExact = "no counterpart, its values as text";
+    return "LONG VARCHAR";
+}
+
+// '...' reads a backslash as the start of an escape: every backslash is doubled too.
+void SqlAnywhereDialect::AppendString(std::string& buffer, std::string_view text) const {
+    buffer += '\'';
+    for (const char c : text) {
+        buffer += c;
+        if (c == '\'' || c == '\\')
+            buffer += c;
+    }
+    buffer += '\'';
+}
+
+std::string SqlAnywhereDialect::OneLineString(std::string_view text) const {
+    std::string escaped = "'";
+    for (const char c : text) {
+        if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\'')
+            escaped += "''";
+        else
+            escaped += c;
+    }
+    return escaped + "'";
+}
+
+void SqlAnywhereDialect::AppendBinary(std::string& buffer, std::string_view hex) const {
+    buffer += "0x";
+    buffer += hex;
+}
+
+// BIT takes no NULL unless told.
+std::string SqlAnywhereDialect::ColumnOptions(const ColumnSchema& column) const {
+    return column.type.kind == TypeKind::kBoolean && !column.notNull ? " NULL" : "";
+}
+
+std::string SqlAnywhereDialect::IdentityClause(std::string&) const {
+    return " DEFAULT AUTOINCREMENT";
+}
+
+std::string SqlAnywhereDialect::NotNullStatement(std::string_view table,
+                                                 const std::vector<std::string>& columns) const {
+    std::string statement = "ALTER TABLE " + std::string(table);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        statement += (i ? ", ALTER " : " ALTER ") + QuotedName(columns[i]) + " NOT NULL";
+    return statement;
+}
+
+ColumnType SqlAnywhereDialect::ReadType(std::string_view domain, int width, int scale) {
+    const std::string d = Lower(Trim(domain));
+    struct Word {
+        const char* name;
+        TypeKind kind;
+    };
+    // TINYINT is unsigned there (0 to 255); the unsigned types take the next width. CHAR
+    // is variable length and never padded: VARCHAR keeps its values.
+    static constexpr Word kWords[] = {
+        {"smallint", TypeKind::kSmallInt},
+        {"tinyint", TypeKind::kSmallInt},
+        {"unsigned smallint", TypeKind::kInteger},
+        {"integer", TypeKind::kInteger},
+        {"int", TypeKind::kInteger},
+        {"unsigned int", TypeKind::kBigInt},
+        {"unsigned integer", TypeKind::kBigInt},
+        {"bigint", TypeKind::kBigInt},
+        {"real", TypeKind::kReal},
+        {"double", TypeKind::kDouble},
+        {"float", TypeKind::kDouble},
+        {"long varchar", TypeKind::kText},
+        {"long nvarchar", TypeKind::kText},
+        {"text", TypeKind::kText},
+        {"ntext", TypeKind::kText},
+        {"xml", TypeKind::kOther},
+        {"binary", TypeKind::kBinary},
+        {"varbinary", TypeKind::kBinary},
+        {"long binary", TypeKind::kBinary},
+        {"image", TypeKind::kBinary},
+        {"date", TypeKind::kDate},
+        {"time", TypeKind::kTime},
+        {"timestamp", TypeKind::kTimestamp},
+        {"datetime", TypeKind::kTimestamp},
+        {"smalldatetime", TypeKind::kTimestamp},
+        {"timestamp with time zone", TypeKind::kTimestampTz},
+        {"datetimeoffset", TypeKind::kTimestampTz},
+        {"bit", TypeKind::kBoolean},
+        {"uniqueidentifier", TypeKind::kUuid},
+        {"uniqueidentifierstr", TypeKind::kUuid},
+    };
+    for (const Word& word : kWords) {
+        if (d == word.name)
+            return Of(word.kind, domain);
+    }
+    if (d == "unsigned bigint")
+        return Numeric(domain, 20, 0);
+    if (d == "numeric" || d == "decimal")
+        return Numeric(domain, width, scale);
+    if (d == "money")
+        return Numeric(domain, 19, 4);
+    if (d == "smallmoney")
+        return Numeric(domain, 10, 4);
+    if (d == "char" || d == "varchar" || d == "nchar" || d == "nvarchar")
+        return Of(TypeKind::kVarChar, domain, width);
+    return Of(TypeKind::kOther, domain);
+}
+
+ColumnDefault SqlAnywhereDialect::ReadDefault(std::string_view text, bool& identity) {
+    const std::string word = Lower(Trim(text));
+    if (word == "autoincrement" || StartsWith(word, "global autoincrement")) {
+        identity = true;
+        return {};
+    }
+    return CommonDefault(Trim(text), text);
+}
+
+}  // namespace korvanta

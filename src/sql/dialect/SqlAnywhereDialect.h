@@ -1,0 +1,41 @@
+#pragma once
+
+#include "sql/dialect/Dialect.h"
+
+namespace korvanta {
+
+// SQL Anywhere: lengths in characters, NUMERIC of at most 127 digits, BIT that takes no
+// NULL unless told, strings that read backslash escapes, 0x binary literals, DEFAULT
+// AUTOINCREMENT numbering, and its catalog's domain names and defaults. Its driver holds
+// floating-point numbers as numbers.
+class SqlAnywhereDialect final : public Dialect {
+  public:
+    std::string_view Name() const override { return "SQL Anywhere"; }
+    const Capabilities& Can() const override;
+    void Accept(DialectVisitor& visitor) const override { visitor.Visit(*this); }
+    std::shared_ptr<const Dialect> WithSetting(std::string_view) const override;
+
+    std::string Declaration(const ColumnType& type, std::string& notExact) const override;
+    void AppendString(std::string& buffer, std::string_view text) const override;
+    std::string OneLineString(std::string_view text) const override;
+    void AppendBinary(std::string& buffer, std::string_view hex) const override;
+
+    std::string ColumnOptions(const ColumnSchema& column) const override;
+    std::string IdentityClause(std::string& why) const override;
+    std::string NotNullStatement(std::string_view table,
+                                 const std::vector<std::string>& columns) const override;
+    bool FloatsAsNumbers() const override { return true; }
+
+    // A domain name of SYS.SYSDOMAIN with the column's width and scale.
+    static ColumnType ReadType(std::string_view domain, int width, int scale);
+    // A default of SYS.SYSTABCOL: "'n/a'", "current timestamp", "autoincrement";
+    // `identity` is set for AUTOINCREMENT.
+    static ColumnDefault ReadDefault(std::string_view text, bool& identity);
+
+  protected:
+    std::string CurrentDate() const override { return "CURRENT DATE"; }
+    std::string CurrentTime() const override { return "CURRENT TIME"; }
+    std::string CurrentTimestamp(const ColumnType&) const override { return "CURRENT TIMESTAMP"; }
+};
+
+}  // namespace korvanta

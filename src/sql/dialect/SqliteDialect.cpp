@@ -1,0 +1,248 @@
+#include "sql/dialect/SqliteDialect.h"
+
+#include <charconv>
+
+#include "adodb/Enums.h"
+#include "adodb/TextCodec.h"
+#include "sql/dialect/CatalogText.h"
+#include "sql/model/SqlName.h"
+
+namespace korvanta {
+
+namespace {
+
+using namespace catalogtext;
+
+std::string Sized(std::string_view word, int n) {
+    return std::string(word) + "(" + std::to_string(n) + ")";
+}
+
+std::string Fractional(std::string_view word, const ColumnType& type, std::string_view rest = {}) {
+    std::string text(word);
+    if (type.precision >= 0)
+        text += "(" + std::to_string(type.precision) + ")";
+    return text + std::string(rest);
+}
+
+bool IsInteger(TypeKind kind) {
+    return kind == TypeKind::kSmallInt || kind == TypeKind::kInteger || kind == TypeKind::kBigInt;
+}
+
+// The mark before a value of quote() (see ExactRowsQuery).
+constexpr char kMark = '\x01';
+
+}  // namespace
+
+const Capabilities& SqliteDialect::Can() const {
+    static const Capabilities kCan = [] {
+        Capabilities can;
+        can.constraintsOnlyWithTable = true;
+        can.partialIndexes = true;
+        can.arraysKeepFirstBinaryLength = true;
+        return can;
+    }();
+    return kCan;
+}
+
+std::shared_ptr<const Dialect> SqliteDialect::WithSetting(std::string_view) const {
+    return std::make_shared<SqliteDialect>();
+}
+
+// NUMERIC and REAL affinity turn "1.50" into 1.5: numbers that must come back as written
+// are declared with TEXT affinity.
+std::string SqliteDialect::Declaration(const ColumnType& type, std::string& notExact) const {
+    switch (type.kind) {
+        case TypeKind::kSmallInt:
+            return "SMALLINT";
+        case TypeKind::kInteger:
+            return "INT4";
+        case TypeKind::kBigInt:
+            return "BIGINT";
+        case TypeKind::kNumeric:
+            return type.precision < 0 ? "NUMERIC TEXT"
+                                      : "NUMERIC TEXT(" + std::to_string(type.precision) + "," +
+                                            std::to_string(std::max(type.scale, 0)) + ")";
+        case TypeKind::kReal:
+            return "REAL TEXT";
+        case TypeKind::kDouble:
+            return "DOUBLE TEXT";
+        case TypeKind::kChar:
+            return type.length > 0 ? Sized("CHAR", type.length) : "TEXT";
+        case TypeKind::kVarChar:
+            return type.length > 0 ? Sized("VARCHAR", type.length) : "TEXT";
+        case TypeKind::kText:
+            return "TEXT";
+        case TypeKind::kBinary:
+            return "BLOB";
+        case TypeKind::kDate:
+            return "DATE";
+        case TypeKind::kTime:
+            return Fractional("TIME", type);
+        case TypeKind::kTimestamp:
+            return Fractional("TIMESTAMP", type);
+        case TypeKind::kTimestampTz:
+            return Fractional("TIMESTAMP", type, " WITH TIME ZONE");
+        case TypeKind::kBoolean:
+            return "BOOLEAN";
+        case TypeKind::kUuid:
+            return "UUID";
+        case TypeKind::kOther:
+            break;
+    }
+    notExact = "no counterpart, its values as text";
+    return "TEXT";
+}
+
+// SQLite's strings have no escape: a line break is joined in as char(10) or char(13).
+std::string SqliteDialect::OneLineString(std::string_view text) const {
+    if (text.find_first_of("\r\n") == std::string_view::npos)
+        return String(text);
+    std::string joined = "(";
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        joined += String(text.substr(start, end - start));
+        if (end == std::string_view::npos)
+            break;
+        joined += text[end] == '\n' ? " || char(10) || " : " || char(13) || ";
+        start = end + 1;
+    }
+    return joined + ")";
+}
+
+void SqliteDialect::AppendBinary(std::string& buffer, std::string_view hex) const {
+    buffer += "X'";
+    buffer += hex;
+    buffer += '\'';
+}
+
+// NOT NULL goes with the table or never.
+std::string SqliteDialect::ColumnOptions(const ColumnSchema& column) const {
+    return column.notNull ? " NOT NULL" : "";
+}
+
+// SQLite numbers a table's rows itself only in an INTEGER PRIMARY KEY of one column.
+std::string SqliteDialect::IdentityKeyColumn(const TableSchema& table) const {
+    if (table.primaryKey.size() != 1)
+        return {};
+    for (const ColumnSchema& column : table.columns) {
+        if (column.name == table.primaryKey[0] && column.identity && IsInteger(column.type.kind))
+            return column.name;
+    }
+    return {};
+}
+
+std::string SqliteDialect::IdentityKeyDefinition(std::string_view quotedName) const {
+    return std::string(quotedName) + " INTEGER PRIMARY KEY AUTOINCREMENT";
+}
+
+std::string SqliteDialect::IdentityClause(std::string& why) const {
+    why = "SQLite numbers only a one-column INTEGER PRIMARY KEY";
+    return {};
+}
+
+// SQLite holds a floating-point value as a double, but its ODBC driver gives it only as
+// SQLite's text of 15 significant digits, which for some doubles (1/7) is another double;
+// its binary form is that same text read back. So a column the driver calls floating (any
+// declared with a numeric or floating type; text affinity never holds a double) is read
+// as SQLite's text where that text reads back as the same double, and otherwise as the
+// exact text of quote() behind a mark (a character 1); a text value that itself starts
+// with the mark gets a second one.
+std::string SqliteDialect::ExactRowsQuery(std::string_view from,
+                                          const std::vector<SourceField>& fields,
+                                          std::vector<bool>& marked) const {
+    marked.assign(fields.size(), false);
+    std::string columns;
+    bool any = false;
+    for (std::size_t j = 0; j < fields.size(); ++j) {
+        const std::string name = QuotedName(fields[j].name);
+        columns += columns.empty() ? "" : ", ";
+        if (fields[j].type != adodb::adDouble && fields[j].type != adodb::adSingle) {
+            columns += name;
+            continue;
+        }
+        marked[j] = any = true;
+        columns += "CASE typeof(" + name + ") WHEN 'real' THEN CASE WHEN CAST(CAST(" + name +
+                   " AS TEXT) AS REAL) = " + name + " THEN " + name + " ELSE char(1) || quote(" +
+                   name + ") END WHEN 'text' THEN CASE WHEN substr(" + name +
+                   ", 1, 1) = char(1) THEN char(1) || " + name + " ELSE " + name + " END ELSE " +
+                   name + " END AS " + name;
+    }
+    if (!any) {
+        marked.clear();
+        return {};
+    }
+    return "SELECT " + columns + " FROM " + std::string(from);
+}
+
+std::string_view SqliteDialect::ExactValue(std::string_view text, std::string& scratch) const {
+    if (text.empty() || text[0] != kMark)
+        return text;
+    text.remove_prefix(1);
+    if (!text.empty() && text[0] == kMark)
+        return text;  // a text value that starts with the mark
+    // quote()'s text of a double: digits with an exponent, "Inf" or "-Inf".
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return text;
+    scratch.clear();
+    adodb::detail::AppendDouble(scratch, value);
+    return scratch;
+}
+
+bool SqliteDialect::IsOwnName(std::string_view name) {
+    return Lower(name.substr(0, 7)) == "sqlite_";
+}
+
+ColumnType SqliteDialect::ReadType(std::string_view declared) {
+    const std::string t = Lower(Trim(declared));
+    int a = -1, b = -1;
+    Modifiers(t, a, b);
+    const std::string base(Trim(t.substr(0, t.find('('))));
+    const auto has = [&](const char* part) { return base.find(part) != std::string::npos; };
+    // The declarations an exact copy writes for values that must come back as written.
+    if (StartsWith(base, "numeric text"))
+        return Numeric(declared, a, b);
+    if (base == "real text")
+        return Of(TypeKind::kReal, declared);
+    if (base == "double text")
+        return Of(TypeKind::kDouble, declared);
+    if (base == "int2" || base == "smallint" || base == "tinyint")
+        return Of(TypeKind::kSmallInt, declared);
+    if (base == "int4" || base == "mediumint")
+        return Of(TypeKind::kInteger, declared);
+    // SQLite's integers are 64 bits whatever the declaration says.
+    if (has("int"))
+        return Of(TypeKind::kBigInt, declared);
+    if (StartsWith(base, "numeric") || StartsWith(base, "decimal"))
+        return Numeric(declared, a, b);
+    if ((StartsWith(base, "timestamp") && t.find("with time zone") != std::string::npos) ||
+        base == "timestamptz")
+        return Fraction(TypeKind::kTimestampTz, declared, a);
+    if (StartsWith(base, "timestamp") || base == "datetime")
+        return Fraction(TypeKind::kTimestamp, declared, a);
+    if (base == "date")
+        return Of(TypeKind::kDate, declared);
+    if (StartsWith(base, "time"))
+        return Fraction(TypeKind::kTime, declared, a);
+    if (base == "boolean" || base == "bool" || base == "bit")
+        return Of(TypeKind::kBoolean, declared);
+    if (base == "uuid" || base == "guid" || base == "uniqueidentifier")
+        return Of(TypeKind::kUuid, declared);
+    if (has("blob") || has("binary"))
+        return Of(TypeKind::kBinary, declared);
+    if (has("real") || has("floa") || has("doub"))
+        return Of(TypeKind::kDouble, declared);
+    if ((has("varchar") || has("varying")) && a > 0)
+        return Of(TypeKind::kVarChar, declared, a);
+    if (has("char") && a > 0)
+        return Of(TypeKind::kChar, declared, a);
+    return Of(TypeKind::kText, declared);
+}
+
+ColumnDefault SqliteDialect::ReadDefault(std::string_view text) {
+    return CommonDefault(WithoutCasts(text), text);
+}
+
+}  // namespace korvanta

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "sql/dialect/Dialect.h"
+
+namespace korvanta {
+
+// The SQLite file that stands in for SQL Anywhere: declarations chosen for SQLite's type
+// affinity (numbers that must come back as written get TEXT affinity under a name that
+// still says what they are: "NUMERIC TEXT(12,2)"), keys and foreign keys only with the
+// table, numbering only in a one-column INTEGER PRIMARY KEY, X'..' binary literals, its
+// own tables (sqlite_...), and its driver, which gives doubles as 15-digit text only.
+class SqliteDialect final : public Dialect {
+  public:
+    std::string_view Name() const override { return "SQLite"; }
+    const Capabilities& Can() const override;
+    void Accept(DialectVisitor& visitor) const override { visitor.Visit(*this); }
+    std::shared_ptr<const Dialect> WithSetting(std::string_view) const override;
+
+    std::string Declaration(const ColumnType& type, std::string& notExact) const override;
+    std::string OneLineString(std::string_view text) const override;
+    void AppendBinary(std::string& buffer, std::string_view hex) const override;
+
+    std::string ColumnOptions(const ColumnSchema& column) const override;
+    std::string IdentityKeyColumn(const TableSchema& table) const override;
+    std::string IdentityKeyDefinition(std::string_view quotedName) const override;
+    std::string IdentityClause(std::string& why) const override;
+
+    std::string ExactRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
+                               std::vector<bool>& marked) const override;
+    std::string_view ExactValue(std::string_view text, std::string& scratch) const override;
+    bool FloatsAsNumbers() const override { return false; }
+    bool IsOwnTable(std::string_view name) const override { return IsOwnName(name); }
+
+    // A name SQLite keeps for itself: its tables and its automatic indexes (sqlite_...).
+    static bool IsOwnName(std::string_view name);
+    // A declaration: "VARCHAR(30)", "NUMERIC(12,2)", "INTEGER", "" (none), and the ones an
+    // exact copy writes ("NUMERIC TEXT(12,2)").
+    static ColumnType ReadType(std::string_view declared);
+    // A default as pragma table_xinfo gives it, quotes kept: "'n/a'", "0",
+    // "CURRENT_TIMESTAMP".
+    static ColumnDefault ReadDefault(std::string_view text);
+};
+
+}  // namespace korvanta
