@@ -42,7 +42,6 @@ class ArrayInsert {
     Result Execute(const TextRows& rows, std::size_t first, std::size_t last);
 
     // Whether the driver took arrays of parameters.
-    bool UsesArrays() const noexcept { return maxRows_ > 1; }
 
     // Columns whose values are hexadecimal digits, two per byte, that go in as the bytes
     // they spell (a binary column); the others go as text.

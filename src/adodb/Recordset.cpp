@@ -31,8 +31,7 @@ Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 Recordset::Recordset(std::unique_ptr<RecordsetImpl> impl) : impl_(std::move(impl)) {}
 
-void Recordset::Open(std::string_view source, Connection& activeConnection, int /*cursorType*/,
-                     int /*lockType*/) {
+void Recordset::Open(std::string_view source, Connection& activeConnection) {
     if (IsOpen())
         throw Error(kObjectOpen);
     *this = activeConnection.Execute(source);

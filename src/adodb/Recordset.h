@@ -71,10 +71,9 @@ class Recordset {
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
-    // Runs a query on an open connection. The cursor and lock types are accepted as ADO
-    // takes them; the connection's CursorLocation decides how rows are fetched.
-    void Open(std::string_view source, Connection& activeConnection,
-              int cursorType = adOpenUnspecified, int lockType = adLockUnspecified);
+    // Runs a query on an open connection; the connection's CursorLocation decides how rows
+    // are fetched.
+    void Open(std::string_view source, Connection& activeConnection);
     bool IsOpen() const noexcept;
 
     long long RecordCount() const;    // kObjectClosed when closed

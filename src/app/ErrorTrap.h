@@ -53,7 +53,6 @@ class ErrorTrap {
         Report(e);
     }
 
-    int Line() const noexcept { return line_; }
     int Reports() const noexcept { return reports_; }
     // The last reported failure told that the connection to a database is gone.
     bool ConnectionLost() const noexcept { return connectionLost_; }

@@ -74,8 +74,7 @@ TEST_P(AdodbBothDatabases, StatementsWithoutRowsGiveClosedRecordsets) {
     EXPECT_FALSE(connection.Execute("insert into " + table + " values (1)").IsOpen());
     EXPECT_FALSE(connection.Execute("update " + table + " set a = 2 where a = 99").IsOpen());
     adodb::Recordset records;
-    records.Open("select a from " + table, connection, adodb::adOpenForwardOnly,
-                 adodb::adLockReadOnly);
+    records.Open("select a from " + table, connection);
     EXPECT_TRUE(records.IsOpen());
     EXPECT_EQ(ReadAll(records), std::vector<Row>{{"1"}});
     EXPECT_EQ(ErrorText([&] { records.Open("select 1", connection); }), adodb::kObjectOpen);

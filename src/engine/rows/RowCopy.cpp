@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "engine/connections/Failure.h"
+#include "engine/rows/BatchQueue.h"
 #include "engine/rows/RowBatch.h"
+#include "engine/rows/SingleRowWriter.h"
 #include "engine/rows/TransientFailure.h"
 #include "sql/model/ValueCheck.h"
 
@@ -24,54 +26,11 @@ constexpr std::size_t kBatchRows = 16384;
 constexpr std::size_t kBatchBytes = std::size_t{8} << 20;
 // Batches read ahead of the writer.
 constexpr std::size_t kBatchesInFlight = 2;
+// Written batches kept for the reader to fill again: more than are ever in flight, so that
+// handing one back never waits.
+constexpr std::size_t kBatchesKept = 16;
 
 }  // namespace
-
-// Batches handed from one thread to the other. Closing it wakes and turns away both.
-class BatchQueue {
-  public:
-    // False when the queue was closed.
-    bool Push(std::unique_ptr<RowBatch> batch) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return closed_ || batches_.size() < capacity_; });
-        if (closed_)
-            return false;
-        batches_.push_back(std::move(batch));
-        changed_.notify_all();
-        return true;
-    }
-    // The next batch; nullptr when the queue was closed and is empty, or, when not told to
-    // wait, when no batch is there.
-    std::unique_ptr<RowBatch> Pop(bool wait = true) {
-        std::unique_lock lock(mutex_);
-        if (wait)
-            changed_.wait(lock, [&] { return closed_ || !batches_.empty(); });
-        if (batches_.empty())
-            return nullptr;
-        std::unique_ptr<RowBatch> batch = std::move(batches_.front());
-        batches_.pop_front();
-        changed_.notify_all();
-        return batch;
-    }
-    void Close() {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        changed_.notify_all();
-    }
-    bool Closed() {
-        std::lock_guard lock(mutex_);
-        return closed_;
-    }
-
-    explicit BatchQueue(std::size_t capacity) : capacity_(capacity) {}
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::unique_ptr<RowBatch>> batches_;
-    std::size_t capacity_;
-    bool closed_ = false;
-};
 
 RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target target,
                  RowCopyLines lines, TransferListener& listener)
@@ -81,7 +40,7 @@ RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target 
       lines_(lines),
       listener_(listener),
       full_(std::make_unique<BatchQueue>(kBatchesInFlight)),
-      empty_(std::make_unique<BatchQueue>(16)) {
+      empty_(std::make_unique<BatchQueue>(kBatchesKept)) {
     budget_ = BudgetFor(target_.settings);
     if (target_.settings.verify)
         checksum_ = TableChecksum(target_.columns.size(), target_.rules);
@@ -429,40 +388,33 @@ std::string RowCopy::LastStatement() const {
 // table's budget; a refusal is reported and the copy goes on; a lost connection or a wait
 // used up stops the table.
 bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
+    using Kind = SingleRowWriter::Outcome::Kind;
     const std::string statement = InsertOf(batch, row);
-    for (;;) {
-        try {
-            target_.connection.Execute(statement);
+    const SingleRowWriter::Outcome outcome =
+        SingleRowWriter(target_.connection, budget_).Write(statement);
+    switch (outcome.kind) {
+        case Kind::kLanded:
             ++landed_;
             ++handled_;
             AddLanded(batch, row, row + 1);
             return true;
-        } catch (const std::exception& e) {
-            const adodb::Error error = AsError(e);
-            const AloneDecision decision = DecideAlone(error, budget_);
-            switch (decision.action) {
-                case AloneDecision::Action::kRetry:
-                    std::this_thread::sleep_for(decision.pause);
-                    budget_.Spend(decision.pause);
-                    continue;
-                case AloneDecision::Action::kStop:
-                    ReportStop(lines_.insert, error, statement);
-                    return false;
-                case AloneDecision::Action::kUncertain:
-                    // The INSERT may have committed before its answer was lost.
-                    ++handled_;
-                    ++uncertain_;
-                    stoppedAtLine_ = lines_.insert;
-                    ReportFailure(lines_.insert, error, statement);
-                    return false;
-                case AloneDecision::Action::kRefused:
-                    ++handled_;
-                    Refused(lines_.insert, error, statement, SourceRowOf(batch, row),
-                            ValuesOf(batch, row));
-                    return !stopped_;
-            }
-        }
+        case Kind::kStop:
+            ReportStop(lines_.insert, *outcome.error, statement);
+            return false;
+        case Kind::kUncertain:
+            // The INSERT may have committed before its answer was lost.
+            ++handled_;
+            ++uncertain_;
+            stoppedAtLine_ = lines_.insert;
+            ReportFailure(lines_.insert, *outcome.error, statement);
+            return false;
+        case Kind::kRefused:
+            ++handled_;
+            Refused(lines_.insert, *outcome.error, statement, SourceRowOf(batch, row),
+                    ValuesOf(batch, row));
+            return !stopped_;
     }
+    return false;
 }
 
 void RowCopy::Refused(int line, const adodb::Error& error, const std::string& statement,

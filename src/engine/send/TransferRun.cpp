@@ -183,13 +183,7 @@ bool TransferRun::OpenConnections() {
 void TransferRun::LearnDialects() {
     if (targetDialect_)
         return;
-    std::string dbms;
-    try {
-        dbms = sybase_.DbmsName();
-    } catch (...) {
-        // Not known: read and written as any data source.
-    }
-    std::shared_ptr<const Dialect> odbc = DialectOf(Side::SqlAnywhere, dbms);
+    std::shared_ptr<const Dialect> odbc = DialectOfDataSource(sybase_);
     std::shared_ptr<const Dialect> postgreSQL = DialectOf(Side::PostgreSQL, {});
     sourceDialect_ = toPostgreSQL_ ? odbc : postgreSQL;
     targetDialect_ = toPostgreSQL_ ? postgreSQL : odbc;

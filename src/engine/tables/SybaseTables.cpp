@@ -21,16 +21,9 @@ bool LooksLikeSystemTable(const QString& name) {
 
 std::vector<std::string> SybaseTableNames(const ConnectionValues& values) {
     adodb::Connection connection;
-    connection.Provider = "MSDASQL";
     OpenSybase(connection, values);
     // And so do the tables the database keeps for itself (the stand-in's sqlite_sequence).
-    std::string dbms;
-    try {
-        dbms = connection.DbmsName();
-    } catch (const std::exception&) {
-        // Not known: nothing is its own.
-    }
-    const std::shared_ptr<const Dialect> dialect = DialectOf(Side::SqlAnywhere, dbms);
+    const std::shared_ptr<const Dialect> dialect = DialectOfDataSource(connection);
     adodb::Recordset tables = connection.OpenSchema(adodb::adSchemaTables);
     std::vector<std::string> names;
     while (!tables.IsEOF()) {

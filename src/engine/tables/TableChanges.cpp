@@ -7,12 +7,7 @@
 
 namespace korvanta {
 
-TableChanges::TableChanges(Side side) : side_(side) {
-    // The data source of the SQL Anywhere side is reached through the OLE DB provider for
-    // ODBC, as the windows have always named it.
-    if (side_ == Side::SqlAnywhere)
-        connection_.Provider = "MSDASQL";
-}
+TableChanges::TableChanges(Side side) : side_(side) {}
 
 void TableChanges::Open(const ConnectionValues& values) {
     if (side_ == Side::PostgreSQL)

@@ -71,84 +71,110 @@ bool IsKeyword(std::string_view word) {
     return std::find(kWords.begin(), kWords.end(), word) != kWords.end();
 }
 
-std::optional<std::vector<Field>> Cut(std::string_view text) {
-    std::vector<Field> fields;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    const auto take = [&](std::string& out, auto&& accept) {
-        while (i < n && accept(text[i]))
-            out += Lower(text[i++]);
-    };
-    while (i < n) {
-        const char c = text[i];
-        if (IsSpace(c)) {
-            ++i;
-            continue;
+// Reads fields off the text, one at a time, cut where PostgreSQL cuts them.
+class Cutter {
+  public:
+    explicit Cutter(std::string_view text) : text_(text) {}
+
+    std::optional<std::vector<Field>> Fields() {
+        std::vector<Field> fields;
+        while (i_ < text_.size()) {
+            const char c = text_[i_];
+            if (IsSpace(c) || (IsPunct(c) && c != '.' && c != '+' && c != '-')) {
+                ++i_;  // blanks, and other punctuation as a separator of its own
+                continue;
+            }
+            std::optional<Field> field = IsDigit(c)   ? Digits()
+                                         : c == '.'   ? Fraction()
+                                         : IsAlpha(c) ? Letters()
+                                         : IsPunct(c) ? Signed()
+                                                      : std::nullopt;
+            if (!field)
+                return std::nullopt;  // a character PostgreSQL does not read here
+            fields.push_back(std::move(*field));
         }
-        Field field{Kind::kNumber, {}};
-        if (IsDigit(c)) {
-            take(field.text, IsDigit);
-            if (i < n && text[i] == ':') {
-                field.kind = Kind::kTime;
-                take(field.text, [](char d) { return IsDigit(d) || d == ':' || d == '.'; });
-            } else if (i < n && (text[i] == '-' || text[i] == '/' || text[i] == '.')) {
-                const char delim = text[i];
-                field.text += text[i++];
-                if (i < n && IsDigit(text[i])) {
-                    field.kind = delim == '.' ? Kind::kNumber : Kind::kDate;
-                    take(field.text, IsDigit);
-                    if (i < n && text[i] == delim) {
-                        field.kind = Kind::kDate;
-                        take(field.text, [delim](char d) { return IsDigit(d) || d == delim; });
-                    }
-                } else {
-                    field.kind = Kind::kDate;
-                    take(field.text,
-                         [delim](char d) { return IsDigit(d) || IsAlpha(d) || d == delim; });
-                }
-            }
-        } else if (c == '.') {
-            field.text += text[i++];
-            take(field.text, IsDigit);
-        } else if (IsAlpha(c)) {
-            field.kind = Kind::kWord;
-            take(field.text, IsAlpha);
-            bool zoneOrDate = false;
-            if (i < n && (text[i] == '-' || text[i] == '/' || text[i] == '.'))
-                zoneOrDate = true;
-            else if (i < n && (text[i] == '+' || IsDigit(text[i])))
-                zoneOrDate = !IsKeyword(field.text);
-            if (zoneOrDate) {
-                field.kind = Kind::kDate;
-                take(field.text, [](char d) {
-                    return IsDigit(d) || IsAlpha(d) || d == '+' || d == '-' || d == '/' ||
-                           d == '_' || d == '.' || d == ':';
-                });
-            }
-        } else if (c == '+' || c == '-') {
-            field.text += text[i++];
-            while (i < n && IsSpace(text[i]))
-                ++i;
-            if (i < n && IsDigit(text[i])) {
-                field.kind = Kind::kZone;
-                take(field.text,
-                     [](char d) { return IsDigit(d) || d == ':' || d == '.' || d == '-'; });
-            } else if (i < n && IsAlpha(text[i])) {
-                field.kind = Kind::kSpecial;
-                take(field.text, IsAlpha);
-            } else {
-                return std::nullopt;
-            }
-        } else if (IsPunct(c)) {
-            ++i;  // a separator of its own (a comma)
-            continue;
-        } else {
-            return std::nullopt;  // not a character PostgreSQL reads here
-        }
-        fields.push_back(std::move(field));
+        return fields;
     }
-    return fields;
-}
+
+  private:
+    template <class Accept>
+    void Take(std::string& out, Accept accept) {
+        while (i_ < text_.size() && accept(text_[i_]))
+            out += Lower(text_[i_++]);
+    }
+    bool At(char c) const { return i_ < text_.size() && text_[i_] == c; }
+
+    // Digits: a number, a time (with colons) or a date (with - / . between its parts).
+    std::optional<Field> Digits() {
+        Field field{Kind::kNumber, {}};
+        Take(field.text, IsDigit);
+        if (At(':')) {
+            field.kind = Kind::kTime;
+            Take(field.text, [](char d) { return IsDigit(d) || d == ':' || d == '.'; });
+        } else if (At('-') || At('/') || At('.')) {
+            const char delim = text_[i_];
+            field.text += text_[i_++];
+            if (i_ < text_.size() && IsDigit(text_[i_])) {
+                field.kind = delim == '.' ? Kind::kNumber : Kind::kDate;
+                Take(field.text, IsDigit);
+                if (At(delim)) {
+                    field.kind = Kind::kDate;
+                    Take(field.text, [delim](char d) { return IsDigit(d) || d == delim; });
+                }
+            } else {
+                field.kind = Kind::kDate;
+                Take(field.text,
+                     [delim](char d) { return IsDigit(d) || IsAlpha(d) || d == delim; });
+            }
+        }
+        return field;
+    }
+
+    // ".123": a fraction of a second.
+    std::optional<Field> Fraction() {
+        Field field{Kind::kNumber, std::string(1, text_[i_++])};
+        Take(field.text, IsDigit);
+        return field;
+    }
+
+    // A word; with separators or digits after it, a date with a month's name or a zone's
+    // name ("jan-08-1999", "america/new_york", "utc+3").
+    std::optional<Field> Letters() {
+        Field field{Kind::kWord, {}};
+        Take(field.text, IsAlpha);
+        const bool zoneOrDate =
+            At('-') || At('/') || At('.') ||
+            ((At('+') || (i_ < text_.size() && IsDigit(text_[i_]))) && !IsKeyword(field.text));
+        if (zoneOrDate) {
+            field.kind = Kind::kDate;
+            Take(field.text, [](char d) {
+                return IsDigit(d) || IsAlpha(d) || d == '+' || d == '-' || d == '/' || d == '_' ||
+                       d == '.' || d == ':';
+            });
+        }
+        return field;
+    }
+
+    // A sign: a zone offset ("+05:30") or a signed word ("-infinity").
+    std::optional<Field> Signed() {
+        Field field{Kind::kZone, std::string(1, text_[i_++])};
+        while (i_ < text_.size() && IsSpace(text_[i_]))
+            ++i_;
+        if (i_ < text_.size() && IsDigit(text_[i_])) {
+            Take(field.text, [](char d) { return IsDigit(d) || d == ':' || d == '.' || d == '-'; });
+            return field;
+        }
+        if (i_ < text_.size() && IsAlpha(text_[i_])) {
+            field.kind = Kind::kSpecial;
+            Take(field.text, IsAlpha);
+            return field;
+        }
+        return std::nullopt;
+    }
+
+    std::string_view text_;
+    std::size_t i_ = 0;
+};
 
 // ---- Reading the fields ----
 
@@ -800,7 +826,7 @@ bool DateTimeInput::FractionBeyond(int kept) const {
 }
 
 std::optional<DateTimeInput> ReadDateTimeInput(std::string_view text, bool timeFirst) {
-    const std::optional<std::vector<Field>> fields = Cut(text);
+    const std::optional<std::vector<Field>> fields = Cutter(text).Fields();
     if (!fields || fields->empty())
         return std::nullopt;
     return Reader(timeFirst).Read(*fields);

@@ -7,90 +7,64 @@
 
 namespace korvanta {
 
+namespace {
+
+struct AdoName {
+    int code;
+    std::string_view name;
+};
+
+// The 39 scalar members of ADO's DataTypeEnum (adArray, a flag, is none of them).
+constexpr AdoName kAdoNames[] = {
+    {adodb::adEmpty, "adEmpty"},
+    {adodb::adSmallInt, "adSmallInt"},
+    {adodb::adInteger, "adInteger"},
+    {adodb::adSingle, "adSingle"},
+    {adodb::adDouble, "adDouble"},
+    {adodb::adCurrency, "adCurrency"},
+    {adodb::adDate, "adDate"},
+    {adodb::adBSTR, "adBSTR"},
+    {adodb::adIDispatch, "adIDispatch"},
+    {adodb::adError, "adError"},
+    {adodb::adBoolean, "adBoolean"},
+    {adodb::adVariant, "adVariant"},
+    {adodb::adIUnknown, "adIUnknown"},
+    {adodb::adDecimal, "adDecimal"},
+    {adodb::adTinyInt, "adTinyInt"},
+    {adodb::adUnsignedTinyInt, "adUnsignedTinyInt"},
+    {adodb::adUnsignedSmallInt, "adUnsignedSmallInt"},
+    {adodb::adUnsignedInt, "adUnsignedInt"},
+    {adodb::adBigInt, "adBigInt"},
+    {adodb::adUnsignedBigInt, "adUnsignedBigInt"},
+    {adodb::adFileTime, "adFileTime"},
+    {adodb::adGUID, "adGUID"},
+    {adodb::adBinary, "adBinary"},
+    {adodb::adChar, "adChar"},
+    {adodb::adWChar, "adWChar"},
+    {adodb::adNumeric, "adNumeric"},
+    {adodb::adUserDefined, "adUserDefined"},
+    {adodb::adDBDate, "adDBDate"},
+    {adodb::adDBTime, "adDBTime"},
+    {adodb::adDBTimeStamp, "adDBTimeStamp"},
+    {adodb::adChapter, "adChapter"},
+    {adodb::adPropVariant, "adPropVariant"},
+    {adodb::adVarNumeric, "adVarNumeric"},
+    {adodb::adVarChar, "adVarChar"},
+    {adodb::adLongVarChar, "adLongVarChar"},
+    {adodb::adVarWChar, "adVarWChar"},
+    {adodb::adLongVarWChar, "adLongVarWChar"},
+    {adodb::adVarBinary, "adVarBinary"},
+    {adodb::adLongVarBinary, "adLongVarBinary"},
+};
+
+}  // namespace
+
 std::string_view AdoTypeName(int code) {
-    using namespace adodb;
-    switch (code) {
-        case adEmpty:
-            return "adEmpty";
-        case adSmallInt:
-            return "adSmallInt";
-        case adInteger:
-            return "adInteger";
-        case adSingle:
-            return "adSingle";
-        case adDouble:
-            return "adDouble";
-        case adCurrency:
-            return "adCurrency";
-        case adDate:
-            return "adDate";
-        case adBSTR:
-            return "adBSTR";
-        case adIDispatch:
-            return "adIDispatch";
-        case adError:
-            return "adError";
-        case adBoolean:
-            return "adBoolean";
-        case adVariant:
-            return "adVariant";
-        case adIUnknown:
-            return "adIUnknown";
-        case adDecimal:
-            return "adDecimal";
-        case adTinyInt:
-            return "adTinyInt";
-        case adUnsignedTinyInt:
-            return "adUnsignedTinyInt";
-        case adUnsignedSmallInt:
-            return "adUnsignedSmallInt";
-        case adUnsignedInt:
-            return "adUnsignedInt";
-        case adBigInt:
-            return "adBigInt";
-        case adUnsignedBigInt:
-            return "adUnsignedBigInt";
-        case adFileTime:
-            return "adFileTime";
-        case adGUID:
-            return "adGUID";
-        case adBinary:
-            return "adBinary";
-        case adChar:
-            return "adChar";
-        case adWChar:
-            return "adWChar";
-        case adNumeric:
-            return "adNumeric";
-        case adUserDefined:
-            return "adUserDefined";
-        case adDBDate:
-            return "adDBDate";
-        case adDBTime:
-            return "adDBTime";
-        case adDBTimeStamp:
-            return "adDBTimeStamp";
-        case adChapter:
-            return "adChapter";
-        case adPropVariant:
-            return "adPropVariant";
-        case adVarNumeric:
-            return "adVarNumeric";
-        case adVarChar:
-            return "adVarChar";
-        case adLongVarChar:
-            return "adLongVarChar";
-        case adVarWChar:
-            return "adVarWChar";
-        case adLongVarWChar:
-            return "adLongVarWChar";
-        case adVarBinary:
-            return "adVarBinary";
-        case adLongVarBinary:
-            return "adLongVarBinary";
-        default:
-            return {};
+    for (const AdoName& type : kAdoNames) {
+        if (type.code == code)
+            return type.name;
     }
+    return {};
 }
 
 namespace {
@@ -158,12 +132,7 @@ void CreateTableBuilder::AddColumn(std::string_view name, int typeCode) {
     text_ += ' ';
     text_ += type.word;
     text_ += ',';
-    const bool numeric = target_ == Side::PostgreSQL && type.numeric;
-    if (numeric) {
-        numericList_ += std::to_string(numeric_.size());
-        numericList_ += ',';
-    }
-    numeric_.push_back(numeric);
+    numeric_.push_back(target_ == Side::PostgreSQL && type.numeric);
     rules_.push_back(type.rule);
 }
 

@@ -36,10 +36,9 @@ class CreateTableBuilder {
 
     // The statement: ")" closes it towards PostgreSQL, ");" towards SQL Anywhere.
     std::string Statement() const;
-    // Towards PostgreSQL the indexes of the numeric columns, each followed by ","
-    // ("0,3,"); always empty towards SQL Anywhere, where every value is quoted.
-    const std::string& NumericColumnList() const noexcept { return numericList_; }
-    // One flag per column added: true for the columns of the numeric column list.
+    // The numeric column list: one flag per column added, true for the columns whose type
+    // test was "int" or "currency" towards PostgreSQL (their values stand bare); always
+    // false towards SQL Anywhere, where every value is quoted.
     const std::vector<bool>& NumericColumns() const noexcept { return numeric_; }
     // One rule per column added: what its type keeps of a value.
     const std::vector<ValueRule>& Rules() const noexcept { return rules_; }
@@ -47,7 +46,6 @@ class CreateTableBuilder {
   private:
     Side target_;
     std::string text_;
-    std::string numericList_;
     std::vector<bool> numeric_;
     std::vector<ValueRule> rules_;
 };
