@@ -180,4 +180,20 @@ std::string_view WithoutCasts(std::string_view text) {
     }
 }
 
+std::string Sized(std::string_view word, int n) {
+    return std::string(word) + "(" + std::to_string(n) + ")";
+}
+
+std::string Fractional(std::string_view word, const ColumnType& type, std::string_view rest) {
+    std::string text(word);
+    if (type.precision >= 0)
+        text += "(" + std::to_string(type.precision) + ")";
+    return text + std::string(rest);
+}
+
+std::string Decimal(std::string_view word, const ColumnType& type) {
+    return std::string(word) + "(" + std::to_string(type.precision) + "," +
+           std::to_string(std::max(type.scale, 0)) + ")";
+}
+
 }  // namespace korvanta::catalogtext

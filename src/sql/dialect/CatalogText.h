@@ -21,6 +21,12 @@ ColumnType Of(TypeKind kind, std::string_view name, int length = -1);
 ColumnType Fraction(TypeKind kind, std::string_view name, int digits);
 ColumnType Numeric(std::string_view name, int precision, int scale);
 
+// A declaration's pieces: "word(n)"; a time or timestamp with its digits of a second when
+// given, then `rest`; "word(p,s)".
+std::string Sized(std::string_view word, int n);
+std::string Fractional(std::string_view word, const ColumnType& type, std::string_view rest = {});
+std::string Decimal(std::string_view word, const ColumnType& type);
+
 // A default every database writes alike: a string, a number, a truth value, the current
 // date, time or timestamp in their common spellings; kOther for anything else. `original`
 // is kept as the default's own text.

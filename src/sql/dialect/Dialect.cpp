@@ -29,6 +29,23 @@ std::string Dialect::String(std::string_view text) const {
     return literal;
 }
 
+std::string Dialect::EscapedString(std::string_view opening, std::string_view text) {
+    std::string escaped(opening);
+    for (const char c : text) {
+        if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\'')
+            escaped += "''";
+        else
+            escaped += c;
+    }
+    return escaped + "'";
+}
+
 // Standard SQL has no escape for a line break: the literal keeps it.
 std::string Dialect::OneLineString(std::string_view text) const {
     return String(text);

@@ -135,6 +135,10 @@ class Dialect {
     virtual bool IsOwnTable(std::string_view name) const;
 
   protected:
+    // A string after `opening` (' or E') up to a closing ', with '' for ' and backslash
+    // escapes for a backslash, a line break and a carriage return: one line, for a database
+    // that reads those escapes there.
+    static std::string EscapedString(std::string_view opening, std::string_view text);
     // The pieces of a default: a truth value, and the current date, time and timestamp.
     virtual std::string Boolean(bool value) const;
     virtual std::string CurrentDate() const;

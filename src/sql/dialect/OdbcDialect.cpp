@@ -11,13 +11,6 @@ namespace {
 
 using namespace catalogtext;
 
-std::string Fractional(std::string_view word, const ColumnType& type, std::string_view rest = {}) {
-    std::string text(word);
-    if (type.precision >= 0)
-        text += "(" + std::to_string(type.precision) + ")";
-    return text + std::string(rest);
-}
-
 struct AdoKind {
     int ado;
     TypeKind kind;
@@ -76,8 +69,7 @@ std::string OdbcDialect::Declaration(const ColumnType& type, std::string& notExa
             return "BIGINT";
         case TypeKind::kNumeric:
             if (type.precision >= 0)
-                return "NUMERIC(" + std::to_string(type.precision) + "," +
-                       std::to_string(std::max(type.scale, 0)) + ")";
+                return Decimal("NUMERIC", type);
             notExact = "a number of any precision, as the target's own NUMERIC";
             return "NUMERIC";
         case TypeKind::kReal:
@@ -85,9 +77,9 @@ std::string OdbcDialect::Declaration(const ColumnType& type, std::string& notExa
         case TypeKind::kDouble:
             return "DOUBLE PRECISION";
         case TypeKind::kChar:
-            return type.length > 0 ? "CHAR(" + std::to_string(type.length) + ")" : "CLOB";
+            return type.length > 0 ? Sized("CHAR", type.length) : "CLOB";
         case TypeKind::kVarChar:
-            return type.length > 0 ? "VARCHAR(" + std::to_string(type.length) + ")" : "CLOB";
+            return type.length > 0 ? Sized("VARCHAR", type.length) : "CLOB";
         case TypeKind::kText:
             return "CLOB";
         case TypeKind::kBinary:

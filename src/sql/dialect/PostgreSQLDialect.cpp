@@ -10,18 +10,6 @@ namespace {
 
 using namespace catalogtext;
 
-std::string Sized(std::string_view word, int n) {
-    return std::string(word) + "(" + std::to_string(n) + ")";
-}
-
-// A time or timestamp type with its digits of fractions of a second, where they are given.
-std::string Fractional(std::string_view word, const ColumnType& type, std::string_view rest = {}) {
-    std::string text(word);
-    if (type.precision >= 0)
-        text += "(" + std::to_string(type.precision) + ")";
-    return text + std::string(rest);
-}
-
 }  // namespace
 
 const Capabilities& PostgreSQLDialect::Can() const {
@@ -53,9 +41,7 @@ std::string PostgreSQLDialect::Declaration(const ColumnType& type, std::string& 
         case TypeKind::kBigInt:
             return "bigint";
         case TypeKind::kNumeric:
-            return type.precision < 0 ? "numeric"
-                                      : "numeric(" + std::to_string(type.precision) + "," +
-                                            std::to_string(std::max(type.scale, 0)) + ")";
+            return type.precision < 0 ? "numeric" : Decimal("numeric", type);
         case TypeKind::kReal:
             return "real";
         case TypeKind::kDouble:
@@ -104,20 +90,7 @@ void PostgreSQLDialect::AppendString(std::string& buffer, std::string_view text)
 std::string PostgreSQLDialect::OneLineString(std::string_view text) const {
     if (text.find_first_of("\r\n") == std::string_view::npos)
         return String(text);
-    std::string escaped = "E'";
-    for (const char c : text) {
-        if (c == '\n')
-            escaped += "\\n";
-        else if (c == '\r')
-            escaped += "\\r";
-        else if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\'')
-            escaped += "''";
-        else
-            escaped += c;
-    }
-    return escaped + "'";
+    return EscapedString("E'", text);
 }
 
 void PostgreSQLDialect::AppendBinary(std::string& buffer, std::string_view hex) const {

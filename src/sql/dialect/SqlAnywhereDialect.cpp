@@ -44,8 +44,7 @@ std::string SqlAnywhereDialect::Declaration(const ColumnType& type, std::string&
             return "BIGINT";
         case TypeKind::kNumeric:
             if (type.precision > 0 && type.precision <= kMostDigits)
-                return "NUMERIC(" + std::to_string(type.precision) + "," +
-                       std::to_string(std::max(type.scale, 0)) + ")";
+                return Decimal("NUMERIC", type);
             notExact = "a number of any precision, its values as text";
             return "LONG VARCHAR";
         case TypeKind::kReal:
@@ -91,20 +90,7 @@ void SqlAnywhereDialect::AppendString(std::string& buffer, std::string_view text
 }
 
 std::string SqlAnywhereDialect::OneLineString(std::string_view text) const {
-    std::string escaped = "'";
-    for (const char c : text) {
-        if (c == '\n')
-            escaped += "\\n";
-        else if (c == '\r')
-            escaped += "\\r";
-        else if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\'')
-            escaped += "''";
-        else
-            escaped += c;
-    }
-    return escaped + "'";
+    return EscapedString("'", text);
 }
 
 void SqlAnywhereDialect::AppendBinary(std::string& buffer, std::string_view hex) const {

@@ -13,17 +13,6 @@ namespace {
 
 using namespace catalogtext;
 
-std::string Sized(std::string_view word, int n) {
-    return std::string(word) + "(" + std::to_string(n) + ")";
-}
-
-std::string Fractional(std::string_view word, const ColumnType& type, std::string_view rest = {}) {
-    std::string text(word);
-    if (type.precision >= 0)
-        text += "(" + std::to_string(type.precision) + ")";
-    return text + std::string(rest);
-}
-
 bool IsInteger(TypeKind kind) {
     return kind == TypeKind::kSmallInt || kind == TypeKind::kInteger || kind == TypeKind::kBigInt;
 }
@@ -59,9 +48,7 @@ std::string SqliteDialect::Declaration(const ColumnType& type, std::string& notE
         case TypeKind::kBigInt:
             return "BIGINT";
         case TypeKind::kNumeric:
-            return type.precision < 0 ? "NUMERIC TEXT"
-                                      : "NUMERIC TEXT(" + std::to_string(type.precision) + "," +
-                                            std::to_string(std::max(type.scale, 0)) + ")";
+            return type.precision < 0 ? "NUMERIC TEXT" : Decimal("NUMERIC TEXT", type);
         case TypeKind::kReal:
             return "REAL TEXT";
         case TypeKind::kDouble:
