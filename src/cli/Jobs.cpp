@@ -75,9 +75,9 @@ class ForeignKeyListener final : public TransferListener {
         console_.SchemaStatement(statement);
     }
     void ForeignKeyFinished(const std::string& source, const std::string& what,
-                            bool carried) override {
+                            KeyFate fate) override {
         table_ = source;
-        console_.ForeignKeyFinished(source, what, carried);
+        console_.ForeignKeyFinished(source, what, fate);
     }
 
   private:

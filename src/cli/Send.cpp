@@ -18,8 +18,8 @@
 #include "cli/Summary.h"
 #include "cli/TableSelection.h"
 #include "engine/send/ForeignKeys.h"
-#include "engine/tables/TableListing.h"
 #include "engine/send/TransferRun.h"
+#include "engine/tables/TableListing.h"
 
 namespace korvanta::cli {
 
@@ -68,6 +68,8 @@ TableStatus StatusOf(const TableState& table, bool dryRun) {
         return TableStatus::kStopped;
     if (!o.complete)
         return TableStatus::kFailed;
+    if (o.stepsMissing)
+        return TableStatus::kIncomplete;
     return o.refused > 0 ? TableStatus::kRefused : TableStatus::kOk;
 }
 

@@ -153,12 +153,15 @@ void SendConsole::SchemaStatement(const std::string& statement) {
 }
 
 void SendConsole::ForeignKeyFinished(const std::string& source, const std::string& what,
-                                     bool carried) {
+                                     TransferListener::KeyFate fate) {
     std::lock_guard lock(mutex_);
     TableState& table = tables_[IndexOf(source)];
     if (!table.outcome)
         return;
-    (carried ? table.outcome->carried : table.outcome->notCarried).push_back(what);
+    const bool made = fate == TransferListener::KeyFate::kMade;
+    (made ? table.outcome->carried : table.outcome->notCarried).push_back(what);
+    table.outcome->stepsMissing =
+        table.outcome->stepsMissing || fate == TransferListener::KeyFate::kNotMade;
 }
 
 std::size_t SendConsole::IndexOf(const std::string& source) const {

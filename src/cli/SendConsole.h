@@ -47,7 +47,8 @@ class SendConsole {
     // A statement that changes the target: a dry run prints it on standard output.
     void SchemaStatement(const std::string& statement);
     // A foreign key added (or not) once every table was in: noted with its table.
-    void ForeignKeyFinished(const std::string& source, const std::string& what, bool carried);
+    void ForeignKeyFinished(const std::string& source, const std::string& what,
+                            TransferListener::KeyFate fate);
     // The table of that source name; the first when there is none.
     std::size_t IndexOf(const std::string& source) const;
     // Redraws the progress line on a terminal; called every fifth of a second.

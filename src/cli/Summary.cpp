@@ -59,6 +59,8 @@ std::string_view StatusWord(TableStatus status) {
             return "not-started";
         case TableStatus::kPlanned:
             return "planned";
+        case TableStatus::kIncomplete:
+            return "incomplete";
     }
     return "failed";
 }
@@ -85,7 +87,8 @@ std::string Summary::Text() const {
             widths[c] = std::max(widths[c], DisplayWidth(row[c]));
     }
     std::string out;
-    for (const auto& row : cells) {
+    for (std::size_t r = 0; r < cells.size(); ++r) {
+        const auto& row = cells[r];
         for (std::size_t c = 0; c < row.size(); ++c) {
             const std::size_t pad = widths[c] - DisplayWidth(row[c]);
             // Names and the status to the left, numbers to the right.
@@ -99,6 +102,11 @@ std::string Summary::Text() const {
                 out += "  ";
         }
         out += '\n';
+        // Under a table, what of its schema was not carried.
+        if (r >= 1 && r <= lines.size()) {
+            for (const std::string& item : lines[r - 1].notCarried)
+                out += "    not carried: " + item + "\n";
+        }
     }
     return out;
 }

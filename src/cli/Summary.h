@@ -16,6 +16,7 @@ enum class TableStatus {
     kVerifyFailed,  // the target does not hold what was written
     kNotStarted,    // the run stopped before it
     kPlanned,       // a dry run: its statements were told, none was run
+    kIncomplete,    // every row is there, but a key, index, numbering or foreign key is not
 };
 std::string_view StatusWord(TableStatus status);
 
@@ -27,7 +28,8 @@ struct SummaryLine {
     long long refused = 0;
     long long counted = -1;  // rows the source held when counted; -1 unknown
     double seconds = 0;
-    // An exact copy: what of the table's schema was carried, and what not and why.
+    // An exact copy: what of the table's schema was carried, and what not and why (shown
+    // under the table's line too).
     std::vector<std::string> carried;
     std::vector<std::string> notCarried;
     long long Read() const noexcept { return landed + refused; }

@@ -881,6 +881,25 @@ TEST(CliDryRun, WritesNothingButStandardOutput) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
 }
 
+// Every row there but a key the rows break: the table is incomplete, exit 2, and the
+// summary says under the table what is missing and why.
+TEST(CliExact, ATableWithoutItsKeyIsIncomplete) {
+    const std::string t = testdb::uniqueName("cli_incomplete");
+    // SQLite lets a primary key other than an INTEGER one hold Nulls; PostgreSQL's does not.
+    Sqlite("CREATE TABLE " + Ident(t) + "(k TEXT PRIMARY KEY, v INTEGER); INSERT INTO " + Ident(t) +
+           " VALUES (NULL, 1), (NULL, 2), ('a', 3);");
+    Program program;
+    const std::string json = program.Dir() + "/summary.json";
+    const Result result =
+        program.Run({"send", "--to", "postgresql", t, "--schema", "exact", "--summary-json", json});
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_EQ(SummaryOf(json, t)["status"].toString(), "incomplete") << ReadFile(json);
+    EXPECT_EQ(PgCount(t), 3);
+    EXPECT_NE(result.out.find("    not carried: primary key (k): 2 rows break it\n"),
+              std::string::npos)
+        << result.out;
+}
+
 class CliDates : public ::testing::TestWithParam<bool> {};
 
 // A DATE column keeps a day only: a value with a time of day, or one that names a day

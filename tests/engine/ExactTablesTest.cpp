@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -16,6 +17,7 @@
 #include "engine/schema/SchemaReader.h"
 #include "engine/send/TransferRun.h"
 #include "engine/tables/TableListing.h"
+#include "support/FaultProxy.h"
 #include "support/TestDatabases.h"
 
 using korvanta::Side;
@@ -46,11 +48,15 @@ struct Said {
 class ExactRecorder : public korvanta::TransferListener {
   public:
     bool AskOverwrite(const std::string&) override { return true; }
+    // Called with each statement before it runs, on the run's thread.
+    std::function<void(const std::string&)> beforeStatement;
     void Failed(int line, const adodb::Error& error, const std::string&) override {
         std::lock_guard lock(mutex_);
         said.reports.push_back(std::to_string(line) + ": " + error.what());
     }
     void SchemaStatement(const std::string& statement) override {
+        if (beforeStatement)
+            beforeStatement(statement);
         std::lock_guard lock(mutex_);
         said.statements.push_back(statement);
     }
@@ -59,9 +65,9 @@ class ExactRecorder : public korvanta::TransferListener {
         said.outcomes[outcome.source] = outcome;
     }
     void ForeignKeyFinished(const std::string& source, const std::string& what,
-                            bool carried) override {
+                            KeyFate fate) override {
         std::lock_guard lock(mutex_);
-        said.keys.push_back(source + ": " + what + (carried ? "" : " (left out)"));
+        said.keys.push_back(source + ": " + what + (fate == KeyFate::kMade ? "" : " (left out)"));
     }
 
     Said said;
@@ -70,16 +76,21 @@ class ExactRecorder : public korvanta::TransferListener {
     std::mutex mutex_;
 };
 
-Said Send(Side target, const Rows& tables, bool dryRun = false, bool exact = true) {
+Said Send(Side target, const Rows& tables, bool dryRun = false, bool exact = true,
+          std::function<void(const std::string&)> beforeStatement = {},
+          korvanta::ConnectionValues values = testdb::connectionValues()) {
     korvanta::SendRequest request;
     request.target = target;
     request.tables = tables;
-    request.values = testdb::connectionValues();
+    request.values = values;
+    // As the command line sends: knowing the target's tables.
+    request.targetTables = korvanta::ListTableNames(target, values);
     request.settings.exactSchema = exact;
     request.settings.verify = true;
     request.freshTablesOnly = true;
     request.dryRun = dryRun;
     ExactRecorder recorder;
+    recorder.beforeStatement = std::move(beforeStatement);
     korvanta::SendTables(request, recorder);
     return recorder.said;
 }
@@ -199,6 +210,12 @@ TEST(ExactSchema, PostgreSQLTablesGoToTheStandInAndComeBackAsTheyWere) {
     const Rows back = Suffixed(tables, "_b");
     const Said home = Send(Side::PostgreSQL, back);
     ExpectVerified(home, back);
+    // The original's index names are taken there: the copies' indexes are named by the
+    // target, and the summary says so rather than the name they do not have.
+    const Rows& carried = home.outcomes.at(parent + "_b").carried;
+    EXPECT_NE(std::find(carried.begin(), carried.end(),
+                        "index " + parent + "_amount (amount) (named by the target)"),
+              carried.end());
 
     // The catalog: as it was but for what the README names as not exact on the way.
     const std::map<std::string, std::string> changes = {
@@ -453,6 +470,70 @@ TEST(ExactSchema, BrokenKeysAreCountedAndLeftOutKeysNamed) {
     const Rows pg = korvanta::ListTableNames(Side::PostgreSQL, testdb::connectionValues());
     EXPECT_EQ(std::count(pg.begin(), pg.end(), u + "_m"), 1);
     EXPECT_EQ(std::count(pg.begin(), pg.end(), u + "_m1"), 0);
+}
+
+bool Names(const Rows& items, const std::string& part) {
+    return std::any_of(items.begin(), items.end(), [&](const std::string& item) {
+        return item.find(part) != std::string::npos;
+    });
+}
+
+// A step that is not made leaves the table incomplete, and says why: the connection lost
+// at the primary key (through a relay that cuts it; the steps after it are named as never
+// tried), a failure that carries a connection's SQLSTATE while the session goes on (only
+// that step is lost), and a foreign key the database refuses for a reason of its own
+// rather than the rows.
+TEST(ExactSchema, StepsNotMadeLeaveTheTableIncompleteAndSayWhy) {
+    const std::string u = testdb::uniqueName("xk");
+    Sqlite("CREATE TABLE " + u +
+           "_t(id INTEGER NOT NULL PRIMARY KEY, code TEXT, pid INTEGER "
+           "REFERENCES " +
+           u + "_p(k)); CREATE INDEX " + u + "_t_code ON " + u +
+           "_t(code);"
+           "INSERT INTO " +
+           u + "_t VALUES (1, 'a', 7), (2, 'b', 8);");
+    {
+        testdb::FaultProxy proxy("127.0.0.1", std::stoi(testdb::pg().port));
+        korvanta::ConnectionValues values = testdb::connectionValues();
+        values.server = QStringLiteral("127.0.0.1");
+        values.port = QString::number(proxy.Port());
+        const Said cut = Send(
+            Side::PostgreSQL, {u + "_t"}, false, true,
+            [&](const std::string& statement) {
+                if (statement.find("ADD PRIMARY KEY") != std::string::npos)
+                    proxy.CutAll();
+            },
+            values);
+        const korvanta::TableOutcome& t = cut.outcomes.at(u + "_t");
+        EXPECT_TRUE(t.complete);
+        EXPECT_TRUE(t.stepsMissing);
+        EXPECT_TRUE(Names(t.notCarried, "primary key (id): the connection was lost")) << cut.All();
+        EXPECT_TRUE(Names(t.notCarried, "index " + u + "_t_code (code): not tried")) << cut.All();
+        EXPECT_EQ(testdb::psql("SELECT count(*) FROM " + u + "_t"), Rows{"2"});
+    }
+    testdb::psql("DROP TABLE " + u + "_t");
+
+    // The parent stands on the target without a key its rows could be matched by; and an
+    // event trigger refuses CREATE INDEX with a connection's SQLSTATE.
+    const std::string trigger = u + "_evt";
+    testdb::psql("CREATE TABLE " + u + "_p(k int); CREATE FUNCTION " + trigger +
+                 "() RETURNS event_trigger LANGUAGE plpgsql AS $$ BEGIN IF tg_tag = 'CREATE "
+                 "INDEX' AND current_query() LIKE '%ON \"" +
+                 u +
+                 "_t\"%' THEN RAISE EXCEPTION "
+                 "'no index now' USING ERRCODE = '08006'; END IF; END $$; CREATE EVENT TRIGGER " +
+                 trigger + " ON ddl_command_start EXECUTE FUNCTION " + trigger + "();");
+    const Said refused = Send(Side::PostgreSQL, {u + "_t"});
+    testdb::psql("DROP EVENT TRIGGER " + trigger + "; DROP FUNCTION " + trigger + "();");
+    const korvanta::TableOutcome& t = refused.outcomes.at(u + "_t");
+    EXPECT_TRUE(t.stepsMissing);
+    EXPECT_TRUE(Names(t.carried, "primary key (id)")) << refused.All();
+    EXPECT_TRUE(Names(t.notCarried, "index " + u + "_t_code (code): the database refused it"))
+        << refused.All();
+    EXPECT_TRUE(
+        Names(refused.keys, "foreign key (pid) to " + u + "_p (k): the database refused it"))
+        << refused.All();
+    EXPECT_NE(refused.All().find("no unique constraint"), std::string::npos) << refused.All();
 }
 
 // A data source whose catalog the program does not know is read through the ODBC catalog

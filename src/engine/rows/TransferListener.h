@@ -24,6 +24,9 @@ struct TableOutcome {
     // An exact copy: what of the table's schema was carried, and what was not and why.
     std::vector<std::string> carried;
     std::vector<std::string> notCarried;
+    // A step the table's plan made (NOT NULL, a key, an index, the numbering, a foreign key)
+    // was not made: refused, broken by the rows, or never tried. The table is incomplete.
+    bool stepsMissing = false;
     double seconds = 0;  // the table's own time, without waiting for the question's answer
 };
 
@@ -70,9 +73,14 @@ class TransferListener {
     // a foreign key, an identity's numbering) as it is run, or in a dry run instead.
     virtual void SchemaStatement(const std::string& /*statement*/) {}
     // A foreign key of an exact copy, added once every table of the run was in: what it
-    // is, and whether it went in (else why not).
+    // is (and why not, when it did not go in), and what became of it.
+    enum class KeyFate {
+        kMade,     // it is on the target
+        kLeftOut,  // not planned there: the table it refers to is not on the target
+        kNotMade,  // planned and not made: the table is incomplete
+    };
     virtual void ForeignKeyFinished(const std::string& /*source*/, const std::string& /*what*/,
-                                    bool /*carried*/) {}
+                                    KeyFate /*fate*/) {}
 };
 
 }  // namespace korvanta

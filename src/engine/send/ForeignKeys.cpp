@@ -7,6 +7,7 @@
 #include "engine/connections/Sybase.h"
 #include "engine/send/KeysAndIndexes.h"
 #include "engine/send/ReportLines.h"
+#include "engine/send/TableWriterLock.h"
 #include "engine/tables/TableNames.h"
 
 namespace korvanta {
@@ -31,6 +32,34 @@ std::vector<PendingForeignKey> ForeignKeyQueue::Take() {
     return std::exchange(keys_, {});
 }
 
+namespace {
+
+// The key, with no other send writing either of its tables meanwhile (PostgreSQL's writer
+// locks, taken in the order of their keys so that two such steps never wait on each other):
+// a table another send is still filling is not taken for this one's.
+StepResult RunLocked(adodb::Connection& connection, const ForeignKeyTarget& target,
+                     const PendingForeignKey& key) {
+    std::optional<TableWriterLock> first, second;
+    if (target.side == Side::PostgreSQL) {
+        try {
+            std::string a = key.target, b = key.step.table;
+            if (TableWriterLock::Key(b) < TableWriterLock::Key(a))
+                std::swap(a, b);
+            first.emplace(connection, a);
+            if (TableWriterLock::Key(a) != TableWriterLock::Key(b))
+                second.emplace(connection, b);
+        } catch (const std::exception& e) {
+            StepResult refused;
+            refused.kind = StepResult::Kind::kRefused;
+            refused.message = AsError(e).what();
+            return refused;
+        }
+    }
+    return RunSchemaStep(connection, key.step, BudgetFor(target.settings));
+}
+
+}  // namespace
+
 void AddForeignKeys(adodb::Connection& connection, const ForeignKeyTarget& target,
                     ForeignKeyQueue& queue, TransferListener& listener) {
     const int line = SendLinesTo(target.side).schema;
@@ -43,18 +72,21 @@ void AddForeignKeys(adodb::Connection& connection, const ForeignKeyTarget& targe
                                 : NamesContain(target.tables, referred));
         if (!there) {
             listener.ForeignKeyFinished(key.source,
-                                        key.step.what + ": the table is not on the target", false);
+                                        key.step.what + ": the table is not on the target",
+                                        TransferListener::KeyFate::kLeftOut);
             continue;
         }
         listener.SchemaStatement(key.step.statement);
         if (target.dryRun)
             continue;
-        const StepResult result = RunSchemaStep(connection, key.step, BudgetFor(target.settings));
+        const StepResult result = RunLocked(connection, target, key);
         if (result.Made()) {
-            listener.ForeignKeyFinished(key.source, key.step.what, true);
+            listener.ForeignKeyFinished(key.source, key.step.what + result.NameNote(),
+                                        TransferListener::KeyFate::kMade);
             continue;
         }
-        listener.ForeignKeyFinished(key.source, key.step.what + ": " + result.Why(), false);
+        listener.ForeignKeyFinished(key.source, key.step.what + ": " + result.Why(),
+                                    TransferListener::KeyFate::kNotMade);
         listener.Failed(line, StepFailure(key.step, key.target, result), key.step.statement);
     }
 }

@@ -22,7 +22,30 @@ long long BreakCount(adodb::Connection& target, const std::string& query) {
     }
 }
 
+// Whether the connection still answers: a step's error may carry a connection's SQLSTATE
+// (a parallel worker of CREATE INDEX ended by the administrator) while the session goes on.
+bool StillAnswers(adodb::Connection& target) {
+    try {
+        target.Execute("SELECT 1");
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The rows may hold something the step cannot take (a duplicate, a NULL, a reference to
+// nothing): an integrity violation says so (class 23), and a driver's generic HY000
+// (SQLite's) says nothing either way. Any other state is the database's own reason, such
+// as a foreign key to a table without a matching key (42830).
+bool RowsMayBeAtFault(const std::string& state) {
+    return state.rfind("23", 0) == 0 || state == "HY000" || state.empty();
+}
+
 }  // namespace
+
+std::string StepResult::NameNote() const {
+    return unnamed ? " (named by the target)" : std::string();
+}
 
 std::string StepResult::Why() const {
     switch (kind) {
@@ -41,24 +64,28 @@ std::string StepResult::Why() const {
 StepResult RunSchemaStep(adodb::Connection& target, const SchemaStep& step,
                          TransientBudget budget) {
     StepResult result;
+    bool rowsAtFault = false;
     for (const std::string* statement : {&step.statement, &step.unnamed}) {
         if (statement->empty())
             continue;
         try {
             TransientBudget wait = budget;
             WaitOutTransient([&] { target.Execute(*statement); }, wait);
-            return {};
+            result = {};
+            result.unnamed = statement == &step.unnamed;
+            return result;
         } catch (const std::exception& e) {
             const adodb::Error error = AsError(e);
             if (result.message.empty())
                 result.message = error.what();
-            if (error.connectionLost()) {
+            if (error.connectionLost() && !StillAnswers(target)) {
                 result.kind = StepResult::Kind::kConnectionLost;
                 return result;
             }
+            rowsAtFault = rowsAtFault || RowsMayBeAtFault(error.state());
         }
     }
-    result.breaking = BreakCount(target, step.breakQuery);
+    result.breaking = rowsAtFault ? BreakCount(target, step.breakQuery) : -1;
     result.kind = result.breaking > 0 ? StepResult::Kind::kRowsBreakIt : StepResult::Kind::kRefused;
     return result;
 }

@@ -105,6 +105,7 @@ class TransferRun {
     // The step's outcome in the table's summary, its failure reported; false when it lost
     // the connection.
     bool StepDone(Table& table, const SchemaStep& step, const StepResult& result, int line);
+    void NotTried(Table& table, const SchemaStep& step);
     void Finished(TableOutcome& outcome);
     std::unique_ptr<BatchWriter> WriterFor(const std::string& table,
                                            const std::vector<bool>& binary);
@@ -340,7 +341,8 @@ void TransferRun::CreateAndCopy(Table& table) {
         foreignKeys_->Written(table.name);
     if (!ended_)
         CopyRows(table, plan);
-    if (!ended_ && table.created)
+    // After a lost connection the steps are named as never tried.
+    if (table.created)
         AfterRows(table, plan);
     if (!ended_)
         Step(lines_.closeRecordset, [&] { table.rows.Records().Close(); });
@@ -374,23 +376,36 @@ void TransferRun::AfterRows(Table& table, const TablePlan& plan) {
         RunStep(table, step);
     for (const SchemaStep& step : plan.sequences)
         RunStep(table, step);
-    for (const SchemaStep& step : plan.foreignKeys)
-        foreignKeys_->Add({table.entry, table.name, step});
+    for (const SchemaStep& step : plan.foreignKeys) {
+        if (ended_ && !request_.dryRun)
+            NotTried(table, step);
+        else
+            foreignKeys_->Add({table.entry, table.name, step});
+    }
 }
 
 void TransferRun::RunStep(Table& table, const SchemaStep& step) {
+    if (ended_ && !request_.dryRun)
+        return NotTried(table, step);
     listener_.SchemaStatement(step.statement);
-    if (request_.dryRun || ended_)
+    if (request_.dryRun)
         return;
     StepDone(table, step, RunSchemaStep(Target(), step, StatementBudget()), lines_.schema);
+}
+
+// A step the run ended before: named, and the table incomplete.
+void TransferRun::NotTried(Table& table, const SchemaStep& step) {
+    table.outcome.notCarried.push_back(step.what + ": not tried: the connection was lost");
+    table.outcome.stepsMissing = true;
 }
 
 bool TransferRun::StepDone(Table& table, const SchemaStep& step, const StepResult& result,
                            int line) {
     if (result.Made()) {
-        table.outcome.carried.push_back(step.what);
+        table.outcome.carried.push_back(step.what + result.NameNote());
         return true;
     }
+    table.outcome.stepsMissing = true;
     table.outcome.notCarried.push_back(step.what + ": " + result.Why());
     listener_.Failed(line, StepFailure(step, table.name, result), step.statement);
     if (result.kind == StepResult::Kind::kConnectionLost)
