@@ -82,7 +82,7 @@ TEST(Dialect, EveryTypeEachWayInEachDialect) {
          "REAL"},
         {Type(K::kDouble), "double precision", "double precision", "double", "DOUBLE", "double",
          "double", "DOUBLE TEXT", "double", "DOUBLE PRECISION"},
-        {Type(K::kChar, 5), "varchar(5)", "character(5)", "char(5)", "CHAR(5 CHAR)", "char",
+        {Type(K::kChar, 5), "character(5)", "character(5)", "char(5)", "CHAR(5 CHAR)", "char",
          "varchar(12)", "CHAR(5)", "char(5)", "CHAR(5)"},
         {Type(K::kVarChar, 30), "varchar(30)", "character varying(30)", "varchar(30)",
          "VARCHAR(30 CHAR)", "varchar", "varchar(12)", "VARCHAR(30)", "varchar(30)", "VARCHAR(30)"},
@@ -169,16 +169,29 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
         {"pg", "CURRENT_DATE", K::kCurrentDate, "", false},
         {"pg", "LOCALTIME", K::kCurrentTime, "", false},
         {"pg", "nextval('t_id_seq'::regclass)", K::kNone, "", true},
-        {"pg", "gen_random_uuid()", K::kOther, "", false},
+        {"pg", "gen_random_uuid()", K::kExpression, "", false},
+        // PostgreSQL before 10 kept CURRENT_DATE so: read at every insert.
+        {"pg", "('now'::text)::date", K::kCurrentDate, "", false},
+        {"pg", "('now'::text)::timestamp without time zone", K::kCurrentTimestamp, "", false},
+        {"pg", "('today'::text)::date", K::kCurrentDate, "", false},
+        {"pg", "('tomorrow'::text)::date", K::kOther, "", false},
+        {"pg", "'now'::text", K::kLiteral, "now", false},
+        {"pg", "CURRENT_TIMESTAMP(3)", K::kCurrentTimestamp, "", false},
+        {"pg", "LOCALTIMESTAMP(0)", K::kCurrentTimestamp, "", false},
+        {"pg", "clock_timestamp()", K::kCurrentTimestamp, "", false},
+        {"pg", "(lower('X'::text) || 'y'::text)", K::kExpression, "", false},
+        {"pg", "CURRENT_USER", K::kExpression, "", false},
         {"lite", "'n/a'", K::kLiteral, "n/a", false},
         {"lite", "0", K::kLiteral, "0", false},
         {"lite", "CURRENT_TIMESTAMP", K::kCurrentTimestamp, "", false},
         {"lite", "NULL", K::kNone, "", false},
-        {"lite", "(1 + 1)", K::kOther, "", false},
+        {"lite", "(1 + 1)", K::kExpression, "", false},
+        {"lite", "(\"other\" + 1)", K::kOther, "", false},
         {"sa", "autoincrement", K::kNone, "", true},
         {"sa", "global autoincrement(1000)", K::kNone, "", true},
         {"sa", "current timestamp", K::kCurrentTimestamp, "", false},
         {"sa", "'x'", K::kLiteral, "x", false},
+        {"sa", "'a\\\\b\\n'", K::kLiteral, "a\\b\n", false},
         {"odbc", "'x'::text", K::kLiteral, "x", false},
         {"odbc", "CURRENT_DATE", K::kCurrentDate, "", false},
     };
@@ -201,9 +214,25 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
     };
     using T = TypeKind;
     const auto literal = [](const char* text, bool isString) {
-        return ColumnDefault{K::kLiteral, text, isString, text};
+        ColumnDefault d;
+        d.kind = K::kLiteral;
+        d.literal = d.text = text;
+        d.isString = isString;
+        return d;
     };
-    const auto special = [](K kind) { return ColumnDefault{kind, {}, false, {}}; };
+    const auto special = [](K kind, int precision = -1) {
+        ColumnDefault d;
+        d.kind = kind;
+        d.precision = precision;
+        return d;
+    };
+    const auto expression = [](const char* text) {
+        std::string why;
+        ColumnDefault d;
+        d.kind = K::kExpression;
+        d.expression = ParseExpression(text, {}, why);
+        return d;
+    };
     const Write writes[] = {
         {Type(T::kText), literal("it's", true), "'it''s'", "'it''s'", "'it''s'", "'it''s'"},
         {Type(T::kText), literal("a\\b", true), "'a\\b'", "'a\\\\b'", "'a\\b'", "'a\\b'"},
@@ -220,7 +249,14 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
          "CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
         {Type(T::kTimestampTz), special(K::kCurrentTimestamp), "CURRENT_TIMESTAMP",
          "CURRENT TIMESTAMP", "CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
+        {Type(T::kTimestampTz), special(K::kCurrentTimestamp, 3), "CURRENT_TIMESTAMP(3)",
+         "CURRENT TIMESTAMP", "CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
         {Type(T::kText), special(K::kOther), "", "", "", ""},
+        {Type(T::kInteger), expression("1 + 2 * 3"), "(1 + (2 * 3))", "(1 + (2 * 3))",
+         "(1 + (2 * 3))", "(1 + (2 * 3))"},
+        {Type(T::kText), expression("upper('a') || 'b'"), "(upper('a') || 'b')",
+         "(upper('a') || 'b')", "(upper('a') || 'b')", "(upper('a') || 'b')"},
+        {Type(T::kText), expression("current_user"), "", "", "", ""},
     };
     const PostgreSQLDialect pg;
     const SqlAnywhereDialect sa;
@@ -230,10 +266,16 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
         ColumnSchema column;
         column.type = w.type;
         column.defaultValue = w.value;
-        EXPECT_EQ(pg.Default(column), w.pg) << w.value.literal;
-        EXPECT_EQ(sa.Default(column), w.sa) << w.value.literal;
-        EXPECT_EQ(lite.Default(column), w.lite) << w.value.literal;
-        EXPECT_EQ(odbc.Default(column), w.odbc) << w.value.literal;
+        const auto written = [&](const Dialect& dialect) {
+            std::string why;
+            const std::string text = dialect.Default(column, why);
+            EXPECT_NE(text.empty(), why.empty()) << "a default not written says why";
+            return text;
+        };
+        EXPECT_EQ(written(pg), w.pg) << w.value.literal;
+        EXPECT_EQ(written(sa), w.sa) << w.value.literal;
+        EXPECT_EQ(written(lite), w.lite) << w.value.literal;
+        EXPECT_EQ(written(odbc), w.odbc) << w.value.literal;
     }
 }
 

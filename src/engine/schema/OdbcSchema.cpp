@@ -79,10 +79,13 @@ void ReadColumns(adodb::Connection& source, const std::string& table, TableSchem
         column.type = TypeOf(row);
         column.notNull = Number(row, "NULLABLE", SQL_NULLABLE) == SQL_NO_NULLS;
         // A default the driver cut short ("TRUNCATED") is no default a copy can write.
-        if (const std::string def = Get(row, "COLUMN_DEF"); !def.empty())
-            column.defaultValue = def.rfind("TRUNCATE", 0) == 0
-                                      ? ColumnDefault{ColumnDefault::Kind::kOther, {}, false, def}
-                                      : OdbcDialect::ReadDefault(def);
+        if (const std::string def = Get(row, "COLUMN_DEF"); def.rfind("TRUNCATE", 0) == 0) {
+            column.defaultValue.kind = ColumnDefault::Kind::kOther;
+            column.defaultValue.text = def;
+            column.defaultValue.why = "the driver gave it cut short";
+        } else if (!def.empty()) {
+            column.defaultValue = OdbcDialect::ReadDefault(def);
+        }
         schema.columns.push_back(column);
     }
     std::vector<std::pair<int, std::string>> key;
@@ -106,13 +109,19 @@ void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchem
             IndexSchema index;
             index.name = name;
             index.unique = Number(row, "NON_UNIQUE", 1) == 0;
-            index.predicate = Get(row, "FILTER_CONDITION");
+            if (const std::string filter = Get(row, "FILTER_CONDITION"); !filter.empty())
+                index.predicate = OdbcDialect().Read(filter);
             schema.indexes.push_back(index);
         }
         IndexSchema& index = schema.indexes[at->second];
         const std::string column = Get(row, "COLUMN_NAME");
-        index.expression = index.expression || column.empty();
-        index.keys.push_back({column, Get(row, "ASC_OR_DESC") == "D"});
+        IndexKey key;
+        key.column = column;
+        key.descending = Get(row, "ASC_OR_DESC") == "D";
+        // The driver names no expression: the key is one, unknown.
+        if (column.empty())
+            key.expression = {"an expression", std::nullopt, "the driver does not give it"};
+        index.keys.push_back(std::move(key));
     }
     // The primary key's own index is the key.
     std::erase_if(schema.indexes, [&](const IndexSchema& index) {

@@ -6,6 +6,7 @@
 
 #include "engine/schema/SchemaReader.h"
 #include "sql/dialect/SqliteDialect.h"
+#include "sql/dialect/SqliteStatement.h"
 
 namespace korvanta::schema {
 
@@ -27,35 +28,6 @@ std::string StatementOf(adodb::Connection& source, const std::string& type,
         Rows(source, "SELECT sql FROM sqlite_master WHERE type = " + Lit(type) +
                          " AND name = " + Lit(name));
     return rows.empty() ? std::string() : Text(rows[0], 0);
-}
-
-// A partial index's condition: what follows the last WHERE of its statement outside
-// quotes and brackets.
-std::string Predicate(const std::string& statement) {
-    std::size_t at = std::string::npos;
-    char quote = 0;
-    int depth = 0;
-    for (std::size_t i = 0; i + 5 <= statement.size(); ++i) {
-        const char c = statement[i];
-        if (quote != 0) {
-            quote = c == quote ? 0 : quote;
-        } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
-            quote = c == '[' ? ']' : c;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            --depth;
-        } else if (depth == 0 && Lower(statement.substr(i, 5)) == "where" &&
-                   (i == 0 || std::isspace(static_cast<unsigned char>(statement[i - 1])))) {
-            at = i + 5;
-        }
-    }
-    if (at == std::string::npos)
-        return {};
-    std::string predicate = statement.substr(at);
-    while (!predicate.empty() && std::isspace(static_cast<unsigned char>(predicate.front())))
-        predicate.erase(0, 1);
-    return predicate;
 }
 
 void ReadColumns(adodb::Connection& source, const std::string& table, TableSchema& schema) {
@@ -97,6 +69,7 @@ void MarkRowid(TableSchema& schema) {
 }
 
 void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchema& schema) {
+    const SqliteDialect dialect;
     const std::vector<Row> indexes =
         Rows(source,
              "SELECT name, \"unique\", origin, partial FROM pragma_index_list(" + Lit(table) + ")");
@@ -108,13 +81,23 @@ void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchem
         index.unique = Text(row, 1) == "1";
         index.constraint = Text(row, 2) == "u";
         index.automatic = SqliteDialect::IsOwnName(index.name);
+        // Conditions and expressions are only in the statement that made the index.
+        std::string where;
+        const std::vector<std::string> written =
+            index.automatic ? std::vector<std::string>()
+                            : ReadSqliteIndexKeys(StatementOf(source, "index", index.name), where);
         if (Text(row, 3) == "1")
-            index.predicate = Predicate(StatementOf(source, "index", index.name));
+            index.predicate = dialect.Read(where);
         for (const Row& key :
-             Rows(source, "SELECT cid, name, \"desc\" FROM pragma_index_xinfo(" + Lit(index.name) +
-                              ") WHERE key = 1 ORDER BY seqno")) {
-            index.expression = index.expression || Text(key, 0) == "-2";
-            index.keys.push_back({Text(key, 1), Text(key, 2) == "1"});
+             Rows(source, "SELECT cid, name, \"desc\", seqno FROM pragma_index_xinfo(" +
+                              Lit(index.name) + ") WHERE key = 1 ORDER BY seqno")) {
+            IndexKey k;
+            k.column = Text(key, 1);
+            k.descending = Text(key, 2) == "1";
+            const std::size_t at = std::strtoul(Text(key, 3).c_str(), nullptr, 10);
+            if (Text(key, 0) == "-2")
+                k.expression = dialect.Read(at < written.size() ? written[at] : std::string());
+            index.keys.push_back(std::move(k));
         }
         schema.indexes.push_back(index);
     }
@@ -164,6 +147,50 @@ void ReadForeignKeys(adodb::Connection& source, const std::string& table, TableS
     }
 }
 
+// What only the table's statement says: constraint names, CHECK constraints, collations
+// and when a foreign key is checked.
+void ReadStatement(adodb::Connection& source, const std::string& table, TableSchema& schema) {
+    const SqliteTableText text = ReadSqliteTable(StatementOf(source, "table", table));
+    schema.primaryKeyName = text.primaryKeyName;
+    for (const SqliteTableText::Named& unique : text.uniques) {
+        for (IndexSchema& index : schema.indexes) {
+            std::vector<std::string> columns;
+            for (const IndexKey& key : index.keys)
+                columns.push_back(Lower(key.column));
+            std::vector<std::string> named;
+            for (const std::string& column : unique.columns)
+                named.push_back(Lower(column));
+            if (index.constraint && index.automatic && columns == named && !unique.name.empty()) {
+                index.name = unique.name;
+                index.automatic = false;
+            }
+        }
+    }
+    for (const SqliteTableText::Reference& reference : text.references) {
+        for (ForeignKeySchema& key : schema.foreignKeys) {
+            if (Lower(key.table) == Lower(reference.table) && key.columns == reference.columns &&
+                key.name.empty()) {
+                key.name = reference.name;
+                key.deferrable = reference.deferrable;
+                key.initiallyDeferred = reference.initiallyDeferred;
+                break;
+            }
+        }
+    }
+    const SqliteDialect dialect;
+    for (const CheckSchema& check : text.checks)
+        schema.checks.push_back({check.name, dialect.Read(check.expression.text), {}, {}});
+    for (const auto& [name, collation] : text.collations) {
+        for (ColumnSchema& column : schema.columns) {
+            if (Lower(column.name) != Lower(name) || Lower(collation) == "binary")
+                continue;
+            column.collation.name = collation;
+            column.collation.kind = Lower(collation) == "nocase" ? Collation::Kind::kIgnoringCase
+                                                                 : Collation::Kind::kOther;
+        }
+    }
+}
+
 }  // namespace
 
 TableSchema SqliteSchema(adodb::Connection& source, const std::string& table) {
@@ -173,15 +200,7 @@ TableSchema SqliteSchema(adodb::Connection& source, const std::string& table) {
     MarkRowid(schema);
     ReadIndexes(source, table, schema);
     ReadForeignKeys(source, table, schema);
-    const std::string statement = Lower(StatementOf(source, "table", table));
-    for (std::size_t at = statement.find("check"); at != std::string::npos;
-         at = statement.find("check", at + 5)) {
-        const std::size_t open = statement.find_first_not_of(" \t\r\n", at + 5);
-        if (open != std::string::npos && statement[open] == '(') {
-            schema.notes.push_back("check constraints: not carried");
-            break;
-        }
-    }
+    ReadStatement(source, table, schema);
     return schema;
 }
 

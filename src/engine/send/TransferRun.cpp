@@ -97,6 +97,7 @@ class TransferRun {
     bool DropOld(Table& table);
     void CreateAndCopy(Table& table);
     TablePlan PlanExact(const Table& table);
+    void BeforeTable(Table& table, TablePlan& plan);
     void CopyRows(Table& table, const TablePlan& plan);
     void AfterRows(Table& table, const TablePlan& plan);
     void RunStep(Table& table, const SchemaStep& step);
@@ -323,6 +324,10 @@ void TransferRun::CreateAndCopy(Table& table) {
     });
     if (!built)
         return;
+    BeforeTable(table, plan);
+    if (ended_)
+        return;
+    statement_ = plan.createTable;
     listener_.SchemaStatement(statement_);
     if (request_.dryRun) {
         // As if the table stood there now: a foreign key to it is told too.
@@ -365,6 +370,39 @@ TablePlan TransferRun::PlanExact(const Table& table) {
         return false;
     };
     return PlanExactTable(*table.schema, table.name, *targetDialect_, onTarget);
+}
+
+// What the table's columns name that the target may lack (a collation): made first; where
+// it cannot be made, the table is made without it, that named and the table incomplete.
+void TransferRun::BeforeTable(Table& table, TablePlan& plan) {
+    bool made = true;
+    for (const SchemaStep& step : plan.beforeTable) {
+        listener_.SchemaStatement(step.statement);
+        if (request_.dryRun)
+            continue;
+        StepResult result = RunSchemaStep(Target(), step, StatementBudget());
+        // Two sends that make the same collation at once: the second's IF NOT EXISTS may
+        // meet the first's half-made one. Once more finds it made.
+        if (result.kind == StepResult::Kind::kRefused)
+            result = RunSchemaStep(Target(), step, StatementBudget());
+        if (result.Made())
+            continue;
+        made = false;
+        listener_.Failed(lines_.schema, StepFailure(step, table.name, result), step.statement);
+        if (result.kind == StepResult::Kind::kConnectionLost) {
+            ended_ = true;
+            return;
+        }
+    }
+    if (made)
+        return;
+    table.outcome.stepsMissing = true;
+    plan.createTable = plan.createTableFallback;
+    std::erase_if(plan.carried, [&](const std::string& item) {
+        return std::find(plan.collated.begin(), plan.collated.end(), item) != plan.collated.end();
+    });
+    plan.notCarried.insert(plan.notCarried.end(), plan.withoutCollations.begin(),
+                           plan.withoutCollations.end());
 }
 
 // Keys, indexes and the identity's numbering after the rows, each reported where it fails

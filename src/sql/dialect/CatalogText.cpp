@@ -91,9 +91,9 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// The numbers between the first parentheses: "(12,2)" gives 12 and 2; -1 where none is.
 void Modifiers(std::string_view text, int& first, int& second) {
-    first = second = -1;
+    first = -1;
+    second = kNoScale;
     const std::size_t open = text.find('(');
     if (open == std::string_view::npos)
         return;
@@ -127,7 +127,7 @@ ColumnType Fraction(TypeKind kind, std::string_view name, int digits) {
 ColumnType Numeric(std::string_view name, int precision, int scale) {
     ColumnType type = Of(TypeKind::kNumeric, name);
     type.precision = precision;
-    type.scale = precision >= 0 ? std::max(scale, 0) : -1;
+    type.scale = precision < 0 ? -1 : scale == kNoScale ? 0 : scale;
     return type;
 }
 
@@ -141,19 +141,33 @@ ColumnDefault CommonDefault(std::string_view text, std::string_view original) {
         return Literal(value, true, original);
     if (IsNumber(text))
         return Literal(std::string(text), false, original);
-    const std::string word = Lower(text);
+    std::string word = Lower(text);
     if (word == "true" || word == "false")
         return Literal(word, false, original);
     if (word == "null")
         return {};
+    // A clock may ask for its digits of a second: CURRENT_TIMESTAMP(3).
+    int precision = -1;
+    if (const std::size_t open = word.find('(');
+        open != std::string::npos && word.back() == ')' && open + 2 < word.size() &&
+        word.find_first_not_of("0123456789", open + 1) == word.size() - 1) {
+        precision = std::atoi(word.c_str() + open + 1);
+        word.erase(open);
+    }
+    ColumnDefault clock;
     if (word == "current_date" || word == "current date")
-        return Special(Kind::kCurrentDate, original);
-    if (word == "current_time" || word == "current time" || word == "localtime")
-        return Special(Kind::kCurrentTime, original);
-    if (word == "current_timestamp" || word == "current timestamp" || word == "now()" ||
-        word == "localtimestamp" || word == "statement_timestamp()" ||
-        word == "transaction_timestamp()" || word == "getdate()")
-        return Special(Kind::kCurrentTimestamp, original);
+        clock = Special(Kind::kCurrentDate, original);
+    else if (word == "current_time" || word == "current time" || word == "localtime")
+        clock = Special(Kind::kCurrentTime, original);
+    else if (word == "current_timestamp" || word == "current timestamp" || word == "now()" ||
+             word == "localtimestamp" || word == "statement_timestamp()" ||
+             word == "transaction_timestamp()" || word == "clock_timestamp()" ||
+             word == "getdate()")
+        clock = Special(Kind::kCurrentTimestamp, original);
+    if (clock.kind != Kind::kNone) {
+        clock.precision = precision;
+        return clock;
+    }
     return Special(Kind::kOther, original);
 }
 
@@ -193,7 +207,11 @@ std::string Fractional(std::string_view word, const ColumnType& type, std::strin
 
 std::string Decimal(std::string_view word, const ColumnType& type) {
     return std::string(word) + "(" + std::to_string(type.precision) + "," +
-           std::to_string(std::max(type.scale, 0)) + ")";
+           std::to_string(type.scale) + ")";
+}
+
+bool OrdinaryScale(const ColumnType& type) {
+    return type.scale >= 0 && type.scale <= type.precision;
 }
 
 }  // namespace korvanta::catalogtext

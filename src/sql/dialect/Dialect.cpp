@@ -57,9 +57,12 @@ std::optional<ValueProblem> Dialect::Unstorable(std::string_view text, ValueRule
     return DecimalProblem(text, rule);
 }
 
-std::string Dialect::Default(const ColumnSchema& column) const {
+std::string Dialect::Default(const ColumnSchema& column, std::string& why) const {
     using Kind = ColumnDefault::Kind;
     const ColumnDefault& d = column.defaultValue;
+    const std::string digits = Can().clockPrecision && d.precision >= 0
+                                   ? "(" + std::to_string(d.precision) + ")"
+                                   : std::string();
     switch (d.kind) {
         case Kind::kLiteral:
             if (column.type.kind == TypeKind::kBoolean)
@@ -68,13 +71,86 @@ std::string Dialect::Default(const ColumnSchema& column) const {
         case Kind::kCurrentDate:
             return CurrentDate();
         case Kind::kCurrentTime:
-            return CurrentTime();
+            return CurrentTime() + digits;
         case Kind::kCurrentTimestamp:
-            return CurrentTimestamp(column.type);
-        case Kind::kNone:
+            return CurrentTimestamp(column.type) + digits;
+        case Kind::kExpression: {
+            const std::string text = Expression(*d.expression, nullptr, false, why);
+            return text.empty() ? text : "(" + text + ")";
+        }
         case Kind::kOther:
+            why = d.why.empty() ? "no counterpart" : d.why;
+            break;
+        case Kind::kNone:
             break;
     }
+    return {};
+}
+
+std::string Dialect::AlwaysStatement(std::string_view, std::string_view) const {
+    return {};
+}
+
+namespace {
+
+std::string ActionText(ReferentialAction action) {
+    switch (action) {
+        case ReferentialAction::kRestrict:
+            return "RESTRICT";
+        case ReferentialAction::kCascade:
+            return "CASCADE";
+        case ReferentialAction::kSetNull:
+            return "SET NULL";
+        case ReferentialAction::kSetDefault:
+            return "SET DEFAULT";
+        case ReferentialAction::kNoAction:
+            break;
+    }
+    return "NO ACTION";
+}
+
+}  // namespace
+
+std::string Dialect::ReferentialClauses(const ForeignKeySchema& key, std::string& lost) const {
+    std::string clauses =
+        " ON DELETE " + ActionText(key.onDelete) + " ON UPDATE " + ActionText(key.onUpdate);
+    if (key.deferrable && !Can().deferrableKeys)
+        lost = key.initiallyDeferred ? "DEFERRABLE INITIALLY DEFERRED" : "DEFERRABLE";
+    else if (key.deferrable)
+        clauses += key.initiallyDeferred ? " DEFERRABLE INITIALLY DEFERRED" : " DEFERRABLE";
+    return clauses;
+}
+
+std::string Dialect::NullsNotDistinct(bool&) const {
+    return {};
+}
+
+// A declared NULLS order is carried only where the target's catalog keeps it: one whose
+// indexes keep none is named, even where its own order happens to be the one asked for.
+std::string Dialect::NullsClause(const IndexKey& key, std::string& why) const {
+    if (key.nulls == NullsOrder::kDefault)
+        return {};
+    const bool first = key.nulls == NullsOrder::kFirst;
+    const char* asked = first ? "NULLS FIRST" : "NULLS LAST";
+    // Ascending, NULLs come where they sort; descending, the other end.
+    const bool ownOrder = first == (Can().nullsSortFirst != key.descending);
+    if (!Can().nullsOrder) {
+        why = std::string(asked) + ": " + std::string(Name()) +
+              "'s indexes keep no order of NULLs (its own puts them " +
+              (ownOrder == first ? "first" : "last") + " here)";
+        return {};
+    }
+    return ownOrder ? std::string() : " " + std::string(asked);
+}
+
+std::string Dialect::CollationClause(const Collation& collation, std::string& why) const {
+    if (collation.kind == Collation::Kind::kDefault)
+        return {};
+    why = "collation " + collation.name + ": no counterpart";
+    return {};
+}
+
+std::string Dialect::CollationStatement(const Collation&) const {
     return {};
 }
 
@@ -86,7 +162,7 @@ std::string Dialect::IdentityKeyColumn(const TableSchema&) const {
     return {};
 }
 
-std::string Dialect::IdentityKeyDefinition(std::string_view quotedName) const {
+std::string Dialect::IdentityKeyDefinition(std::string_view quotedName, std::string_view) const {
     return std::string(quotedName);
 }
 

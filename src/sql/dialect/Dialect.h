@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sql/model/Expression.h"
 #include "sql/model/Schema.h"
 #include "sql/model/Side.h"
 #include "sql/model/SourceField.h"
@@ -40,6 +42,15 @@ struct Capabilities {
     bool checks = false;
     // A column numbered by the database (identity) is NOT NULL by that alone.
     bool identityIsNotNull = false;
+    // NULL sorts before every value (SQLite, SQL Anywhere); else after (PostgreSQL).
+    bool nullsSortFirst = false;
+    // A key's columns must be NOT NULL before the key is added (SQL Anywhere).
+    bool keyColumnsNeedNotNull = false;
+    // A unique constraint takes no NULL (SQL Anywhere): a nullable column's uniqueness is
+    // a unique index there.
+    bool uniqueConstraintsRefuseNull = false;
+    // CURRENT_TIMESTAMP(3): a clock with its digits of a second.
+    bool clockPrecision = false;
     // Its driver's arrays of parameters give every row the byte length of the first row's
     // binary value (sqliteodbc): binary values go one row per execution.
     bool arraysKeepFirstBinaryLength = false;
@@ -47,6 +58,10 @@ struct Capabilities {
 
 // The one place a dialect's own kind matters: reading its catalog, which each database
 // keeps its own way (see engine/schema).
+// A column's type by its name, for the writer of an expression over a table's columns;
+// nullptr for a name that is no column.
+using ColumnTypes = std::function<const ColumnType*(std::string_view column)>;
+
 class DialectVisitor {
   public:
     virtual ~DialectVisitor() = default;
@@ -95,8 +110,21 @@ class Dialect {
     virtual std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const;
 
     // ---- Defaults ----
-    // A column's default as this database writes it; empty when it has no counterpart.
-    std::string Default(const ColumnSchema& column) const;
+    // A column's default as this database writes it; empty, with `why`, when it has no
+    // counterpart.
+    std::string Default(const ColumnSchema& column, std::string& why) const;
+
+    // ---- Expressions ----
+    // How this database's own SQL reads: its strings, LIKE, its type names in casts.
+    virtual ExpressionSyntax Syntax() const;
+    // `text` as this database wrote it, with its tree where it can be read.
+    SourceExpression Read(std::string_view text) const;
+    // The expression in this database's SQL, as a condition (a CHECK, an index's WHERE)
+    // when `condition`, else as a value; empty, with `why`, where it has no counterpart.
+    std::string Expression(const Expr& expr, const ColumnTypes& columns, bool condition,
+                           std::string& why) const;
+    // A default no common form reads (kOther) as an expression of constants, where it is one.
+    ColumnDefault WithExpression(ColumnDefault read) const;
 
     // ---- Columns, numbering, keys ----
     // What a column definition takes after its type beyond the default (SQL Anywhere's BIT
@@ -105,13 +133,31 @@ class Dialect {
     // The column of a table this database numbers as its row key itself, declared whole by
     // IdentityKeyDefinition; empty when it numbers columns by IdentityClause.
     virtual std::string IdentityKeyColumn(const TableSchema& table) const;
-    virtual std::string IdentityKeyDefinition(std::string_view quotedName) const;
+    virtual std::string IdentityKeyDefinition(std::string_view quotedName,
+                                              std::string_view constraint) const;
     // The clause after a numbered column's type; empty (and `why` set) when this database
     // numbers no such column.
     virtual std::string IdentityClause(std::string& why) const = 0;
     // The statement that sets a numbered column to go on after the largest value the rows
     // brought; empty when the database does so itself.
     virtual std::string NumberingStatement(std::string_view table, std::string_view column) const;
+    // The statement, after the rows, that makes a numbered column refuse a number given
+    // (GENERATED ALWAYS); empty where this database has no such column.
+    virtual std::string AlwaysStatement(std::string_view table, std::string_view column) const;
+    // What follows a foreign key's REFERENCES (...): its actions and when it is checked;
+    // `lost` says what of it this database has no counterpart for.
+    virtual std::string ReferentialClauses(const ForeignKeySchema& key, std::string& lost) const;
+    // A unique index's clause under which NULLs are equal, and whether it stands right
+    // after the columns (else at the end); empty where there is none.
+    virtual std::string NullsNotDistinct(bool& afterColumns) const;
+    // An index key's NULLS FIRST or NULLS LAST where this database writes it; empty, with
+    // `why` where the order asked is not its own and it cannot be asked for.
+    std::string NullsClause(const IndexKey& key, std::string& why) const;
+    // The COLLATE clause of a column's collation; empty, with `why`, where there is none.
+    virtual std::string CollationClause(const Collation& collation, std::string& why) const;
+    // The statement that makes that collation where the database may not have it yet;
+    // empty where it has it always.
+    virtual std::string CollationStatement(const Collation& collation) const;
     // ALTER TABLE that makes the columns NOT NULL.
     virtual std::string NotNullStatement(std::string_view table,
                                          const std::vector<std::string>& columns) const;
@@ -144,6 +190,30 @@ class Dialect {
     virtual std::string CurrentDate() const;
     virtual std::string CurrentTime() const;
     virtual std::string CurrentTimestamp(const ColumnType& type) const;
+
+    // Pieces of an expression: the name of a function every database has (lower, upper,
+    // length, coalesce, substr, abs, trim) or of a clock (current_date, ..., now); empty
+    // where there is none.
+    virtual std::string FunctionName(std::string_view name) const;
+    // The operator that matches a pattern the way asked (LIKE, ILIKE, GLOB); empty where
+    // this database has none.
+    virtual std::string MatchOperator(Expr::Match match) const;
+    // `operand` cast to the type, where the two are not of one family already.
+    virtual std::string Cast(const ColumnType& to, const Expr& operand,
+                             const std::string& operandText, std::string& why) const;
+    // A truth-valued column stands alone as a condition (else it is compared with 1).
+    virtual bool BareTruthValues() const { return true; }
+
+  private:
+    std::string Atom(const Expr& expr, const ColumnTypes& columns, bool condition) const;
+    bool Write(const Expr& expr, const ColumnTypes& columns, bool condition, std::string& out,
+               std::string& why) const;
+    bool WriteFunction(const Expr& expr, const ColumnTypes& columns, std::string& out,
+                       std::string& why) const;
+    bool WriteLike(const Expr& expr, const ColumnTypes& columns, std::string& out,
+                   std::string& why) const;
+    bool WriteOperands(const Expr& expr, const ColumnTypes& columns, std::size_t from,
+                       std::vector<std::string>& texts, std::string& why) const;
 };
 
 // The dialect of a database: PostgreSQL's on that side; on the ODBC side the one its

@@ -10,6 +10,15 @@ namespace {
 
 using namespace catalogtext;
 
+// The longest char(n) and varchar(n), and the most digits of a numeric (either side of
+// the point) PostgreSQL declares.
+constexpr int kMostCharacters = 10485760;
+constexpr int kMostDigits = 1000;
+
+// Case-insensitive comparison: ICU's root collation at secondary strength, which tells
+// letters apart but not their case. Nondeterministic, so that equal means equal for keys.
+constexpr const char* kIgnoringCase = "nocase";
+
 }  // namespace
 
 const Capabilities& PostgreSQLDialect::Can() const {
@@ -23,6 +32,7 @@ const Capabilities& PostgreSQLDialect::Can() const {
         can.deferrableKeys = true;
         can.checks = true;
         can.identityIsNotNull = true;
+        can.clockPrecision = true;
         return can;
     }();
     return kCan;
@@ -41,15 +51,26 @@ std::string PostgreSQLDialect::Declaration(const ColumnType& type, std::string& 
         case TypeKind::kBigInt:
             return "bigint";
         case TypeKind::kNumeric:
-            return type.precision < 0 ? "numeric" : Decimal("numeric", type);
+            if (type.precision < 0)
+                return "numeric";
+            if (type.precision > kMostDigits || type.scale > kMostDigits ||
+                type.scale < -kMostDigits) {
+                notExact = "more digits than PostgreSQL declares, as numeric of any size";
+                return "numeric";
+            }
+            return Decimal("numeric", type);
         case TypeKind::kReal:
             return "real";
         case TypeKind::kDouble:
             return "double precision";
-        // PostgreSQL's character(n) pads its values with blanks: neither SQLite nor SQL
-        // Anywhere does, so their CHAR keeps its values as varchar.
         case TypeKind::kChar:
         case TypeKind::kVarChar:
+            if (type.length > kMostCharacters) {
+                notExact = "longer than PostgreSQL declares, as text";
+                return "text";
+            }
+            if (type.kind == TypeKind::kChar)
+                return Sized("character", type.length > 0 ? type.length : 1);
             return type.length > 0 ? Sized("varchar", type.length) : "varchar";
         case TypeKind::kText:
             return "text";
@@ -72,6 +93,24 @@ std::string PostgreSQLDialect::Declaration(const ColumnType& type, std::string& 
     }
     notExact = "no counterpart, its values as text";
     return "text";
+}
+
+ExpressionSyntax PostgreSQLDialect::Syntax() const {
+    ExpressionSyntax syntax;
+    syntax.typeOf = [](std::string_view name) { return ReadType(name); };
+    return syntax;
+}
+
+std::string PostgreSQLDialect::MatchOperator(Expr::Match match) const {
+    switch (match) {
+        case Expr::Match::kLike:
+            return "LIKE";
+        case Expr::Match::kLikeIgnoringCase:
+            return "ILIKE";
+        case Expr::Match::kGlob:
+            break;
+    }
+    return {};
 }
 
 void PostgreSQLDialect::AppendString(std::string& buffer, std::string_view text) const {
@@ -117,6 +156,34 @@ std::string PostgreSQLDialect::NumberingStatement(std::string_view table,
     return "SELECT setval(pg_get_serial_sequence(" + OneLineString(table) + ", " +
            OneLineString(column) + "), coalesce(max(" + QuotedName(column) +
            "), 0) + 1, false) FROM " + std::string(table);
+}
+
+std::string PostgreSQLDialect::AlwaysStatement(std::string_view table,
+                                               std::string_view column) const {
+    return "ALTER TABLE " + std::string(table) + " ALTER COLUMN " + QuotedName(column) +
+           " SET GENERATED ALWAYS";
+}
+
+std::string PostgreSQLDialect::NullsNotDistinct(bool& afterColumns) const {
+    afterColumns = true;
+    return " NULLS NOT DISTINCT";
+}
+
+std::string PostgreSQLDialect::CollationClause(const Collation& collation, std::string& why) const {
+    if (collation.kind == Collation::Kind::kIgnoringCase)
+        return " COLLATE " + QuotedName(kIgnoringCase);
+    return Dialect::CollationClause(collation, why);
+}
+
+std::string PostgreSQLDialect::IgnoringCaseCollation() {
+    return kIgnoringCase;
+}
+
+std::string PostgreSQLDialect::CollationStatement(const Collation& collation) const {
+    if (collation.kind != Collation::Kind::kIgnoringCase)
+        return {};
+    return "CREATE COLLATION IF NOT EXISTS " + QuotedName(kIgnoringCase) +
+           " (provider = icu, locale = 'und-u-ks-level2', deterministic = false)";
 }
 
 std::string PostgreSQLDialect::TableKindQuery(std::string_view quotedTable) const {
@@ -203,13 +270,52 @@ ColumnType PostgreSQLDialect::ReadType(std::string_view formatted) {
     return Of(TypeKind::kOther, formatted);
 }
 
+// Before version 10 PostgreSQL stored CURRENT_DATE as ('now'::text)::date: the word is
+// read at every insert, through text. ('now'::date alone is read once, when the table is
+// made, and the catalog keeps the date it gave.)
+namespace {
+
+std::optional<ColumnDefault> ClockThroughText(const Expr& tree, std::string_view text) {
+    if (tree.kind != Expr::Kind::kCast || tree.args[0].kind != Expr::Kind::kCast ||
+        tree.args[0].args[0].kind != Expr::Kind::kString)
+        return std::nullopt;
+    const TypeKind to = tree.type.kind;
+    const TypeKind through = tree.args[0].type.kind;
+    if ((through != TypeKind::kText && through != TypeKind::kVarChar) ||
+        (to != TypeKind::kDate && to != TypeKind::kTime && to != TypeKind::kTimestamp &&
+         to != TypeKind::kTimestampTz))
+        return std::nullopt;
+    const std::string word = Lower(Trim(tree.args[0].args[0].text));
+    ColumnDefault clock;
+    clock.text = std::string(text);
+    if (word == "now" || (word == "today" && to == TypeKind::kDate)) {
+        clock.kind = to == TypeKind::kDate   ? ColumnDefault::Kind::kCurrentDate
+                     : to == TypeKind::kTime ? ColumnDefault::Kind::kCurrentTime
+                                             : ColumnDefault::Kind::kCurrentTimestamp;
+        return clock;
+    }
+    if (word == "today" || word == "tomorrow" || word == "yesterday") {
+        clock.kind = ColumnDefault::Kind::kOther;
+        clock.why = "'" + word + "', read at every insert: no other database reads it";
+        return clock;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 ColumnDefault PostgreSQLDialect::ReadDefault(std::string_view expression, bool& identity) {
     const std::string_view text = WithoutCasts(expression);
     if (StartsWith(Lower(text), "nextval(")) {
         identity = true;
         return {};
     }
-    return CommonDefault(text, expression);
+    const SourceExpression read = PostgreSQLDialect().Read(expression);
+    if (read.tree) {
+        if (std::optional<ColumnDefault> clock = ClockThroughText(*read.tree, expression))
+            return *clock;
+    }
+    return PostgreSQLDialect().WithExpression(CommonDefault(text, expression));
 }
 
 }  // namespace korvanta

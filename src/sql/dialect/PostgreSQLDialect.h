@@ -23,6 +23,7 @@ class PostgreSQLDialect final : public Dialect {
     std::shared_ptr<const Dialect> WithSetting(std::string_view answer) const override;
 
     std::string Declaration(const ColumnType& type, std::string& notExact) const override;
+    ExpressionSyntax Syntax() const override;
     void AppendString(std::string& buffer, std::string_view text) const override;
     std::string OneLineString(std::string_view text) const override;
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
@@ -30,6 +31,12 @@ class PostgreSQLDialect final : public Dialect {
 
     std::string IdentityClause(std::string& why) const override;
     std::string NumberingStatement(std::string_view table, std::string_view column) const override;
+    std::string AlwaysStatement(std::string_view table, std::string_view column) const override;
+    std::string NullsNotDistinct(bool& afterColumns) const override;
+    std::string CollationClause(const Collation& collation, std::string& why) const override;
+    std::string CollationStatement(const Collation& collation) const override;
+    // The collation a case-insensitive column is given, made where it is missing.
+    static std::string IgnoringCaseCollation();
 
     std::string TableKindQuery(std::string_view quotedTable) const override;
     std::string RowSource(std::string_view quotedTable, std::string_view kind) const override;
@@ -51,6 +58,7 @@ class PostgreSQLDialect final : public Dialect {
     std::string Boolean(bool value) const override { return value ? "true" : "false"; }
     std::string CurrentTime() const override { return "LOCALTIME"; }
     std::string CurrentTimestamp(const ColumnType& type) const override;
+    std::string MatchOperator(Expr::Match match) const override;
 
   private:
     bool backslashStrings_;

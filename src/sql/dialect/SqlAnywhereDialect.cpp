@@ -24,7 +24,15 @@ std::string Characters(std::string_view word, int length) {
 }  // namespace
 
 const Capabilities& SqlAnywhereDialect::Can() const {
-    static const Capabilities kCan;
+    static const Capabilities kCan = [] {
+        Capabilities can;
+        can.namedConstraints = true;
+        can.checks = true;
+        can.nullsSortFirst = true;
+        can.keyColumnsNeedNotNull = true;
+        can.uniqueConstraintsRefuseNull = true;
+        return can;
+    }();
     return kCan;
 }
 
@@ -43,9 +51,12 @@ std::string SqlAnywhereDialect::Declaration(const ColumnType& type, std::string&
         case TypeKind::kBigInt:
             return "BIGINT";
         case TypeKind::kNumeric:
-            if (type.precision > 0 && type.precision <= kMostDigits)
+            if (type.precision > 0 && type.precision <= kMostDigits && OrdinaryScale(type))
                 return Decimal("NUMERIC", type);
-            notExact = "a number of any precision, its values as text";
+            notExact = type.precision < 0 ? "a number of any precision, its values as text"
+                       : type.precision > kMostDigits
+                           ? "more digits than SQL Anywhere's NUMERIC holds, its values as text"
+                           : "a scale below 0 or above the precision, its values as text";
             return "LONG VARCHAR";
         case TypeKind::kReal:
             return "REAL";
@@ -78,6 +89,19 @@ std::string SqlAnywhereDialect::Declaration(const ColumnType& type, std::string&
     return "LONG VARCHAR";
 }
 
+// Casts name SQL Anywhere's types: "numeric(10,2)", "varchar(20)", "long varchar".
+ExpressionSyntax SqlAnywhereDialect::Syntax() const {
+    ExpressionSyntax syntax;
+    syntax.bracketNames = true;
+    syntax.backslashStrings = true;
+    syntax.typeOf = [](std::string_view name) {
+        int width = -1, scale = -1;
+        Modifiers(name, width, scale);
+        return ReadType(Trim(name.substr(0, name.find('('))), width, scale);
+    };
+    return syntax;
+}
+
 // '...' reads a backslash as the start of an escape: every backslash is doubled too.
 void SqlAnywhereDialect::AppendString(std::string& buffer, std::string_view text) const {
     buffer += '\'';
@@ -105,6 +129,55 @@ std::string SqlAnywhereDialect::ColumnOptions(const ColumnSchema& column) const 
 
 std::string SqlAnywhereDialect::IdentityClause(std::string&) const {
     return " DEFAULT AUTOINCREMENT";
+}
+
+namespace {
+
+// SQL Anywhere's referential actions: RESTRICT, its default, is left unwritten, and so is
+// NO ACTION, which it has not (it checks at once, as RESTRICT does).
+std::string Action(std::string_view clause, ReferentialAction action) {
+    switch (action) {
+        case ReferentialAction::kCascade:
+            return " " + std::string(clause) + " CASCADE";
+        case ReferentialAction::kSetNull:
+            return " " + std::string(clause) + " SET NULL";
+        case ReferentialAction::kSetDefault:
+            return " " + std::string(clause) + " SET DEFAULT";
+        case ReferentialAction::kRestrict:
+        case ReferentialAction::kNoAction:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+// ON UPDATE before ON DELETE, as its grammar shows them; a key checked at the end of the
+// transaction is CHECK ON COMMIT, and there is no key that may be deferred but is not.
+std::string SqlAnywhereDialect::ReferentialClauses(const ForeignKeySchema& key,
+                                                   std::string& lost) const {
+    std::string clauses = Action("ON UPDATE", key.onUpdate) + Action("ON DELETE", key.onDelete);
+    if (key.initiallyDeferred)
+        clauses += " CHECK ON COMMIT";
+    else if (key.deferrable)
+        lost = "DEFERRABLE INITIALLY IMMEDIATE: SQL Anywhere checks a key at once or at commit";
+    return clauses;
+}
+
+std::string SqlAnywhereDialect::NullsNotDistinct(bool& afterColumns) const {
+    afterColumns = false;
+    return " WITH NULLS NOT DISTINCT";
+}
+
+std::string SqlAnywhereDialect::CollationClause(const Collation& collation,
+                                                std::string& why) const {
+    if (collation.kind == Collation::Kind::kIgnoringCase) {
+        why =
+            "comparison that ignores case: SQL Anywhere's case rule belongs to the whole "
+            "database";
+        return {};
+    }
+    return Dialect::CollationClause(collation, why);
 }
 
 std::string SqlAnywhereDialect::NotNullStatement(std::string_view table,
@@ -178,7 +251,18 @@ ColumnDefault SqlAnywhereDialect::ReadDefault(std::string_view text, bool& ident
         identity = true;
         return {};
     }
-    return CommonDefault(Trim(text), text);
+    // Its strings read backslash escapes: the value is what the parser makes of them.
+    const SqlAnywhereDialect dialect;
+    const SourceExpression read = dialect.Read(text);
+    if (read.tree && read.tree->kind == Expr::Kind::kString) {
+        ColumnDefault d;
+        d.kind = ColumnDefault::Kind::kLiteral;
+        d.literal = read.tree->text;
+        d.isString = true;
+        d.text = std::string(text);
+        return d;
+    }
+    return dialect.WithExpression(CommonDefault(Trim(text), text));
 }
 
 }  // namespace korvanta

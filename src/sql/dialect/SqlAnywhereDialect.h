@@ -16,12 +16,16 @@ class SqlAnywhereDialect final : public Dialect {
     std::shared_ptr<const Dialect> WithSetting(std::string_view) const override;
 
     std::string Declaration(const ColumnType& type, std::string& notExact) const override;
+    ExpressionSyntax Syntax() const override;
     void AppendString(std::string& buffer, std::string_view text) const override;
     std::string OneLineString(std::string_view text) const override;
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
 
     std::string ColumnOptions(const ColumnSchema& column) const override;
     std::string IdentityClause(std::string& why) const override;
+    std::string ReferentialClauses(const ForeignKeySchema& key, std::string& lost) const override;
+    std::string NullsNotDistinct(bool& afterColumns) const override;
+    std::string CollationClause(const Collation& collation, std::string& why) const override;
     std::string NotNullStatement(std::string_view table,
                                  const std::vector<std::string>& columns) const override;
     bool FloatsAsNumbers() const override { return true; }
@@ -36,6 +40,8 @@ class SqlAnywhereDialect final : public Dialect {
     std::string CurrentDate() const override { return "CURRENT DATE"; }
     std::string CurrentTime() const override { return "CURRENT TIME"; }
     std::string CurrentTimestamp(const ColumnType&) const override { return "CURRENT TIMESTAMP"; }
+    // A BIT column is no condition by itself: it is compared with 1.
+    bool BareTruthValues() const override { return false; }
 };
 
 }  // namespace korvanta

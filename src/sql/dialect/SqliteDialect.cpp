@@ -26,7 +26,12 @@ const Capabilities& SqliteDialect::Can() const {
     static const Capabilities kCan = [] {
         Capabilities can;
         can.constraintsOnlyWithTable = true;
+        can.namedConstraints = true;
         can.partialIndexes = true;
+        can.expressionIndexes = true;
+        can.deferrableKeys = true;
+        can.checks = true;
+        can.nullsSortFirst = true;
         can.arraysKeepFirstBinaryLength = true;
         return can;
     }();
@@ -80,6 +85,63 @@ std::string SqliteDialect::Declaration(const ColumnType& type, std::string& notE
     return "TEXT";
 }
 
+ExpressionSyntax SqliteDialect::Syntax() const {
+    ExpressionSyntax syntax;
+    syntax.bracketNames = true;
+    syntax.likeIgnoresCase = true;
+    syntax.typeOf = [](std::string_view name) { return ReadType(name); };
+    return syntax;
+}
+
+// SQLite's LIKE ignores the case of letters; GLOB is its match that does not.
+std::string SqliteDialect::MatchOperator(Expr::Match match) const {
+    switch (match) {
+        case Expr::Match::kLikeIgnoringCase:
+            return "LIKE";
+        case Expr::Match::kGlob:
+            return "GLOB";
+        case Expr::Match::kLike:
+            break;
+    }
+    return {};
+}
+
+// SQLite casts to its storage classes only; a date, time, truth value or GUID it keeps as
+// the text (or number) it was given, so a literal cast to one of them is the literal.
+std::string SqliteDialect::Cast(const ColumnType& to, const Expr& operand,
+                                const std::string& operandText, std::string& why) const {
+    const char* storage = nullptr;
+    switch (to.kind) {
+        case TypeKind::kSmallInt:
+        case TypeKind::kInteger:
+        case TypeKind::kBigInt:
+            storage = "INTEGER";
+            break;
+        case TypeKind::kReal:
+        case TypeKind::kDouble:
+            storage = "REAL";
+            break;
+        case TypeKind::kNumeric:
+            storage = "NUMERIC";
+            break;
+        case TypeKind::kChar:
+        case TypeKind::kVarChar:
+        case TypeKind::kText:
+        case TypeKind::kOther:
+            storage = "TEXT";
+            break;
+        case TypeKind::kBinary:
+            storage = "BLOB";
+            break;
+        default:
+            if (operand.kind == Expr::Kind::kString || operand.kind == Expr::Kind::kNumber)
+                return operandText;
+            why = "a cast to " + to.name;
+            return {};
+    }
+    return "CAST(" + operandText + " AS " + storage + ")";
+}
+
 // SQLite's strings have no escape: a line break is joined in as char(10) or char(13).
 std::string SqliteDialect::OneLineString(std::string_view text) const {
     if (text.find_first_of("\r\n") == std::string_view::npos)
@@ -103,6 +165,12 @@ void SqliteDialect::AppendBinary(std::string& buffer, std::string_view hex) cons
     buffer += '\'';
 }
 
+std::string SqliteDialect::CollationClause(const Collation& collation, std::string& why) const {
+    if (collation.kind == Collation::Kind::kIgnoringCase)
+        return " COLLATE NOCASE";
+    return Dialect::CollationClause(collation, why);
+}
+
 // NOT NULL goes with the table or never.
 std::string SqliteDialect::ColumnOptions(const ColumnSchema& column) const {
     return column.notNull ? " NOT NULL" : "";
@@ -119,8 +187,10 @@ std::string SqliteDialect::IdentityKeyColumn(const TableSchema& table) const {
     return {};
 }
 
-std::string SqliteDialect::IdentityKeyDefinition(std::string_view quotedName) const {
-    return std::string(quotedName) + " INTEGER PRIMARY KEY AUTOINCREMENT";
+std::string SqliteDialect::IdentityKeyDefinition(std::string_view quotedName,
+                                                 std::string_view constraint) const {
+    return std::string(quotedName) + " INTEGER " + std::string(constraint) +
+           "PRIMARY KEY AUTOINCREMENT";
 }
 
 std::string SqliteDialect::IdentityClause(std::string& why) const {
@@ -182,6 +252,11 @@ bool SqliteDialect::IsOwnName(std::string_view name) {
     return Lower(name.substr(0, 7)) == "sqlite_";
 }
 
+// SQLite gives a declared type its affinity by five rules, in order: "INT" anywhere makes
+// it INTEGER; "CHAR", "CLOB" or "TEXT" TEXT; "BLOB", or no type, BLOB (values kept as
+// given); "REAL", "FLOA" or "DOUB" REAL; anything else NUMERIC. The kind follows the
+// affinity; within NUMERIC, the names that say what their values are (dates, truth values,
+// GUIDs, decimals) keep that meaning, and the other names go as text that keeps the value.
 ColumnType SqliteDialect::ReadType(std::string_view declared) {
     const std::string t = Lower(Trim(declared));
     int a = -1, b = -1;
@@ -195,13 +270,33 @@ ColumnType SqliteDialect::ReadType(std::string_view declared) {
         return Of(TypeKind::kReal, declared);
     if (base == "double text")
         return Of(TypeKind::kDouble, declared);
-    if (base == "int2" || base == "smallint" || base == "tinyint")
-        return Of(TypeKind::kSmallInt, declared);
-    if (base == "int4" || base == "mediumint")
-        return Of(TypeKind::kInteger, declared);
-    // SQLite's integers are 64 bits whatever the declaration says.
-    if (has("int"))
+    if (has("int")) {
+        if (base == "int2" || base == "smallint" || base == "tinyint")
+            return Of(TypeKind::kSmallInt, declared);
+        if (base == "int4" || base == "mediumint")
+            return Of(TypeKind::kInteger, declared);
+        // SQLite's integers are 64 bits whatever the declaration says.
         return Of(TypeKind::kBigInt, declared);
+    }
+    if (has("char") || has("clob") || has("text")) {
+        if ((has("varchar") || has("varying")) && a > 0)
+            return Of(TypeKind::kVarChar, declared, a);
+        if (has("char") && a > 0)
+            return Of(TypeKind::kChar, declared, a);
+        return Of(TypeKind::kText, declared);
+    }
+    if (base.empty())
+        return Of(TypeKind::kText, declared);
+    if (has("blob"))
+        return Of(TypeKind::kBinary, declared);
+    if (has("real") || has("floa") || has("doub"))
+        return Of(TypeKind::kDouble, declared);
+    return NumericAffinity(declared, base, a, b);
+}
+
+ColumnType SqliteDialect::NumericAffinity(std::string_view declared, const std::string& base, int a,
+                                          int b) {
+    const std::string t = Lower(Trim(declared));
     if (StartsWith(base, "numeric") || StartsWith(base, "decimal"))
         return Numeric(declared, a, b);
     if ((StartsWith(base, "timestamp") && t.find("with time zone") != std::string::npos) ||
@@ -217,19 +312,13 @@ ColumnType SqliteDialect::ReadType(std::string_view declared) {
         return Of(TypeKind::kBoolean, declared);
     if (base == "uuid" || base == "guid" || base == "uniqueidentifier")
         return Of(TypeKind::kUuid, declared);
-    if (has("blob") || has("binary"))
+    if (base == "binary" || base == "varbinary")
         return Of(TypeKind::kBinary, declared);
-    if (has("real") || has("floa") || has("doub"))
-        return Of(TypeKind::kDouble, declared);
-    if ((has("varchar") || has("varying")) && a > 0)
-        return Of(TypeKind::kVarChar, declared, a);
-    if (has("char") && a > 0)
-        return Of(TypeKind::kChar, declared, a);
-    return Of(TypeKind::kText, declared);
+    return Of(TypeKind::kOther, declared);
 }
 
 ColumnDefault SqliteDialect::ReadDefault(std::string_view text) {
-    return CommonDefault(WithoutCasts(text), text);
+    return SqliteDialect().WithExpression(CommonDefault(WithoutCasts(text), text));
 }
 
 }  // namespace korvanta

@@ -17,12 +17,15 @@ class SqliteDialect final : public Dialect {
     std::shared_ptr<const Dialect> WithSetting(std::string_view) const override;
 
     std::string Declaration(const ColumnType& type, std::string& notExact) const override;
+    ExpressionSyntax Syntax() const override;
     std::string OneLineString(std::string_view text) const override;
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
 
     std::string ColumnOptions(const ColumnSchema& column) const override;
+    std::string CollationClause(const Collation& collation, std::string& why) const override;
     std::string IdentityKeyColumn(const TableSchema& table) const override;
-    std::string IdentityKeyDefinition(std::string_view quotedName) const override;
+    std::string IdentityKeyDefinition(std::string_view quotedName,
+                                      std::string_view constraint) const override;
     std::string IdentityClause(std::string& why) const override;
 
     std::string ExactRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
@@ -39,6 +42,15 @@ class SqliteDialect final : public Dialect {
     // A default as pragma table_xinfo gives it, quotes kept: "'n/a'", "0",
     // "CURRENT_TIMESTAMP".
     static ColumnDefault ReadDefault(std::string_view text);
+
+  protected:
+    std::string MatchOperator(Expr::Match match) const override;
+    std::string Cast(const ColumnType& to, const Expr& operand, const std::string& operandText,
+                     std::string& why) const override;
+
+  private:
+    static ColumnType NumericAffinity(std::string_view declared, const std::string& base, int a,
+                                      int b);
 };
 
 }  // namespace korvanta

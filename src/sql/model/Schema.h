@@ -1,39 +1,25 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "sql/model/ColumnType.h"
+#include "sql/model/Expression.h"
 
 namespace korvanta {
 
 // A table as a database's own catalog describes it, in terms of no database in
 // particular: what an exact copy carries from one side to the other.
 
-enum class TypeKind {
-    kSmallInt,     // 16-bit integer
-    kInteger,      // 32-bit integer
-    kBigInt,       // 64-bit integer
-    kNumeric,      // exact decimal, with or without precision and scale
-    kReal,         // 4-byte floating point
-    kDouble,       // 8-byte floating point
-    kChar,         // fixed length, in characters
-    kVarChar,      // variable length, in characters
-    kText,         // text of any length
-    kBinary,       // bytes of any length
-    kDate,         // a day
-    kTime,         // a time of day
-    kTimestamp,    // a day and a time of day, no zone
-    kTimestampTz,  // an instant
-    kBoolean,
-    kUuid,
-    kOther,  // no counterpart: goes as text that keeps the value
-};
+// An expression as the source wrote it, and its tree where it could be read; `unread`
+// says why it could not.
+struct SourceExpression {
+    std::string text;
+    std::optional<Expr> tree;
+    std::string unread;
 
-struct ColumnType {
-    TypeKind kind = TypeKind::kText;
-    int length = -1;     // kChar, kVarChar: characters; -1 when none is given
-    int precision = -1;  // kNumeric: digits; -1 unconstrained
-    int scale = -1;      // kNumeric: digits after the point; -1 unconstrained
-    std::string name;    // the source's own name of the type
+    bool empty() const { return text.empty(); }
 };
 
 // A column's default, as far as a copy can carry it.
@@ -44,12 +30,29 @@ struct ColumnDefault {
         kCurrentDate,       // the day of the insert
         kCurrentTime,       // the time of the insert
         kCurrentTimestamp,  // the moment of the insert
+        kExpression,        // an expression of constants: `expression` holds it
         kOther,             // an expression of the source's own: not carried
     };
     Kind kind = Kind::kNone;
     std::string literal;    // kLiteral: the value as text (a string without its quotes)
     bool isString = false;  // kLiteral: written between apostrophes
     std::string text;       // the source's own text of the default
+    int precision = -1;     // kCurrentTime, kCurrentTimestamp: digits of a second asked for
+    std::optional<Expr> expression;  // kExpression
+    // kOther: why it is not carried, when more can be said than "no counterpart".
+    std::string why;
+};
+
+// How a column's text compares where it is not as the database compares by default.
+struct Collation {
+    enum class Kind {
+        kDefault,
+        kIgnoringCase,  // letters equal whatever their case (SQLite's NOCASE, a
+                        // nondeterministic ICU collation of secondary strength)
+        kOther,         // a collation of the source's own: `name`
+    };
+    Kind kind = Kind::kDefault;
+    std::string name;  // the source's name for it
 };
 
 struct ColumnSchema {
@@ -57,25 +60,43 @@ struct ColumnSchema {
     ColumnType type;
     bool notNull = false;
     ColumnDefault defaultValue;
-    bool identity = false;   // identity, serial, AUTOINCREMENT: numbered by the database
-    bool generated = false;  // computed from other columns: carried as its values only
+    bool identity = false;        // identity, serial, AUTOINCREMENT: numbered by the database
+    bool identityAlways = false;  // numbered by the database only: a value given is refused
+    bool generated = false;       // computed from other columns: carried as its values only
+    Collation collation;
 };
 
+// Where an index key puts its NULLs, when its definition says so; kDefault: the database's
+// own order for the direction, which differs between databases and is not carried.
+enum class NullsOrder { kDefault, kFirst, kLast };
+
 struct IndexKey {
-    std::string column;
+    std::string column;  // empty for an expression
     bool descending = false;
+    NullsOrder nulls = NullsOrder::kDefault;
+    SourceExpression expression;  // the key when it is an expression, not a column
 };
 
 struct IndexSchema {
     std::string name;
     std::vector<IndexKey> keys;
     bool unique = false;
-    bool constraint = false;  // a UNIQUE constraint rather than an index of its own
-    std::string predicate;    // a partial index's condition, in the source's SQL
-    bool expression = false;  // a key is an expression, not a column: not carried
+    bool constraint = false;     // a UNIQUE constraint rather than an index of its own
+    SourceExpression predicate;  // a partial index's condition
     // The source made its name up itself (SQLite's sqlite_autoindex_...): it means nothing
     // on another database, and is named in reports only.
     bool automatic = false;
+    // The source's access method when it is not an ordinary btree ("gist", "hash").
+    std::string method;
+    bool nullsNotDistinct = false;  // a unique index under which NULLs are equal
+};
+
+// A CHECK constraint, table's or domain's, in the source's SQL.
+struct CheckSchema {
+    std::string name;  // empty: unnamed
+    SourceExpression expression;
+    std::string domain;  // the domain whose CHECK it is, on the column `column`
+    std::string column;
 };
 
 enum class ReferentialAction { kNoAction, kRestrict, kCascade, kSetNull, kSetDefault };
@@ -87,6 +108,8 @@ struct ForeignKeySchema {
     std::vector<std::string> referencedColumns;
     ReferentialAction onDelete = ReferentialAction::kNoAction;
     ReferentialAction onUpdate = ReferentialAction::kNoAction;
+    bool deferrable = false;
+    bool initiallyDeferred = false;
 };
 
 struct TableSchema {
@@ -96,6 +119,7 @@ struct TableSchema {
     std::string primaryKeyName;
     std::vector<IndexSchema> indexes;
     std::vector<ForeignKeySchema> foreignKeys;
+    std::vector<CheckSchema> checks;
     std::vector<std::string> notes;  // what the source's catalog gave that no copy carries
 };
 

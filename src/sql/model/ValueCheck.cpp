@@ -272,6 +272,9 @@ std::string ComparableValue(std::string_view text, ValueRule rule) {
         case ValueKind::kTimestampTz:
             same = CanonicalTemporal(text, TemporalOf(rule.kind));
             break;
+        case ValueKind::kPaddedText:
+            same = std::string(text.substr(0, text.find_last_not_of(' ') + 1));
+            break;
         case ValueKind::kText:
         case ValueKind::kBinary:
             break;

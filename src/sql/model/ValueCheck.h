@@ -10,6 +10,7 @@ namespace korvanta {
 // and how two of its values compare.
 enum class ValueKind {
     kText,         // any text, kept byte for byte
+    kPaddedText,   // text of a fixed length: trailing blanks do not count
     kInteger,      // a whole number
     kDecimal,      // an exact decimal number
     kFloat,        // a binary floating-point number

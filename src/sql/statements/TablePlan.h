@@ -27,8 +27,14 @@ struct SchemaStep {
 // What a send does with one table, in either mode: its CREATE TABLE, how its values
 // travel, and what is built after its rows and after every table of the run.
 struct TablePlan {
+    // What must stand before the table is made (a collation it names); where one of them
+    // cannot be made, the table is made by `createTableFallback`, without `withoutCollations`.
+    std::vector<SchemaStep> beforeTable;
     std::string createTable;
-    std::vector<bool> bare;               // per column: its values stand bare in an INSERT
+    std::string createTableFallback;
+    std::vector<std::string> collated;           // the items of `carried` that need them
+    std::vector<std::string> withoutCollations;  // what is not carried without them
+    std::vector<bool> bare;                      // per column: its values stand bare in an INSERT
     std::vector<ValueRule> rules;         // per column, what the target column keeps of a value
     std::vector<bool> binary;             // per column: the values' hex digits go as bytes
     std::vector<SchemaStep> afterRows;    // NOT NULL, keys, unique constraints, indexes
