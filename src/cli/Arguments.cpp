@@ -11,13 +11,14 @@
 #include "adodb/TextCodec.h"
 #include "cli/Help.h"
 #include "engine/connections/SettingsStore.h"
+#include "sql/dialect/Dialect.h"
 
 namespace korvanta::cli {
 
 namespace {
 
-// Which verb an option belongs to.
-enum class For { kAny, kSend, kList };
+// Which verbs an option belongs to: send, send and schema, schema, list.
+enum class For { kAny, kSend, kTables, kSchema, kList };
 
 // Long name, short letter (0: none), takes an argument, its verb, and whether its
 // argument is a file's path (taken as bytes, not as text).
@@ -35,8 +36,9 @@ constexpr OptionDef kOptions[] = {
     {"dbname", 'd', true, For::kAny},
     {"dsn", 0, true, For::kAny},
     {"password-file", 0, true, For::kAny, true},
-    {"to", 0, true, For::kSend},
-    {"all", 0, false, For::kSend},
+    {"to", 0, true, For::kTables},
+    {"all", 0, false, For::kTables},
+    {"dialect", 0, true, For::kSchema},
     {"if-exists", 0, true, For::kSend},
     {"jobs", 'j', true, For::kSend},
     {"verify", 0, false, For::kSend},
@@ -148,6 +150,38 @@ Words Split(const std::vector<std::string>& arguments) {
     return words;
 }
 
+bool OptionFits(For owner, const std::string& verb) {
+    switch (owner) {
+        case For::kSend:
+            return verb == "send";
+        case For::kTables:
+            return verb == "send" || verb == "schema";
+        case For::kSchema:
+            return verb == "schema";
+        case For::kList:
+            return verb == "list";
+        case For::kAny:
+            break;
+    }
+    return true;
+}
+
+const char* Owners(For owner) {
+    switch (owner) {
+        case For::kSend:
+            return "send";
+        case For::kTables:
+            return "send and schema";
+        case For::kSchema:
+            return "schema";
+        case For::kList:
+            return "list";
+        case For::kAny:
+            break;
+    }
+    return "";
+}
+
 Side ParseSide(const std::string& text) {
     const QString side = QString::fromStdString(text).toLower();
     if (side == QLatin1String("postgresql"))
@@ -236,6 +270,24 @@ void ParseSend(const Words& words, Command& command) {
         send.jobs = 1;  // its statements in the order of the tables
 }
 
+// schema: the tables as send takes them, and the dialect of the statements.
+void ParseSchema(const Words& words, Command& command) {
+    command.verb = Verb::kSchema;
+    SendOptions& send = command.send;
+    const auto to = words.Value("to");
+    if (!to)
+        throw UsageError("schema: --to postgresql|sqlanywhere is required");
+    send.target = ParseSide(*to);
+    send.operands = words.operands;
+    send.all = words.Has("all");
+    if (send.operands.empty() && !send.all)
+        throw UsageError("schema: name tables or patterns, or give --all");
+    command.dialect = words.Value("dialect").value_or(
+        send.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere");
+    if (!DialectNamed(command.dialect))
+        throw UsageError("--dialect takes postgresql, sqlanywhere, sqlite or odbc");
+}
+
 // The verb's arguments; the help and version were dealt with before.
 void ParseVerb(const Words& words, Command& command) {
     if (words.verb == "list") {
@@ -248,6 +300,8 @@ void ParseVerb(const Words& words, Command& command) {
     } else if (words.verb == "rename") {
         command.verb = Verb::kRename;
         Expect(words, 3, 3);
+    } else if (words.verb == "schema") {
+        return ParseSchema(words, command);
     } else {
         command.verb = Verb::kSend;
         ParseSend(words, command);
@@ -277,9 +331,10 @@ Command ParseCommand(const std::vector<std::string>& arguments) {
     if (!IsVerb(words.verb))
         throw UsageError("unknown verb \"" + words.verb + "\"");
     for (const OptionDef& def : kOptions) {
-        const char* owner = def.verb == For::kSend ? "send" : def.verb == For::kList ? "list" : "";
-        if (*owner != 0 && words.verb != owner && (words.Has(def.name) || words.Value(def.name)))
-            throw UsageError("--" + std::string(def.name) + " is an option of " + owner + " only");
+        if (OptionFits(def.verb, words.verb) || !(words.Has(def.name) || words.Value(def.name)))
+            continue;
+        throw UsageError("--" + std::string(def.name) + " is an option of " + Owners(def.verb) +
+                         " only");
     }
     ParseVerb(words, command);
     ConnectionOptions& c = command.connection;

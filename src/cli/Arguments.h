@@ -20,7 +20,7 @@ struct ConnectionOptions {
     std::optional<std::string> host, port, user, dbname, dsn, passwordFile;
 };
 
-enum class Verb { kHelp, kVersion, kList, kSend, kDelete, kRename };
+enum class Verb { kHelp, kVersion, kList, kSend, kSchema, kDelete, kRename };
 
 // What the arguments ask for.
 struct Command {
@@ -29,8 +29,9 @@ struct Command {
     Side side = Side::PostgreSQL;    // list, delete and rename: the side worked on
     std::vector<std::string> names;  // delete: the tables; rename: the old and new name
     ConnectionOptions connection;
-    SendOptions send;                 // send: all but the connection values and the saved settings
-    bool rowByRow = false;            // send: --row-by-row (the saved settings may ask for it too)
+    SendOptions send;       // send and schema: all but the connection values and the saved settings
+    std::string dialect;    // schema: the dialect whose statements are written; empty: the side's
+    bool rowByRow = false;  // send: --row-by-row (the saved settings may ask for it too)
     std::optional<bool> exactSchema;  // send: --schema, over the saved setting
     bool nulls = false;               // list: each name ends with a NUL byte, not a line end
 };

@@ -9,6 +9,7 @@
 #include "cli/Help.h"
 #include "cli/NameText.h"
 #include "cli/OutputFile.h"
+#include "cli/SchemaVerb.h"
 #include "cli/Send.h"
 #include "engine/connections/SettingsStore.h"
 #include "engine/tables/TableChanges.h"
@@ -82,6 +83,9 @@ int Run(const Command& command) {
     const SettingsStore store;
     if (command.verb == Verb::kSend)
         return Send(command, store);
+    if (command.verb == Verb::kSchema)
+        return PrintSchema(command.send, command.dialect,
+                           ConnectionFor(command.connection, store, true));
     const ConnectionValues values =
         ConnectionFor(command.connection, store, command.side == Side::SqlAnywhere);
     switch (command.verb) {

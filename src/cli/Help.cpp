@@ -16,6 +16,9 @@ const char kUsage[] =
     "them\n"
     "  send --to postgresql|sqlanywhere [TABLE|PATTERN...] [--all]\n"
     "                                       copy tables from the other side to this one\n"
+    "  schema --to postgresql|sqlanywhere [--dialect D] [TABLE|PATTERN...] [--all]\n"
+    "                                       the statements an exact send would run on an\n"
+    "                                       empty database, from the source alone\n"
     "  delete postgresql|sqlanywhere TABLE...   drop tables\n"
     "  rename postgresql|sqlanywhere OLD NEW    rename a table\n"
     "  help [VERB]                          this text, or a verb's\n"
@@ -84,6 +87,16 @@ const std::map<std::string, std::string> kVerbHelp = {
      "ends at once.\n"
      "Exit status: 0 every row landed; 1 rows were refused; 2 a table, a connection or a\n"
      "verification failed, or the run was stopped; 64 usage error.\n"},
+    {"schema",
+     "Usage: korvanta schema --to postgresql|sqlanywhere [--dialect DIALECT]\n"
+     "                       [TABLE|PATTERN...] [--all] [connection options]\n"
+     "Writes to standard output, one per line ending in ;, the statements an exact send\n"
+     "(--schema exact) of the tables would run on an empty database, reading the source\n"
+     "side alone: its tables, keys, checks, indexes, numbering, then the foreign keys. Under\n"
+     "each table a -- comment names what of its schema the statements do not carry.\n"
+     "  --dialect postgresql|sqlanywhere|sqlite|odbc   whose SQL to write (default: the\n"
+     "            --to side's own: PostgreSQL's, or SQL Anywhere's for sqlanywhere)\n"
+     "Tables and patterns as for send. Exit status 2 when a table could not be read.\n"},
     {"delete",
      "Usage: korvanta delete postgresql|sqlanywhere TABLE... [connection options]\n"
      "Drops each table (DROP TABLE), as \"Delete Table/s\" does. Exit status 2 when one\n"

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "cli/NameText.h"
+#include "engine/send/NotCarriedReport.h"
 
 namespace korvanta::cli {
 
@@ -105,7 +106,7 @@ std::string Summary::Text() const {
         // Under a table, what of its schema was not carried.
         if (r >= 1 && r <= lines.size()) {
             for (const std::string& item : lines[r - 1].notCarried)
-                out += "    not carried: " + item + "\n";
+                out += NotCarriedLine(item) + "\n";
         }
     }
     return out;

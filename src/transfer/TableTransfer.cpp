@@ -11,6 +11,7 @@
 #include "app/ProgressBar.h"
 #include "app/TableList.h"
 #include "app/WindowPointer.h"
+#include "engine/send/NotCarriedReport.h"
 #include "engine/send/ReportText.h"
 #include "engine/send/TransferRun.h"
 
@@ -58,6 +59,7 @@ class WindowListener final : public TransferListener {
     void TableFinished(const TableOutcome& outcome) override {
         if (outcome.skipped)
             return;  // nothing happens for a table the user kept
+        notCarried.TableFinished(outcome);
         const long long done = done_.exchange(0);
         const long long total = total_.exchange(-1);
         OnWindowThread([&] {
@@ -86,6 +88,15 @@ class WindowListener final : public TransferListener {
             window_.progress.SetValue(value);
     }
     void ShowProgress() { ShowProgress(done_, total_, false); }
+
+    void ForeignKeyFinished(const std::string& source, const std::string& what,
+                            KeyFate fate) override {
+        notCarried.ForeignKeyFinished(source, what, fate);
+    }
+
+    // What an exact send did not carry, told once the walk is over (on the send's thread
+    // while it runs, read after it).
+    NotCarriedReport notCarried;
 
     // Runs the work on the window's thread and waits for it.
     template <class F>
@@ -129,6 +140,12 @@ void SendSelectedTables(Side target, const TransferWindow& window, const Connect
         request.targetTables.push_back(targetList.Text(index).toStdString());
 
     WindowListener listener(window, targetList, dialogs, trap, statement);
+    // The selection as the click found it: what spans tables (a foreign key taken only with
+    // its table) counts on the tables of the click that the walk reaches later.
+    for (int index = source.Count() - 1; index >= 0; --index) {
+        if (source.Selected(index))
+            request.tables.push_back(source.Text(index).toStdString());
+    }
     // The source list is walked from its last entry up to the first (the count taken now),
     // and each entry's selection is read when the walk reaches it: the user may select or
     // deselect tables while the run goes on.
@@ -158,6 +175,8 @@ void SendSelectedTables(Side target, const TransferWindow& window, const Connect
         window.progress.SetValue(0);
         window.progress.SetText(QStringLiteral("Progress Bar"));
     }
+    if (!listener.notCarried.Empty())
+        dialogs.Notice(QString::fromStdString(listener.notCarried.Text()));
 }
 
 }  // namespace korvanta

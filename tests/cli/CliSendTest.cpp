@@ -994,3 +994,61 @@ TEST(CliPassword, ComesFromEachSourceInTurn) {
 }
 
 }  // namespace
+
+// --- the schema verb ----------------------------------------------------------------
+
+// The statements an exact send would run, from the source alone: they run on empty
+// databases of SQLite and PostgreSQL, and SQL Anywhere's are free of what its grammar has
+// not (NO ACTION, COLLATE, NULLS FIRST/LAST, casts with ::, partial indexes).
+TEST(CliSchema, StatementsRunOnEmptyDatabasesOfEachDialect) {
+    const std::string u = testdb::uniqueName("cli_schema");
+    const std::string a = u + "_a", b = u + "_b", lite = u + "_lite";
+    testdb::psql("CREATE TABLE " + a + "(id int GENERATED ALWAYS AS IDENTITY PRIMARY KEY, email "
+                 "text CHECK (email LIKE '%@%'), made date DEFAULT ('now'::text)::date, c "
+                 "char(2), n int);"
+                 "CREATE UNIQUE INDEX " + u + "_mail ON " + a + " (lower(email)) WHERE n > 0;"
+                 "CREATE INDEX " + u + "_n ON " + a + " (n DESC NULLS LAST);"
+                 "CREATE TABLE " + b + "(id serial PRIMARY KEY, a int REFERENCES " + a +
+                 ", s varchar(5) CHECK (s IN ('x', 'y')));");
+    Sqlite("CREATE TABLE " + lite + "(id INTEGER PRIMARY KEY AUTOINCREMENT, email TEXT COLLATE "
+           "NOCASE UNIQUE, kind TEXT DEFAULT 'a' CHECK (kind IN ('a', 'b')), at DATETIME DEFAULT "
+           "CURRENT_TIMESTAMP);");
+    Program program;
+    const auto script = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "schema");
+        const Result result = program.Run(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        for (const std::string& line : Lines(result.out))
+            EXPECT_TRUE(line.back() == ';' || line.rfind("-- ", 0) == 0) << line;
+        return result.out;
+    };
+
+    const std::string toLite = script({"--to", "sqlanywhere", "--dialect", "sqlite", a, b});
+    const std::string file = program.Dir() + "/empty.sqlite";
+    testdb::sqlite(toLite, file);
+    EXPECT_EQ(testdb::sqlite("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
+                             "LIKE '" + u + "%'", file),
+              Rows{"2"});
+
+    const std::string database = u + "_db";
+    testdb::psql("CREATE DATABASE " + database);
+    testdb::psql(script({"--to", "sqlanywhere", "--dialect", "postgresql", a, b}), database);
+    testdb::psql(script({"--to", "postgresql", lite}), database);
+    EXPECT_EQ(testdb::psql("SELECT conname FROM pg_constraint WHERE contype IN ('c', 'f') AND "
+                           "connamespace = 'public'::regnamespace ORDER BY 1",
+                           database),
+              (Rows{a + "_email_check", b + "_a_fkey", b + "_s_check", lite + "_kind_check"}))
+        << "both tables' checks, the stand-in's check and the foreign key";
+    testdb::psql("DROP DATABASE " + database);
+
+    const std::string toSa = script({"--to", "sqlanywhere", a, b});
+    for (const std::string& line : Lines(toSa)) {
+        if (line.rfind("-- ", 0) == 0)
+            continue;
+        for (const char* form : {"NO ACTION", "COLLATE", "NULLS ", "::", " WHERE ", "now"})
+            EXPECT_EQ(line.find(form), std::string::npos) << form << " in " << line;
+    }
+    EXPECT_NE(toSa.find("-- " + a + ": not carried: index " + u + "_n (n): NULLS LAST"),
+              std::string::npos)
+        << toSa;
+}

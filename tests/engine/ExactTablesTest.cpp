@@ -457,7 +457,7 @@ TEST(ExactSchema, HeldOutFormsAreCarriedOrNamed) {
     for (const std::string& part :
          Rows{"\"id\" INTEGER CONSTRAINT \"pk_" + u + "\" PRIMARY KEY AUTOINCREMENT",
               std::string("\"email\" TEXT COLLATE NOCASE"), std::string("\"code\" CHAR(3)"),
-              std::string("\"made\" DATE DEFAULT CURRENT_DATE"),
+              std::string("\"made\" DATE DEFAULT (date('now', 'localtime'))"),
               "CONSTRAINT \"ck_" + u + "\" CHECK (\"status\" IN ('open', 'held'))",
               std::string("CHECK ((\"born\" >= 1901) AND (\"born\" <= 2155))"),
               "(lower(\"email\"))) WHERE NOT \"deleted\"", std::string("WHERE \"status\" = 'open'"),

@@ -186,6 +186,10 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
         {"lite", "CURRENT_TIMESTAMP", K::kCurrentTimestamp, "", false},
         {"lite", "NULL", K::kNone, "", false},
         {"lite", "(1 + 1)", K::kExpression, "", false},
+        {"lite", "(datetime('now','localtime'))", K::kCurrentTimestamp, "", false},
+        {"lite", "date ( 'now', 'localtime' )", K::kCurrentDate, "", false},
+        {"pg", "((CURRENT_TIMESTAMP AT TIME ZONE 'UTC'::text))::date", K::kCurrentDate, "", false},
+        {"sa", "current utc timestamp", K::kCurrentTimestamp, "", false},
         {"lite", "(\"other\" + 1)", K::kOther, "", false},
         {"sa", "autoincrement", K::kNone, "", true},
         {"sa", "global autoincrement(1000)", K::kNone, "", true},
@@ -220,10 +224,11 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
         d.isString = isString;
         return d;
     };
-    const auto special = [](K kind, int precision = -1) {
+    const auto special = [](K kind, int precision = -1, bool utc = false) {
         ColumnDefault d;
         d.kind = kind;
         d.precision = precision;
+        d.utc = utc;
         return d;
     };
     const auto expression = [](const char* text) {
@@ -241,16 +246,22 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
         {Type(T::kInteger), literal("-1", false), "-1", "-1", "-1", "-1"},
         {Type(T::kBoolean), literal("t", false), "true", "1", "1", "TRUE"},
         {Type(T::kBoolean), literal("false", false), "false", "0", "0", "FALSE"},
-        {Type(T::kDate), special(K::kCurrentDate), "CURRENT_DATE", "CURRENT DATE", "CURRENT_DATE",
-         "CURRENT_DATE"},
-        {Type(T::kTime), special(K::kCurrentTime), "LOCALTIME", "CURRENT TIME", "CURRENT_TIME",
-         "CURRENT_TIME"},
+        // Local clocks (SQLite's own are in UTC), and clocks in UTC (SQLite's).
+        {Type(T::kDate), special(K::kCurrentDate), "CURRENT_DATE", "CURRENT DATE",
+         "(date('now', 'localtime'))", "CURRENT_DATE"},
+        {Type(T::kTime), special(K::kCurrentTime), "LOCALTIME", "CURRENT TIME",
+         "(time('now', 'localtime'))", "CURRENT_TIME"},
         {Type(T::kTimestamp), special(K::kCurrentTimestamp), "LOCALTIMESTAMP", "CURRENT TIMESTAMP",
-         "CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
+         "(datetime('now', 'localtime'))", "CURRENT_TIMESTAMP"},
         {Type(T::kTimestampTz), special(K::kCurrentTimestamp), "CURRENT_TIMESTAMP",
-         "CURRENT TIMESTAMP", "CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
+         "CURRENT TIMESTAMP", "(strftime('%Y-%m-%d %H:%M:%f+00:00', 'now'))", "CURRENT_TIMESTAMP"},
+        {Type(T::kDate), special(K::kCurrentDate, -1, true),
+         "CAST(CURRENT_TIMESTAMP AT TIME ZONE 'UTC' AS date)", "", "CURRENT_DATE", ""},
+        {Type(T::kTimestamp), special(K::kCurrentTimestamp, -1, true),
+         "(CURRENT_TIMESTAMP AT TIME ZONE 'UTC')", "CURRENT UTC TIMESTAMP", "CURRENT_TIMESTAMP",
+         ""},
         {Type(T::kTimestampTz), special(K::kCurrentTimestamp, 3), "CURRENT_TIMESTAMP(3)",
-         "CURRENT TIMESTAMP", "CURRENT_TIMESTAMP", "CURRENT_TIMESTAMP"},
+         "CURRENT TIMESTAMP", "(strftime('%Y-%m-%d %H:%M:%f+00:00', 'now'))", "CURRENT_TIMESTAMP"},
         {Type(T::kText), special(K::kOther), "", "", "", ""},
         {Type(T::kInteger), expression("1 + 2 * 3"), "(1 + (2 * 3))", "(1 + (2 * 3))",
          "(1 + (2 * 3))", "(1 + (2 * 3))"},
@@ -295,6 +306,38 @@ TEST(Dialect, OneClassifierOfDbmsNames) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(DialectOf(c.side, c.dbms)->Name(), c.dialect) << c.dbms;
+}
+
+}  // namespace
+
+namespace {
+
+// What SQL Anywhere's documentation shows for values PostgreSQL writes otherwise: zone
+// offsets with their minutes, an empty binary value as a cast.
+TEST(Dialect, SqlAnywhereValueForms) {
+    const SqlAnywhereDialect sa;
+    const ValueRule zoned{ValueKind::kTimestampTz, 6};
+    const struct {
+        const char* text;
+        ValueRule rule;
+        const char* written;
+    } rows[] = {
+        {"2024-01-05 13:45:00+01", zoned, "2024-01-05 13:45:00+01:00"},
+        {"2024-01-05 13:45:00.5-08", zoned, "2024-01-05 13:45:00.5-08:00"},
+        {"2020-01-01 10:00:00+05:30", zoned, "2020-01-01 10:00:00+05:30"},
+        {"1850-01-01 00:00:00+00:53:28", zoned, "1850-01-01 00:00:00+00:53:28"},  // refused there
+        {"0044-03-15 00:00:00+00 BC", zoned, "0044-03-15 00:00:00+00 BC"},
+        {"+01", {ValueKind::kText}, "+01"},
+    };
+    for (const auto& row : rows) {
+        std::string scratch;
+        EXPECT_EQ(sa.WrittenValue(row.text, row.rule, scratch), row.written) << row.text;
+    }
+    std::string empty, bytes;
+    sa.AppendBinary(empty, "");
+    sa.AppendBinary(bytes, "00ff");
+    EXPECT_EQ(empty, "CAST('' AS LONG BINARY)");
+    EXPECT_EQ(bytes, "0x00ff");
 }
 
 }  // namespace

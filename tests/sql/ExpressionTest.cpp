@@ -78,7 +78,8 @@ TEST(Expression, EachFormInEachDialect) {
         {&pg, "\"substring\"(name, 1, 3)", false, "substr(\"name\", 1, 3)",
          "substr(\"name\", 1, 3)", "substr(\"name\", 1, 3)"},
         {&pg, "md5(name)", false, "", "", ""},
-        {&pg, "(day <= CURRENT_DATE)", true, "\"day\" <= CURRENT_DATE", "\"day\" <= CURRENT_DATE",
+        {&pg, "(day <= CURRENT_DATE)", true, "\"day\" <= CURRENT_DATE",
+         "\"day\" <= (date('now', 'localtime'))",
          "\"day\" <= CURRENT DATE"},
         {&pg, "E'a\\nb'", false, "E'a\\nb'", "'a' || char(10) || 'b'", "'a\\nb'"},
         // SQLite's own text: names in any case and any quotes, LIKE that ignores case.

@@ -114,7 +114,9 @@ bool RowCopy::ReadRow(RowBatch& batch, const adodb::FieldList& fields) {
             if (value.IsNull())
                 batch.AddNull();
             else
-                batch.AddText(source_.Value(j, value.Text(), scratch_));
+                batch.AddText(target_.dialect->WrittenValue(
+                    source_.Value(j, value.Text(), scratch_),
+                    j < target_.rules.size() ? target_.rules[j] : ValueRule{}, written_));
         } catch (const std::exception& e) {
             const adodb::Error error = AsError(e);
             std::vector<std::optional<std::string>> valuesRead;

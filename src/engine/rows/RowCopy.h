@@ -130,6 +130,7 @@ class RowCopy {
     TableRows& source_;
     adodb::Connection& sourceConnection_;
     std::string scratch_;  // a value as the source holds it (reader thread)
+    std::string written_;  // and as the target reads the same value (reader thread)
     Target target_;
     RowCopyLines lines_;
     TransferListener& listener_;

@@ -23,6 +23,8 @@ struct SendRequest {
     TransferSettings settings;
     // When set, the tables come from here instead, one at a time, until it returns false:
     // several sends can then share out one list, each keeping its pair of connections.
+    // `tables` then names the tables the run expects to reach, for what spans tables (a
+    // foreign key written with its table refers to one sent later).
     std::function<bool(std::string& table)> nextTable;
     // Fresh tables only (the command line): rows go only into a table this send created.
     // When the overwrite's DROP TABLE or the CREATE TABLE is refused the table gets no

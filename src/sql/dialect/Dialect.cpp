@@ -57,23 +57,30 @@ std::optional<ValueProblem> Dialect::Unstorable(std::string_view text, ValueRule
     return DecimalProblem(text, rule);
 }
 
+std::string_view Dialect::WrittenValue(std::string_view text, ValueRule, std::string&) const {
+    return text;
+}
+
 std::string Dialect::Default(const ColumnSchema& column, std::string& why) const {
     using Kind = ColumnDefault::Kind;
     const ColumnDefault& d = column.defaultValue;
-    const std::string digits = Can().clockPrecision && d.precision >= 0
-                                   ? "(" + std::to_string(d.precision) + ")"
-                                   : std::string();
+    const TypeKind stamp =
+        column.type.kind == TypeKind::kTimestampTz ? TypeKind::kTimestampTz : TypeKind::kTimestamp;
+    std::string clock;
     switch (d.kind) {
         case Kind::kLiteral:
             if (column.type.kind == TypeKind::kBoolean)
                 return Boolean(d.literal == "1" || d.literal == "true" || d.literal == "t");
             return d.isString ? OneLineString(d.literal) : d.literal;
         case Kind::kCurrentDate:
-            return CurrentDate();
+            clock = Clock(TypeKind::kDate, d.utc, -1);
+            break;
         case Kind::kCurrentTime:
-            return CurrentTime() + digits;
+            clock = Clock(TypeKind::kTime, d.utc, d.precision);
+            break;
         case Kind::kCurrentTimestamp:
-            return CurrentTimestamp(column.type) + digits;
+            clock = Clock(stamp, d.utc, d.precision);
+            break;
         case Kind::kExpression: {
             const std::string text = Expression(*d.expression, nullptr, false, why);
             return text.empty() ? text : "(" + text + ")";
@@ -82,9 +89,12 @@ std::string Dialect::Default(const ColumnSchema& column, std::string& why) const
             why = d.why.empty() ? "no counterpart" : d.why;
             break;
         case Kind::kNone:
-            break;
+            return {};
     }
-    return {};
+    if (clock.empty() && why.empty())
+        why = std::string("a clock in ") + (d.utc ? "UTC" : "local time") + ": " +
+              std::string(Name()) + " has no such default";
+    return clock;
 }
 
 std::string Dialect::AlwaysStatement(std::string_view, std::string_view) const {
@@ -205,16 +215,15 @@ std::string Dialect::Boolean(bool value) const {
     return value ? "1" : "0";
 }
 
-std::string Dialect::CurrentDate() const {
-    return "CURRENT_DATE";
-}
-
-std::string Dialect::CurrentTime() const {
-    return "CURRENT_TIME";
-}
-
-std::string Dialect::CurrentTimestamp(const ColumnType&) const {
-    return "CURRENT_TIMESTAMP";
+// Standard SQL's clocks are local; one in UTC it has not.
+std::string Dialect::Clock(TypeKind kind, bool utc, int) const {
+    if (kind == TypeKind::kTimestampTz)
+        return "CURRENT_TIMESTAMP";
+    if (utc)
+        return {};
+    return kind == TypeKind::kDate   ? "CURRENT_DATE"
+           : kind == TypeKind::kTime ? "CURRENT_TIME"
+                                     : "CURRENT_TIMESTAMP";
 }
 
 std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName) {
@@ -228,6 +237,19 @@ std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName) {
     if (name.find("sqlite") != std::string::npos)
         return std::make_shared<SqliteDialect>();
     return std::make_shared<OdbcDialect>();
+}
+
+std::shared_ptr<const Dialect> DialectNamed(std::string_view name) {
+    const std::string word = catalogtext::Lower(name);
+    if (word == "postgresql")
+        return std::make_shared<PostgreSQLDialect>();
+    if (word == "sqlanywhere")
+        return std::make_shared<SqlAnywhereDialect>();
+    if (word == "sqlite")
+        return std::make_shared<SqliteDialect>();
+    if (word == "odbc")
+        return std::make_shared<OdbcDialect>();
+    return nullptr;
 }
 
 }  // namespace korvanta

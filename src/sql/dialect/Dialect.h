@@ -108,6 +108,10 @@ class Dialect {
     // Why this database would keep something other than the value in a column of the rule's
     // kind (not UTF-8, a NUL, a negative zero in a decimal column, ...); nullopt when it keeps it.
     virtual std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const;
+    // The same value in the form this database reads it as such, where its own form differs
+    // (SQL Anywhere's zone offsets +HH:MM); `scratch` may hold the result.
+    virtual std::string_view WrittenValue(std::string_view text, ValueRule rule,
+                                          std::string& scratch) const;
 
     // ---- Defaults ----
     // A column's default as this database writes it; empty, with `why`, when it has no
@@ -185,11 +189,11 @@ class Dialect {
     // escapes for a backslash, a line break and a carriage return: one line, for a database
     // that reads those escapes there.
     static std::string EscapedString(std::string_view opening, std::string_view text);
-    // The pieces of a default: a truth value, and the current date, time and timestamp.
+    // The pieces of a default: a truth value, and a clock: the current date (kDate), time of
+    // day (kTime), local timestamp (kTimestamp) or instant (kTimestampTz), local or in UTC,
+    // with its digits of a second where given (-1: none asked); empty where there is none.
     virtual std::string Boolean(bool value) const;
-    virtual std::string CurrentDate() const;
-    virtual std::string CurrentTime() const;
-    virtual std::string CurrentTimestamp(const ColumnType& type) const;
+    virtual std::string Clock(TypeKind kind, bool utc, int digits) const;
 
     // Pieces of an expression: the name of a function every database has (lower, upper,
     // length, coalesce, substr, abs, trim) or of a clock (current_date, ..., now); empty
@@ -220,5 +224,8 @@ class Dialect {
 // driver's DBMS name (SQLGetInfo SQL_DBMS_NAME) names: "SQL Anywhere" or "Adaptive Server
 // Anywhere", "SQLite", else a generic dialect of standard SQL.
 std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName);
+// The dialect a user names: "postgresql", "sqlanywhere", "sqlite" or "odbc" (any case);
+// nullptr for another word.
+std::shared_ptr<const Dialect> DialectNamed(std::string_view name);
 
 }  // namespace korvanta

@@ -393,17 +393,14 @@ std::string Dialect::FunctionName(std::string_view name) const {
         if (name == common)
             return common;
     }
-    ColumnType type;
-    type.kind = TypeKind::kTimestamp;
     if (name == "current_date")
-        return CurrentDate();
+        return Clock(TypeKind::kDate, false, -1);
     if (name == "current_time" || name == "localtime")
-        return CurrentTime();
+        return Clock(TypeKind::kTime, false, -1);
     if (name == "localtimestamp")
-        return CurrentTimestamp(type);
-    type.kind = TypeKind::kTimestampTz;
+        return Clock(TypeKind::kTimestamp, false, -1);
     if (name == "current_timestamp" || name == "now")
-        return CurrentTimestamp(type);
+        return Clock(TypeKind::kTimestampTz, false, -1);
     return {};
 }
 

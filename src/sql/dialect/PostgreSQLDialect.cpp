@@ -226,8 +226,20 @@ std::string PostgreSQLDialect::CatalogString(std::string_view text) {
     return PostgreSQLDialect(true).String(text);
 }
 
-std::string PostgreSQLDialect::CurrentTimestamp(const ColumnType& type) const {
-    return type.kind == TypeKind::kTimestampTz ? "CURRENT_TIMESTAMP" : "LOCALTIMESTAMP";
+// Its clocks are local to the session's zone; a clock in UTC is the instant seen there.
+std::string PostgreSQLDialect::Clock(TypeKind kind, bool utc, int digits) const {
+    const std::string p = digits >= 0 ? "(" + std::to_string(digits) + ")" : std::string();
+    switch (kind) {
+        case TypeKind::kDate:
+            return utc ? "CAST(CURRENT_TIMESTAMP AT TIME ZONE 'UTC' AS date)" : "CURRENT_DATE";
+        case TypeKind::kTime:
+            return utc ? "CAST(CURRENT_TIMESTAMP" + p + " AT TIME ZONE 'UTC' AS time)"
+                       : "LOCALTIME" + p;
+        case TypeKind::kTimestamp:
+            return utc ? "(CURRENT_TIMESTAMP" + p + " AT TIME ZONE 'UTC')" : "LOCALTIMESTAMP" + p;
+        default:
+            return "CURRENT_TIMESTAMP" + p;
+    }
 }
 
 ColumnType PostgreSQLDialect::ReadType(std::string_view formatted) {
@@ -309,6 +321,19 @@ ColumnDefault PostgreSQLDialect::ReadDefault(std::string_view expression, bool& 
     if (StartsWith(Lower(text), "nextval(")) {
         identity = true;
         return {};
+    }
+    // A clock in UTC as written above: (CURRENT_TIMESTAMP AT TIME ZONE 'UTC'::text), cast
+    // to a date or a time or not at all.
+    const std::string lower = Lower(expression);
+    if (lower.find("current_timestamp") != std::string::npos &&
+        lower.find(" at time zone 'utc'") != std::string::npos) {
+        ColumnDefault clock = CommonDefault("current_timestamp", expression);
+        clock.kind = lower.find("::date") != std::string::npos ? ColumnDefault::Kind::kCurrentDate
+                     : lower.find("::time") != std::string::npos
+                         ? ColumnDefault::Kind::kCurrentTime
+                         : ColumnDefault::Kind::kCurrentTimestamp;
+        clock.utc = true;
+        return clock;
     }
     const SourceExpression read = PostgreSQLDialect().Read(expression);
     if (read.tree) {

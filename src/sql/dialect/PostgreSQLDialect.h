@@ -56,8 +56,7 @@ class PostgreSQLDialect final : public Dialect {
 
   protected:
     std::string Boolean(bool value) const override { return value ? "true" : "false"; }
-    std::string CurrentTime() const override { return "LOCALTIME"; }
-    std::string CurrentTimestamp(const ColumnType& type) const override;
+    std::string Clock(TypeKind kind, bool utc, int digits) const override;
     std::string MatchOperator(Expr::Match match) const override;
 
   private:

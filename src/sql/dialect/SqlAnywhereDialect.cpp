@@ -1,5 +1,7 @@
 #include "sql/dialect/SqlAnywhereDialect.h"
 
+#include <cctype>
+
 #include "sql/dialect/CatalogText.h"
 #include "sql/model/SqlName.h"
 
@@ -117,9 +119,30 @@ std::string SqlAnywhereDialect::OneLineString(std::string_view text) const {
     return EscapedString("'", text);
 }
 
+// 0x with no digits is not shown to be a binary value: an empty one is a cast.
 void SqlAnywhereDialect::AppendBinary(std::string& buffer, std::string_view hex) const {
+    if (hex.empty()) {
+        buffer += "CAST('' AS LONG BINARY)";
+        return;
+    }
     buffer += "0x";
     buffer += hex;
+}
+
+// Its zone offsets are written +HH:MM: PostgreSQL's whole-hour "+01" gets its minutes.
+// (An offset with seconds stays as it is: SQL Anywhere refuses it, and the row is reported.)
+std::string_view SqlAnywhereDialect::WrittenValue(std::string_view text, ValueRule rule,
+                                                  std::string& scratch) const {
+    const std::size_t n = text.size();
+    if (rule.kind != ValueKind::kTimestampTz || n < 4 ||
+        (text[n - 3] != '+' && text[n - 3] != '-') ||
+        !std::isdigit(static_cast<unsigned char>(text[n - 1])) ||
+        !std::isdigit(static_cast<unsigned char>(text[n - 2])) ||
+        !std::isdigit(static_cast<unsigned char>(text[n - 4])))
+        return text;
+    scratch.assign(text);
+    scratch += ":00";
+    return scratch;
 }
 
 // BIT takes no NULL unless told.
@@ -178,6 +201,20 @@ std::string SqlAnywhereDialect::CollationClause(const Collation& collation,
         return {};
     }
     return Dialect::CollationClause(collation, why);
+}
+
+// Its clocks are local, but for CURRENT UTC TIMESTAMP; none takes digits of a second.
+std::string SqlAnywhereDialect::Clock(TypeKind kind, bool utc, int) const {
+    switch (kind) {
+        case TypeKind::kDate:
+            return utc ? std::string() : "CURRENT DATE";
+        case TypeKind::kTime:
+            return utc ? std::string() : "CURRENT TIME";
+        case TypeKind::kTimestamp:
+            return utc ? "CURRENT UTC TIMESTAMP" : "CURRENT TIMESTAMP";
+        default:
+            return "CURRENT TIMESTAMP";
+    }
 }
 
 std::string SqlAnywhereDialect::NotNullStatement(std::string_view table,
@@ -260,6 +297,11 @@ ColumnDefault SqlAnywhereDialect::ReadDefault(std::string_view text, bool& ident
         d.literal = read.tree->text;
         d.isString = true;
         d.text = std::string(text);
+        return d;
+    }
+    if (word == "current utc timestamp") {
+        ColumnDefault d = CommonDefault("current timestamp", text);
+        d.utc = true;
         return d;
     }
     return dialect.WithExpression(CommonDefault(Trim(text), text));

@@ -20,6 +20,8 @@ class SqlAnywhereDialect final : public Dialect {
     void AppendString(std::string& buffer, std::string_view text) const override;
     std::string OneLineString(std::string_view text) const override;
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
+    std::string_view WrittenValue(std::string_view text, ValueRule rule,
+                                  std::string& scratch) const override;
 
     std::string ColumnOptions(const ColumnSchema& column) const override;
     std::string IdentityClause(std::string& why) const override;
@@ -37,9 +39,7 @@ class SqlAnywhereDialect final : public Dialect {
     static ColumnDefault ReadDefault(std::string_view text, bool& identity);
 
   protected:
-    std::string CurrentDate() const override { return "CURRENT DATE"; }
-    std::string CurrentTime() const override { return "CURRENT TIME"; }
-    std::string CurrentTimestamp(const ColumnType&) const override { return "CURRENT TIMESTAMP"; }
+    std::string Clock(TypeKind kind, bool utc, int digits) const override;
     // A BIT column is no condition by itself: it is compared with 1.
     bool BareTruthValues() const override { return false; }
 };

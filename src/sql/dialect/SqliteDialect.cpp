@@ -1,5 +1,6 @@
 #include "sql/dialect/SqliteDialect.h"
 
+#include <cctype>
 #include <charconv>
 
 #include "adodb/Enums.h"
@@ -317,7 +318,60 @@ ColumnType SqliteDialect::NumericAffinity(std::string_view declared, const std::
     return Of(TypeKind::kOther, declared);
 }
 
+namespace {
+
+// SQLite's clocks, as Clock writes them and as its catalog gives them back.
+struct SqliteClock {
+    TypeKind kind;
+    bool utc;
+    const char* text;
+};
+constexpr SqliteClock kClocks[] = {
+    {TypeKind::kDate, true, "CURRENT_DATE"},
+    {TypeKind::kTime, true, "CURRENT_TIME"},
+    {TypeKind::kTimestamp, true, "CURRENT_TIMESTAMP"},
+    {TypeKind::kDate, false, "(date('now', 'localtime'))"},
+    {TypeKind::kTime, false, "(time('now', 'localtime'))"},
+    {TypeKind::kTimestamp, false, "(datetime('now', 'localtime'))"},
+    {TypeKind::kTimestampTz, false, "(strftime('%Y-%m-%d %H:%M:%f+00:00', 'now'))"},
+};
+
+std::string Squeezed(std::string_view text) {
+    std::string squeezed;
+    for (const char c : text) {
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            squeezed += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return squeezed;
+}
+
+}  // namespace
+
+// SQLite's CURRENT_DATE, CURRENT_TIME and CURRENT_TIMESTAMP are in UTC; local time and an
+// instant with its zone it has only as functions of 'now'.
+std::string SqliteDialect::Clock(TypeKind kind, bool utc, int) const {
+    if (kind == TypeKind::kTimestampTz)
+        utc = false;
+    for (const SqliteClock& clock : kClocks) {
+        if (clock.kind == kind && clock.utc == utc)
+            return clock.text;
+    }
+    return {};
+}
+
 ColumnDefault SqliteDialect::ReadDefault(std::string_view text) {
+    // Its catalog gives an expression's default without the parentheses it was written in.
+    const std::string squeezed = Squeezed(WithoutCasts(text));
+    for (const SqliteClock& clock : kClocks) {
+        if (Squeezed(WithoutCasts(clock.text)) != squeezed)
+            continue;
+        ColumnDefault d = CommonDefault("current_timestamp", text);
+        d.kind = clock.kind == TypeKind::kDate   ? ColumnDefault::Kind::kCurrentDate
+                 : clock.kind == TypeKind::kTime ? ColumnDefault::Kind::kCurrentTime
+                                                 : ColumnDefault::Kind::kCurrentTimestamp;
+        d.utc = clock.utc;
+        return d;
+    }
     return SqliteDialect().WithExpression(CommonDefault(WithoutCasts(text), text));
 }
 

@@ -48,6 +48,8 @@ class SqliteDialect final : public Dialect {
     std::string Cast(const ColumnType& to, const Expr& operand, const std::string& operandText,
                      std::string& why) const override;
 
+    std::string Clock(TypeKind kind, bool utc, int digits) const override;
+
   private:
     static ColumnType NumericAffinity(std::string_view declared, const std::string& base, int a,
                                       int b);

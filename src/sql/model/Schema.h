@@ -38,6 +38,7 @@ struct ColumnDefault {
     bool isString = false;  // kLiteral: written between apostrophes
     std::string text;       // the source's own text of the default
     int precision = -1;     // kCurrentTime, kCurrentTimestamp: digits of a second asked for
+    bool utc = false;       // a clock's date or time in UTC, not local (SQLite's clocks)
     std::optional<Expr> expression;  // kExpression
     // kOther: why it is not carried, when more can be said than "no counterpart".
     std::string why;
