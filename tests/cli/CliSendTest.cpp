@@ -1003,14 +1003,21 @@ TEST(CliPassword, ComesFromEachSourceInTurn) {
 TEST(CliSchema, StatementsRunOnEmptyDatabasesOfEachDialect) {
     const std::string u = testdb::uniqueName("cli_schema");
     const std::string a = u + "_a", b = u + "_b", lite = u + "_lite";
-    testdb::psql("CREATE TABLE " + a + "(id int GENERATED ALWAYS AS IDENTITY PRIMARY KEY, email "
+    testdb::psql("CREATE TABLE " + a +
+                 "(id int GENERATED ALWAYS AS IDENTITY PRIMARY KEY, email "
                  "text CHECK (email LIKE '%@%'), made date DEFAULT ('now'::text)::date, c "
                  "char(2), n int);"
-                 "CREATE UNIQUE INDEX " + u + "_mail ON " + a + " (lower(email)) WHERE n > 0;"
-                 "CREATE INDEX " + u + "_n ON " + a + " (n DESC NULLS LAST);"
-                 "CREATE TABLE " + b + "(id serial PRIMARY KEY, a int REFERENCES " + a +
+                 "CREATE UNIQUE INDEX " +
+                 u + "_mail ON " + a +
+                 " (lower(email)) WHERE n > 0;"
+                 "CREATE INDEX " +
+                 u + "_n ON " + a +
+                 " (n DESC NULLS LAST);"
+                 "CREATE TABLE " +
+                 b + "(id serial PRIMARY KEY, a int REFERENCES " + a +
                  ", s varchar(5) CHECK (s IN ('x', 'y')));");
-    Sqlite("CREATE TABLE " + lite + "(id INTEGER PRIMARY KEY AUTOINCREMENT, email TEXT COLLATE "
+    Sqlite("CREATE TABLE " + lite +
+           "(id INTEGER PRIMARY KEY AUTOINCREMENT, email TEXT COLLATE "
            "NOCASE UNIQUE, kind TEXT DEFAULT 'a' CHECK (kind IN ('a', 'b')), at DATETIME DEFAULT "
            "CURRENT_TIMESTAMP);");
     Program program;
@@ -1027,7 +1034,9 @@ TEST(CliSchema, StatementsRunOnEmptyDatabasesOfEachDialect) {
     const std::string file = program.Dir() + "/empty.sqlite";
     testdb::sqlite(toLite, file);
     EXPECT_EQ(testdb::sqlite("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
-                             "LIKE '" + u + "%'", file),
+                             "LIKE '" +
+                                 u + "%'",
+                             file),
               Rows{"2"});
 
     const std::string database = u + "_db";

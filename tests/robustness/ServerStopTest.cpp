@@ -2,12 +2,17 @@
 // test command's shared server, so CTest runs them alone (RUN_SERIAL).
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <map>
 
 #include "RobustnessSupport.h"
 #include "app/ProgressBar.h"
 #include "app/PushButton.h"
 #include "app/WindowPointer.h"
+#include "engine/send/TransferRun.h"
+#include "engine/tables/TableListing.h"
 
 using namespace korvanta;
 using robust::Ident;
@@ -216,5 +221,110 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"FromPostgreSQLInRuns", false, false, 300000, 20},
                       StopCase{"FromPostgreSQLRowByRow", false, true, 100000, 1}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+// Where an exact send's table stands when the server stops as it makes a part of it.
+struct StepCase {
+    const char* name;
+    const char* statement;  // the step's statement holds this
+    const char* what;       // and the summary names it so (after the tables' common name)
+    bool childSent;         // the second table got its rows before the stop
+};
+
+void PrintTo(const StepCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SchemaStepStop : public ::testing::TestWithParam<StepCase> {
+  protected:
+    ServerSwitch server;
+};
+
+// Records an exact send, and stops the server as the statement of the case is about to run.
+class StoppingRecorder final : public TransferListener {
+  public:
+    StoppingRecorder(ServerSwitch& server, const char* part) : server_(server), part_(part) {}
+    bool AskOverwrite(const std::string&) override { return false; }
+    void Failed(int, const adodb::Error& error, const std::string&) override {
+        reports.push_back(error.what());
+    }
+    void SchemaStatement(const std::string& statement) override {
+        if (statement.find(part_) != std::string::npos && !server_.Stopped())
+            server_.Stop();
+    }
+    void TableFinished(const TableOutcome& outcome) override { outcomes[outcome.source] = outcome; }
+    void ForeignKeyFinished(const std::string& source, const std::string& what,
+                            KeyFate fate) override {
+        keys.push_back(source + ": " + what + (fate == KeyFate::kNotMade ? " (not made)" : ""));
+    }
+
+    std::vector<std::string> reports, keys;
+    std::map<std::string, TableOutcome> outcomes;
+
+  private:
+    ServerSwitch& server_;
+    std::string part_;
+};
+
+// The server stops as an exact send makes a key, an index or a foreign key: the run ends
+// within its time, the table is not complete, and the step cut off and every step after it
+// are named, never shown as made.
+TEST_P(SchemaStepStop, TheTableIsIncompleteAndNamesEveryStepNotMade) {
+    const StepCase& c = GetParam();
+    const std::string u = testdb::uniqueName("stop_steps");
+    const std::string parent = u + "_p", child = u + "_c";
+    sqlite("CREATE TABLE " + parent +
+           "(id INTEGER PRIMARY KEY, code TEXT UNIQUE, v INT);"
+           "CREATE INDEX " +
+           u + "_v ON " + parent +
+           "(v);"
+           "CREATE TABLE " +
+           child + "(id INTEGER PRIMARY KEY, pid INT REFERENCES " + parent + "(id)); INSERT INTO " +
+           parent + " VALUES (1, 'a', 1), (2, 'b', 2); INSERT INTO " + child + " VALUES (1, 1);");
+    SendRequest request;
+    request.target = Side::PostgreSQL;
+    request.tables = {parent, child};
+    request.values = testdb::connectionValues();
+    request.targetTables = ListTableNames(Side::PostgreSQL, request.values);
+    request.settings.exactSchema = true;
+    request.settings.commandTimeoutSeconds = 30;
+    request.freshTablesOnly = true;
+    StoppingRecorder recorder(server, c.statement);
+    const auto begin = std::chrono::steady_clock::now();
+    SendTables(request, recorder);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
+    ASSERT_TRUE(server.Stopped());
+    ASSERT_FALSE(recorder.reports.empty());
+    if (c.childSent) {
+        // The tables are in; the foreign key is the step cut off.
+        EXPECT_EQ(recorder.keys.size(), 1u);
+        EXPECT_NE(recorder.keys.at(0).find("(not made)"), std::string::npos) << recorder.keys[0];
+        EXPECT_FALSE(recorder.outcomes.at(parent).stepsMissing);
+    } else {
+        const TableOutcome& outcome = recorder.outcomes.at(parent);
+        EXPECT_TRUE(outcome.stepsMissing);
+        EXPECT_EQ(outcome.landed, 2);
+        const bool named = std::any_of(
+            outcome.notCarried.begin(), outcome.notCarried.end(), [](const std::string& item) {
+                return item.find("the connection was lost") != std::string::npos;
+            });
+        EXPECT_TRUE(named) << ::testing::PrintToString(outcome.notCarried);
+        const std::string what = c.what[0] == '_' ? "index " + u + c.what : c.what;
+        EXPECT_EQ(std::count(outcome.carried.begin(), outcome.carried.end(), what), 0) << what;
+        EXPECT_EQ(std::count_if(outcome.notCarried.begin(), outcome.notCarried.end(),
+                                [&](const std::string& item) { return item.rfind(what, 0) == 0; }),
+                  1)
+            << what << " in " << ::testing::PrintToString(outcome.notCarried);
+        EXPECT_EQ(recorder.outcomes.count(child), 0u) << "the run ended before it";
+    }
+    server.Start();
+    psql("DROP TABLE IF EXISTS " + Ident(child) + "; DROP TABLE IF EXISTS " + Ident(parent) + ";");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Robustness, SchemaStepStop,
+    ::testing::Values(StepCase{"PrimaryKey", "PRIMARY KEY", "primary key (id)", false},
+                      StepCase{"Index", "CREATE INDEX", "_v (v)", false},
+                      StepCase{"ForeignKey", "FOREIGN KEY", "", true}),
+    [](const ::testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

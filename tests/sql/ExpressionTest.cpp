@@ -79,8 +79,7 @@ TEST(Expression, EachFormInEachDialect) {
          "substr(\"name\", 1, 3)", "substr(\"name\", 1, 3)"},
         {&pg, "md5(name)", false, "", "", ""},
         {&pg, "(day <= CURRENT_DATE)", true, "\"day\" <= CURRENT_DATE",
-         "\"day\" <= (date('now', 'localtime'))",
-         "\"day\" <= CURRENT DATE"},
+         "\"day\" <= (date('now', 'localtime'))", "\"day\" <= CURRENT DATE"},
         {&pg, "E'a\\nb'", false, "E'a\\nb'", "'a' || char(10) || 'b'", "'a\\nb'"},
         // SQLite's own text: names in any case and any quotes, LIKE that ignores case.
         {&lite, "[Email] LIKE '%@%'", true, "\"email\" ILIKE '%@%'", "\"email\" LIKE '%@%'",

@@ -108,12 +108,13 @@ TEST(TablePlan, SqlAnywhereStatements) {
     b.Key("t_soon", {"amount"}, "amounts", {"a"}).deferrable = true;
     b.Check("ck_amount", pg, "((amount > (0)::numeric) AND (NOT flag))");
     const TablePlan plan = PlanExactTable(b.t, "orders", SqlAnywhereDialect(), kEverywhere);
-    EXPECT_EQ(plan.createTable,
-              "CREATE TABLE \"orders\"(\"id\" BIGINT DEFAULT AUTOINCREMENT, \"code\" VARCHAR(30 "
-              "CHAR), \"amount\" NUMERIC(12,2) DEFAULT 0, \"free\" LONG VARCHAR, \"flag\" BIT "
-              "NULL DEFAULT 1, \"note\" LONG VARCHAR DEFAULT 'it''s \\\\\\\\ here', \"created\" "
-              "TIMESTAMP DEFAULT CURRENT UTC TIMESTAMP, \"raw\" LONG BINARY, \"tags\" LONG VARCHAR, "
-              "\"odd\" LONG VARCHAR, \"email\" LONG VARCHAR)");
+    EXPECT_EQ(
+        plan.createTable,
+        "CREATE TABLE \"orders\"(\"id\" BIGINT DEFAULT AUTOINCREMENT, \"code\" VARCHAR(30 "
+        "CHAR), \"amount\" NUMERIC(12,2) DEFAULT 0, \"free\" LONG VARCHAR, \"flag\" BIT "
+        "NULL DEFAULT 1, \"note\" LONG VARCHAR DEFAULT 'it''s \\\\\\\\ here', \"created\" "
+        "TIMESTAMP DEFAULT CURRENT UTC TIMESTAMP, \"raw\" LONG BINARY, \"tags\" LONG VARCHAR, "
+        "\"odd\" LONG VARCHAR, \"email\" LONG VARCHAR)");
     EXPECT_TRUE(plan.beforeTable.empty());
     EXPECT_EQ(Statements(plan.afterRows),
               (std::vector<std::string>{
@@ -251,7 +252,8 @@ TEST(TablePlan, SqliteStatements) {
     EXPECT_EQ(plan.createTable,
               "CREATE TABLE \"orders\"(\"id\" INTEGER CONSTRAINT \"pk_orders\" PRIMARY KEY "
               "AUTOINCREMENT, \"status\" VARCHAR(10) NOT NULL, \"year\" INT4, \"made\" DATE "
-              "DEFAULT (date('now', 'localtime')), CONSTRAINT \"fk_parent\" FOREIGN KEY (\"year\") REFERENCES "
+              "DEFAULT (date('now', 'localtime')), CONSTRAINT \"fk_parent\" FOREIGN KEY (\"year\") "
+              "REFERENCES "
               "\"years\" (\"y\") ON DELETE NO ACTION ON UPDATE NO ACTION DEFERRABLE INITIALLY "
               "DEFERRED, CONSTRAINT \"uq_status\" UNIQUE (\"status\", \"year\"), CHECK "
               "((\"year\" >= 1901) AND (\"year\" <= 2155)))");
