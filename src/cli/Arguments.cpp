@@ -234,16 +234,21 @@ void RefuseWithDryRun(const Words& words) {
     }
 }
 
-void ParseSend(const Words& words, Command& command) {
-    SendOptions& send = command.send;
+// send and schema: the side that receives the tables, and the tables.
+void ParseTables(const Words& words, SendOptions& send) {
     const auto to = words.Value("to");
     if (!to)
-        throw UsageError("send: --to postgresql|sqlanywhere is required");
+        throw UsageError(words.verb + ": --to postgresql|sqlanywhere is required");
     send.target = ParseSide(*to);
     send.operands = words.operands;
     send.all = words.Has("all");
     if (send.operands.empty() && !send.all)
-        throw UsageError("send: name tables or patterns, or give --all");
+        throw UsageError(words.verb + ": name tables or patterns, or give --all");
+}
+
+void ParseSend(const Words& words, Command& command) {
+    SendOptions& send = command.send;
+    ParseTables(words, send);
     if (const auto mode = words.Value("if-exists"))
         send.ifExists = ParseIfExists(*mode);
     if (const auto jobs = words.Value("jobs"))
@@ -273,17 +278,9 @@ void ParseSend(const Words& words, Command& command) {
 // schema: the tables as send takes them, and the dialect of the statements.
 void ParseSchema(const Words& words, Command& command) {
     command.verb = Verb::kSchema;
-    SendOptions& send = command.send;
-    const auto to = words.Value("to");
-    if (!to)
-        throw UsageError("schema: --to postgresql|sqlanywhere is required");
-    send.target = ParseSide(*to);
-    send.operands = words.operands;
-    send.all = words.Has("all");
-    if (send.operands.empty() && !send.all)
-        throw UsageError("schema: name tables or patterns, or give --all");
+    ParseTables(words, command.send);
     command.dialect = words.Value("dialect").value_or(
-        send.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere");
+        command.send.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere");
     if (!DialectNamed(command.dialect))
         throw UsageError("--dialect takes postgresql, sqlanywhere, sqlite or odbc");
 }

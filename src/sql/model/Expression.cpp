@@ -253,27 +253,41 @@ class Parser {
         return false;
     }
 
-    std::optional<Expr> Or() {
-        std::optional<Expr> left = And();
-        while (left && TakeWord("or")) {
-            std::optional<Expr> right = And();
+    // Operands joined left to right by the operators `take` finds: a op b op c.
+    template <class Take>
+    std::optional<Expr> Joined(std::optional<Expr> (Parser::*operand)(), Take take) {
+        std::optional<Expr> left = (this->*operand)();
+        std::string op;
+        while (left && take(op)) {
+            std::optional<Expr> right = (this->*operand)();
             if (!right)
                 return std::nullopt;
-            left = Node(Expr::Kind::kBinary, "OR", {std::move(*left), std::move(*right)});
+            left = Node(Expr::Kind::kBinary, op, {std::move(*left), std::move(*right)});
         }
         return left;
+    }
+    // The word as the operator's name ("AND").
+    auto Word(const char* word, const char* name) {
+        return [this, word, name](std::string& op) {
+            op = name;
+            return TakeWord(word);
+        };
+    }
+    // One of the symbols, as itself.
+    auto Symbols(std::initializer_list<const char*> symbols) {
+        return [this, symbols](std::string& op) {
+            for (const char* symbol : symbols) {
+                if (TakeSymbol(symbol)) {
+                    op = symbol;
+                    return true;
+                }
+            }
+            return false;
+        };
     }
 
-    std::optional<Expr> And() {
-        std::optional<Expr> left = Not();
-        while (left && TakeWord("and")) {
-            std::optional<Expr> right = Not();
-            if (!right)
-                return std::nullopt;
-            left = Node(Expr::Kind::kBinary, "AND", {std::move(*left), std::move(*right)});
-        }
-        return left;
-    }
+    std::optional<Expr> Or() { return Joined(&Parser::And, Word("or", "OR")); }
+    std::optional<Expr> And() { return Joined(&Parser::Not, Word("and", "AND")); }
 
     std::optional<Expr> Not() {
         if (TakeWord("not")) {
@@ -382,15 +396,22 @@ class Parser {
             return std::nullopt;
         Expr e = Node(Expr::Kind::kIn, {}, {std::move(left)});
         e.negated = negated;
+        if (!Items(e, ")"))
+            return std::nullopt;
+        return e;
+    }
+
+    // Items separated by commas up to `close`, added to the node's arguments.
+    bool Items(Expr& e, std::string_view close) {
+        if (TakeSymbol(close))
+            return true;
         do {
             std::optional<Expr> item = Or();
             if (!item)
-                return std::nullopt;
+                return false;
             e.args.push_back(std::move(*item));
         } while (TakeSymbol(","));
-        if (!Expect(")"))
-            return std::nullopt;
-        return e;
+        return Expect(close);
     }
 
     std::optional<Expr> Between(Expr& left, bool negated) {
@@ -418,39 +439,10 @@ class Parser {
         return e;
     }
 
-    std::optional<Expr> Concat() {
-        std::optional<Expr> left = Additive();
-        while (left && TakeSymbol("||")) {
-            std::optional<Expr> right = Additive();
-            if (!right)
-                return std::nullopt;
-            left = Node(Expr::Kind::kBinary, "||", {std::move(*left), std::move(*right)});
-        }
-        return left;
-    }
-
-    std::optional<Expr> Additive() {
-        std::optional<Expr> left = Multiplicative();
-        while (left && (IsSymbol("+") || IsSymbol("-"))) {
-            const std::string op = tokens_[at_++].text;
-            std::optional<Expr> right = Multiplicative();
-            if (!right)
-                return std::nullopt;
-            left = Node(Expr::Kind::kBinary, op, {std::move(*left), std::move(*right)});
-        }
-        return left;
-    }
-
+    std::optional<Expr> Concat() { return Joined(&Parser::Additive, Symbols({"||"})); }
+    std::optional<Expr> Additive() { return Joined(&Parser::Multiplicative, Symbols({"+", "-"})); }
     std::optional<Expr> Multiplicative() {
-        std::optional<Expr> left = Unary();
-        while (left && (IsSymbol("*") || IsSymbol("/") || IsSymbol("%"))) {
-            const std::string op = tokens_[at_++].text;
-            std::optional<Expr> right = Unary();
-            if (!right)
-                return std::nullopt;
-            left = Node(Expr::Kind::kBinary, op, {std::move(*left), std::move(*right)});
-        }
-        return left;
+        return Joined(&Parser::Unary, Symbols({"*", "/", "%"}));
     }
 
     std::optional<Expr> Unary() {
@@ -539,10 +531,10 @@ class Parser {
             case Token::Kind::kWord:
                 break;
         }
-        return Word();
+        return WordValue();
     }
 
-    std::optional<Expr> Word() {
+    std::optional<Expr> WordValue() {
         const std::string word = Lower(Peek().text);
         const std::string asWritten = Peek().text;
         ++at_;
@@ -639,15 +631,7 @@ class Parser {
 
     std::optional<Expr> List(const std::string& name, std::string_view close) {
         Expr e = Node(Expr::Kind::kFunction, name);
-        if (TakeSymbol(close))
-            return e;
-        do {
-            std::optional<Expr> item = Or();
-            if (!item)
-                return std::nullopt;
-            e.args.push_back(std::move(*item));
-        } while (TakeSymbol(","));
-        if (!Expect(close))
+        if (!Items(e, close))
             return std::nullopt;
         return e;
     }
