@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/rows/CopyWriter.h"
+#include "engine/rows/PostgresRows.h"
 
 namespace {
 
@@ -32,6 +33,31 @@ TEST(CopyText, ValuesAndErrorLine) {
     EXPECT_EQ(korvanta::CopyErrorLine("", "t"), 0u);
     EXPECT_EQ(korvanta::CopyErrorLine("COPY t, Zeile 9, Spalte a: \"x\"", "t"), 9u);
     EXPECT_EQ(korvanta::CopyErrorLine("COPY t, ligne 15", "t"), 15u);
+}
+
+// Reading COPY's text back: every value the writer escapes comes back as it was, and so do
+// the escapes only a server writes (octal, hex, \b \f \v) and a backslash before any other
+// character.
+TEST(CopyText, ReadBack) {
+    for (std::string_view value : {"", "a\tb\nc\rd\\e", "\\N", "Grüße", "x\\", "\\\\"}) {
+        std::string text;
+        korvanta::AppendCopyValue(text, value);
+        const std::size_t size = korvanta::UnescapeCopyText(text.data(), text.size());
+        EXPECT_EQ(text.substr(0, size), value);
+    }
+    const struct {
+        std::string_view text;
+        std::string_view value;
+    } cases[] = {
+        {R"(\101\0611\7)", "A11\7"},
+        {R"(\x41\x4g\x)", "A\x04gx"},
+        {R"(\b\f\v\q\)", "\b\f\vq\\"},
+    };
+    for (const auto& c : cases) {
+        std::string text(c.text);
+        const std::size_t size = korvanta::UnescapeCopyText(text.data(), text.size());
+        EXPECT_EQ(text.substr(0, size), c.value) << c.text;
+    }
 }
 
 }  // namespace

@@ -144,9 +144,11 @@ TEST_P(ServerStop, EndsTheRunWithOneReportAndKeepsWhatWasWritten) {
                "CREATE TABLE " +
                Ident(later) + "(n INTEGER); INSERT INTO " + Ident(later) + " VALUES(1);");
     } else {
-        psql("CREATE TABLE " + Ident(big) + " AS SELECT n::int4 AS n, 'row ' || n AS label " +
-             "FROM generate_series(1, " + rows + ") AS n;" + "CREATE TABLE " + Ident(later) +
-             " AS SELECT 1::int4 AS n;");
+        // Rows wide enough that the server is still sending when it stops: COPY streams
+        // faster than the target takes rows, and the socket's buffers hold megabytes.
+        psql("CREATE TABLE " + Ident(big) + " AS SELECT n::int4 AS n, 'row ' || n AS label, " +
+             "repeat('x', 400) AS pad FROM generate_series(1, " + rows + ") AS n;" +
+             "CREATE TABLE " + Ident(later) + " AS SELECT 1::int4 AS n;");
     }
     if (c.oneStatementPerRow)
         program.settings.Write(keys::kOneStatementPerRow, "1");

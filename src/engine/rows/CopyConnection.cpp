@@ -7,6 +7,16 @@
 
 namespace korvanta {
 
+namespace {
+
+// Rows read over the connection come in one form whatever the server's configuration:
+// dates in ISO form (their order of day and month, which reading input uses, stays the
+// server's), bytea as hex, floating-point values with every digit that tells them apart.
+constexpr const char* kSessionOptions =
+    "-c DateStyle=ISO -c bytea_output=hex -c extra_float_digits=3 -c IntervalStyle=postgres";
+
+}  // namespace
+
 pg_conn* PostgresCopyConnection::Connect(const ConnectionValues& values,
                                          const TransferSettings& settings) {
     const std::string host = values.server.toStdString();
@@ -33,6 +43,7 @@ pg_conn* PostgresCopyConnection::Connect(const ConnectionValues& values,
                               "keepalives_interval",
                               "keepalives_count",
                               "tcp_user_timeout",
+                              "options",
                               nullptr};
     const char* settingsText[] = {host.c_str(),
                                   port.c_str(),
@@ -46,6 +57,7 @@ pg_conn* PostgresCopyConnection::Connect(const ConnectionValues& values,
                                   "10",
                                   "3",
                                   userTimeout.c_str(),
+                                  kSessionOptions,
                                   nullptr};
     PGconn* connection = PQconnectdbParams(keywords, settingsText, 0);
     if (connection == nullptr)
@@ -80,6 +92,12 @@ bool PostgresCopyConnection::Reopen() {
         PQfinish(connection_);
     connection_ = Connect(values_, settings_);
     return connection_ != nullptr;
+}
+
+void PostgresCopyConnection::Abandon() {
+    if (connection_ != nullptr)
+        PQfinish(connection_);
+    connection_ = nullptr;
 }
 
 }  // namespace korvanta

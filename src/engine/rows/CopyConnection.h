@@ -26,6 +26,9 @@ class PostgresCopyConnection {
     bool Broken() const;
     // Opens the connection again after it broke; false when that fails.
     bool Reopen();
+    // Closes a connection left in a state no command can follow (a reading stopped midway,
+    // an answer that never came): Broken() from then on.
+    void Abandon();
 
     const ConnectionValues& values() const noexcept { return values_; }
     const TransferSettings& settings() const noexcept { return settings_; }

@@ -90,33 +90,23 @@ void RowCopy::Read() {
 
 // The count is only for the progress bar: a source that cannot be counted is still copied.
 void RowCopy::CountSourceRows() {
-    try {
-        adodb::Recordset count = sourceConnection_.Execute(source_.CountStatement());
-        if (count.IsEOF() || count.Fields().Count() == 0)
-            return;
-        const std::string_view text = count.Fields()[0].Value().Text();
-        long long rows = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rows);
-        if (error == std::errc() && end == text.data() + text.size())
-            total_ = rows;
-    } catch (const std::exception&) {
-    }
+    if (const std::optional<long long> rows = source_.Count(sourceConnection_))
+        total_ = *rows;
 }
 
 // Reads the current row into the batch. A row whose values cannot all be read is kept as
 // a failure in its place, not written with gaps; out of memory included, the row's partial
 // values are let go. False when the reading must end (the connection is gone).
-bool RowCopy::ReadRow(RowBatch& batch, const adodb::FieldList& fields) {
+bool RowCopy::ReadRow(RowBatch& batch) {
     const std::size_t columns = batch.Columns();
     for (std::size_t j = 0; j < columns; ++j) {
         try {
-            const adodb::Variant value = fields[static_cast<int>(j)].Value();
-            if (value.IsNull())
+            const std::optional<std::string_view> value = source_.Value(j);
+            if (!value)
                 batch.AddNull();
             else
                 batch.AddText(target_.dialect->WrittenValue(
-                    source_.Value(j, value.Text(), scratch_),
-                    j < target_.rules.size() ? target_.rules[j] : ValueRule{}, written_));
+                    *value, j < target_.rules.size() ? target_.rules[j] : ValueRule{}, written_));
         } catch (const std::exception& e) {
             const adodb::Error error = AsError(e);
             std::vector<std::optional<std::string>> valuesRead;
@@ -134,29 +124,22 @@ bool RowCopy::ReadRow(RowBatch& batch, const adodb::FieldList& fields) {
     return true;
 }
 
-// Fills the batch from the source's current row on. False when the source has no more
-// (read to its end, or the reading failed: then `failed_` tells).
-bool RowCopy::FillBatch(RowBatch& batch, const adodb::FieldList& fields, long long& position) {
+// Fills the batch from the source's next row on. False when the source has no more (read
+// to its end, or the reading failed: then `readFailed_` tells).
+bool RowCopy::FillBatch(RowBatch& batch, long long& position) {
     while (batch.Rows() < kBatchRows && batch.Bytes() < kBatchBytes) {
         try {
-            if (source_.Records().IsEOF())
+            if (!source_.Next())
                 return false;
         } catch (const std::exception& e) {
+            // A source that cannot move on would give the same row for ever.
             batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
             readFailed_ = true;
             return false;
         }
-        const bool goOn = ReadRow(batch, fields);
+        const bool goOn = ReadRow(batch);
         ++position;
         if (!goOn) {
-            readFailed_ = true;
-            return false;
-        }
-        try {
-            source_.Records().MoveNext();
-        } catch (const std::exception& e) {
-            // A record set that cannot move on would give the same row for ever.
-            batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
             readFailed_ = true;
             return false;
         }
@@ -166,14 +149,8 @@ bool RowCopy::FillBatch(RowBatch& batch, const adodb::FieldList& fields, long lo
 
 void RowCopy::ReadRows() {
     CountSourceRows();
-    const adodb::FieldList* fields = nullptr;
-    try {
-        fields = &source_.Records().Fields();
-    } catch (const std::exception&) {
-        readFailed_ = true;
-    }
-    const std::size_t columns = fields != nullptr ? static_cast<std::size_t>(fields->Count()) : 0;
-    bool more = fields != nullptr;
+    const std::size_t columns = source_.Fields().size();
+    bool more = true;
     long long position = 1;  // the source row number of the next row read
     for (;;) {
         std::unique_ptr<RowBatch> batch = empty_->Pop(false);
@@ -182,7 +159,7 @@ void RowCopy::ReadRows() {
         batch->Clear();
         batch->firstRow = position;
         if (more)
-            more = FillBatch(*batch, *fields, position);
+            more = FillBatch(*batch, position);
         batch->endOfTable = !more;
         if (!full_->Push(std::move(batch)) || !more)
             break;

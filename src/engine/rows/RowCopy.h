@@ -100,8 +100,8 @@ class RowCopy {
     void Read();
     void ReadRows();
     void CountSourceRows();
-    bool FillBatch(RowBatch& batch, const adodb::FieldList& fields, long long& position);
-    bool ReadRow(RowBatch& batch, const adodb::FieldList& fields);
+    bool FillBatch(RowBatch& batch, long long& position);
+    bool ReadRow(RowBatch& batch);
     void Write();
     // A row of a batch that cannot go in with its run.
     struct Gap {
@@ -129,7 +129,6 @@ class RowCopy {
 
     TableRows& source_;
     adodb::Connection& sourceConnection_;
-    std::string scratch_;  // a value as the source holds it (reader thread)
     std::string written_;  // and as the target reads the same value (reader thread)
     Target target_;
     RowCopyLines lines_;

@@ -1,11 +1,29 @@
 #include "engine/rows/TableRows.h"
 
+#include <charconv>
+
 #include "sql/model/SqlName.h"
 
 namespace korvanta {
 
+namespace {
+
+std::vector<WireForm> WireFormsOf(const std::vector<SourceField>& fields) {
+    std::vector<WireForm> forms;
+    for (const SourceField& field : fields) {
+        const bool bytes = field.type == adodb::adBinary || field.type == adodb::adVarBinary ||
+                           field.type == adodb::adLongVarBinary;
+        forms.push_back(bytes                            ? WireForm::kBytes
+                        : field.nativeTypeName == "bool" ? WireForm::kBoolean
+                                                         : WireForm::kText);
+    }
+    return forms;
+}
+
+}  // namespace
+
 void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
-                     const std::string& table) {
+                     const std::string& table, PostgresCopyConnection* wire) {
     dialect_ = std::move(dialect);
     const std::string quoted = QuotedName(table);
     std::string kind;
@@ -18,11 +36,21 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
     from_ = dialect_->RowSource(quoted, kind);
     statement_ = "SELECT * FROM " + from_;
     connection.FloatsAsNumbers = dialect_->FloatsAsNumbers();
-    records_.Open(statement_, connection);
+    // Over libpq the driver only describes the columns: it reads no row.
+    records_.Open(wire != nullptr ? statement_ + " WHERE 1 = 0" : statement_, connection);
     const adodb::FieldList& list = records_.Fields();
     for (int j = 0; j < list.Count(); ++j)
         fields_.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
     const std::string exact = dialect_->ExactRowsQuery(from_, fields_, marked_);
+    if (wire != nullptr) {
+        records_.Close();
+        if (!exact.empty())
+            statement_ = exact;
+        // The server writes these as the exact query asks: nothing to undo.
+        marked_.clear();
+        wire_ = std::make_unique<PostgresRows>(*wire, WireFormsOf(fields_));
+        return;
+    }
     if (exact.empty())
         return;
     records_.Close();
@@ -30,8 +58,52 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
     records_.Open(statement_, connection);
 }
 
-std::string TableRows::CountStatement() const {
-    return "SELECT count(*) FROM " + from_;
+std::optional<long long> TableRows::Count(adodb::Connection& connection) {
+    const std::string query = "SELECT count(*) FROM " + from_;
+    if (wire_)
+        return started_ ? std::nullopt : wire_->Number(query);
+    try {
+        adodb::Recordset count = connection.Execute(query);
+        if (count.IsEOF() || count.Fields().Count() == 0)
+            return std::nullopt;
+        const std::string_view text = count.Fields()[0].Value().Text();
+        long long rows = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rows);
+        if (error == std::errc() && end == text.data() + text.size())
+            return rows;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+bool TableRows::Next() {
+    if (wire_) {
+        if (!started_) {
+            started_ = true;
+            wire_->Start(statement_);
+        }
+        return wire_->Next();
+    }
+    if (started_)
+        records_.MoveNext();
+    started_ = true;
+    return !records_.IsEOF();
+}
+
+std::optional<std::string_view> TableRows::Value(std::size_t column) {
+    if (wire_)
+        return wire_->Value(column);
+    value_ = records_.Fields()[static_cast<int>(column)].Value();
+    if (value_.IsNull())
+        return std::nullopt;
+    return Exact(column, value_.Text());
+}
+
+void TableRows::Close() {
+    if (wire_)
+        wire_->Stop();
+    else
+        records_.Close();
 }
 
 }  // namespace korvanta

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
+#include "adodb/Variant.h"
+#include "engine/rows/PostgresRows.h"
 #include "sql/dialect/Dialect.h"
 #include "sql/model/SourceField.h"
 
@@ -17,33 +20,50 @@ namespace korvanta {
 // what the driver would change undone (psqlODBC's dates, the SQLite driver's 15-digit
 // doubles), floating-point values as numbers from a driver that holds them so. A send
 // reads its source so, and a verification reads the target back the same way.
+//
+// Given a libpq connection to the same PostgreSQL database, the rows come over it with COPY
+// (the driver only describes the columns): the server's own text, at the server's speed,
+// and a server that goes away mid-read is an error, never the driver's crash.
 class TableRows {
   public:
     // Opens SELECT * over the table's rows on `connection`, a database of that dialect.
     // Raises the driver's error when they cannot be read.
     void Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
-              const std::string& table);
+              const std::string& table, PostgresCopyConnection* wire = nullptr);
 
-    adodb::Recordset& Records() noexcept { return records_; }
     // The columns as SELECT * describes them.
     const std::vector<SourceField>& Fields() const noexcept { return fields_; }
-    // The statement reading the rows, and one counting them.
+    // The statement reading the rows.
     const std::string& Statement() const noexcept { return statement_; }
-    std::string CountStatement() const;
-    // A value of column `column` as the database holds it; `scratch` may hold the result.
-    std::string_view Value(std::size_t column, std::string_view text, std::string& scratch) const {
+    // The number of rows, or nullopt when they cannot be counted. Before the first Next.
+    std::optional<long long> Count(adodb::Connection& connection);
+
+    // Moves to the first row, then to each next; false after the last. Raises the
+    // driver's error.
+    bool Next();
+    // A value of the current row as the database holds it, nullopt for Null; valid until the
+    // next call. Raises the driver's error.
+    std::optional<std::string_view> Value(std::size_t column);
+    // Ends the reading (before its end, too).
+    void Close();
+
+  private:
+    std::optional<std::string_view> Exact(std::size_t column, std::string_view text) {
         if (column < marked_.size() && marked_[column])
-            return dialect_->ExactValue(text, scratch);
+            return dialect_->ExactValue(text, scratch_);
         return text;
     }
 
-  private:
     adodb::Recordset records_;
+    std::unique_ptr<PostgresRows> wire_;
+    bool started_ = false;
     std::vector<SourceField> fields_;
     std::string from_;  // what the statements read: the quoted name, after ONLY when needed
     std::string statement_;
     std::shared_ptr<const Dialect> dialect_;
     std::vector<bool> marked_;  // the columns whose values the dialect must read
+    adodb::Variant value_;      // the driver's last value
+    std::string scratch_;       // a value the dialect read
 };
 
 }  // namespace korvanta

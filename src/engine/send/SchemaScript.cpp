@@ -55,7 +55,7 @@ SchemaScript WriteSchemaScript(Side target, const Dialect& dialect,
             rows.Open(source, sourceDialect, tables[i]);
             const TableSchema schema =
                 ReadTableSchema(source, *sourceDialect, tables[i], rows.Fields());
-            rows.Records().Close();
+            rows.Close();
             const TablePlan plan = PlanExactTable(schema, names[i], dialect, onTarget);
             Append(scripted.statements, plan.beforeTable);
             scripted.statements.push_back(plan.createTable);

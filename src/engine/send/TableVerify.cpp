@@ -6,25 +6,17 @@ namespace korvanta {
 
 std::string VerifyTable(adodb::Connection& target, std::shared_ptr<const Dialect> dialect,
                         const std::string& table, const std::vector<ValueRule>& rules,
-                        const TableChecksum& landed) {
+                        const TableChecksum& landed, PostgresCopyConnection* wire) {
     TableRows rows;
-    rows.Open(target, std::move(dialect), table);
-    adodb::Recordset& records = rows.Records();
-    const adodb::FieldList& list = records.Fields();
-    TableChecksum found(static_cast<std::size_t>(list.Count()), rules);
-    std::string scratch;
-    while (!records.IsEOF()) {
-        for (int j = 0; j < list.Count(); ++j) {
-            const adodb::Variant value = list[j].Value();
-            const auto column = static_cast<std::size_t>(j);
-            found.AddValue(column, value.IsNull() ? std::nullopt
-                                                  : std::optional<std::string_view>(
-                                                        rows.Value(column, value.Text(), scratch)));
-        }
+    rows.Open(target, std::move(dialect), table, wire);
+    const std::size_t columns = rows.Fields().size();
+    TableChecksum found(columns, rules);
+    while (rows.Next()) {
+        for (std::size_t j = 0; j < columns; ++j)
+            found.AddValue(j, rows.Value(j));
         found.EndRow();
-        records.MoveNext();
     }
-    records.Close();
+    rows.Close();
     std::vector<std::string> names;
     for (const SourceField& field : rows.Fields())
         names.push_back(field.name);

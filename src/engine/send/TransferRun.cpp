@@ -110,6 +110,7 @@ class TransferRun {
     void Finished(TableOutcome& outcome);
     std::unique_ptr<BatchWriter> WriterFor(const std::string& table,
                                            const std::vector<bool>& binary);
+    PostgresCopyConnection* Wire();
     // The text the target's list shows for a table: PostgreSQL's in lower case.
     std::string ListEntry(const std::string& name) const {
         return toPostgreSQL_ ? LowerCaseName(name) : name;
@@ -285,7 +286,7 @@ bool TransferRun::AskOverwrite(Table& table) {
 // Opens the rows of the entry's table on the source: its own rows, each value as the
 // source holds it (TableRows).
 void TransferRun::OpenSource(Table& table) {
-    table.rows.Open(Source(), sourceDialect_, table.entry);
+    table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire());
 }
 
 // An exact copy reads the source's own catalog, over the same connection.
@@ -350,7 +351,7 @@ void TransferRun::CreateAndCopy(Table& table) {
     if (table.created)
         AfterRows(table, plan);
     if (!ended_)
-        Step(lines_.closeRecordset, [&] { table.rows.Records().Close(); });
+        Step(lines_.closeRecordset, [&] { table.rows.Close(); });
     // The list learns of the table even when the run stops here: it was created.
     if (!ended_ || table.created)
         Listed(table.name);
@@ -510,7 +511,8 @@ void TransferRun::Verify(Table& table, const std::vector<ValueRule>& rules,
                          const TableChecksum& landed) {
     TableOutcome& outcome = table.outcome;
     const bool read = Step(lines_.verify, [&] {
-        outcome.verifyDifference = VerifyTable(Target(), targetDialect_, table.name, rules, landed);
+        outcome.verifyDifference = VerifyTable(Target(), targetDialect_, table.name, rules, landed,
+                                               toPostgreSQL_ ? Wire() : nullptr);
     });
     if (!read) {
         outcome.verified = false;
@@ -536,11 +538,19 @@ std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table,
         return ArrayInsertWriter::Create(sybase_, table, binary, *targetDialect_);
     // COPY goes over a libpq connection of its own, opened once per run (again after it
     // broke).
+    PostgresCopyConnection* wire = Wire();
+    if (wire == nullptr)
+        return nullptr;
+    return std::make_unique<CopyWriter>(*wire, table, binary);
+}
+
+// The run's libpq connection to PostgreSQL, for COPY in either direction: opened once per
+// run, again after it broke. nullptr when it cannot be opened: the driver then carries the
+// rows.
+PostgresCopyConnection* TransferRun::Wire() {
     if (!copyConnection_ || copyConnection_->Broken())
         copyConnection_ = PostgresCopyConnection::Open(request_.values, request_.settings);
-    if (!copyConnection_)
-        return nullptr;
-    return std::make_unique<CopyWriter>(*copyConnection_, table, binary);
+    return copyConnection_.get();
 }
 
 }  // namespace

@@ -1,0 +1,249 @@
+#include "engine/rows/PostgresRows.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+
+#include "engine/rows/PostgresWire.h"
+
+namespace korvanta {
+
+namespace {
+
+using namespace wire;
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The hex digits of a bytea's text ("\x00ff"), lower case as the server writes them: the
+// form binary values travel in.
+void CheckHex(const char* text, std::size_t size) {
+    if (size < 2 || text[0] != '\\' || text[1] != 'x')
+        throw adodb::Error("A bytea value did not come as hex digits: is bytea_output changed?");
+}
+
+Clock::time_point Deadline(const PostgresCopyConnection& connection) {
+    return Clock::now() + std::chrono::seconds(connection.settings().commandTimeoutSeconds);
+}
+
+}  // namespace
+
+std::size_t UnescapeCopyText(char* text, std::size_t size) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < size) {
+            c = text[++i];
+            switch (c) {
+                case 'b':
+                    c = '\b';
+                    break;
+                case 'f':
+                    c = '\f';
+                    break;
+                case 'n':
+                    c = '\n';
+                    break;
+                case 'r':
+                    c = '\r';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case 'v':
+                    c = '\v';
+                    break;
+                case 'x':
+                    if (i + 1 < size && HexDigit(text[i + 1]) >= 0) {
+                        int value = HexDigit(text[++i]);
+                        if (i + 1 < size && HexDigit(text[i + 1]) >= 0)
+                            value = value * 16 + HexDigit(text[++i]);
+                        c = static_cast<char>(value);
+                    }
+                    break;
+                default:
+                    if (c >= '0' && c <= '7') {
+                        int value = c - '0';
+                        for (int k = 0;
+                             k < 2 && i + 1 < size && text[i + 1] >= '0' && text[i + 1] <= '7'; ++k)
+                            value = value * 8 + (text[++i] - '0');
+                        c = static_cast<char>(value);
+                    }
+                    break;
+            }
+        }
+        text[out++] = c;
+    }
+    return out;
+}
+
+PostgresRows::PostgresRows(PostgresCopyConnection& connection, std::vector<WireForm> forms)
+    : connection_(connection), forms_(std::move(forms)) {
+    values_.resize(forms_.size());
+}
+
+PostgresRows::~PostgresRows() {
+    Stop();
+}
+
+void PostgresRows::Release() {
+    if (row_ != nullptr)
+        PQfreemem(row_);
+    row_ = nullptr;
+}
+
+// The reading cannot go on, and the connection cannot serve another command: it is closed,
+// and the error says why. libpq gives up on a row it has no memory for (the connection may
+// stay open, or be dropped as out of step); the server is then still there, and the error is
+// the row's, not a lost connection's: a connection opened again tells which.
+void PostgresRows::Lost(bool timedOut) {
+    reading_ = false;
+    Release();
+    PGconn* connection = connection_.get();
+    std::string text = connection != nullptr ? PQerrorMessage(connection) : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    const bool open = connection != nullptr && PQstatus(connection) == CONNECTION_OK;
+    connection_.Abandon();
+    if (timedOut || text.empty())
+        throw adodb::Error(open || text.empty() ? "The server did not answer in time." : text,
+                           "08006");
+    if (open || connection_.Reopen())
+        throw adodb::Error(text, "HY000");
+    throw adodb::Error(text, "08006");
+}
+
+std::optional<long long> PostgresRows::Number(const std::string& query) {
+    if ((connection_.Broken() && !connection_.Reopen()) || reading_)
+        return std::nullopt;
+    const Result result = Exec(connection_.get(), query.c_str(), Deadline(connection_));
+    if (!result) {
+        connection_.Abandon();
+        return std::nullopt;
+    }
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) < 1 ||
+        PQgetisnull(result.get(), 0, 0))
+        return std::nullopt;
+    const char* text = PQgetvalue(result.get(), 0, 0);
+    const std::string_view digits(text);
+    long long number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return number;
+}
+
+void PostgresRows::Start(const std::string& query) {
+    Stop();
+    if (connection_.Broken() && !connection_.Reopen())
+        throw adodb::Error("Could not connect to the PostgreSQL server to read the rows.", "08001");
+    const std::string copy = "COPY (" + query + ") TO STDOUT";
+    const Result result = Exec(connection_.get(), copy.c_str(), Deadline(connection_));
+    if (!result)
+        Lost(false);
+    if (PQresultStatus(result.get()) != PGRES_COPY_OUT) {
+        const adodb::Error error = ErrorOf(result.get(), connection_.get());
+        if (error.connectionLost())
+            connection_.Abandon();
+        throw error;
+    }
+    reading_ = true;
+}
+
+bool PostgresRows::Next() {
+    Release();
+    if (!reading_)
+        return false;
+    PGconn* connection = connection_.get();
+    for (;;) {
+        char* buffer = nullptr;
+        const int size = PQgetCopyData(connection, &buffer, 1);
+        if (size > 0) {
+            row_ = buffer;
+            Parse(buffer, static_cast<std::size_t>(size));
+            return true;
+        }
+        if (size == 0) {
+            if (!WaitSocket(connection, false, Deadline(connection_)))
+                Lost(true);
+            if (!PQconsumeInput(connection))
+                Lost(false);
+            continue;
+        }
+        if (size == -2)
+            Lost(false);
+        break;
+    }
+    // The rows have ended: the command's own result says whether all of them came.
+    reading_ = false;
+    std::optional<adodb::Error> failure;
+    for (;;) {
+        bool broken = false;
+        Result result = NextResult(connection, Deadline(connection_), broken);
+        if (broken)
+            Lost(false);
+        if (!result)
+            break;
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && !failure)
+            failure = ErrorOf(result.get(), connection);
+    }
+    if (failure) {
+        if (failure->connectionLost())
+            connection_.Abandon();
+        throw *failure;
+    }
+    return false;
+}
+
+void PostgresRows::Stop() {
+    Release();
+    if (!reading_)
+        return;
+    // A COPY cannot be left halfway: closing the connection ends it at the server without
+    // waiting for the rest of the rows.
+    reading_ = false;
+    connection_.Abandon();
+}
+
+// One row: values separated by tabs, ended by a newline, \N for Null, escapes undone in
+// place.
+void PostgresRows::Parse(char* line, std::size_t size) {
+    if (size > 0 && line[size - 1] == '\n')
+        --size;
+    std::size_t column = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= size; ++i) {
+        if (i < size && line[i] != '\t')
+            continue;
+        if (column >= values_.size())
+            throw adodb::Error("The server sent more values in a row than the table has columns.");
+        char* text = line + start;
+        std::size_t length = i - start;
+        Span& span = values_[column];
+        span.null = length == 2 && text[0] == '\\' && text[1] == 'N';
+        span.offset = start;
+        if (!span.null) {
+            length = UnescapeCopyText(text, length);
+            if (forms_[column] == WireForm::kBytes) {
+                CheckHex(text, length);
+                span.offset += 2;
+                length -= 2;
+            } else if (forms_[column] == WireForm::kBoolean && length == 1)
+                text[0] = text[0] == 't' ? '1' : text[0] == 'f' ? '0' : text[0];
+        }
+        span.size = length;
+        ++column;
+        start = i + 1;
+    }
+    if (column != values_.size())
+        throw adodb::Error("The server sent fewer values in a row than the table has columns.");
+}
+
+}  // namespace korvanta

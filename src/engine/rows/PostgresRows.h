@@ -1,0 +1,68 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/rows/CopyConnection.h"
+
+namespace korvanta {
+
+// How a column's text as PostgreSQL writes it becomes the value a send carries.
+enum class WireForm {
+    kText,     // as the server writes it
+    kBytes,    // a bytea's hex digits, without the \x before them
+    kBoolean,  // t and f as 1 and 0, as every reader of the rows has had them
+};
+
+// Reads the rows of a query with COPY (...) TO STDOUT over libpq: each value in the
+// server's own text, in the form the server sends rows fastest, each row's values
+// unescaped where libpq put the row (no copy of a large value). Every wait is bounded by the
+// command timeout; a reading that timed out, broke or was stopped before its end leaves the
+// connection closed, to be opened again for the next one.
+class PostgresRows {
+  public:
+    PostgresRows(PostgresCopyConnection& connection, std::vector<WireForm> forms);
+    ~PostgresRows();
+    PostgresRows(const PostgresRows&) = delete;
+    PostgresRows& operator=(const PostgresRows&) = delete;
+
+    // The number a query gives (a count), or nullopt when it gives none. Only before Start.
+    std::optional<long long> Number(const std::string& query);
+    // Starts reading the query's rows. Raises the server's error.
+    void Start(const std::string& query);
+    // Moves to the next row; false after the last. Raises the server's error, a lost
+    // connection's as lost (an answer that did not come in time included).
+    bool Next();
+    // A value of the current row; nullopt for Null.
+    std::optional<std::string_view> Value(std::size_t column) const {
+        const Span& span = values_[column];
+        if (span.null)
+            return std::nullopt;
+        return std::string_view(row_ + span.offset, span.size);
+    }
+    // Ends a reading before its end.
+    void Stop();
+
+  private:
+    struct Span {
+        std::size_t offset;
+        std::size_t size;
+        bool null;
+    };
+    void Parse(char* line, std::size_t size);
+    void Release();
+    [[noreturn]] void Lost(bool timedOut);
+
+    PostgresCopyConnection& connection_;
+    std::vector<WireForm> forms_;
+    std::vector<Span> values_;
+    char* row_ = nullptr;  // owned: libpq's buffer of the current row, freed by PQfreemem
+    bool reading_ = false;
+};
+
+// Undoes COPY's text escapes in place; returns the unescaped length.
+std::size_t UnescapeCopyText(char* text, std::size_t size);
+
+}  // namespace korvanta
