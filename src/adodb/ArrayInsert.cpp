@@ -43,23 +43,13 @@ SQLULEN AsAttribute(std::size_t value) {
     return static_cast<SQLULEN>(value);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The bytes that the hex digits spell, written to `out`; their count. Digits that spell
 // no byte are an error of the value, not of the driver.
 std::size_t HexToBytes(std::string_view hex, unsigned char* out) {
     if (hex.size() % 2 != 0)
         throw Error("A binary value must be an even number of hexadecimal digits.", "22023");
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+        const int high = detail::HexDigit(hex[i]), low = detail::HexDigit(hex[i + 1]);
         if (high < 0 || low < 0)
             throw Error("A binary value holds a character that is no hexadecimal digit.", "22023");
         out[i / 2] = static_cast<unsigned char>(high * 16 + low);

@@ -149,6 +149,16 @@ void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count) {
     out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
+int HexDigit(char c) noexcept {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count) {
     static constexpr char kDigits[] = "0123456789abcdef";
     const std::size_t start = out.size();

@@ -26,6 +26,9 @@ std::size_t Utf8Piece(std::string_view utf8, std::size_t most);
 // Appends the UTF-8 form of count UTF-16 code units. An unpaired surrogate becomes U+FFFD.
 void AppendUtf8(std::string& out, const SQLWCHAR* utf16, std::size_t count);
 
+// The value of a hexadecimal digit, either case; -1 for any other character.
+int HexDigit(char c) noexcept;
+
 // Appends two lower-case hex digits per byte.
 void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count);
 

@@ -4,23 +4,15 @@
 
 #include <charconv>
 
+#include "adodb/TextCodec.h"
 #include "engine/rows/PostgresWire.h"
 
 namespace korvanta {
 
 namespace {
 
+using adodb::detail::HexDigit;
 using namespace wire;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The hex digits of a bytea's text ("\x00ff"), lower case as the server writes them: the
 // form binary values travel in.
