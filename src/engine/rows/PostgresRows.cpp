@@ -4,6 +4,7 @@
 
 #include <charconv>
 
+#include "adodb/Enums.h"
 #include "adodb/TextCodec.h"
 #include "engine/rows/PostgresWire.h"
 
@@ -76,8 +77,16 @@ std::size_t UnescapeCopyText(char* text, std::size_t size) {
     return out;
 }
 
-PostgresRows::PostgresRows(PostgresCopyConnection& connection, std::vector<WireForm> forms)
-    : connection_(connection), forms_(std::move(forms)) {
+PostgresRows::PostgresRows(PostgresCopyConnection& connection,
+                           const std::vector<SourceField>& fields)
+    : connection_(connection) {
+    for (const SourceField& field : fields) {
+        const bool bytes = field.type == adodb::adBinary || field.type == adodb::adVarBinary ||
+                           field.type == adodb::adLongVarBinary;
+        forms_.push_back(bytes                            ? WireForm::kBytes
+                         : field.nativeTypeName == "bool" ? WireForm::kBoolean
+                                                          : WireForm::kText);
+    }
     values_.resize(forms_.size());
 }
 

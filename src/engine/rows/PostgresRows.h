@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/rows/CopyConnection.h"
+#include "sql/model/SourceField.h"
 
 namespace korvanta {
 
@@ -23,7 +24,9 @@ enum class WireForm {
 // connection closed, to be opened again for the next one.
 class PostgresRows {
   public:
-    PostgresRows(PostgresCopyConnection& connection, std::vector<WireForm> forms);
+    // The columns as the driver describes them: what the driver made of a value (booleans,
+    // bytea) is made of the server's text the same way.
+    PostgresRows(PostgresCopyConnection& connection, const std::vector<SourceField>& fields);
     ~PostgresRows();
     PostgresRows(const PostgresRows&) = delete;
     PostgresRows& operator=(const PostgresRows&) = delete;

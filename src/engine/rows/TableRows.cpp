@@ -6,22 +6,6 @@
 
 namespace korvanta {
 
-namespace {
-
-std::vector<WireForm> WireFormsOf(const std::vector<SourceField>& fields) {
-    std::vector<WireForm> forms;
-    for (const SourceField& field : fields) {
-        const bool bytes = field.type == adodb::adBinary || field.type == adodb::adVarBinary ||
-                           field.type == adodb::adLongVarBinary;
-        forms.push_back(bytes                            ? WireForm::kBytes
-                        : field.nativeTypeName == "bool" ? WireForm::kBoolean
-                                                         : WireForm::kText);
-    }
-    return forms;
-}
-
-}  // namespace
-
 void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
                      const std::string& table, PostgresCopyConnection* wire) {
     dialect_ = std::move(dialect);
@@ -48,7 +32,7 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
             statement_ = exact;
         // The server writes these as the exact query asks: nothing to undo.
         marked_.clear();
-        wire_ = std::make_unique<PostgresRows>(*wire, WireFormsOf(fields_));
+        wire_ = std::make_unique<PostgresRows>(*wire, fields_);
         return;
     }
     if (exact.empty())
