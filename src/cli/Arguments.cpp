@@ -40,6 +40,9 @@ constexpr OptionDef kOptions[] = {
     {"all", 0, false, For::kTables},
     {"dialect", 0, true, For::kSchema},
     {"if-exists", 0, true, For::kSend},
+    {"key", 0, true, For::kSend},
+    {"since", 0, true, For::kSend},
+    {"delete-missing", 0, false, For::kSend},
     {"jobs", 'j', true, For::kSend},
     {"verify", 0, false, For::kSend},
     {"row-by-row", 0, false, For::kSend},
@@ -220,7 +223,13 @@ IfExists ParseIfExists(const std::string& text) {
         return IfExists::kSkip;
     if (mode == QLatin1String("stop"))
         return IfExists::kStop;
-    throw UsageError("--if-exists takes replace, skip or stop");
+    if (mode == QLatin1String("truncate"))
+        return IfExists::kTruncate;
+    if (mode == QLatin1String("append"))
+        return IfExists::kAppend;
+    if (mode == QLatin1String("merge"))
+        return IfExists::kMerge;
+    throw UsageError("--if-exists takes replace, skip, stop, truncate, append or merge");
 }
 
 // A dry run writes nothing but its statements: what would need the rows or a file of its
@@ -251,6 +260,21 @@ void ParseSend(const Words& words, Command& command) {
     ParseTables(words, send);
     if (const auto mode = words.Value("if-exists"))
         send.ifExists = ParseIfExists(*mode);
+    for (const char* option : {"key", "since", "delete-missing"}) {
+        if ((words.Value(option) || words.Has(option)) && send.ifExists != IfExists::kMerge)
+            throw UsageError(std::string("--") + option + " goes with --if-exists merge");
+    }
+    send.since = words.Value("since").value_or("");
+    send.deleteMissing = words.Has("delete-missing");
+    if (const auto key = words.Value("key")) {
+        std::size_t start = 0;
+        for (std::size_t comma; (comma = key->find(',', start)) != std::string::npos;
+             start = comma + 1)
+            send.key.push_back(key->substr(start, comma - start));
+        send.key.push_back(key->substr(start));
+        if (std::find(send.key.begin(), send.key.end(), std::string()) != send.key.end())
+            throw UsageError("--key names columns, separated by commas");
+    }
     if (const auto jobs = words.Value("jobs"))
         send.jobs = static_cast<int>(ParseNumber("jobs", *jobs, 1, kMostJobs));
     send.quiet = words.Has("quiet");

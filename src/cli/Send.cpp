@@ -116,6 +116,12 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
             line.seconds = table.outcome->seconds;
             line.carried = table.outcome->carried;
             line.notCarried = table.outcome->notCarried;
+            line.into = table.outcome->into;
+            line.inserted = table.outcome->inserted;
+            line.updated = table.outcome->updated;
+            line.unchanged = table.outcome->unchanged;
+            line.keysCompared = table.outcome->keysCompared;
+            line.deleted = table.outcome->deleted;
         }
         failed = failed ||
                  (line.status != TableStatus::kOk && line.status != TableStatus::kRefused &&
@@ -169,6 +175,23 @@ SendRequest RequestFor(const SendOptions& options, std::vector<std::string> targ
     request.statementPerTable = options.jobs > 1;
     request.dryRun = options.dryRun;
     request.foreignKeys = std::make_shared<ForeignKeyQueue>();
+    using Mode = IntoExisting::Mode;
+    switch (options.ifExists) {
+        case IfExists::kTruncate:
+            request.existing.mode = Mode::kTruncate;
+            break;
+        case IfExists::kAppend:
+            request.existing.mode = Mode::kAppend;
+            break;
+        case IfExists::kMerge:
+            request.existing.mode = Mode::kMerge;
+            request.existing.key = options.key;
+            request.existing.since = options.since;
+            request.existing.deleteMissing = options.deleteMissing;
+            break;
+        default:
+            break;
+    }
     return request;
 }
 

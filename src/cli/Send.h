@@ -8,13 +8,16 @@
 
 namespace korvanta::cli {
 
-enum class IfExists { kAsk, kReplace, kSkip, kStop };
+enum class IfExists { kAsk, kReplace, kSkip, kStop, kTruncate, kAppend, kMerge };
 
 struct SendOptions {
     Side target = Side::PostgreSQL;
     std::vector<std::string> operands;  // names and shell patterns, in the order given
     bool all = false;
     IfExists ifExists = IfExists::kAsk;
+    std::vector<std::string> key;  // --key: the merge's columns
+    std::string since;             // --since: the merge reads rows from the target's largest
+    bool deleteMissing = false;    // --delete-missing
     bool quiet = false;
     std::string summaryJson;
     std::string rejectFile;

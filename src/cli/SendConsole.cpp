@@ -69,6 +69,10 @@ bool SendConsole::AskOverwrite(std::size_t index, const std::string& name) {
                                      "tables start\n");
         case IfExists::kAsk:
             break;
+        case IfExists::kTruncate:
+        case IfExists::kAppend:
+        case IfExists::kMerge:
+            return false;  // the send writes into the table itself: never asked
     }
     return AskOnTerminal(index, name);
 }

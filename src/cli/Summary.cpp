@@ -103,9 +103,20 @@ std::string Summary::Text() const {
                 out += "  ";
         }
         out += '\n';
-        // Under a table, what of its schema was not carried.
+        // Under a table, what a merge did with its rows, and what of its schema was not
+        // carried.
         if (r >= 1 && r <= lines.size()) {
-            for (const std::string& item : lines[r - 1].notCarried)
+            const SummaryLine& line = lines[r - 1];
+            if (line.into == "merge")
+                out += "  merged: " + std::to_string(line.inserted) + " inserted, " +
+                       std::to_string(line.updated) + " updated, " +
+                       std::to_string(line.unchanged) + " unchanged" +
+                       (line.deleted >= 0
+                            ? "; " + std::to_string(line.keysCompared) + " keys compared, " +
+                                  std::to_string(line.deleted) + " deleted"
+                            : std::string()) +
+                       "\n";
+            for (const std::string& item : line.notCarried)
                 out += NotCarriedLine(item) + "\n";
         }
     }
@@ -137,6 +148,17 @@ std::string Summary::Json() const {
         table["rows_per_second"] = Rounded(Rate(l.Read(), l.seconds), 10);
         table["status"] = QString::fromLatin1(StatusWord(l.status).data(),
                                               static_cast<qsizetype>(StatusWord(l.status).size()));
+        if (!l.into.empty())
+            table["into"] = Utf8(l.into);
+        if (l.into == "merge") {
+            table["inserted"] = l.inserted;
+            table["updated"] = l.updated;
+            table["unchanged"] = l.unchanged;
+            if (l.deleted >= 0) {
+                table["keys_compared"] = l.keysCompared;
+                table["deleted"] = l.deleted;
+            }
+        }
         if (!l.carried.empty() || !l.notCarried.empty()) {
             QJsonArray carried, notCarried;
             for (const std::string& item : l.carried)

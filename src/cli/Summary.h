@@ -32,6 +32,16 @@ struct SummaryLine {
     // under the table's line too).
     std::vector<std::string> carried;
     std::vector<std::string> notCarried;
+    // Rows sent into a table that stood there: "truncate", "append" or "merge"; empty when
+    // the send made the table. A merge's landed rows are inserted + updated + unchanged.
+    std::string into;
+    long long inserted = 0;
+    long long updated = 0;
+    long long unchanged = 0;
+    // --delete-missing: the source's keys compared, and the target's rows deleted (-1: none
+    // were, the comparison did not happen).
+    long long keysCompared = 0;
+    long long deleted = -1;
     long long Read() const noexcept { return landed + refused; }
 };
 

@@ -1,23 +1,27 @@
 #include "engine/rows/ArrayInsertWriter.h"
 
+#include "adodb/Recordset.h"
 #include "engine/rows/RowBatch.h"
 #include "engine/rows/TransientFailure.h"
 #include "sql/model/SqlName.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include <new>
 
 namespace korvanta {
 
-std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& target,
-                                                             std::string_view table,
-                                                             const std::vector<bool>& binary,
-                                                             const Dialect& dialect) {
+std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(
+    adodb::Connection& target, std::string_view table, const std::vector<bool>& binary,
+    const Dialect& dialect, const std::vector<std::string>& names, std::optional<MergePlan> merge) {
     const std::size_t columns = binary.size();
     if (columns == 0)
         return nullptr;
-    std::string sql = "INSERT INTO " + QuotedName(table) + " VALUES(";
+    std::string sql = "INSERT INTO " + (merge ? merge->staging : QuotedName(table));
+    if (!names.empty())
+        sql += " (" + QuotedNames(names) + ")";
+    sql += " VALUES(";
     for (std::size_t i = 0; i < columns; ++i)
         sql += i == 0 ? "?" : ", ?";
     sql += ')';
@@ -26,6 +30,10 @@ std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& 
         // the rows before the refused one in, and they would come again.
         if (!target.SupportsTransactions())
             return nullptr;
+        if (merge) {
+            target.Execute(merge->dropStaging);
+            target.Execute(merge->createStaging);
+        }
         auto insert = std::make_unique<adodb::ArrayInsert>(target, sql, columns);
         insert->SetBinaryColumns(binary);
         // A driver that gives every row of an array the length of the first row's bytes
@@ -34,7 +42,7 @@ std::unique_ptr<ArrayInsertWriter> ArrayInsertWriter::Create(adodb::Connection& 
             dialect.Can().arraysKeepFirstBinaryLength)
             insert->OneRowAtATime();
         return std::unique_ptr<ArrayInsertWriter>(
-            new ArrayInsertWriter(target, std::move(insert), std::move(sql)));
+            new ArrayInsertWriter(target, std::move(insert), std::move(sql), std::move(merge)));
     } catch (const adodb::Error&) {
         return nullptr;
     }
@@ -98,6 +106,16 @@ WriteOutcome ArrayInsertWriter::WriteRun(const RowBatch& batch, std::size_t firs
     }
     if (result.error)
         return rollback({KindOf(*result.error), 0, result.failedRow, *result.error});
+    WriteOutcome written{Kind::kWritten, last - first, std::nullopt, std::nullopt};
+    if (merge_) {
+        try {
+            Merge(written);
+        } catch (const adodb::Error& e) {
+            // A row the table refuses (a check, another unique key): no row of the run can
+            // be named, and it is halved until that row goes alone.
+            return rollback({KindOf(e), 0, std::nullopt, e});
+        }
+    }
     try {
         target_.CommitTrans();
     } catch (const adodb::Error& e) {
@@ -108,7 +126,26 @@ WriteOutcome ArrayInsertWriter::WriteRun(const RowBatch& batch, std::size_t firs
             outcome.kind = Kind::kCommitUnknown;
         return rollback(outcome);
     }
-    return {Kind::kWritten, last - first, std::nullopt, std::nullopt};
+    return written;
+}
+
+void ArrayInsertWriter::Merge(WriteOutcome& outcome) {
+    adodb::Recordset counted = target_.Execute(merge_->count);
+    if (counted.IsEOF())
+        throw adodb::Error("The merge's count gave no row.");
+    const auto number = [&](int field) {
+        const std::string_view text = counted.Fields()[field].Value().Text();
+        std::size_t n = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (error != std::errc() || end != text.data() + text.size())
+            throw adodb::Error("The merge's count gave \"" + std::string(text) + "\".");
+        return n;
+    };
+    outcome.inserted = number(0);
+    outcome.unchanged = number(1);
+    counted.Close();
+    target_.Execute(merge_->upsert);
+    target_.Execute(merge_->clear);
 }
 
 }  // namespace korvanta

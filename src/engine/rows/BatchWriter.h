@@ -31,6 +31,10 @@ struct WriteOutcome {
     std::optional<std::size_t> failedRow;
     // For kTransient, kUnusable and kCommitUnknown: what the database said.
     std::optional<adodb::Error> error;
+    // A merge: of the `written` rows, those the table did not hold (inserted) and those it
+    // held with every value equal (left as they were); the rest updated a row.
+    std::size_t inserted = 0;
+    std::size_t unchanged = 0;
 };
 
 // Writes runs of rows into one table of the target, much faster than a statement per

@@ -12,8 +12,10 @@ namespace {
 // Rows read over the connection come in one form whatever the server's configuration:
 // dates in ISO form (their order of day and month, which reading input uses, stays the
 // server's), bytea as hex, floating-point values with every digit that tells them apart.
+// The server's notices (a staging table not there to drop) are not the user's business.
 constexpr const char* kSessionOptions =
-    "-c DateStyle=ISO -c bytea_output=hex -c extra_float_digits=3 -c IntervalStyle=postgres";
+    "-c DateStyle=ISO -c bytea_output=hex -c extra_float_digits=3 -c IntervalStyle=postgres "
+    "-c client_min_messages=warning";
 
 }  // namespace
 

@@ -135,11 +135,43 @@ std::size_t CopyErrorLine(std::string_view context, std::string_view table) {
 }
 
 CopyWriter::CopyWriter(PostgresCopyConnection& connection, std::string_view table,
-                       std::vector<bool> binary)
-    : connection_(connection),
-      table_(table),
-      statement_("COPY " + QuotedName(table) + " FROM STDIN"),
-      binary_(std::move(binary)) {}
+                       std::vector<bool> binary, const std::vector<std::string>& columns,
+                       std::optional<MergePlan> merge)
+    : connection_(connection), table_(table), binary_(std::move(binary)), merge_(std::move(merge)) {
+    // A COPY's error context names the table it loads: the staging table's own name.
+    if (merge_)
+        table_ = merge_->staging.substr(merge_->staging.rfind('.') + 1);
+    statement_ = "COPY " + (merge_ ? merge_->staging : QuotedName(table));
+    if (!columns.empty())
+        statement_ += " (" + QuotedNames(columns) + ")";
+    statement_ += " FROM STDIN";
+}
+
+WriteOutcome CopyWriter::Merge(std::size_t rows) {
+    PGconn* connection = connection_.get();
+    const auto failed = [&](const Result& result) {
+        if (!result || PQstatus(connection) != CONNECTION_OK)
+            return Lost();
+        adodb::Error error = ErrorOf(result.get(), connection);
+        // A row the table refuses (a check, another unique key): the run is halved until
+        // that row goes alone.
+        return WriteOutcome{IsTransient(error) ? Kind::kTransient : Kind::kRejected, 0,
+                            std::nullopt, error};
+    };
+    const Result counted = Exec(connection, merge_->count.c_str(), Deadline());
+    if (!counted || PQresultStatus(counted.get()) != PGRES_TUPLES_OK ||
+        PQntuples(counted.get()) != 1)
+        return failed(counted);
+    WriteOutcome outcome{Kind::kWritten, rows, std::nullopt, std::nullopt};
+    outcome.inserted = std::strtoull(PQgetvalue(counted.get(), 0, 0), nullptr, 10);
+    outcome.unchanged = std::strtoull(PQgetvalue(counted.get(), 0, 1), nullptr, 10);
+    for (const std::string* statement : {&merge_->upsert, &merge_->clear}) {
+        const Result done = Exec(connection, statement->c_str(), Deadline());
+        if (!done || PQresultStatus(done.get()) != PGRES_COMMAND_OK)
+            return failed(done);
+    }
+    return outcome;
+}
 
 Clock::time_point CopyWriter::Deadline() const {
     return Clock::now() + std::chrono::seconds(connection_.settings().commandTimeoutSeconds);
@@ -222,6 +254,22 @@ WriteOutcome CopyWriter::WriteRun(const RowBatch& batch, std::size_t first, std:
     std::string transaction;
     if (!Begin(transaction))
         return Abandon(Lost());
+    // The staging table goes with the session: a new connection makes it again.
+    if (merge_ && !Command(connection, merge_->createStaging.c_str(), Deadline()))
+        return Abandon(Lost());
+    // The rows of the run that are in: merged and committed.
+    const auto commit = [&](std::size_t rows) {
+        WriteOutcome merged{Kind::kWritten, rows, std::nullopt, std::nullopt};
+        if (merge_ && rows > 0) {
+            merged = Merge(rows);
+            if (merged.kind != Kind::kWritten)
+                return Abandon(merged);
+        }
+        WriteOutcome committed = Commit(transaction, rows);
+        committed.inserted = merged.inserted;
+        committed.unchanged = merged.unchanged;
+        return committed;
+    };
     for (std::size_t piece = first; piece < last;) {
         const std::size_t end = std::min(last, piece + kPieceRows);
         if (!Command(connection, "SAVEPOINT piece", Deadline()))
@@ -240,12 +288,15 @@ WriteOutcome CopyWriter::WriteRun(const RowBatch& batch, std::size_t first, std:
         if (before.kind != Kind::kWritten)
             return Abandon(before);
         const std::size_t in = piece + before.written;
-        WriteOutcome committed = Commit(transaction, in - first);
+        WriteOutcome committed = commit(in - first);
         if (committed.kind != Kind::kWritten)
             return committed;
-        return {Kind::kRejected, in - first, outcome.failedRow, outcome.error};
+        committed.kind = Kind::kRejected;
+        committed.failedRow = outcome.failedRow;
+        committed.error = outcome.error;
+        return committed;
     }
-    return Commit(transaction, last - first);
+    return commit(last - first);
 }
 
 // Commits the run of `rows` rows. A COMMIT that answers ROLLBACK or an error (a deferred

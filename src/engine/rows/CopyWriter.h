@@ -10,6 +10,7 @@
 #include "engine/connections/ConnectionValues.h"
 #include "engine/rows/BatchWriter.h"
 #include "engine/rows/CopyConnection.h"
+#include "sql/statements/MergeStatements.h"
 
 namespace korvanta {
 
@@ -30,8 +31,12 @@ class CopyWriter final : public BatchWriter {
   public:
     // table: the name as the statements spell it (CREATE TABLE made it). binary: per
     // column, whether its values are hex digits that go in as bytes (a bytea column).
+    // columns: the target columns the values go to, in their order; empty: all of the
+    // table's. merge: the run goes into the plan's staging table and is merged from there
+    // into the table, in the run's transaction.
     CopyWriter(PostgresCopyConnection& connection, std::string_view table,
-               std::vector<bool> binary = {});
+               std::vector<bool> binary = {}, const std::vector<std::string>& columns = {},
+               std::optional<MergePlan> merge = std::nullopt);
 
     WriteOutcome Write(const RowBatch& batch, std::size_t first, std::size_t last,
                        std::atomic<long long>& sent) override;
@@ -49,6 +54,9 @@ class CopyWriter final : public BatchWriter {
     WriteOutcome Copy(const RowBatch& batch, std::size_t first, std::size_t last,
                       std::atomic<long long>& sent);
     WriteOutcome Commit(const std::string& transaction, std::size_t rows);
+    // The merge of the rows of the run in the staging table into the table; written with
+    // its counts, or what ends the run (the caller abandons it).
+    WriteOutcome Merge(std::size_t rows);
     // The outcome of a COMMIT whose answer did not come: committed, aborted or unknown.
     WriteOutcome Resolve(const std::string& transaction, std::size_t rows);
     std::chrono::steady_clock::time_point Deadline() const;
@@ -58,6 +66,7 @@ class CopyWriter final : public BatchWriter {
     std::string statement_;
     std::string buffer_;
     std::vector<bool> binary_;
+    std::optional<MergePlan> merge_;
 };
 
 }  // namespace korvanta

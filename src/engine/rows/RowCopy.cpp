@@ -184,6 +184,8 @@ class RowCopy::BatchTarget final : public RunTarget {
             outcome.kind == WriteOutcome::Kind::kWritten ? last - first : outcome.written;
         copy_.handled_ = before + static_cast<long long>(written);
         copy_.landed_ += static_cast<long long>(written);
+        copy_.inserted_ += static_cast<long long>(outcome.inserted);
+        copy_.unchanged_ += static_cast<long long>(outcome.unchanged);
         copy_.AddLanded(batch_, first, first + written);
         return outcome;
     }
@@ -367,6 +369,8 @@ std::string RowCopy::LastStatement() const {
 // table's budget; a refusal is reported and the copy goes on; a lost connection or a wait
 // used up stops the table.
 bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
+    if (target_.merge)
+        return MergeAlone(batch, row);
     using Kind = SingleRowWriter::Outcome::Kind;
     const std::string statement = InsertOf(batch, row);
     const SingleRowWriter::Outcome outcome =
@@ -382,6 +386,70 @@ bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
             return false;
         case Kind::kUncertain:
             // The INSERT may have committed before its answer was lost.
+            ++handled_;
+            ++uncertain_;
+            stoppedAtLine_ = lines_.insert;
+            ReportFailure(lines_.insert, *outcome.error, statement);
+            return false;
+        case Kind::kRefused:
+            ++handled_;
+            Refused(lines_.insert, *outcome.error, statement, SourceRowOf(batch, row),
+                    ValuesOf(batch, row));
+            return !stopped_;
+    }
+    return false;
+}
+
+bool RowCopy::MergeAlone(const RowBatch& batch, std::size_t row) {
+    using Kind = SingleRowWriter::Outcome::Kind;
+    std::vector<adodb::Variant> values;
+    for (std::size_t j = 0; j < batch.Columns(); ++j)
+        values.push_back(batch.Variant(row, j));
+    // What the table holds of the key: nothing (-1), the row as it is (1), or another (0).
+    int held = -1;
+    std::string statement = target_.merge->Probe(values);
+    try {
+        // A lock or a busy database is waited out as the row's own statement would be.
+        WaitOutTransient(
+            [&] {
+                adodb::Recordset probe = target_.connection.Execute(statement);
+                if (!probe.IsEOF())
+                    held = probe.Fields()[0].Value().Text() == "1" ? 1 : 0;
+                probe.Close();
+            },
+            budget_);
+    } catch (...) {
+        const adodb::Error error = AsError(std::current_exception());
+        ++handled_;
+        if (error.connectionLost() || IsTransient(error)) {
+            ReportStop(lines_.insert, error, statement);
+            return false;
+        }
+        Refused(lines_.insert, error, statement, SourceRowOf(batch, row), ValuesOf(batch, row));
+        return !stopped_;
+    }
+    if (held == 1) {
+        ++landed_;
+        ++unchanged_;
+        ++handled_;
+        AddLanded(batch, row, row + 1);
+        return true;
+    }
+    statement = held == 0 ? target_.merge->Update(values) : InsertOf(batch, row);
+    const SingleRowWriter::Outcome outcome =
+        SingleRowWriter(target_.connection, budget_).Write(statement);
+    switch (outcome.kind) {
+        case Kind::kLanded:
+            ++landed_;
+            ++handled_;
+            if (held < 0)
+                ++inserted_;
+            AddLanded(batch, row, row + 1);
+            return true;
+        case Kind::kStop:
+            ReportStop(lines_.insert, *outcome.error, statement);
+            return false;
+        case Kind::kUncertain:
             ++handled_;
             ++uncertain_;
             stoppedAtLine_ = lines_.insert;
@@ -469,6 +537,8 @@ RowCopy::Tally RowCopy::Result() const {
     tally.stoppedAtLine = stoppedAtLine_;
     tally.stopRequested = stopRequested_;
     tally.uncertain = uncertain_;
+    tally.inserted = target_.merge ? inserted_ : landed_;
+    tally.unchanged = unchanged_;
     return tally;
 }
 

@@ -20,6 +20,7 @@
 #include "engine/rows/TransferListener.h"
 #include "sql/dialect/Dialect.h"
 #include "sql/model/ValueCheck.h"
+#include "sql/statements/MergeStatements.h"
 #include "sql/statements/RowStatement.h"
 
 namespace korvanta {
@@ -58,6 +59,9 @@ class RowCopy {
         std::vector<std::string> columns;        // the source's column names
         // Per column, what the target column keeps of a value; empty: text, any column.
         std::vector<ValueRule> rules;
+        // A merge by key: a row sent alone is looked up and inserted, updated or left as
+        // it is; the writer's runs are merged. nullptr: every row is inserted.
+        std::shared_ptr<const MergeRow> merge;
     };
 
     // Where the rows of the table ended up, after Join.
@@ -68,6 +72,10 @@ class RowCopy {
         int stoppedAtLine = 0;       // the step at which it stopped, when not complete
         bool stopRequested = false;  // the listener asked to stop
         long long uncertain = 0;     // rows whose COMMIT answer was lost: in or not, unknown
+        // A merge: of the landed rows, those inserted and those the table held unchanged;
+        // the others updated a row.
+        long long inserted = 0;
+        long long unchanged = 0;
     };
 
     // The source's rows are counted first for the progress (a failure leaves the count
@@ -114,6 +122,8 @@ class RowCopy {
     void ReportReadFailure(const RowBatch& batch, const ReadFailure& read);
     void WriteRange(const RowBatch& batch, std::size_t first, std::size_t last);
     bool Isolate(const RowBatch& batch, std::size_t row);
+    // A merge's row alone: what the table holds of its key, then its INSERT or UPDATE.
+    bool MergeAlone(const RowBatch& batch, std::size_t row);
     void ReportFailure(int line, const adodb::Error& error, const std::string& statement);
     // A refused row: reported, kept for the listener, counted against the table's limit.
     void Refused(int line, const adodb::Error& error, const std::string& statement,
@@ -150,6 +160,8 @@ class RowCopy {
     TransientBudget budget_;
     bool stopRequested_ = false;
     long long uncertain_ = 0;
+    long long inserted_ = 0;   // writer thread only
+    long long unchanged_ = 0;  // writer thread only
     TableChecksum checksum_;
     std::unique_ptr<RowBatch> lastBatch_;       // the batch written last, for the last statement
     std::optional<std::string> stopStatement_;  // quoted by the report that stopped the table

@@ -6,26 +6,58 @@
 
 namespace korvanta {
 
-void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
-                     const std::string& table, PostgresCopyConnection* wire) {
-    dialect_ = std::move(dialect);
+namespace {
+
+// What SELECT reads the table's own rows from.
+std::string RowSourceOf(adodb::Connection& connection, const Dialect& dialect,
+                        const std::string& table) {
     const std::string quoted = QuotedName(table);
     std::string kind;
-    if (const std::string query = dialect_->TableKindQuery(quoted); !query.empty()) {
+    if (const std::string query = dialect.TableKindQuery(quoted); !query.empty()) {
         adodb::Recordset answer = connection.Execute(query);
         if (!answer.IsEOF())
             kind = answer.Fields()[0].Value().Text();
         answer.Close();
     }
-    from_ = dialect_->RowSource(quoted, kind);
-    statement_ = "SELECT * FROM " + from_;
+    return dialect.RowSource(quoted, kind);
+}
+
+std::vector<SourceField> FieldsOf(const adodb::Recordset& records) {
+    std::vector<SourceField> fields;
+    const adodb::FieldList& list = records.Fields();
+    for (int j = 0; j < list.Count(); ++j)
+        fields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
+    return fields;
+}
+
+}  // namespace
+
+std::vector<SourceField> TableRows::Describe(adodb::Connection& connection, const Dialect& dialect,
+                                             const std::string& table) {
+    adodb::Recordset records;
+    records.Open("SELECT * FROM " + RowSourceOf(connection, dialect, table) + " WHERE 1 = 0",
+                 connection);
+    std::vector<SourceField> fields = FieldsOf(records);
+    records.Close();
+    return fields;
+}
+
+void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
+                     const std::string& table, PostgresCopyConnection* wire,
+                     const std::string& where, const std::vector<std::string>& columns) {
+    dialect_ = std::move(dialect);
+    from_ = RowSourceOf(connection, *dialect_, table);
+    where_ = where.empty() ? std::string() : " WHERE " + where;
+    const std::string select =
+        "SELECT " + (columns.empty() ? "*" : QuotedNames(columns)) + " FROM ";
+    statement_ = select + from_ + where_;
     connection.FloatsAsNumbers = dialect_->FloatsAsNumbers();
     // Over libpq the driver only describes the columns: it reads no row.
-    records_.Open(wire != nullptr ? statement_ + " WHERE 1 = 0" : statement_, connection);
-    const adodb::FieldList& list = records_.Fields();
-    for (int j = 0; j < list.Count(); ++j)
-        fields_.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
-    const std::string exact = dialect_->ExactRowsQuery(from_, fields_, marked_);
+    records_.Open(wire != nullptr ? select + from_ + " WHERE 1 = 0" : statement_, connection);
+    fields_ = FieldsOf(records_);
+    std::string exact = dialect_->ExactRowsQuery(from_, fields_, marked_);
+    if (!exact.empty())
+        exact += where_;
     if (wire != nullptr) {
         records_.Close();
         if (!exact.empty())
@@ -43,7 +75,7 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
 }
 
 std::optional<long long> TableRows::Count(adodb::Connection& connection) {
-    const std::string query = "SELECT count(*) FROM " + from_;
+    const std::string query = "SELECT count(*) FROM " + from_ + where_;
     if (wire_)
         return started_ ? std::nullopt : wire_->Number(query);
     try {

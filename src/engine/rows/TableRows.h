@@ -28,9 +28,15 @@ class TableRows {
   public:
     // Opens SELECT * over the table's rows on `connection`, a database of that dialect.
     // Raises the driver's error when they cannot be read.
+    // `where`: a condition in the database's SQL that the rows read (and counted) meet;
+    // empty: every row. `columns`: the columns read; empty: all of them (SELECT *).
     void Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
-              const std::string& table, PostgresCopyConnection* wire = nullptr);
+              const std::string& table, PostgresCopyConnection* wire = nullptr,
+              const std::string& where = {}, const std::vector<std::string>& columns = {});
 
+    // The table's columns as SELECT * describes them, reading no row.
+    static std::vector<SourceField> Describe(adodb::Connection& connection, const Dialect& dialect,
+                                             const std::string& table);
     // The columns as SELECT * describes them.
     const std::vector<SourceField>& Fields() const noexcept { return fields_; }
     // The statement reading the rows.
@@ -58,7 +64,8 @@ class TableRows {
     std::unique_ptr<PostgresRows> wire_;
     bool started_ = false;
     std::vector<SourceField> fields_;
-    std::string from_;  // what the statements read: the quoted name, after ONLY when needed
+    std::string from_;   // what the statements read: the quoted name, after ONLY when needed
+    std::string where_;  // " WHERE ..." or empty
     std::string statement_;
     std::shared_ptr<const Dialect> dialect_;
     std::vector<bool> marked_;  // the columns whose values the dialect must read

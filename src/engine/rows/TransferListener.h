@@ -28,6 +28,18 @@ struct TableOutcome {
     // was not made: refused, broken by the rows, or never tried. The table is incomplete.
     bool stepsMissing = false;
     double seconds = 0;  // the table's own time, without waiting for the question's answer
+    // Rows sent into a table that stood on the target: "truncate", "append" or "merge";
+    // empty when the send made the table.
+    std::string into;
+    // A merge: the landed rows that were inserted, that updated a row, and that the table
+    // held already with every value equal.
+    long long inserted = 0;
+    long long updated = 0;
+    long long unchanged = 0;
+    // A merge that deletes what the source no longer holds: the source's keys compared,
+    // and the target's rows deleted for want of one; -1 when none were deleted.
+    long long keysCompared = 0;
+    long long deleted = -1;
 };
 
 // A row the target refused, or that could not be read whole: everything a caller needs to

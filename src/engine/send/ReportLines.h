@@ -26,6 +26,9 @@ struct SendReportLines {
     int lockTable;
     int verify;
     int schema;  // a key, index, foreign key or identity of an exact copy
+    // A table that stands on the target, rows sent into it: its columns checked against
+    // the source's, the merge's key found, the table emptied.
+    int intoExisting;
 };
 
 // "Send Table/s To PostgreSQL" (PushButton3_Click).
@@ -45,6 +48,7 @@ inline constexpr SendReportLines kSendToPostgreSQLLines{
     .lockTable = 304,
     .verify = 306,
     .schema = 308,
+    .intoExisting = 310,
 };
 
 // "Send Table/s To Sybase iAny" (PushButton4_Click).
@@ -64,6 +68,7 @@ inline constexpr SendReportLines kSendToSybaseLines{
     .lockTable = 284,
     .verify = 286,
     .schema = 288,
+    .intoExisting = 290,
 };
 
 constexpr const SendReportLines& SendLinesTo(Side target) noexcept {

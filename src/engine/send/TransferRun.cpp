@@ -14,6 +14,7 @@
 #include "engine/rows/ArrayInsertWriter.h"
 #include "engine/rows/CopyWriter.h"
 #include "engine/rows/FailurePolicy.h"
+#include "engine/rows/PostgresWire.h"
 #include "engine/rows/RowCopy.h"
 #include "engine/rows/TableRows.h"
 #include "engine/schema/SchemaReader.h"
@@ -26,6 +27,8 @@
 #include "engine/tables/TableNames.h"
 #include "sql/dialect/Dialect.h"
 #include "sql/model/SqlName.h"
+#include "sql/statements/ExistingTable.h"
+#include "sql/statements/MergeStatements.h"
 #include "sql/statements/RowStatement.h"
 #include "sql/statements/TablePlan.h"
 
@@ -92,6 +95,21 @@ class TransferRun {
     void SendTable(const std::string& entry);
     bool ClaimTarget(const Table& table);
     bool AskOverwrite(Table& table);
+    // Rows into the table the target holds, as the request's `existing` says; true when
+    // it asks for that (the table is then done with).
+    bool IntoExistingTable(Table& table);
+    void FillExisting(Table& table, const std::vector<SourceField>& fields);
+    // The source's condition for --since: its rows at or after the target's largest value
+    // of the column; empty when the target holds none. Raises the driver's error.
+    std::string SinceCondition(const Table& table, const std::vector<std::string>& read,
+                               const ExistingFit& fit);
+    // Deletes the target's rows whose key the source no longer holds.
+    void DeleteMissing(Table& table, const ExistingFit& fit, const std::vector<std::string>& read,
+                       const std::vector<std::string>& key);
+    // The table that stands on the target as its catalog describes it.
+    TableSchema TargetSchema(const Table& table);
+    // Refuses the table: reported, and it gets no row.
+    void RefuseExisting(const Table& table, const std::string& why);
     void OpenSource(Table& table);
     void ReadSchema(Table& table);
     bool DropOld(Table& table);
@@ -109,7 +127,12 @@ class TransferRun {
     void NotTried(Table& table, const SchemaStep& step);
     void Finished(TableOutcome& outcome);
     std::unique_ptr<BatchWriter> WriterFor(const std::string& table,
-                                           const std::vector<bool>& binary);
+                                           const std::vector<bool>& binary,
+                                           const std::vector<std::string>& columns = {},
+                                           const std::optional<MergePlan>& merge = std::nullopt);
+    // Copies the rows through the writer (or one statement a row), and records what
+    // landed in the table's outcome.
+    RowCopy::Tally Copy(Table& table, RowCopy::Target target);
     PostgresCopyConnection* Wire();
     // The text the target's list shows for a table: PostgreSQL's in lower case.
     std::string ListEntry(const std::string& name) const {
@@ -135,6 +158,7 @@ class TransferRun {
     std::unique_ptr<PostgresCopyConnection> copyConnection_;
     bool ended_ = false;
     std::chrono::steady_clock::time_point tableStart_;
+    TableChecksum landed_;  // the fingerprint of the last table's rows that landed
 };
 
 void TransferRun::Finished(TableOutcome& outcome) {
@@ -233,6 +257,10 @@ void TransferRun::SendTable(const std::string& entry) {
         Finished(table.outcome);
         return;
     }
+    if (IntoExistingTable(table)) {
+        Finished(table.outcome);
+        return;
+    }
     if (!AskOverwrite(table)) {
         Finished(table.outcome);
         return;
@@ -281,6 +309,223 @@ bool TransferRun::AskOverwrite(Table& table) {
     table.outcome.skipped = !yes;
     table.overwrite = yes;
     return yes;
+}
+
+bool TransferRun::IntoExistingTable(Table& table) {
+    using Mode = IntoExisting::Mode;
+    if (request_.existing.mode == Mode::kAsk || !NamesContain(targetTables_, table.name))
+        return false;
+    for (const std::string& name : targetTables_) {
+        if (SameNameIgnoringCase(name, table.name))
+            table.name = name;
+    }
+    table.outcome.target = table.name;
+    table.outcome.into = request_.existing.mode == Mode::kTruncate ? "truncate"
+                         : request_.existing.mode == Mode::kAppend ? "append"
+                                                                   : "merge";
+    LearnDialects();
+    std::vector<SourceField> fields;
+    // The source's catalog says what its columns hold, in either schema mode.
+    if (Step(lines_.select, [&] {
+            fields = TableRows::Describe(Source(), *sourceDialect_, table.entry);
+            table.schema = ReadTableSchema(Source(), *sourceDialect_, table.entry, fields);
+        }))
+        FillExisting(table, fields);
+    return true;
+}
+
+std::string TransferRun::SinceCondition(const Table& table, const std::vector<std::string>& read,
+                                        const ExistingFit& fit) {
+    const std::string& since = request_.existing.since;
+    std::size_t at = std::find(read.begin(), read.end(), since) - read.begin();
+    for (std::size_t i = 0; at == read.size() && i < read.size(); ++i) {
+        if (SameNameIgnoringCase(read[i], since))
+            at = i;
+    }
+    if (at == read.size())
+        throw adodb::Error("The column " + QuotedName(since) + " of --since is not in the table " +
+                           QuotedName(table.entry) + ".");
+    adodb::Recordset largest = Target().Execute(
+        "SELECT " + targetDialect_->AsText("max(" + QuotedName(fit.columns[at]) + ")") + " FROM " +
+        QuotedName(table.name));
+    if (largest.IsEOF() || largest.Fields()[0].Value().IsNull())
+        return {};  // an empty table: every row
+    return QuotedName(read[at]) +
+           " >= " + sourceDialect_->String(largest.Fields()[0].Value().Text());
+}
+
+TableSchema TransferRun::TargetSchema(const Table& table) {
+    return ReadTableSchema(Target(), *targetDialect_, table.name,
+                           TableRows::Describe(Target(), *targetDialect_, table.name));
+}
+
+void TransferRun::RefuseExisting(const Table& table, const std::string& why) {
+    listener_.Failed(
+        lines_.intoExisting,
+        adodb::Error("The table " + QuotedName(table.name) + " on the target takes no row of " +
+                     QuotedName(table.entry) + ": " + why + "."),
+        statement_);
+}
+
+void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fields) {
+    const bool merge = request_.existing.mode == IntoExisting::Mode::kMerge;
+    std::vector<std::string> read;
+    for (const SourceField& field : fields)
+        read.push_back(field.name);
+    TableSchema target;
+    if (!Step(lines_.intoExisting, [&] { target = TargetSchema(table); }))
+        return;
+    const ExistingFit fit = FitExisting(read, *table.schema, target);
+    if (!fit.problems.empty()) {
+        std::string why;
+        for (const std::string& problem : fit.problems)
+            why += (why.empty() ? "" : "; ") + problem;
+        return RefuseExisting(table, why);
+    }
+    std::vector<std::string> key;
+    std::optional<MergePlan> plan;
+    if (merge) {
+        std::string problem;
+        key = MergeKey(request_.existing.key, *table.schema, target, fit, read, problem);
+        if (key.empty())
+            return RefuseExisting(table, problem);
+        plan = PlanMerge(*targetDialect_, QuotedName(table.name), fit.columns, key);
+    }
+    std::string where;
+    if (merge && !request_.existing.since.empty() &&
+        !Step(lines_.intoExisting, [&] { where = SinceCondition(table, read, fit); }))
+        return;
+    if (request_.existing.mode == IntoExisting::Mode::kTruncate) {
+        const std::string empty = targetDialect_->EmptyTableStatement(QuotedName(table.name));
+        listener_.SchemaStatement(empty);
+        TransientBudget budget = StatementBudget();
+        if (!request_.dryRun &&
+            !Step(
+                lines_.intoExisting,
+                [&] { WaitOutTransient([&] { Target().Execute(empty); }, budget); }, &empty))
+            return;
+    }
+    if (request_.dryRun) {
+        table.outcome.complete = true;
+        return;
+    }
+    if (!Step(lines_.select, [&] {
+            table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(),
+                            where);
+        }))
+        return;
+    std::unique_ptr<BatchWriter> writer;
+    if (!request_.settings.oneStatementPerRow) {
+        try {
+            writer = WriterFor(table.name, fit.binary, fit.columns, plan);
+        } catch (...) {
+            writer.reset();  // the rows go through the driver instead
+        }
+    }
+    RowStatement insert(request_.target, table.name, std::vector<bool>(fit.columns.size(), false),
+                        targetDialect_, fit.columns);
+    insert.SetBinaryColumns(fit.binary);
+    std::shared_ptr<const MergeRow> rowMerge;
+    if (merge)
+        rowMerge = std::make_shared<MergeRow>(targetDialect_, QuotedName(table.name), fit.columns,
+                                              key, insert);
+    const RowCopy::Tally tally =
+        Copy(table, {Target(), std::move(insert), std::move(writer), request_.settings,
+                     targetDialect_, table.entry, read, fit.rules, rowMerge});
+    if (!ended_)
+        Step(lines_.closeRecordset, [&] { table.rows.Close(); });
+    if (!merge)
+        return;
+    table.outcome.inserted = tally.inserted;
+    table.outcome.unchanged = tally.unchanged;
+    table.outcome.updated = tally.landed - tally.inserted - tally.unchanged;
+    // Only a merge read to its end knows which keys the source no longer holds.
+    if (request_.existing.deleteMissing && tally.complete && !ended_ && !listener_.StopRequested())
+        DeleteMissing(table, fit, read, key);
+}
+
+void TransferRun::DeleteMissing(Table& table, const ExistingFit& fit,
+                                const std::vector<std::string>& read,
+                                const std::vector<std::string>& key) {
+    const MissingKeys plan = PlanMissingKeys(*targetDialect_, QuotedName(table.name), key);
+    // The key's columns as the source names them, and how their values go.
+    std::vector<std::string> sourceKey;
+    std::vector<bool> binary;
+    std::vector<ValueRule> rules;
+    for (const std::string& column : key) {
+        const std::size_t at =
+            std::find(fit.columns.begin(), fit.columns.end(), column) - fit.columns.begin();
+        sourceKey.push_back(read[at]);
+        binary.push_back(fit.binary[at]);
+        rules.push_back(fit.rules[at]);
+    }
+    const auto notDeleted = [&](const std::string& why) {
+        table.outcome.complete = false;
+        listener_.Failed(lines_.intoExisting,
+                         adodb::Error("No row of the table " + QuotedName(table.name) +
+                                      " was deleted: " + why + "."),
+                         statement_);
+    };
+    if (!Step(lines_.intoExisting, [&] {
+            Target().Execute(plan.dropStaging);
+            Target().Execute(plan.createStaging);
+        }))
+        return notDeleted("the table of the source's keys could not be made");
+    TableRows keys;
+    if (!Step(lines_.select, [&] {
+            keys.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(), {},
+                      sourceKey);
+        }))
+        return notDeleted("the source's keys could not be read");
+    std::unique_ptr<BatchWriter> writer;
+    try {
+        writer = ArrayInsertWriter::Create(Target(), plan.staging, binary, *targetDialect_, key);
+    } catch (...) {
+        writer.reset();
+    }
+    RowStatement insert(request_.target, plan.staging, std::vector<bool>(key.size(), false),
+                        targetDialect_, key);
+    insert.SetBinaryColumns(binary);
+    RowCopy copy(keys, Source(),
+                 {Target(), std::move(insert), std::move(writer), request_.settings, targetDialect_,
+                  table.entry, sourceKey, rules, nullptr},
+                 {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
+    copy.Run([&] { listener_.Progress(copy.Handled(), copy.Total()); });
+    const RowCopy::Tally tally = copy.Result();
+    table.outcome.keysCompared = tally.landed;
+    if (copy.ConnectionLost())
+        ended_ = true;
+    if (!ended_)
+        Step(lines_.closeRecordset, [&] { keys.Close(); });
+    if (!tally.complete || tally.refused > 0)
+        return notDeleted("not every key of the source arrived to be compared");
+    long long deleted = 0;
+    const bool done = Step(lines_.intoExisting, [&] {
+        statement_ = plan.index;
+        Target().Execute(plan.index);
+        statement_ = plan.remove;
+        Target().BeginTrans();
+        try {
+            adodb::Recordset counted = Target().Execute(plan.count);
+            deleted =
+                counted.IsEOF() ? 0 : std::stoll(std::string(counted.Fields()[0].Value().Text()));
+            counted.Close();
+            Target().Execute(plan.remove);
+            Target().CommitTrans();
+        } catch (...) {
+            try {
+                Target().RollbackTrans();
+            } catch (...) {
+            }
+            throw;
+        }
+    });
+    if (done)
+        table.outcome.deleted = deleted;
+    else
+        table.outcome.complete = false;
+    if (!ended_)
+        Step(lines_.intoExisting, [&] { Target().Execute(plan.dropStaging); });
 }
 
 // Opens the rows of the entry's table on the source: its own rows, each value as the
@@ -469,12 +714,17 @@ void TransferRun::CopyRows(Table& table, const TablePlan& plan) {
     }
     RowStatement insert(request_.target, table.name, plan.bare, targetDialect_);
     insert.SetBinaryColumns(plan.binary);
-    RowCopy copy(table.rows, Source(),
-                 {Target(), std::move(insert), std::move(writer), request_.settings, targetDialect_,
-                  table.entry, names,
-                  // What the created table's columns keep of a value; a table that stood
-                  // there already has columns of its own.
-                  table.created ? plan.rules : std::vector<ValueRule>()},
+    // What the created table's columns keep of a value; a table that stood there already
+    // has columns of its own.
+    Copy(table,
+         {Target(), std::move(insert), std::move(writer), request_.settings, targetDialect_,
+          table.entry, names, table.created ? plan.rules : std::vector<ValueRule>(), nullptr});
+    if (request_.settings.verify && table.created && !ended_)
+        Verify(table, plan.rules, landed_);
+}
+
+RowCopy::Tally TransferRun::Copy(Table& table, RowCopy::Target target) {
+    RowCopy copy(table.rows, Source(), std::move(target),
                  {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
     copy.Run([&] { listener_.Progress(copy.Handled(), copy.Total()); });
     listener_.Progress(copy.Handled(), copy.Total());
@@ -482,7 +732,6 @@ void TransferRun::CopyRows(Table& table, const TablePlan& plan) {
         statement_ = last;
     if (copy.ConnectionLost())
         ended_ = true;
-
     const RowCopy::Tally tally = copy.Result();
     table.outcome.counted = copy.Total();
     table.outcome.landed = tally.landed;
@@ -490,8 +739,8 @@ void TransferRun::CopyRows(Table& table, const TablePlan& plan) {
     table.outcome.complete = tally.complete;
     table.outcome.stopRequested = tally.stopRequested;
     ReportCut(table, tally);
-    if (request_.settings.verify && table.created && !ended_)
-        Verify(table, plan.rules, copy.Landed());
+    landed_ = copy.Landed();
+    return tally;
 }
 
 // A table cut short must never look finished: the report says how much of it arrived. A
@@ -531,17 +780,23 @@ void TransferRun::Verify(Table& table, const std::vector<ValueRule>& rules,
 }
 
 std::unique_ptr<BatchWriter> TransferRun::WriterFor(const std::string& table,
-                                                    const std::vector<bool>& binary) {
+                                                    const std::vector<bool>& binary,
+                                                    const std::vector<std::string>& columns,
+                                                    const std::optional<MergePlan>& merge) {
     if (binary.empty())
         return nullptr;
     if (!toPostgreSQL_)
-        return ArrayInsertWriter::Create(sybase_, table, binary, *targetDialect_);
+        return ArrayInsertWriter::Create(sybase_, table, binary, *targetDialect_, columns, merge);
     // COPY goes over a libpq connection of its own, opened once per run (again after it
     // broke).
     PostgresCopyConnection* wire = Wire();
     if (wire == nullptr)
         return nullptr;
-    return std::make_unique<CopyWriter>(*wire, table, binary);
+    if (merge && !wire::Command(wire->get(), merge->dropStaging.c_str(),
+                                std::chrono::steady_clock::now() +
+                                    std::chrono::seconds(request_.settings.commandTimeoutSeconds)))
+        return nullptr;
+    return std::make_unique<CopyWriter>(*wire, table, binary, columns, merge);
 }
 
 // The run's libpq connection to PostgreSQL, for COPY in either direction: opened once per

@@ -13,6 +13,24 @@
 
 namespace korvanta {
 
+// What a send does with a table the target holds already.
+struct IntoExisting {
+    enum class Mode {
+        kAsk,       // the listener is asked whether to drop it and send the source's
+        kTruncate,  // emptied, keeping its definition, and the rows sent into it
+        kAppend,    // the rows added to those there
+        kMerge,     // a row whose key is there updates it, the others are inserted
+    };
+    Mode mode = Mode::kAsk;
+    // Merge: the columns the rows are matched by; empty: the source's primary key.
+    std::vector<std::string> key;
+    // Merge: only the source's rows whose value of this column is at or after the largest
+    // on the target are read; empty: every row.
+    std::string since;
+    // Merge: the target's rows whose key the source no longer holds are deleted.
+    bool deleteMissing = false;
+};
+
 // One send: the tables to read from the source side, in the order they go, and the
 // tables the target is known to hold (a name among them is offered for overwriting).
 struct SendRequest {
@@ -46,6 +64,9 @@ struct SendRequest {
     // The foreign keys of an exact copy wait here until every table is in; the caller
     // then adds them (AddForeignKeys). Without one, the send adds its own at its end.
     std::shared_ptr<ForeignKeyQueue> foreignKeys;
+    // A table the target holds already: asked about, or written into as this says. Rows go
+    // into one only when every column matches the source's by name and can take its values.
+    IntoExisting existing;
 };
 
 // Sends the tables: opens its own pair of connections, and for each table asks about an

@@ -1,5 +1,7 @@
 #include "sql/dialect/Dialect.h"
 
+#include <algorithm>
+
 #include "sql/dialect/CatalogText.h"
 #include "sql/dialect/OdbcDialect.h"
 #include "sql/dialect/PostgreSQLDialect.h"
@@ -187,6 +189,101 @@ std::string Dialect::NotNullStatement(std::string_view table,
         statement +=
             (i ? ", ALTER COLUMN " : " ALTER COLUMN ") + QuotedName(columns[i]) + " SET NOT NULL";
     return statement;
+}
+
+std::string Dialect::EmptyTableStatement(std::string_view table) const {
+    return "TRUNCATE TABLE " + std::string(table);
+}
+
+std::string Dialect::AsText(std::string_view expression) const {
+    return "CAST(" + std::string(expression) + " AS LONG VARCHAR)";
+}
+
+std::string Dialect::NullSafeEqual(std::string_view a, std::string_view b) const {
+    return std::string(a) + " IS NOT DISTINCT FROM " + std::string(b);
+}
+
+std::string Dialect::StagingTable(std::string_view name) const {
+    return std::string(name);
+}
+
+std::string Dialect::CreateStaging(std::string_view name, std::string_view table,
+                                   const std::vector<std::string>& columns) const {
+    return "SELECT " + QuotedNames(columns) + " INTO LOCAL TEMPORARY TABLE " + std::string(name) +
+           " FROM " + std::string(table) + " WHERE 1 = 0";
+}
+
+// A local temporary table hides a table of the same name: the drop reaches it first.
+std::string Dialect::DropStaging(std::string_view name) const {
+    return "DROP TABLE IF EXISTS " + std::string(name);
+}
+
+namespace {
+
+bool InKey(const std::vector<std::string>& key, const std::string& column) {
+    return std::find(key.begin(), key.end(), column) != key.end();
+}
+
+}  // namespace
+
+std::string Dialect::Unchanged(const std::vector<std::string>& columns,
+                               const std::vector<std::string>& key, std::string_view left,
+                               std::string_view right) const {
+    std::string all;
+    for (const std::string& c : columns) {
+        if (InKey(key, c))
+            continue;
+        all +=
+            (all.empty() ? "" : " AND ") + NullSafeEqual(std::string(left) + "." + QuotedName(c),
+                                                         std::string(right) + "." + QuotedName(c));
+    }
+    return all.empty() ? "1 = 1" : all;
+}
+
+std::string Dialect::IndexStaging(std::string_view name,
+                                  const std::vector<std::string>& columns) const {
+    return "CREATE INDEX " + std::string(name) + "_key ON " + StagingTable(name) + " (" +
+           QuotedNames(columns) + ")";
+}
+
+// The standard's MERGE: a matched row is updated only where a value differs.
+std::string Dialect::UpsertStatement(std::string_view staging, std::string_view table,
+                                     const std::vector<std::string>& columns,
+                                     const std::vector<std::string>& key) const {
+    std::string on, set, values;
+    for (const std::string& k : key)
+        on += (on.empty() ? "kv_t." : " AND kv_t.") + QuotedName(k) + " = kv_s." + QuotedName(k);
+    for (const std::string& c : columns) {
+        values += (values.empty() ? "kv_s." : ", kv_s.") + QuotedName(c);
+        if (!InKey(key, c))
+            set += (set.empty() ? "" : ", ") + QuotedName(c) + " = kv_s." + QuotedName(c);
+    }
+    std::string merge = "MERGE INTO " + std::string(table) + " AS kv_t USING " +
+                        std::string(staging) + " AS kv_s ON " + on;
+    if (!set.empty())
+        merge += " WHEN MATCHED AND NOT (" + Unchanged(columns, key, "kv_t", "kv_s") +
+                 ") THEN UPDATE SET " + set;
+    return merge + " WHEN NOT MATCHED THEN INSERT (" + QuotedNames(columns) + ") VALUES (" +
+           values + ")";
+}
+
+// The rows are read from the staging table under a WHERE, so that SQLite does not take ON
+// for a join's.
+std::string Dialect::OnConflictUpsert(std::string_view staging, std::string_view table,
+                                      const std::vector<std::string>& columns,
+                                      const std::vector<std::string>& key) const {
+    std::string set;
+    for (const std::string& c : columns) {
+        if (!InKey(key, c))
+            set += (set.empty() ? "" : ", ") + QuotedName(c) + " = excluded." + QuotedName(c);
+    }
+    std::string upsert = "INSERT INTO " + std::string(table) + " AS kv_t (" + QuotedNames(columns) +
+                         ") SELECT " + QuotedNames(columns) + " FROM " + std::string(staging) +
+                         " WHERE 1 = 1 ON CONFLICT (" + QuotedNames(key) + ") DO ";
+    if (set.empty())
+        return upsert + "NOTHING";
+    return upsert + "UPDATE SET " + set + " WHERE NOT (" +
+           Unchanged(columns, key, "kv_t", "excluded") + ")";
 }
 
 std::string Dialect::TableKindQuery(std::string_view) const {

@@ -166,6 +166,35 @@ class Dialect {
     virtual std::string NotNullStatement(std::string_view table,
                                          const std::vector<std::string>& columns) const;
 
+    // ---- Rows into a table that stands there ----
+    // Empties the table, keeping its definition, its rights and what depends on it.
+    virtual std::string EmptyTableStatement(std::string_view table) const;
+    // The value of the expression as text, every digit kept.
+    virtual std::string AsText(std::string_view expression) const;
+    // `a` equal to `b`, where two NULLs are equal as well.
+    virtual std::string NullSafeEqual(std::string_view a, std::string_view b) const;
+    // A temporary table of the session named `name` (a merge loads each run of rows into
+    // one) as statements name it, the statement that makes it with `columns` of `table` (and
+    // nothing when it stands there already), and the one that drops it. Only the session's
+    // own temporary table is ever dropped, never a table of that name in the database.
+    virtual std::string StagingTable(std::string_view name) const;
+    virtual std::string CreateStaging(std::string_view name, std::string_view table,
+                                      const std::vector<std::string>& columns) const;
+    virtual std::string DropStaging(std::string_view name) const;
+    // An index of that table on `columns`.
+    virtual std::string IndexStaging(std::string_view name,
+                                     const std::vector<std::string>& columns) const;
+    // Writes the rows of the staging table `staging` into the table: a row whose `key` is
+    // there updates it where a value differs, the others are inserted.
+    virtual std::string UpsertStatement(std::string_view staging, std::string_view table,
+                                        const std::vector<std::string>& columns,
+                                        const std::vector<std::string>& key) const;
+    // Every one of `columns` but the key's equal in `left` and `right` (table aliases);
+    // "1 = 1" when every column is in the key.
+    std::string Unchanged(const std::vector<std::string>& columns,
+                          const std::vector<std::string>& key, std::string_view left,
+                          std::string_view right) const;
+
     // ---- Reading rows ----
     // A query whose one answer tells how a table's own rows are read (PostgreSQL: its kind,
     // as an inheriting table's rows are its parent's too); empty when there is none.
@@ -185,6 +214,10 @@ class Dialect {
     virtual bool IsOwnTable(std::string_view name) const;
 
   protected:
+    // INSERT ... ON CONFLICT (key) DO UPDATE from the staging table, where the database has it.
+    std::string OnConflictUpsert(std::string_view staging, std::string_view table,
+                                 const std::vector<std::string>& columns,
+                                 const std::vector<std::string>& key) const;
     // A string after `opening` (' or E') up to a closing ', with '' for ' and backslash
     // escapes for a backslash, a line break and a carriage return: one line, for a database
     // that reads those escapes there.

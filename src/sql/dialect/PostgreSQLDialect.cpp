@@ -343,4 +343,30 @@ ColumnDefault PostgreSQLDialect::ReadDefault(std::string_view expression, bool& 
     return PostgreSQLDialect().WithExpression(CommonDefault(text, expression));
 }
 
+// A temporary table of the session: the COPY connection that loads it may be a new one
+// for a later run, which then makes it again.
+std::string PostgreSQLDialect::AsText(std::string_view expression) const {
+    return "CAST(" + std::string(expression) + " AS text)";
+}
+
+std::string PostgreSQLDialect::StagingTable(std::string_view name) const {
+    return "pg_temp." + std::string(name);
+}
+
+std::string PostgreSQLDialect::CreateStaging(std::string_view name, std::string_view table,
+                                             const std::vector<std::string>& columns) const {
+    return "CREATE TEMPORARY TABLE IF NOT EXISTS " + std::string(name) + " AS SELECT " +
+           QuotedNames(columns) + " FROM " + std::string(table) + " WITH NO DATA";
+}
+
+std::string PostgreSQLDialect::DropStaging(std::string_view name) const {
+    return "DROP TABLE IF EXISTS " + StagingTable(name);
+}
+
+std::string PostgreSQLDialect::UpsertStatement(std::string_view staging, std::string_view table,
+                                               const std::vector<std::string>& columns,
+                                               const std::vector<std::string>& key) const {
+    return OnConflictUpsert(staging, table, columns, key);
+}
+
 }  // namespace korvanta

@@ -43,6 +43,14 @@ class PostgreSQLDialect final : public Dialect {
     std::string ExactRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
                                std::vector<bool>& marked) const override;
     bool FloatsAsNumbers() const override { return false; }
+    std::string StagingTable(std::string_view name) const override;
+    std::string AsText(std::string_view expression) const override;
+    std::string CreateStaging(std::string_view name, std::string_view table,
+                              const std::vector<std::string>& columns) const override;
+    std::string DropStaging(std::string_view name) const override;
+    std::string UpsertStatement(std::string_view staging, std::string_view table,
+                                const std::vector<std::string>& columns,
+                                const std::vector<std::string>& key) const override;
 
     // A string that reads the same whatever standard_conforming_strings says: for the
     // catalog's queries, over connections whose setting was never asked.

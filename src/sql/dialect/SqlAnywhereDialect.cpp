@@ -217,6 +217,12 @@ std::string SqlAnywhereDialect::Clock(TypeKind kind, bool utc, int) const {
     }
 }
 
+// IS NOT DISTINCT FROM is not SQL Anywhere's.
+std::string SqlAnywhereDialect::NullSafeEqual(std::string_view a, std::string_view b) const {
+    const std::string x(a), y(b);
+    return "(" + x + " = " + y + " OR " + x + " IS NULL AND " + y + " IS NULL)";
+}
+
 std::string SqlAnywhereDialect::NotNullStatement(std::string_view table,
                                                  const std::vector<std::string>& columns) const {
     std::string statement = "ALTER TABLE " + std::string(table);

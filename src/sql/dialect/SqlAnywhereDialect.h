@@ -28,6 +28,7 @@ class SqlAnywhereDialect final : public Dialect {
     std::string ReferentialClauses(const ForeignKeySchema& key, std::string& lost) const override;
     std::string NullsNotDistinct(bool& afterColumns) const override;
     std::string CollationClause(const Collation& collation, std::string& why) const override;
+    std::string NullSafeEqual(std::string_view a, std::string_view b) const override;
     std::string NotNullStatement(std::string_view table,
                                  const std::vector<std::string>& columns) const override;
     bool FloatsAsNumbers() const override { return true; }

@@ -375,4 +375,44 @@ ColumnDefault SqliteDialect::ReadDefault(std::string_view text) {
     return SqliteDialect().WithExpression(CommonDefault(WithoutCasts(text), text));
 }
 
+// SQLite has no TRUNCATE; a DELETE without WHERE empties the table just as fast.
+std::string SqliteDialect::EmptyTableStatement(std::string_view table) const {
+    return "DELETE FROM " + std::string(table);
+}
+
+std::string SqliteDialect::NullSafeEqual(std::string_view a, std::string_view b) const {
+    return std::string(a) + " IS " + std::string(b);
+}
+
+std::string SqliteDialect::AsText(std::string_view expression) const {
+    return "CAST(" + std::string(expression) + " AS TEXT)";
+}
+
+std::string SqliteDialect::StagingTable(std::string_view name) const {
+    return "temp." + std::string(name);
+}
+
+std::string SqliteDialect::CreateStaging(std::string_view name, std::string_view table,
+                                         const std::vector<std::string>& columns) const {
+    return "CREATE TEMPORARY TABLE IF NOT EXISTS " + std::string(name) + " AS SELECT " +
+           QuotedNames(columns) + " FROM " + std::string(table) + " WHERE 0";
+}
+
+std::string SqliteDialect::DropStaging(std::string_view name) const {
+    return "DROP TABLE IF EXISTS " + StagingTable(name);
+}
+
+// SQLite names the index's schema, not the table's.
+std::string SqliteDialect::IndexStaging(std::string_view name,
+                                        const std::vector<std::string>& columns) const {
+    return "CREATE INDEX temp." + std::string(name) + "_key ON " + std::string(name) + " (" +
+           QuotedNames(columns) + ")";
+}
+
+std::string SqliteDialect::UpsertStatement(std::string_view staging, std::string_view table,
+                                           const std::vector<std::string>& columns,
+                                           const std::vector<std::string>& key) const {
+    return OnConflictUpsert(staging, table, columns, key);
+}
+
 }  // namespace korvanta

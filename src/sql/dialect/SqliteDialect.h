@@ -32,6 +32,18 @@ class SqliteDialect final : public Dialect {
                                std::vector<bool>& marked) const override;
     std::string_view ExactValue(std::string_view text, std::string& scratch) const override;
     bool FloatsAsNumbers() const override { return false; }
+    std::string StagingTable(std::string_view name) const override;
+    std::string AsText(std::string_view expression) const override;
+    std::string CreateStaging(std::string_view name, std::string_view table,
+                              const std::vector<std::string>& columns) const override;
+    std::string DropStaging(std::string_view name) const override;
+    std::string IndexStaging(std::string_view name,
+                             const std::vector<std::string>& columns) const override;
+    std::string UpsertStatement(std::string_view staging, std::string_view table,
+                                const std::vector<std::string>& columns,
+                                const std::vector<std::string>& key) const override;
+    std::string EmptyTableStatement(std::string_view table) const override;
+    std::string NullSafeEqual(std::string_view a, std::string_view b) const override;
     bool IsOwnTable(std::string_view name) const override { return IsOwnName(name); }
 
     // A name SQLite keeps for itself: its tables and its automatic indexes (sqlite_...).

@@ -15,4 +15,11 @@ std::string QuotedName(std::string_view name) {
     return quoted;
 }
 
+std::string QuotedNames(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names)
+        list += (list.empty() ? "" : ", ") + QuotedName(name);
+    return list;
+}
+
 }  // namespace korvanta

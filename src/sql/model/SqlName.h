@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvanta {
 
@@ -9,5 +10,8 @@ namespace korvanta {
 // every double quote inside it doubled, so that no name can end the quoting early.
 // A name without double quotes is simply enclosed.
 std::string QuotedName(std::string_view name);
+
+// Names as a list of a statement: "a", "b".
+std::string QuotedNames(const std::vector<std::string>& names);
 
 }  // namespace korvanta

@@ -35,10 +35,7 @@ std::string Plain(const std::vector<std::string>& names) {
 }
 
 std::string Quoted(const std::vector<std::string>& names) {
-    std::string list;
-    for (const std::string& name : names)
-        list += (list.empty() ? "" : ", ") + QuotedName(name);
-    return list;
+    return QuotedNames(names);
 }
 
 bool UsableName(std::string_view name, bool automatic) {

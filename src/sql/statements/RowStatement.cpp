@@ -43,12 +43,15 @@ bool LooksLikeNumber(std::string_view text) noexcept {
 }
 
 RowStatement::RowStatement(Side target, std::string_view tableName,
-                           std::vector<bool> numericColumns, std::shared_ptr<const Dialect> dialect)
+                           std::vector<bool> numericColumns, std::shared_ptr<const Dialect> dialect,
+                           const std::vector<std::string>& columns)
     : bare_(std::move(numericColumns)), dialect_(std::move(dialect)) {
     if (target != Side::PostgreSQL)
         bare_.assign(bare_.size(), false);
     prefix_ = "INSERT INTO ";
     prefix_ += QuotedName(tableName);
+    if (!columns.empty())
+        prefix_ += " (" + QuotedNames(columns) + ")";
     prefix_ += " VALUES(";
 }
 
@@ -60,6 +63,12 @@ void RowStatement::Begin(std::string& buffer) const {
 
 void RowStatement::AddValue(std::string& buffer, std::size_t field,
                             const adodb::Variant& value) const {
+    AppendLiteral(buffer, field, value);
+    buffer += kSeparator;
+}
+
+void RowStatement::AppendLiteral(std::string& buffer, std::size_t field,
+                                 const adodb::Variant& value) const {
     if (value.IsNull()) {
         buffer += "NULL";
     } else if (field < binary_.size() && binary_[field]) {
@@ -69,7 +78,6 @@ void RowStatement::AddValue(std::string& buffer, std::size_t field,
     } else {
         dialect_->AppendString(buffer, value.Text());
     }
-    buffer += kSeparator;
 }
 
 void RowStatement::End(std::string& buffer) const {

@@ -29,8 +29,11 @@ class RowStatement {
   public:
     // numericColumns: per field, whether it is in the numeric column list (only ever
     // true towards PostgreSQL).
+    // columns: the target columns the values go to, in their order; empty: all of the
+    // table's, in its own order.
     RowStatement(Side target, std::string_view tableName, std::vector<bool> numericColumns,
-                 std::shared_ptr<const Dialect> dialect);
+                 std::shared_ptr<const Dialect> dialect,
+                 const std::vector<std::string>& columns = {});
 
     // The columns whose values (hex digits, two per byte) are written as the bytes they
     // spell, in the target's binary literal; the others' are text.
@@ -39,6 +42,8 @@ class RowStatement {
     void Begin(std::string& buffer) const;
     void AddValue(std::string& buffer, std::size_t field, const adodb::Variant& value) const;
     void End(std::string& buffer) const;
+    // The value alone, as AddValue writes it (in another statement: an UPDATE, a WHERE).
+    void AppendLiteral(std::string& buffer, std::size_t field, const adodb::Variant& value) const;
 
   private:
     std::string prefix_;

@@ -1,0 +1,135 @@
+#include "sql/statements/ExistingTable.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "sql/model/SqlName.h"
+#include "sql/model/TypeFit.h"
+#include "sql/statements/ExactPlanner.h"
+
+namespace korvanta {
+
+namespace {
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// The target's column of that name: its own spelling, else the only one equal to it
+// without regard to case; nullptr when none (or more than one) is.
+const ColumnSchema* Find(const TableSchema& table, const std::string& name) {
+    const ColumnSchema* folded = nullptr;
+    int matches = 0;
+    for (const ColumnSchema& column : table.columns) {
+        if (column.name == name)
+            return &column;
+        if (EqualIgnoringCase(column.name, name)) {
+            folded = &column;
+            ++matches;
+        }
+    }
+    return matches == 1 ? folded : nullptr;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool UniqueOn(const TableSchema& table, const std::vector<std::string>& key) {
+    const std::vector<std::string> wanted = Sorted(key);
+    if (Sorted(table.primaryKey) == wanted)
+        return true;
+    for (const IndexSchema& index : table.indexes) {
+        if (!index.unique || !index.predicate.empty())
+            continue;
+        std::vector<std::string> columns;
+        for (const IndexKey& k : index.keys)
+            columns.push_back(k.column.empty() ? std::string("\n") : k.column);
+        if (Sorted(columns) == wanted)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ExistingFit FitExisting(const std::vector<std::string>& read, const TableSchema& source,
+                        const TableSchema& target) {
+    ExistingFit fit;
+    std::vector<const ColumnSchema*> matched;
+    for (const std::string& name : read) {
+        const ColumnSchema* column = Find(target, name);
+        const ColumnSchema* from = Find(source, name);
+        if (column == nullptr) {
+            fit.problems.push_back("column " + QuotedName(name) + " is not on the target");
+            continue;
+        }
+        matched.push_back(column);
+        fit.columns.push_back(column->name);
+        fit.rules.push_back(detail::Rule(column->type));
+        fit.binary.push_back(column->type.kind == TypeKind::kBinary);
+        if (column->generated) {
+            fit.problems.push_back("column " + QuotedName(column->name) +
+                                   " is computed on the target: it takes no value");
+            continue;
+        }
+        if (from == nullptr)
+            continue;  // a column the catalog did not describe: its values go as text
+        if (const std::string why = WhyNotHeld(column->type, from->type); !why.empty())
+            fit.problems.push_back("column " + QuotedName(column->name) + ": the target's " +
+                                   TypeText(column->type) + " " + why);
+    }
+    for (const ColumnSchema& column : target.columns) {
+        if (std::find(matched.begin(), matched.end(), &column) == matched.end())
+            fit.problems.push_back("the target's column " + QuotedName(column.name) +
+                                   " is not in the source");
+    }
+    return fit;
+}
+
+std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const TableSchema& source,
+                                  const TableSchema& target, const ExistingFit& fit,
+                                  const std::vector<std::string>& read, std::string& problem) {
+    const std::vector<std::string>& named = asked.empty() ? source.primaryKey : asked;
+    if (named.empty()) {
+        problem =
+            "the source table has no primary key to match rows by; name the key's columns "
+            "(--key)";
+        return {};
+    }
+    std::vector<std::string> key;
+    for (const std::string& name : named) {
+        std::size_t at = 0;
+        while (at < read.size() && read[at] != name)
+            ++at;
+        if (at == read.size()) {
+            for (at = 0; at < read.size() && !EqualIgnoringCase(read[at], name); ++at) {
+            }
+        }
+        if (at == read.size() || at >= fit.columns.size()) {
+            problem = "the key's column " + QuotedName(name) + " is not in the source";
+            return {};
+        }
+        key.push_back(fit.columns[at]);
+        const ColumnSchema* column = Find(target, fit.columns[at]);
+        const bool inPrimaryKey = std::find(target.primaryKey.begin(), target.primaryKey.end(),
+                                            fit.columns[at]) != target.primaryKey.end();
+        if (column != nullptr && !column->notNull && !inPrimaryKey) {
+            problem = "the key's column " + QuotedName(fit.columns[at]) +
+                      " takes NULL on the target, and a row without a key matches no row";
+            return {};
+        }
+    }
+    if (!UniqueOn(target, key)) {
+        problem = "the target table has no primary key or unique index on (" + QuotedNames(key) +
+                  "): a merge needs one to match each row to one row";
+        return {};
+    }
+    return key;
+}
+
+}  // namespace korvanta

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sql/model/Schema.h"
+#include "sql/model/ValueCheck.h"
+
+namespace korvanta {
+
+// How the rows of a source table go into a table that stands on the target already.
+struct ExistingFit {
+    std::vector<std::string> columns;  // the target's name of each column read, in its order
+    std::vector<ValueRule> rules;      // what each target column keeps of a value
+    std::vector<bool> binary;          // whose values (hex digits) go in as bytes
+    // Why no row may go in: a column on one side only, a type that cannot take the source's
+    // values. Empty when every row may.
+    std::vector<std::string> problems;
+};
+
+// `read`: the columns in the order the rows carry them. A name matches its own spelling
+// first, else the one target column equal to it without regard to case.
+ExistingFit FitExisting(const std::vector<std::string>& read, const TableSchema& source,
+                        const TableSchema& target);
+
+// The columns a merge matches rows by, as the target names them: `asked`, or else the
+// source's primary key. Empty, with `problem` set, when there is none, or when the target
+// holds no primary key or unique index on exactly those columns (a key that is not unique
+// there would update several rows with one).
+std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const TableSchema& source,
+                                  const TableSchema& target, const ExistingFit& fit,
+                                  const std::vector<std::string>& read, std::string& problem);
+
+}  // namespace korvanta
