@@ -89,6 +89,13 @@ TEST(CliArguments, EveryOptionIsRead) {
         {{"send", "--to", "postgresql", "t", "--if-exists=stop"},
          [](const Command& c) { return c.send.ifExists == IfExists::kStop; },
          "stop"},
+        {{"send", "--to", "postgresql", "t", "--if-exists", "MERGE", "--key", "a,b", "--since",
+          "updated", "--delete-missing"},
+         [](const Command& c) {
+             return c.send.ifExists == IfExists::kMerge && c.send.key == Args{"a", "b"} &&
+                    c.send.since == "updated" && c.send.deleteMissing;
+         },
+         "a merge's key, its --since and --delete-missing"},
         {{"send", "--to", "postgresql", "t", "--schema", "EXACT", "-j", "64", "--dry-run"},
          [](const Command& c) {
              return c.exactSchema == true && c.send.dryRun && c.send.jobs == 1;
@@ -145,7 +152,11 @@ TEST(CliArguments, EveryUsageErrorSaysWhat) {
          "--summary-json cannot go with --dry-run"},
         {{"send", "--to", "postgresql", "t", "-0"}, "--null is an option of list only"},
         {{"send", "--to", "postgresql", "t", "--if-exists", "maybe"},
-         "--if-exists takes replace, skip or stop"},
+         "--if-exists takes replace, skip, stop, truncate, append or merge"},
+        {{"send", "--to", "postgresql", "t", "--if-exists", "append", "--key", "a"},
+         "--key goes with --if-exists merge"},
+        {{"send", "--to", "postgresql", "t", "--if-exists", "merge", "--key", "a,,b"},
+         "--key names columns, separated by commas"},
         {{"list", "postgresql", "--verify"}, "--verify is an option of send only"},
         {{"delete", "postgresql", "t", "--to", "postgresql"},
          "--to is an option of send and schema only"},

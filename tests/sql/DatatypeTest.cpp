@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/model/TypeFit.h"
 #include "sql/statements/Datatype.h"
 #include "support/StatementBuilders.h"
 
@@ -129,3 +130,58 @@ TEST(ColumnTypeMapping, NamesHoldingDoubleQuotesAreEscaped) {
 }
 
 }  // namespace
+
+// Whether a column that stands on the target takes every value of the source's type: a
+// table whose column would cut, round or reinterpret a value gets no row.
+TEST(TypeFit, ATargetColumnTakesTheSourceTypeOrSaysWhyNot) {
+    const auto type = [](korvanta::TypeKind kind, int length = -1, int precision = -1,
+                         int scale = -1) {
+        korvanta::ColumnType t;
+        t.kind = kind;
+        t.length = length;
+        t.precision = precision;
+        t.scale = scale;
+        return t;
+    };
+    using K = korvanta::TypeKind;
+    struct Case {
+        korvanta::ColumnType column, source;
+        const char* why;  // "" when it takes it
+    };
+    const Case cases[] = {
+        {type(K::kText), type(K::kVarChar, 50), ""},
+        {type(K::kText), type(K::kBinary), "takes text, the source holds bytes"},
+        {type(K::kVarChar, 50), type(K::kVarChar, 50), ""},
+        {type(K::kVarChar, 10), type(K::kVarChar, 50), "holds 10 characters, the source up to 50"},
+        {type(K::kVarChar, 10), type(K::kText), "the source values of any length"},
+        {type(K::kVarChar, 11), type(K::kInteger), ""},
+        {type(K::kChar, 5), type(K::kVarChar, 5), "pads its values with blanks"},
+        {type(K::kBigInt), type(K::kInteger), ""},
+        {type(K::kInteger), type(K::kBigInt), "is a smaller integer than the source's"},
+        {type(K::kInteger), type(K::kNumeric, -1, 9, 0), ""},
+        {type(K::kInteger), type(K::kNumeric, -1, 12, 2), "takes whole numbers only"},
+        {type(K::kNumeric), type(K::kNumeric, -1, 30, 10), ""},
+        {type(K::kNumeric, -1, 10, 2), type(K::kNumeric, -1, 12, 2), "takes 8 digits before"},
+        {type(K::kNumeric, -1, 10, 2), type(K::kNumeric, -1, 8, 3), "keeps 2 digits after"},
+        {type(K::kNumeric, -1, 12, 2), type(K::kInteger), ""},
+        {type(K::kNumeric), type(K::kDouble), "takes exact numbers only"},
+        {type(K::kDouble), type(K::kInteger), ""},
+        {type(K::kDouble), type(K::kBigInt), "is a floating-point number"},
+        {type(K::kReal), type(K::kDouble), "is a 4-byte floating-point number"},
+        {type(K::kTimestamp, -1, 3), type(K::kTimestamp, -1, 6), "keeps 3 digits of a second"},
+        {type(K::kTimestamp), type(K::kTimestampTz), "is a timestamp, the source a timestamp with"},
+        {type(K::kTimestamp), type(K::kDate), "is a timestamp, the source a date"},
+        {type(K::kBoolean), type(K::kInteger), "is a boolean, the source an integer"},
+        {type(K::kUuid), type(K::kUuid), ""},
+    };
+    for (const Case& c : cases) {
+        const std::string why = korvanta::WhyNotHeld(c.column, c.source);
+        if (std::string(c.why).empty())
+            EXPECT_EQ(why, "") << korvanta::TypeText(c.column) << " <- "
+                               << korvanta::TypeText(c.source);
+        else
+            EXPECT_NE(why.find(c.why), std::string::npos)
+                << korvanta::TypeText(c.column) << " <- " << korvanta::TypeText(c.source) << ": "
+                << why;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace korvanta {
 
@@ -23,6 +24,18 @@ int LongestText(const ColumnType& type) {
     if (type.kind == TypeKind::kChar || type.kind == TypeKind::kVarChar)
         return type.length;
     return -1;  // any length
+}
+
+// "a date", "an integer" ("a uuid": the letter u is read as a consonant there).
+std::string A(const std::string& text) {
+    const bool vowel =
+        !text.empty() && std::string_view("aeioAEIO").find(text[0]) != std::string_view::npos;
+    return (vowel ? "an " : "a ") + text;
+}
+
+// "is a date, the source a timestamp".
+std::string Unlike(const ColumnType& column, const ColumnType& source) {
+    return "is " + A(TypeText(column)) + ", the source " + A(TypeText(source));
 }
 
 bool SameTypeName(const std::string& a, const std::string& b) {
@@ -106,7 +119,7 @@ std::string Text(const ColumnType& column, const ColumnType& source) {
 
 std::string Temporal(const ColumnType& column, const ColumnType& source) {
     if (source.kind != column.kind)
-        return "is a " + TypeText(column) + ", the source a " + TypeText(source);
+        return Unlike(column, source);
     if (column.kind != TypeKind::kDate && SecondDigits(source) > SecondDigits(column))
         return "keeps " + std::to_string(SecondDigits(column)) +
                " digits of a second, the source " + std::to_string(SecondDigits(source));
@@ -177,12 +190,12 @@ std::string WhyNotHeld(const ColumnType& column, const ColumnType& source) {
             // Its 24 bits hold a smallint exactly, and nothing wider.
             return source.kind == TypeKind::kReal || source.kind == TypeKind::kSmallInt
                        ? std::string()
-                       : "is a 4-byte floating-point number, the source a " + TypeText(source);
+                       : "is a 4-byte floating-point number, the source " + A(TypeText(source));
         case TypeKind::kDouble:
             return source.kind == TypeKind::kDouble || source.kind == TypeKind::kReal ||
                            source.kind == TypeKind::kSmallInt || source.kind == TypeKind::kInteger
                        ? std::string()
-                       : "is a floating-point number, the source a " + TypeText(source);
+                       : "is a floating-point number, the source " + A(TypeText(source));
         case TypeKind::kDate:
         case TypeKind::kTime:
         case TypeKind::kTimestamp:
@@ -191,14 +204,12 @@ std::string WhyNotHeld(const ColumnType& column, const ColumnType& source) {
         case TypeKind::kBoolean:
         case TypeKind::kUuid:
         case TypeKind::kBinary:
-            return source.kind == column.kind
-                       ? std::string()
-                       : "is a " + TypeText(column) + ", the source a " + TypeText(source);
+            return source.kind == column.kind ? std::string() : Unlike(column, source);
         case TypeKind::kOther:
             // A type of the target's own takes the same type only.
             if (source.kind == TypeKind::kOther && SameTypeName(source.name, column.name))
                 return {};
-            return "is a " + TypeText(column) + ", the source a " + TypeText(source);
+            return Unlike(column, source);
     }
     return {};
 }

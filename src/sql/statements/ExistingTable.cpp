@@ -115,19 +115,21 @@ std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const T
             return {};
         }
         key.push_back(fit.columns[at]);
-        const ColumnSchema* column = Find(target, fit.columns[at]);
-        const bool inPrimaryKey = std::find(target.primaryKey.begin(), target.primaryKey.end(),
-                                            fit.columns[at]) != target.primaryKey.end();
-        if (column != nullptr && !column->notNull && !inPrimaryKey) {
-            problem = "the key's column " + QuotedName(fit.columns[at]) +
-                      " takes NULL on the target, and a row without a key matches no row";
-            return {};
-        }
     }
     if (!UniqueOn(target, key)) {
         problem = "the target table has no primary key or unique index on (" + QuotedNames(key) +
                   "): a merge needs one to match each row to one row";
         return {};
+    }
+    for (const std::string& name : key) {
+        const ColumnSchema* column = Find(target, name);
+        const bool inPrimaryKey = std::find(target.primaryKey.begin(), target.primaryKey.end(),
+                                            name) != target.primaryKey.end();
+        if (column != nullptr && !column->notNull && !inPrimaryKey) {
+            problem = "the key's column " + QuotedName(name) +
+                      " takes NULL on the target, and a row without a key matches no row";
+            return {};
+        }
     }
     return key;
 }

@@ -1,0 +1,215 @@
+// Rows into a table that stands on the target (--if-exists truncate, append, merge): the
+// built program against both test databases, in both directions.
+#include <QJsonObject>
+
+#include "cli/CliTestSupport.h"
+
+using namespace clitest;
+using Rows = std::vector<std::string>;
+
+namespace {
+
+struct Direction {
+    const char* to;  // the --to side
+    bool toPostgreSQL;
+};
+
+class CliExisting : public ::testing::TestWithParam<Direction> {
+  protected:
+    bool ToPg() const { return GetParam().toPostgreSQL; }
+    Rows OnSource(const std::string& sql) const { return ToPg() ? Sqlite(sql) : testdb::psql(sql); }
+    Rows OnTarget(const std::string& sql) const { return ToPg() ? testdb::psql(sql) : Sqlite(sql); }
+    // The rows as both databases print them: id, name, n, in key order.
+    Rows Contents(bool target, const std::string& table) const {
+        const std::string sql = "SELECT id, name, n FROM " + Ident(table) + " ORDER BY id";
+        return target ? OnTarget(sql) : OnSource(sql);
+    }
+    // A source table of `rows` rows with a primary key, sent whole with its key.
+    std::string SentTable(const char* prefix, int rows) {
+        const std::string t = testdb::uniqueName(prefix);
+        std::string values;
+        for (int id = 1; id <= rows; ++id)
+            values += (id > 1 ? ", (" : "(") + std::to_string(id) + ", 'name " +
+                      std::to_string(id) + "', " + std::to_string(id * 3) + ")";
+        OnSource("CREATE TABLE " + Ident(t) +
+                 " (id INTEGER NOT NULL PRIMARY KEY, name VARCHAR(40), n INTEGER); INSERT INTO " +
+                 Ident(t) + " VALUES " + values + ";");
+        const Result sent = program_.Run({"send", "--to", GetParam().to, t, "--schema", "exact"});
+        EXPECT_EQ(sent.status, 0) << sent.err;
+        return t;
+    }
+    QJsonObject Merge(const std::string& t, std::vector<std::string> extra, int status) {
+        const std::string json = program_.Dir() + "/merge.json";
+        std::vector<std::string> args = {"send",        "--to",  GetParam().to,    t,
+                                         "--if-exists", "merge", "--summary-json", json};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const Result result = program_.Run(args);
+        EXPECT_EQ(result.status, status) << result.err << result.out;
+        last_ = result;
+        return SummaryOf(json, t);
+    }
+    static void ExpectCounts(const QJsonObject& s, long long inserted, long long updated,
+                             long long unchanged, long long refused) {
+        EXPECT_EQ(s["inserted"].toInteger(), inserted);
+        EXPECT_EQ(s["updated"].toInteger(), updated);
+        EXPECT_EQ(s["unchanged"].toInteger(), unchanged);
+        EXPECT_EQ(s["refused"].toInteger(), refused);
+        EXPECT_EQ(s["read"].toInteger(), inserted + updated + unchanged + refused);
+    }
+
+    Program program_;
+    Result last_;
+};
+
+// Inserts, updates (a Null among them), deletes: one merge brings the target equal, reading
+// every row once; --since reads from the target's largest value on; a merge run again
+// changes nothing.
+TEST_P(CliExisting, MergeMakesTheTargetEqualAndConverges) {
+    const std::string t = SentTable("cli_merge", 2000);
+    OnSource("UPDATE " + Ident(t) +
+             " SET name = 'renamed' WHERE id % 100 = 0;"
+             "UPDATE " +
+             Ident(t) +
+             " SET n = NULL WHERE id IN (5, 6);"
+             "DELETE FROM " +
+             Ident(t) +
+             " WHERE id BETWEEN 1000 AND 1009;"
+             "INSERT INTO " +
+             Ident(t) + " SELECT id + 5000, name, n FROM " + Ident(t) + " WHERE id <= 30;");
+    QJsonObject s = Merge(t, {"--delete-missing"}, 0);
+    ExpectCounts(s, 30, 21, 2020 - 30 - 21, 0);
+    EXPECT_EQ(s["keys_compared"].toInteger(), 2020);
+    EXPECT_EQ(s["deleted"].toInteger(), 10);
+    EXPECT_EQ(s["status"].toString(), "ok");
+    EXPECT_EQ(Contents(true, t), Contents(false, t));
+
+    // From the largest id the target holds: that one row, as it is.
+    s = Merge(t, {"--since", "id"}, 0);
+    ExpectCounts(s, 0, 0, 1, 0);
+    s = Merge(t, {"--delete-missing"}, 0);
+    ExpectCounts(s, 0, 0, 2020, 0);
+    EXPECT_EQ(s["deleted"].toInteger(), 0);
+    EXPECT_NE(last_.out.find("merged: 0 inserted, 0 updated, 2020 unchanged; 2020 keys "
+                             "compared, 0 deleted"),
+              std::string::npos)
+        << last_.out;
+}
+
+// A row the target refuses (its own rule, not the source's) makes the writer's run fail
+// whole; the run is split until that row goes alone, which is reported, and every other
+// row is merged and counted. No row is deleted when not every key arrived.
+TEST_P(CliExisting, ARowTheTargetRefusesIsReportedAndTheRestMerged) {
+    const std::string t = SentTable("cli_merge_refused", 600);
+    if (ToPg()) {
+        testdb::psql("ALTER TABLE " + Ident(t) + " ADD CHECK (n < 100000) NOT VALID;");
+    } else {
+        for (const char* when : {"INSERT", "UPDATE"})
+            Sqlite("CREATE TRIGGER " + Ident(t + "_" + when) + " BEFORE " + when + " ON " +
+                   Ident(t) +
+                   " WHEN NEW.n >= 100000 BEGIN SELECT RAISE(ABORT, 'n too large'); "
+                   "END;");
+    }
+    OnSource("UPDATE " + Ident(t) +
+             " SET n = 500000 WHERE id = 7;"
+             "UPDATE " +
+             Ident(t) +
+             " SET name = 'changed' WHERE id IN (8, 300);"
+             "INSERT INTO " +
+             Ident(t) + " VALUES (601, 'new', 1), (602, 'too big', 999999);");
+    const QJsonObject s = Merge(t, {}, 1);
+    ExpectCounts(s, 1, 2, 600 - 3, 2);
+    EXPECT_EQ(OnTarget("SELECT n FROM " + Ident(t) + " WHERE id = 7"), Rows{"21"});
+    EXPECT_EQ(OnTarget("SELECT name FROM " + Ident(t) + " WHERE id = 300"), Rows{"changed"});
+    EXPECT_EQ(OnTarget("SELECT count(*) FROM " + Ident(t)), Rows{"601"});
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWays, CliExisting,
+                         ::testing::Values(Direction{"postgresql", true},
+                                           Direction{"sqlanywhere", false}),
+                         [](const auto& info) {
+                             return std::string(info.param.toPostgreSQL ? "ToPostgreSQL"
+                                                                        : "ToStandIn");
+                         });
+
+// truncate empties the table and keeps what depends on it; append adds; a table whose
+// columns do not match the source's, or that a merge cannot match rows in, gets no row.
+TEST(CliExistingTable, TruncateKeepsItsDependentsAndMismatchesGetNoRow) {
+    const std::string t = testdb::uniqueName("cli_truncate");
+    const std::string view = t + "_v";
+    const std::string role = testdb::uniqueName("kv_reader");
+    Sqlite("CREATE TABLE " + Ident(t) + " (id INTEGER PRIMARY KEY, name TEXT); INSERT INTO " +
+           Ident(t) + " VALUES (1, 'a'), (2, 'b'), (3, 'c');");
+    testdb::psql("CREATE TABLE " + Ident(t) +
+                 " (id bigint PRIMARY KEY, name text);"
+                 "INSERT INTO " +
+                 Ident(t) +
+                 " VALUES (100, 'old');"
+                 "CREATE VIEW " +
+                 Ident(view) + " AS SELECT count(*) AS n FROM " + Ident(t) +
+                 ";"
+                 "CREATE ROLE " +
+                 Ident(role) + "; GRANT SELECT ON " + Ident(t) + " TO " + Ident(role) + ";");
+    Program program;
+    Result r = program.Run({"send", "--to", "postgresql", t, "--if-exists", "truncate"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testdb::psql("SELECT n FROM " + Ident(view)), Rows{"3"});
+    EXPECT_EQ(testdb::psql("SELECT has_table_privilege('" + role + "', '" + t + "', 'SELECT')"),
+              Rows{"t"});
+    Sqlite("UPDATE " + Ident(t) + " SET id = id + 10;");
+    r = program.Run({"send", "--to", "postgresql", t, "--if-exists", "append"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(PgCount(t), 6);
+
+    struct Refusal {
+        const char* what;
+        std::string source;  // SQLite statements that change the source table
+        std::string target;  // psql statements that change the target table
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const Refusal refusals[] = {
+        {"a column the target lacks",
+         "ALTER TABLE " + Ident(t) + " ADD COLUMN extra TEXT;",
+         "",
+         {"--if-exists", "append"},
+         "column \"extra\" is not on the target"},
+        {"a column the source lacks",
+         "ALTER TABLE " + Ident(t) + " DROP COLUMN extra;",
+         "ALTER TABLE " + Ident(t) + " ADD COLUMN more text;",
+         {"--if-exists", "truncate"},
+         "the target's column \"more\" is not in the source"},
+        {"a type too narrow",
+         "",
+         "ALTER TABLE " + Ident(t) + " DROP COLUMN more; ALTER TABLE " + Ident(t) +
+             " ALTER COLUMN name TYPE varchar(3);",
+         {"--if-exists", "truncate"},
+         "holds 3 characters, the source values of any length"},
+        {"a merge key the target does not keep unique",
+         "",
+         "ALTER TABLE " + Ident(t) + " ALTER COLUMN name TYPE text;",
+         {"--if-exists", "merge", "--key", "name"},
+         "no primary key or unique index on (\"name\")"},
+        {"a merge key that takes NULL",
+         "",
+         "UPDATE " + Ident(t) + " SET name = name || id; CREATE UNIQUE INDEX ON " + Ident(t) +
+             " (name);",
+         {"--if-exists", "merge", "--key", "name"},
+         "the key's column \"name\" takes NULL"},
+    };
+    for (const Refusal& c : refusals) {
+        if (!c.source.empty())
+            Sqlite(c.source);
+        if (!c.target.empty())
+            testdb::psql(c.target);
+        std::vector<std::string> args = {"send", "--to", "postgresql", t};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        r = program.Run(args);
+        EXPECT_EQ(r.status, 2) << c.what;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << "\n" << r.err;
+        EXPECT_EQ(PgCount(t), 6) << c.what << ": a refused table keeps its rows";
+    }
+    testdb::psql("DROP VIEW " + Ident(view) + "; DROP TABLE " + Ident(t) + "; DROP ROLE " +
+                 Ident(role) + ";");
+}
+
+}  // namespace
