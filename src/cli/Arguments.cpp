@@ -43,6 +43,9 @@ constexpr OptionDef kOptions[] = {
     {"key", 0, true, For::kSend},
     {"since", 0, true, For::kSend},
     {"delete-missing", 0, false, For::kSend},
+    {"where", 0, true, For::kSend},
+    {"target", 0, true, For::kSend},
+    {"plan", 0, true, For::kSend, true},
     {"jobs", 'j', true, For::kSend},
     {"verify", 0, false, For::kSend},
     {"row-by-row", 0, false, For::kSend},
@@ -244,14 +247,21 @@ void RefuseWithDryRun(const Words& words) {
 }
 
 // send and schema: the side that receives the tables, and the tables.
+// A plan file (send --plan) names the tables, and may name the side.
 void ParseTables(const Words& words, SendOptions& send) {
     const auto to = words.Value("to");
-    if (!to)
+    const bool plan = words.Value("plan").has_value();
+    if (!to && !plan)
         throw UsageError(words.verb + ": --to postgresql|sqlanywhere is required");
-    send.target = ParseSide(*to);
+    if (to) {
+        send.target = ParseSide(*to);
+        send.targetGiven = true;
+    }
     send.operands = words.operands;
     send.all = words.Has("all");
-    if (send.operands.empty() && !send.all)
+    if (plan && (!send.operands.empty() || send.all))
+        throw UsageError(words.verb + ": the plan file names the tables: no tables, no --all");
+    if (send.operands.empty() && !send.all && !plan)
         throw UsageError(words.verb + ": name tables or patterns, or give --all");
 }
 
@@ -265,6 +275,12 @@ void ParseSend(const Words& words, Command& command) {
             throw UsageError(std::string("--") + option + " goes with --if-exists merge");
     }
     send.since = words.Value("since").value_or("");
+    send.where = words.Value("where").value_or("");
+    send.targetName = words.Value("target").value_or("");
+    send.planFile = words.Value("plan").value_or("");
+    if (!send.targetName.empty() && (send.all || send.operands.size() != 1 ||
+                                     send.operands[0].find_first_of("*?[") != std::string::npos))
+        throw UsageError("--target names the table of one table sent: name that one table");
     send.deleteMissing = words.Has("delete-missing");
     if (const auto key = words.Value("key")) {
         std::size_t start = 0;

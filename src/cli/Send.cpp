@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Jobs.h"
 #include "cli/OutputFile.h"
+#include "cli/PlanFile.h"
 #include "cli/RefusedRowFile.h"
 #include "cli/SendConsole.h"
 #include "cli/Summary.h"
@@ -117,6 +119,8 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
             line.carried = table.outcome->carried;
             line.notCarried = table.outcome->notCarried;
             line.into = table.outcome->into;
+            if (table.outcome->target != table.name)
+                line.target = table.outcome->target;
             line.inserted = table.outcome->inserted;
             line.updated = table.outcome->updated;
             line.unchanged = table.outcome->unchanged;
@@ -163,6 +167,56 @@ int WriteSummary(Summary summary, OutputFile* json, bool quiet, bool dryRun) {
     return summary.exitStatus;
 }
 
+// What the engine does with a table the target holds: the modes that write into it; the
+// others ask the console (SendConsole::AskOverwrite).
+IntoExisting ExistingOf(IfExists mode, const std::vector<std::string>& key,
+                        const std::string& since, bool deleteMissing) {
+    IntoExisting existing;
+    switch (mode) {
+        case IfExists::kTruncate:
+            existing.mode = IntoExisting::Mode::kTruncate;
+            break;
+        case IfExists::kAppend:
+            existing.mode = IntoExisting::Mode::kAppend;
+            break;
+        case IfExists::kMerge:
+            existing.mode = IntoExisting::Mode::kMerge;
+            existing.key = key;
+            existing.since = since;
+            existing.deleteMissing = deleteMissing;
+            break;
+        default:
+            break;
+    }
+    return existing;
+}
+
+// A plan file's tables and settings into the options; false, said, when it cannot be used.
+bool TakePlan(SendOptions& options) {
+    Plan plan;
+    try {
+        plan = ReadPlan(options.planFile);
+    } catch (const PlanError& e) {
+        Say(e.what());
+        return false;
+    }
+    if (plan.target && options.targetGiven && *plan.target != options.target) {
+        Say(options.planFile + ": to names the other side than --to");
+        return false;
+    }
+    if (!plan.target && !options.targetGiven) {
+        Say(options.planFile + ": to (or --to) names the side that receives the tables");
+        return false;
+    }
+    if (plan.target)
+        options.target = *plan.target;
+    for (PlannedTable& table : plan.tables) {
+        options.operands.push_back(table.name);
+        options.tables[table.name] = std::move(table.options);
+    }
+    return true;
+}
+
 SendRequest RequestFor(const SendOptions& options, std::vector<std::string> targetList) {
     SendRequest request;
     request.target = options.target;
@@ -175,29 +229,27 @@ SendRequest RequestFor(const SendOptions& options, std::vector<std::string> targ
     request.statementPerTable = options.jobs > 1;
     request.dryRun = options.dryRun;
     request.foreignKeys = std::make_shared<ForeignKeyQueue>();
-    using Mode = IntoExisting::Mode;
-    switch (options.ifExists) {
-        case IfExists::kTruncate:
-            request.existing.mode = Mode::kTruncate;
-            break;
-        case IfExists::kAppend:
-            request.existing.mode = Mode::kAppend;
-            break;
-        case IfExists::kMerge:
-            request.existing.mode = Mode::kMerge;
-            request.existing.key = options.key;
-            request.existing.since = options.since;
-            request.existing.deleteMissing = options.deleteMissing;
-            break;
-        default:
-            break;
+    request.existing =
+        ExistingOf(options.ifExists, options.key, options.since, options.deleteMissing);
+    for (const auto& [table, own] : options.tables) {
+        TableSettings& settings = request.tableSettings[table];
+        settings.target = own.target;
+        if (own.ifExists || own.key || own.since || own.deleteMissing)
+            settings.existing =
+                ExistingOf(own.ifExists.value_or(options.ifExists), own.key.value_or(options.key),
+                           own.since.value_or(options.since),
+                           own.deleteMissing.value_or(options.deleteMissing));
+        settings.exactSchema = own.exactSchema;
+        settings.where = own.where.value_or(options.where);
     }
     return request;
 }
 
 }  // namespace
 
-int RunSend(const SendOptions& options) {
+int RunSend(SendOptions options) {
+    if (!options.planFile.empty() && !TakePlan(options))
+        return kExitUsage;
     // Where the results go is checked first: a send whose refused rows or summary could
     // not be kept must not start.
     std::optional<ResultFiles> files = OpenResultFiles(options);
@@ -214,6 +266,25 @@ int RunSend(const SendOptions& options) {
     TableSelection selection = SelectTables(options.operands, options.all, sourceList);
     for (const std::string& pattern : selection.unmatched)
         Say("no table matches " + pattern);
+    // A plan names tables the source holds: one it does not is a mistake in the plan,
+    // found before any table is touched.
+    if (!options.planFile.empty()) {
+        bool unknown = false;
+        for (const std::string& table : options.operands) {
+            if (std::find(sourceList.begin(), sourceList.end(), table) == sourceList.end()) {
+                Say(options.planFile + ": the source has no table \"" + table + "\"");
+                unknown = true;
+            }
+        }
+        if (unknown)
+            return kExitUsage;
+    }
+    // --target and --where go with the tables of the command line.
+    for (const std::string& table : selection.tables) {
+        TableOptions& own = options.tables[table];
+        if (!options.targetName.empty())
+            own.target = options.targetName;
+    }
 
     SendConsole console(options, std::move(selection.tables), files->rejects.get());
     InstallInterruptHandlers(isatty(STDERR_FILENO) != 0);

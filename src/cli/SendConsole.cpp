@@ -58,7 +58,11 @@ void SendConsole::Started(std::size_t index) {
 }
 
 bool SendConsole::AskOverwrite(std::size_t index, const std::string& name) {
-    switch (options_.ifExists) {
+    IfExists mode = options_.ifExists;
+    if (const auto own = options_.tables.find(tables_[index].name);
+        own != options_.tables.end() && own->second.ifExists)
+        mode = *own->second.ifExists;
+    switch (mode) {
         case IfExists::kReplace:
             return true;
         case IfExists::kSkip:

@@ -148,6 +148,8 @@ std::string Summary::Json() const {
         table["rows_per_second"] = Rounded(Rate(l.Read(), l.seconds), 10);
         table["status"] = QString::fromLatin1(StatusWord(l.status).data(),
                                               static_cast<qsizetype>(StatusWord(l.status).size()));
+        if (!l.target.empty())
+            table["target"] = Utf8(l.target);
         if (!l.into.empty())
             table["into"] = Utf8(l.into);
         if (l.into == "merge") {

@@ -23,6 +23,7 @@ std::string_view StatusWord(TableStatus status);
 // One table's line: read is always landed plus refused.
 struct SummaryLine {
     std::string table;
+    std::string target;  // the table written, where its name is not the source table's
     TableStatus status = TableStatus::kNotStarted;
     long long landed = 0;
     long long refused = 0;

@@ -213,3 +213,69 @@ TEST(CliExistingTable, TruncateKeepsItsDependentsAndMismatchesGetNoRow) {
 }
 
 }  // namespace
+
+namespace {
+
+// A plan file sends its tables in its order, each with its own settings over the defaults;
+// a plan with a mistake in it changes nothing.
+TEST(CliPlan, EachTableGoesWithItsOwnSettingsAndAMistakeStopsEverything) {
+    const std::string a = testdb::uniqueName("cli_plan_a");
+    const std::string b = testdb::uniqueName("cli_plan_b");
+    const std::string copy = b + "_copy";
+    Sqlite("CREATE TABLE " + Ident(a) +
+           " (id INTEGER PRIMARY KEY, v TEXT);"
+           "INSERT INTO " +
+           Ident(a) +
+           " VALUES (1, 'x'), (2, 'y');"
+           "CREATE TABLE " +
+           Ident(b) +
+           " (id INTEGER, v TEXT);"
+           "INSERT INTO " +
+           Ident(b) + " VALUES (1, 'keep'), (2, 'draft'), (3, 'keep');");
+    testdb::psql("CREATE TABLE " + Ident(a) +
+                 " (id bigint PRIMARY KEY, v text);"
+                 "INSERT INTO " +
+                 Ident(a) + " VALUES (1, 'old'), (9, 'other');");
+    Program program;
+    const std::string plan = program.Dir() + "/plan.yaml";
+    WriteFile(plan,
+              "to: postgresql\n"
+              "defaults:\n  if-exists: merge\n"
+              "tables:\n"
+              "  " +
+                  a +
+                  ": {}\n"
+                  "  " +
+                  b + ":\n    target: " + copy + "\n    where: \"v <> 'draft'\"\n");
+    const std::string json = program.Dir() + "/s.json";
+    Result r = program.Run({"send", "--plan", plan, "--summary-json", json});
+    EXPECT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_EQ(testdb::psql("SELECT id, v FROM " + Ident(a) + " ORDER BY id"),
+              (Rows{"1|x", "2|y", "9|other"}));
+    EXPECT_EQ(testdb::psql("SELECT id, v FROM " + Ident(copy) + " ORDER BY id"),
+              (Rows{"1|keep", "3|keep"}));
+    EXPECT_EQ(SummaryOf(json, b)["target"].toString().toStdString(), copy);
+
+    struct Mistake {
+        std::string plan;
+        const char* says;
+    };
+    const Mistake mistakes[] = {
+        {"to: postgresql\ntables:\n  " + a + ": {keys: [id]}\n", "line 3: unknown key \"keys\""},
+        {"to: postgresql\ntables:\n  " + a + ": {}\n  no_such_table_plan: {}\n",
+         "the source has no table \"no_such_table_plan\""},
+        {"to: postgresql\ntables:\n  " + a + ": {if-exists: maybe}\n", "if-exists takes"},
+        {"tables:\n  " + a + ": {}\n", "to (or --to) names the side"},
+    };
+    testdb::psql("UPDATE " + Ident(a) + " SET v = 'changed' WHERE id = 1;");
+    for (const Mistake& m : mistakes) {
+        WriteFile(plan, m.plan);
+        r = program.Run({"send", "--plan", plan});
+        EXPECT_EQ(r.status, 64) << m.plan;
+        EXPECT_NE(r.err.find(m.says), std::string::npos) << r.err;
+        EXPECT_EQ(testdb::psql("SELECT v FROM " + Ident(a) + " WHERE id = 1"), Rows{"changed"});
+    }
+    testdb::psql("DROP TABLE " + Ident(a) + "; DROP TABLE " + Ident(copy) + ";");
+}
+
+}  // namespace

@@ -49,6 +49,10 @@ struct Table {
     bool overwrite = false;             // the target holds it and the user said yes
     bool created = false;               // this send's CREATE TABLE made it
     std::optional<TableSchema> schema;  // an exact copy: the source's, from its catalog
+    // The table's own settings: the request's, or its entry's in the request's table settings.
+    IntoExisting existing;
+    bool exact = false;  // an exact copy
+    std::string where;   // the source's rows read: those that meet it (empty: all)
 };
 
 class TransferRun {
@@ -115,6 +119,8 @@ class TransferRun {
     bool DropOld(Table& table);
     void CreateAndCopy(Table& table);
     TablePlan PlanExact(const Table& table);
+    // The name a source table is written under: its settings' target, else its own.
+    std::string TargetNameOf(const std::string& source) const;
     void BeforeTable(Table& table, TablePlan& plan);
     void CopyRows(Table& table, const TablePlan& plan);
     void AfterRows(Table& table, const TablePlan& plan);
@@ -245,7 +251,13 @@ void TransferRun::SendTable(const std::string& entry) {
         statement_.clear();
     // The name the target will store: PostgreSQL keeps 63 bytes of it, and the question,
     // DROP, CREATE and the list must all see that very table.
-    Table table(entry, StoredTableName(request_.target, entry));
+    const auto own = request_.tableSettings.find(entry);
+    const TableSettings* settings = own == request_.tableSettings.end() ? nullptr : &own->second;
+    Table table(entry, StoredTableName(request_.target, TargetNameOf(entry)));
+    table.existing = settings && settings->existing ? *settings->existing : request_.existing;
+    table.exact =
+        settings && settings->exactSchema ? *settings->exactSchema : request_.settings.exactSchema;
+    table.where = settings ? settings->where : std::string();
     if (request_.freshTablesOnly && !ClaimTarget(table)) {
         Finished(table.outcome);
         return;
@@ -313,16 +325,16 @@ bool TransferRun::AskOverwrite(Table& table) {
 
 bool TransferRun::IntoExistingTable(Table& table) {
     using Mode = IntoExisting::Mode;
-    if (request_.existing.mode == Mode::kAsk || !NamesContain(targetTables_, table.name))
+    if (table.existing.mode == Mode::kAsk || !NamesContain(targetTables_, table.name))
         return false;
     for (const std::string& name : targetTables_) {
         if (SameNameIgnoringCase(name, table.name))
             table.name = name;
     }
     table.outcome.target = table.name;
-    table.outcome.into = request_.existing.mode == Mode::kTruncate ? "truncate"
-                         : request_.existing.mode == Mode::kAppend ? "append"
-                                                                   : "merge";
+    table.outcome.into = table.existing.mode == Mode::kTruncate ? "truncate"
+                         : table.existing.mode == Mode::kAppend ? "append"
+                                                                : "merge";
     LearnDialects();
     std::vector<SourceField> fields;
     // The source's catalog says what its columns hold, in either schema mode.
@@ -336,7 +348,7 @@ bool TransferRun::IntoExistingTable(Table& table) {
 
 std::string TransferRun::SinceCondition(const Table& table, const std::vector<std::string>& read,
                                         const ExistingFit& fit) {
-    const std::string& since = request_.existing.since;
+    const std::string& since = table.existing.since;
     std::size_t at = std::find(read.begin(), read.end(), since) - read.begin();
     for (std::size_t i = 0; at == read.size() && i < read.size(); ++i) {
         if (SameNameIgnoringCase(read[i], since))
@@ -368,7 +380,7 @@ void TransferRun::RefuseExisting(const Table& table, const std::string& why) {
 }
 
 void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fields) {
-    const bool merge = request_.existing.mode == IntoExisting::Mode::kMerge;
+    const bool merge = table.existing.mode == IntoExisting::Mode::kMerge;
     std::vector<std::string> read;
     for (const SourceField& field : fields)
         read.push_back(field.name);
@@ -386,16 +398,18 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
     std::optional<MergePlan> plan;
     if (merge) {
         std::string problem;
-        key = MergeKey(request_.existing.key, *table.schema, target, fit, read, problem);
+        key = MergeKey(table.existing.key, *table.schema, target, fit, read, problem);
         if (key.empty())
             return RefuseExisting(table, problem);
         plan = PlanMerge(*targetDialect_, QuotedName(table.name), fit.columns, key);
     }
-    std::string where;
-    if (merge && !request_.existing.since.empty() &&
-        !Step(lines_.intoExisting, [&] { where = SinceCondition(table, read, fit); }))
+    std::string where = table.where;
+    if (merge && !table.existing.since.empty() && !Step(lines_.intoExisting, [&] {
+            if (const std::string since = SinceCondition(table, read, fit); !since.empty())
+                where = where.empty() ? since : "(" + where + ") AND " + since;
+        }))
         return;
-    if (request_.existing.mode == IntoExisting::Mode::kTruncate) {
+    if (table.existing.mode == IntoExisting::Mode::kTruncate) {
         const std::string empty = targetDialect_->EmptyTableStatement(QuotedName(table.name));
         listener_.SchemaStatement(empty);
         TransientBudget budget = StatementBudget();
@@ -440,7 +454,7 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
     table.outcome.unchanged = tally.unchanged;
     table.outcome.updated = tally.landed - tally.inserted - tally.unchanged;
     // Only a merge read to its end knows which keys the source no longer holds.
-    if (request_.existing.deleteMissing && tally.complete && !ended_ && !listener_.StopRequested())
+    if (table.existing.deleteMissing && tally.complete && !ended_ && !listener_.StopRequested())
         DeleteMissing(table, fit, read, key);
 }
 
@@ -531,12 +545,13 @@ void TransferRun::DeleteMissing(Table& table, const ExistingFit& fit,
 // Opens the rows of the entry's table on the source: its own rows, each value as the
 // source holds it (TableRows).
 void TransferRun::OpenSource(Table& table) {
-    table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire());
+    table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(),
+                    table.where);
 }
 
 // An exact copy reads the source's own catalog, over the same connection.
 void TransferRun::ReadSchema(Table& table) {
-    if (request_.settings.exactSchema) {
+    if (table.exact) {
         table.schema = ReadTableSchema(Source(), *sourceDialect_, table.entry, table.rows.Fields());
     }
 }
@@ -610,12 +625,23 @@ TablePlan TransferRun::PlanExact(const Table& table) {
         if (NamesContain(targetTables_, stored) || foreignKeys_->WasWritten(stored))
             return true;
         for (const std::string& sent : request_.tables) {
-            if (SameNameIgnoringCase(StoredTableName(request_.target, sent), stored))
+            if (SameNameIgnoringCase(StoredTableName(request_.target, TargetNameOf(sent)), stored))
                 return true;
         }
         return false;
     };
-    return PlanExactTable(*table.schema, table.name, *targetDialect_, onTarget);
+    // A foreign key refers to the table as the target will hold it: under its own name
+    // where the settings give it one.
+    TableSchema schema = *table.schema;
+    for (ForeignKeySchema& key : schema.foreignKeys)
+        key.table = TargetNameOf(key.table);
+    return PlanExactTable(schema, table.name, *targetDialect_, onTarget);
+}
+
+std::string TransferRun::TargetNameOf(const std::string& source) const {
+    const auto own = request_.tableSettings.find(source);
+    return own == request_.tableSettings.end() || own->second.target.empty() ? source
+                                                                             : own->second.target;
 }
 
 // What the table's columns name that the target may lack (a collation): made first; where

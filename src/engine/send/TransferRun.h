@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,14 @@ struct IntoExisting {
     std::string since;
     // Merge: the target's rows whose key the source no longer holds are deleted.
     bool deleteMissing = false;
+};
+
+// What a send does with one table beyond the request's own settings: a plan file's entry.
+struct TableSettings {
+    std::string target;  // the name of the table written; empty: the source table's
+    std::optional<IntoExisting> existing;
+    std::optional<bool> exactSchema;
+    std::string where;  // a condition in the source's SQL that the rows sent meet; empty: all
 };
 
 // One send: the tables to read from the source side, in the order they go, and the
@@ -67,6 +77,8 @@ struct SendRequest {
     // A table the target holds already: asked about, or written into as this says. Rows go
     // into one only when every column matches the source's by name and can take its values.
     IntoExisting existing;
+    // Settings of their own for some tables, by source table (its list entry).
+    std::map<std::string, TableSettings> tableSettings;
 };
 
 // Sends the tables: opens its own pair of connections, and for each table asks about an

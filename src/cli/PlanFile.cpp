@@ -1,0 +1,164 @@
+#include "cli/PlanFile.h"
+
+#include <yaml-cpp/yaml.h>
+
+#include <QString>
+
+#include "engine/connections/SettingsStore.h"
+
+namespace korvanta::cli {
+
+namespace {
+
+// "plan.yaml, line 4: ..." (yaml-cpp counts lines from 0).
+[[noreturn]] void Fail(const std::string& path, const YAML::Node& at, const std::string& what) {
+    const YAML::Mark mark = at.Mark();
+    throw PlanError(path +
+                    (mark.is_null() ? std::string() : ", line " + std::to_string(mark.line + 1)) +
+                    ": " + what);
+}
+
+std::string Text(const std::string& path, const YAML::Node& node, const std::string& key) {
+    if (!node.IsScalar())
+        Fail(path, node, key + " takes a single value");
+    return node.Scalar();
+}
+
+bool Flag(const std::string& path, const YAML::Node& node, const std::string& key) {
+    const QString text = QString::fromStdString(Text(path, node, key)).toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("yes"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("no"))
+        return false;
+    Fail(path, node, key + " takes true or false");
+}
+
+IfExists Mode(const std::string& path, const YAML::Node& node) {
+    const QString text = QString::fromStdString(Text(path, node, "if-exists")).toLower();
+    const std::pair<const char*, IfExists> modes[] = {
+        {"replace", IfExists::kReplace}, {"skip", IfExists::kSkip},
+        {"stop", IfExists::kStop},       {"truncate", IfExists::kTruncate},
+        {"append", IfExists::kAppend},   {"merge", IfExists::kMerge},
+    };
+    for (const auto& [name, mode] : modes) {
+        if (text == QLatin1String(name))
+            return mode;
+    }
+    Fail(path, node, "if-exists takes replace, skip, stop, truncate, append or merge");
+}
+
+std::vector<std::string> Key(const std::string& path, const YAML::Node& node) {
+    std::vector<std::string> key;
+    if (node.IsSequence()) {
+        for (const YAML::Node& column : node)
+            key.push_back(Text(path, column, "key"));
+    } else {
+        const std::string text = Text(path, node, "key");
+        std::size_t start = 0;
+        for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos;
+             start = comma + 1)
+            key.push_back(text.substr(start, comma - start));
+        key.push_back(text.substr(start));
+    }
+    for (const std::string& column : key) {
+        if (column.empty())
+            Fail(path, node, "key names columns");
+    }
+    return key;
+}
+
+// A table's settings, or the defaults'; `table` says whether `target` may be given.
+TableOptions Options(const std::string& path, const YAML::Node& node, bool table) {
+    TableOptions options;
+    if (node.IsNull())
+        return options;
+    if (!node.IsMap())
+        Fail(path, node, "a table's settings are keys and values");
+    for (const auto& entry : node) {
+        const std::string key = entry.first.Scalar();
+        const YAML::Node& value = entry.second;
+        if (key == "target" && table)
+            options.target = Text(path, value, key);
+        else if (key == "if-exists")
+            options.ifExists = Mode(path, value);
+        else if (key == "key")
+            options.key = Key(path, value);
+        else if (key == "since")
+            options.since = Text(path, value, key);
+        else if (key == "delete-missing")
+            options.deleteMissing = Flag(path, value, key);
+        else if (key == "where")
+            options.where = Text(path, value, key);
+        else if (key == "schema") {
+            options.exactSchema = SchemaModeIsExact(QString::fromStdString(Text(path, value, key)));
+            if (!options.exactSchema)
+                Fail(path, value, "schema takes exact or simple");
+        } else {
+            Fail(path, entry.first,
+                 "unknown key \"" + key + "\" (" + (table ? "target, " : "") +
+                     "if-exists, key, since, delete-missing, schema, where)");
+        }
+    }
+    return options;
+}
+
+// The table's own setting where it gives one, else the default's.
+template <class T>
+void Over(std::optional<T>& own, const std::optional<T>& fallback) {
+    if (!own)
+        own = fallback;
+}
+
+}  // namespace
+
+Plan ReadPlan(const std::string& path) {
+    YAML::Node root;
+    try {
+        root = YAML::LoadFile(path);
+    } catch (const YAML::BadFile&) {
+        throw PlanError(path + ": cannot be read");
+    } catch (const YAML::Exception& e) {
+        throw PlanError(path + ", line " + std::to_string(e.mark.line + 1) + ": " + e.msg);
+    }
+    if (!root.IsMap())
+        throw PlanError(path + ": a plan is keys and values (to, defaults, tables)");
+    Plan plan;
+    TableOptions defaults;
+    for (const auto& entry : root) {
+        const std::string key = entry.first.Scalar();
+        if (key == "to") {
+            const QString side = QString::fromStdString(Text(path, entry.second, key)).toLower();
+            if (side == QLatin1String("postgresql"))
+                plan.target = Side::PostgreSQL;
+            else if (side == QLatin1String("sqlanywhere"))
+                plan.target = Side::SqlAnywhere;
+            else
+                Fail(path, entry.second, "to takes postgresql or sqlanywhere");
+        } else if (key == "defaults") {
+            defaults = Options(path, entry.second, false);
+        } else if (key != "tables") {
+            Fail(path, entry.first, "unknown key \"" + key + "\" (to, defaults, tables)");
+        }
+    }
+    const YAML::Node tables = root["tables"];
+    if (!tables || !tables.IsMap() || tables.size() == 0)
+        throw PlanError(path + ": tables names the tables to send, each with its settings");
+    for (const auto& entry : tables) {
+        PlannedTable table{Text(path, entry.first, "a table's name"),
+                           Options(path, entry.second, true)};
+        Over(table.options.ifExists, defaults.ifExists);
+        Over(table.options.key, defaults.key);
+        Over(table.options.since, defaults.since);
+        Over(table.options.deleteMissing, defaults.deleteMissing);
+        Over(table.options.exactSchema, defaults.exactSchema);
+        Over(table.options.where, defaults.where);
+        for (const PlannedTable& earlier : plan.tables) {
+            if (earlier.name == table.name)
+                Fail(path, entry.first, "the table \"" + table.name + "\" is named twice");
+        }
+        plan.tables.push_back(std::move(table));
+    }
+    return plan;
+}
+
+}  // namespace korvanta::cli
