@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -237,6 +238,56 @@ double MeasureExact(long rows, BenchDialogs& dialogs) {
         "%.2f (target at most 1.10)\n",
         builds, beyond);
     return ratio;
+}
+
+// A merge of a 1M-row table of which 1 % changed, against a full send of it: every row
+// read and compared, and only the rows from the target's largest `stamp` on (--since).
+double MeasureMerge(long rows, BenchDialogs& dialogs) {
+    std::printf("Merge into PostgreSQL: %ld rows with a primary key, 1 %% of them changed\n", rows);
+    Sqlite(
+        "DROP TABLE IF EXISTS BenchMerge; CREATE TABLE BenchMerge(id INTEGER PRIMARY KEY,"
+        " big BIGINT NOT NULL, amount NUMERIC(12,2), label VARCHAR(40), stamp TIMESTAMP,"
+        " flag BOOLEAN);"
+        "WITH RECURSIVE s(g) AS (SELECT 1 UNION ALL SELECT g + 1 FROM s WHERE g < " +
+        std::to_string(rows) +
+        ") INSERT INTO BenchMerge SELECT g, (g * 7919) % 1000003, (g % 100000) / 100.0,"
+        " substr('label ' || g || ' abcdefghij', 1, 30), datetime('2020-01-01', '+' || g ||"
+        " ' seconds'), g % 2 FROM s;");
+    Psql("DROP TABLE IF EXISTS \"BenchMerge\";");
+    const auto timed = [&](const char* what, const std::function<void()>& send) {
+        const int before = dialogs.reports;
+        Stopwatch watch;
+        send();
+        Timed t;
+        t.seconds = watch.Seconds();
+        t.reports = dialogs.reports - before;
+        t.rows = Number(Psql("SELECT count(*) FROM \"BenchMerge\";"));
+        Print(what, t);
+        return t.seconds;
+    };
+    const double full = timed("full send (exact):", [&] {
+        BenchSend(Side::PostgreSQL, "BenchMerge", BenchConnectionValues(), false, dialogs, true);
+    });
+    Sqlite(
+        "UPDATE BenchMerge SET label = label || ' changed', stamp = datetime('2030-01-01', '+' "
+        "|| id || ' seconds') WHERE id % 100 = 0;");
+    const double merge = timed("merge, every row compared:", [&] {
+        BenchMerge(Side::PostgreSQL, "BenchMerge", BenchConnectionValues(), "", dialogs);
+    });
+    Sqlite(
+        "UPDATE BenchMerge SET label = label || ' again', stamp = datetime('2031-01-01', '+' "
+        "|| id || ' seconds') WHERE id % 100 = 1;");
+    const double since = timed("merge --since stamp:", [&] {
+        BenchMerge(Side::PostgreSQL, "BenchMerge", BenchConnectionValues(), "stamp", dialogs);
+    });
+    const std::string differing = Psql(
+        "SELECT count(*) FROM \"BenchMerge\" WHERE label LIKE '%changed' OR label LIKE "
+        "'%again';");
+    std::printf("  changed rows on the target: %s (expected %ld)\n", differing.c_str(),
+                rows / 100 * 2);
+    std::printf("  merge / full send: %.2f; merge --since / full send: %.2f\n", merge / full,
+                since / full);
+    return merge / full;
 }
 
 // The statement a send reads the table with, as the dialect of its database makes it.
@@ -861,17 +912,21 @@ int main(int argc, char* argv[]) {
             listing = MeasureListing(options.tables);
         if (wanted("exact"))
             exact = MeasureExact(options.largeRows, dialogs);
+        double merge = 0;
+        if (wanted("merge"))
+            merge = MeasureMerge(options.largeRows, dialogs);
         std::printf(
             "summary: to PostgreSQL %.2f and %.2f of COPY (target 0.5); to SQL Anywhere %.2f of a "
             "bare bulk load (target 0.5); with 100 refused rows %.2f of COPY (target 0.25); peak "
             "memory %.0f MB at %ld rows and %.0f MB at %ld rows (target 64); whole database: "
             "pgloader takes %.2f times 2 jobs (target 3), the window %.2f times 1 job (target 1), "
             "%.0f and %.0f MB above idle for 1 and 2 jobs (target 64 a job); listing %.2f s; exact "
-            "tables %.2f of the default mode's time (target 1.5)\n",
+            "tables %.2f of the default mode's time (target 1.5); a merge of 1 %% changed rows "
+            "%.2f of a full send\n",
             toPostgreSQL.value, toPostgreSQLLarge.value, toSybase.value, refused.value, memory,
             options.rows, memoryLarge, options.memoryRows, database.pgloaderOverTwoJobs,
             database.windowOverOneJob, database.memoryOneJob, database.memoryTwoJobs, listing,
-            exact);
+            exact, merge);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         return 1;

@@ -50,6 +50,20 @@ void BenchSend(korvanta::Side target, const std::string& table,
     korvanta::SendTables(request, listener);
 }
 
+void BenchMerge(korvanta::Side target, const std::string& table,
+                const korvanta::ConnectionValues& values, const std::string& since,
+                korvanta::Dialogs& dialogs) {
+    korvanta::SendRequest request;
+    request.target = target;
+    request.tables = {table};
+    request.targetTables = {table};
+    request.values = values;
+    request.existing.mode = korvanta::IntoExisting::Mode::kMerge;
+    request.existing.since = since;
+    BenchListener listener(target, dialogs);
+    korvanta::SendTables(request, listener);
+}
+
 namespace {
 QString Env(const char* name) {
     const char* value = std::getenv(name);

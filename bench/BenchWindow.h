@@ -33,6 +33,11 @@ struct BenchWindow {
 void BenchSend(korvanta::Side target, const std::string& table,
                const korvanta::ConnectionValues& values, bool oneStatementPerRow,
                korvanta::Dialogs& dialogs, bool exactSchema = false);
+// Merges the source's table into the target's table of that name by its primary key; with
+// `since`, only the rows at or after the target's largest value of that column.
+void BenchMerge(korvanta::Side target, const std::string& table,
+                const korvanta::ConnectionValues& values, const std::string& since,
+                korvanta::Dialogs& dialogs);
 
 // The connection values of the databases that scripts/bench started.
 korvanta::ConnectionValues BenchConnectionValues();

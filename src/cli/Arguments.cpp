@@ -46,6 +46,8 @@ constexpr OptionDef kOptions[] = {
     {"where", 0, true, For::kSend},
     {"target", 0, true, For::kSend},
     {"plan", 0, true, For::kSend, true},
+    {"resume", 0, false, For::kSend},
+    {"state", 0, true, For::kSend, true},
     {"jobs", 'j', true, For::kSend},
     {"verify", 0, false, For::kSend},
     {"row-by-row", 0, false, For::kSend},
@@ -240,7 +242,7 @@ IfExists ParseIfExists(const std::string& text) {
 void RefuseWithDryRun(const Words& words) {
     if (!words.Has("dry-run"))
         return;
-    for (const char* option : {"verify", "reject-file", "summary-json"}) {
+    for (const char* option : {"verify", "reject-file", "summary-json", "resume"}) {
         if (words.Has(option) || words.Value(option))
             throw UsageError(std::string("--") + option + " cannot go with --dry-run");
     }
@@ -278,6 +280,8 @@ void ParseSend(const Words& words, Command& command) {
     send.where = words.Value("where").value_or("");
     send.targetName = words.Value("target").value_or("");
     send.planFile = words.Value("plan").value_or("");
+    send.resume = words.Has("resume");
+    send.stateFile = words.Value("state").value_or("");
     if (!send.targetName.empty() && (send.all || send.operands.size() != 1 ||
                                      send.operands[0].find_first_of("*?[") != std::string::npos))
         throw UsageError("--target names the table of one table sent: name that one table");

@@ -17,6 +17,7 @@
 #include "cli/PlanFile.h"
 #include "cli/RefusedRowFile.h"
 #include "cli/SendConsole.h"
+#include "cli/SendState.h"
 #include "cli/Summary.h"
 #include "cli/TableSelection.h"
 #include "engine/send/ForeignKeys.h"
@@ -62,6 +63,8 @@ TableStatus StatusOf(const TableState& table, bool dryRun) {
     const TableOutcome& o = *table.outcome;
     if (o.skipped)
         return TableStatus::kSkipped;
+    if (o.doneBefore)
+        return TableStatus::kDoneBefore;
     if (dryRun)
         return o.complete ? TableStatus::kPlanned : TableStatus::kFailed;
     if (o.verified && !*o.verified)
@@ -126,10 +129,13 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
             line.unchanged = table.outcome->unchanged;
             line.keysCompared = table.outcome->keysCompared;
             line.deleted = table.outcome->deleted;
+            line.resumedAfter = table.outcome->resumedAfter;
+            line.restarted = table.outcome->restarted;
         }
         failed = failed ||
                  (line.status != TableStatus::kOk && line.status != TableStatus::kRefused &&
-                  line.status != TableStatus::kSkipped && line.status != TableStatus::kPlanned);
+                  line.status != TableStatus::kSkipped && line.status != TableStatus::kPlanned &&
+                  line.status != TableStatus::kDoneBefore);
         refused = refused || line.refused > 0;
         summary.lines.push_back(line);
     }
@@ -286,12 +292,32 @@ int RunSend(SendOptions options) {
             own.target = options.targetName;
     }
 
+    // What a later --resume needs; a send without it still runs, and says so.
+    std::optional<SendState> state;
+    if (!options.dryRun) {
+        const QJsonObject plan = SendState::PlanOf(options, selection.tables);
+        const std::string path = SendState::PathFor(options);
+        try {
+            state.emplace(options.resume ? SendState::Resume(path, plan)
+                                         : SendState::Begin(path, plan));
+        } catch (const StateError& e) {
+            Say(e.what());
+            if (options.resume)
+                return kExitUsage;
+        }
+    }
+    SendRequest request = RequestFor(options, std::move(targetList));
+    if (options.resume && state)
+        request.resume = state->Left();
     SendConsole console(options, std::move(selection.tables), files->rejects.get());
+    if (state)
+        console.KeepState(&*state);
     InstallInterruptHandlers(isatty(STDERR_FILENO) != 0);
     const auto begin = std::chrono::steady_clock::now();
-    WithProgressLine(console, [&] {
-        SendWithJobs(console, RequestFor(options, std::move(targetList)), options.jobs);
-    });
+    WithProgressLine(console, [&] { SendWithJobs(console, std::move(request), options.jobs); });
+    if (state && !state->Failure().empty())
+        Say("cannot keep the send's state in " + state->Path() + ": " + state->Failure() +
+            "; --resume cannot carry this send on");
     Summary summary =
         Summarize(console, !selection.unmatched.empty(), files->rejects.get(), options.dryRun);
     summary.seconds =

@@ -36,6 +36,8 @@ struct SendOptions {
     std::string where;             // --where: the source's rows sent meet it
     std::string targetName;        // --target: the one table's name on the target
     std::string planFile;          // --plan
+    bool resume = false;           // --resume: carry on the send that stopped
+    std::string stateFile;         // --state: where the send's state is kept
     // The tables' own settings, by source table (from a plan file).
     std::map<std::string, TableOptions> tables;
     bool quiet = false;

@@ -1,5 +1,7 @@
 #include "cli/SendConsole.h"
 
+#include "cli/SendState.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -140,7 +142,17 @@ void SendConsole::Refused(const RefusedRow& row) {
     }
 }
 
+void SendConsole::Creating(std::size_t index) {
+    if (state_ != nullptr)
+        state_->Creating(tables_[index].name);
+}
+
 void SendConsole::Finished(std::size_t index, const TableOutcome& outcome) {
+    // Finished: every row read and accounted for, every step made; a later --resume leaves
+    // it as it is.
+    if (state_ != nullptr && !outcome.skipped && outcome.complete && !outcome.stopRequested &&
+        !outcome.stepsMissing && outcome.verified.value_or(true))
+        state_->Finished(tables_[index].name);
     std::lock_guard lock(mutex_);
     tables_[index].outcome = outcome;
     if (!showProgress_)

@@ -62,6 +62,8 @@ std::string_view StatusWord(TableStatus status) {
             return "planned";
         case TableStatus::kIncomplete:
             return "incomplete";
+        case TableStatus::kDoneBefore:
+            return "done-before";
     }
     return "failed";
 }
@@ -116,6 +118,11 @@ std::string Summary::Text() const {
                                   std::to_string(line.deleted) + " deleted"
                             : std::string()) +
                        "\n";
+            if (line.resumedAfter >= 0)
+                out += "  resumed: went on after the " + std::to_string(line.resumedAfter) +
+                       " rows the target held\n";
+            if (line.restarted)
+                out += "  resumed: sent again from its start (no integer key to go on from)\n";
             for (const std::string& item : line.notCarried)
                 out += NotCarriedLine(item) + "\n";
         }
@@ -150,6 +157,10 @@ std::string Summary::Json() const {
                                               static_cast<qsizetype>(StatusWord(l.status).size()));
         if (!l.target.empty())
             table["target"] = Utf8(l.target);
+        if (l.resumedAfter >= 0)
+            table["resumed_after"] = l.resumedAfter;
+        if (l.restarted)
+            table["restarted"] = true;
         if (!l.into.empty())
             table["into"] = Utf8(l.into);
         if (l.into == "merge") {

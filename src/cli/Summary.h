@@ -17,6 +17,7 @@ enum class TableStatus {
     kNotStarted,    // the run stopped before it
     kPlanned,       // a dry run: its statements were told, none was run
     kIncomplete,    // every row is there, but a key, index, numbering or foreign key is not
+    kDoneBefore,    // --resume: the stopped send finished it; left as it is
 };
 std::string_view StatusWord(TableStatus status);
 
@@ -43,6 +44,10 @@ struct SummaryLine {
     // were, the comparison did not happen).
     long long keysCompared = 0;
     long long deleted = -1;
+    // --resume: the rows the target held when the copy went on after them (-1: it did not),
+    // or the copy made again from its start for want of a key.
+    long long resumedAfter = -1;
+    bool restarted = false;
     long long Read() const noexcept { return landed + refused; }
 };
 

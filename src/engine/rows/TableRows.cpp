@@ -44,20 +44,22 @@ std::vector<SourceField> TableRows::Describe(adodb::Connection& connection, cons
 
 void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
                      const std::string& table, PostgresCopyConnection* wire,
-                     const std::string& where, const std::vector<std::string>& columns) {
+                     const std::string& where, const std::vector<std::string>& columns,
+                     const std::vector<std::string>& orderBy) {
     dialect_ = std::move(dialect);
     from_ = RowSourceOf(connection, *dialect_, table);
     where_ = where.empty() ? std::string() : " WHERE " + where;
     const std::string select =
         "SELECT " + (columns.empty() ? "*" : QuotedNames(columns)) + " FROM ";
-    statement_ = select + from_ + where_;
+    const std::string order = orderBy.empty() ? std::string() : " ORDER BY " + QuotedNames(orderBy);
+    statement_ = select + from_ + where_ + order;
     connection.FloatsAsNumbers = dialect_->FloatsAsNumbers();
     // Over libpq the driver only describes the columns: it reads no row.
     records_.Open(wire != nullptr ? select + from_ + " WHERE 1 = 0" : statement_, connection);
     fields_ = FieldsOf(records_);
     std::string exact = dialect_->ExactRowsQuery(from_, fields_, marked_);
     if (!exact.empty())
-        exact += where_;
+        exact += where_ + order;
     if (wire != nullptr) {
         records_.Close();
         if (!exact.empty())

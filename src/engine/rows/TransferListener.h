@@ -40,6 +40,12 @@ struct TableOutcome {
     // and the target's rows deleted for want of one; -1 when none were deleted.
     long long keysCompared = 0;
     long long deleted = -1;
+    // A send carried on (--resume): the table was finished before and left as it is; or the
+    // copy cut off before went on after the rows the target held (`resumedAfter` of them),
+    // or, with no key to go on from, was made again from its start (`restarted`).
+    bool doneBefore = false;
+    long long resumedAfter = -1;
+    bool restarted = false;
 };
 
 // A row the target refused, or that could not be read whole: everything a caller needs to
@@ -72,6 +78,9 @@ class TransferListener {
     virtual void Progress(long long /*done*/, long long /*total*/) {}
     // The target's table of this name was dropped; `entry` is the text its list loses.
     virtual void TableDropped(const std::string& /*entry*/) {}
+    // The send is about to create the target's table for the source's: it may stand there
+    // from here on, made by this send.
+    virtual void TableCreating(const std::string& /*source*/) {}
     // A table now stands on the target; `entry` is the text its list gains.
     virtual void TableListed(const std::string& /*entry*/) {}
     // A row was refused; called on the run's threads, after Failed for the same row.

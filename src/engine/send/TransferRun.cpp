@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
@@ -51,8 +52,9 @@ struct Table {
     std::optional<TableSchema> schema;  // an exact copy: the source's, from its catalog
     // The table's own settings: the request's, or its entry's in the request's table settings.
     IntoExisting existing;
-    bool exact = false;  // an exact copy
-    std::string where;   // the source's rows read: those that meet it (empty: all)
+    bool exact = false;    // an exact copy
+    std::string orderKey;  // an exact copy: the integer key its rows are read in the order of
+    std::string where;     // the source's rows read: those that meet it (empty: all)
 };
 
 class TransferRun {
@@ -114,7 +116,15 @@ class TransferRun {
     TableSchema TargetSchema(const Table& table);
     // Refuses the table: reported, and it gets no row.
     void RefuseExisting(const Table& table, const std::string& why);
-    void OpenSource(Table& table);
+    // Opens the source's rows: those that meet the table's condition and `where`, in the
+    // order of its key where it has one.
+    void OpenSource(Table& table, const std::string& where = {});
+    // Carries on what a stopped send left of the table; true when it did (the table is
+    // then done with), false when the table goes as any other.
+    bool ResumeTable(Table& table);
+    void GoOn(Table& table);
+    // An exact copy's steps that the target's table has already.
+    void DropStepsMade(const Table& table, TablePlan& plan);
     void ReadSchema(Table& table);
     bool DropOld(Table& table);
     void CreateAndCopy(Table& table);
@@ -269,7 +279,7 @@ void TransferRun::SendTable(const std::string& entry) {
         Finished(table.outcome);
         return;
     }
-    if (IntoExistingTable(table)) {
+    if (IntoExistingTable(table) || ResumeTable(table)) {
         Finished(table.outcome);
         return;
     }
@@ -282,8 +292,8 @@ void TransferRun::SendTable(const std::string& entry) {
     // a source that cannot be read leaves the target's table as it was.
     if (Step(lines_.select,
              [&] {
-                 OpenSource(table);
                  ReadSchema(table);
+                 OpenSource(table);
              }) &&
         DropOld(table))
         CreateAndCopy(table);
@@ -542,18 +552,153 @@ void TransferRun::DeleteMissing(Table& table, const ExistingFit& fit,
         Step(lines_.intoExisting, [&] { Target().Execute(plan.dropStaging); });
 }
 
+bool TransferRun::ResumeTable(Table& table) {
+    if (!request_.resume || !NamesContain(targetTables_, table.name))
+        return false;
+    const ResumeState& state = *request_.resume;
+    const bool finished = state.finished.count(table.entry) > 0;
+    // A table of that name that the stopped send did not make is the user's: asked about.
+    if (!finished && state.created.count(table.entry) == 0)
+        return false;
+    for (const std::string& name : targetTables_) {
+        if (SameNameIgnoringCase(name, table.name))
+            table.name = name;
+    }
+    table.outcome.target = table.name;
+    LearnDialects();
+    if (finished) {
+        table.outcome.doneBefore = true;
+        table.outcome.complete = true;
+        // Its foreign keys wait for every table, as a fresh copy's do; those made are not
+        // made again.
+        if (table.exact && Step(lines_.select, [&] { ReadSchema(table); })) {
+            TablePlan plan;
+            if (Step(lines_.buildCreate, [&] {
+                    plan = PlanExact(table);
+                    DropStepsMade(table, plan);
+                })) {
+                for (const SchemaStep& step : plan.foreignKeys)
+                    foreignKeys_->Add({table.entry, table.name, step});
+            }
+        }
+        return true;
+    }
+    if (!Step(lines_.select, [&] { ReadSchema(table); }))
+        return true;
+    if (table.orderKey.empty()) {
+        // No key to go on from: the copy is made again from its start.
+        table.outcome.restarted = true;
+        table.overwrite = true;
+        if (Step(lines_.select, [&] { OpenSource(table); }) && DropOld(table))
+            CreateAndCopy(table);
+        return true;
+    }
+    GoOn(table);
+    if (!ended_)
+        Step(lines_.closeRecordset, [&] { table.rows.Close(); });
+    return true;
+}
+
+// The rows landed in key order, so the target's largest key is where the copy stopped: the
+// rows after it are read and added, then the steps not yet made are made.
+void TransferRun::GoOn(Table& table) {
+    std::vector<std::string> read;
+    for (const ColumnSchema& column : table.schema->columns)
+        read.push_back(column.name);
+    TableSchema target;
+    std::string last;
+    long long there = 0;
+    if (!Step(lines_.intoExisting, [&] {
+            target = TargetSchema(table);
+            const std::string key = QuotedName(table.orderKey);
+            adodb::Recordset answer =
+                Target().Execute("SELECT " + targetDialect_->AsText("max(" + key + ")") +
+                                 ", count(*) FROM " + QuotedName(table.name));
+            if (!answer.IsEOF()) {
+                if (!answer.Fields()[0].Value().IsNull())
+                    last = answer.Fields()[0].Value().Text();
+                there = std::stoll(std::string(answer.Fields()[1].Value().Text()));
+            }
+        }))
+        return;
+    // Nothing but a whole number may stand in the condition.
+    if (!last.empty() && (!LooksLikeNumber(last) || last.find_first_of(".eE") != std::string::npos))
+        return RefuseExisting(table, "its key's largest value " + last + " is no whole number");
+    std::vector<std::string> names;
+    for (const SourceField& field : TableRows::Describe(Source(), *sourceDialect_, table.entry))
+        names.push_back(field.name);
+    const ExistingFit fit = FitExisting(names, *table.schema, target);
+    if (!fit.problems.empty())
+        return RefuseExisting(table, fit.problems.front());
+    table.outcome.resumedAfter = there;
+    if (!Step(lines_.select, [&] {
+            OpenSource(table,
+                       last.empty() ? std::string() : QuotedName(table.orderKey) + " > " + last);
+        }))
+        return;
+    TablePlan plan;
+    if (!Step(lines_.buildCreate, [&] {
+            plan = PlanExact(table);
+            DropStepsMade(table, plan);
+        }))
+        return;
+    std::unique_ptr<BatchWriter> writer;
+    if (!request_.settings.oneStatementPerRow) {
+        try {
+            writer = WriterFor(table.name, fit.binary, fit.columns);
+        } catch (...) {
+            writer.reset();
+        }
+    }
+    RowStatement insert(request_.target, table.name, std::vector<bool>(fit.columns.size(), false),
+                        targetDialect_, fit.columns);
+    insert.SetBinaryColumns(fit.binary);
+    Copy(table, {Target(), std::move(insert), std::move(writer), request_.settings, targetDialect_,
+                 table.entry, names, fit.rules, nullptr});
+    // The table was made before: its keys and indexes come after all of its rows, as then.
+    if (table.outcome.complete || ended_)
+        AfterRows(table, plan);
+}
+
+void TransferRun::DropStepsMade(const Table& table, TablePlan& plan) {
+    const TableSchema target = TargetSchema(table);
+    const TablePlan made =
+        PlanExactTable(target, table.name, *targetDialect_, [](std::string_view) { return true; });
+    std::set<std::string> there;
+    for (const auto* steps : {&made.afterRows, &made.foreignKeys}) {
+        for (const SchemaStep& step : *steps)
+            there.insert(step.what);
+    }
+    const auto madeBefore = [&](const SchemaStep& step) {
+        if (there.count(step.what) == 0)
+            return false;
+        plan.carried.push_back(step.what + ": made before");
+        return true;
+    };
+    std::erase_if(plan.afterRows, madeBefore);
+    std::erase_if(plan.foreignKeys, madeBefore);
+}
+
 // Opens the rows of the entry's table on the source: its own rows, each value as the
 // source holds it (TableRows).
-void TransferRun::OpenSource(Table& table) {
-    table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(),
-                    table.where);
+void TransferRun::OpenSource(Table& table, const std::string& where) {
+    const std::string& own = table.where;
+    const std::string both = own.empty()     ? where
+                             : where.empty() ? own
+                                             : "(" + own + ") AND " + where;
+    table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(), both,
+                    {},
+                    table.orderKey.empty() ? std::vector<std::string>()
+                                           : std::vector<std::string>{table.orderKey});
 }
 
 // An exact copy reads the source's own catalog, over the same connection.
 void TransferRun::ReadSchema(Table& table) {
-    if (table.exact) {
-        table.schema = ReadTableSchema(Source(), *sourceDialect_, table.entry, table.rows.Fields());
-    }
+    if (!table.exact)
+        return;
+    table.schema = ReadTableSchema(Source(), *sourceDialect_, table.entry,
+                                   TableRows::Describe(Source(), *sourceDialect_, table.entry));
+    table.orderKey = OrderKey(*table.schema);
 }
 
 // Drops the target's table when the user said so. False when the table goes no further: a
@@ -599,6 +744,7 @@ void TransferRun::CreateAndCopy(Table& table) {
     }
     // A target busy with another program's work is waited for, as the rows are.
     TransientBudget budget = StatementBudget();
+    listener_.TableCreating(table.entry);
     table.created = Step(lines_.createTable,
                          [&] { WaitOutTransient([&] { Target().Execute(statement_); }, budget); });
     if (!table.created && request_.freshTablesOnly)

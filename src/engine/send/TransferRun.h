@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ struct TableSettings {
     std::optional<IntoExisting> existing;
     std::optional<bool> exactSchema;
     std::string where;  // a condition in the source's SQL that the rows sent meet; empty: all
+};
+
+// A send that carries on one that stopped: what the stopped one left, as its state says. A
+// hint only: the target is asked whether each table stands there and how far it got.
+struct ResumeState {
+    std::set<std::string> created;   // source tables whose target table it made (or set out to)
+    std::set<std::string> finished;  // source tables it finished: rows and every step
 };
 
 // One send: the tables to read from the source side, in the order they go, and the
@@ -79,6 +87,12 @@ struct SendRequest {
     IntoExisting existing;
     // Settings of their own for some tables, by source table (its list entry).
     std::map<std::string, TableSettings> tableSettings;
+    // Carries on a send that stopped: a table it finished is left as it is; one it made and
+    // cut off goes on after the last row the target holds, in the order of its integer key
+    // (made again from its start when it has none); the steps of an exact copy not made are
+    // made. An exact copy's rows are always read in that order, so that a later send can go
+    // on from where this one stops.
+    std::optional<ResumeState> resume;
 };
 
 // Sends the tables: opens its own pair of connections, and for each table asks about an

@@ -134,4 +134,26 @@ std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const T
     return key;
 }
 
+std::string OrderKey(const TableSchema& table) {
+    const auto integer = [&](const std::string& name) {
+        const ColumnSchema* column = Find(table, name);
+        return column != nullptr &&
+               (column->type.kind == TypeKind::kSmallInt ||
+                column->type.kind == TypeKind::kInteger || column->type.kind == TypeKind::kBigInt);
+    };
+    if (table.primaryKey.size() == 1 && integer(table.primaryKey[0]))
+        return table.primaryKey[0];
+    if (!table.primaryKey.empty())
+        return {};
+    for (const IndexSchema& index : table.indexes) {
+        if (!index.unique || !index.predicate.empty() || index.keys.size() != 1 ||
+            index.keys[0].column.empty())
+            continue;
+        const ColumnSchema* column = Find(table, index.keys[0].column);
+        if (column != nullptr && column->notNull && integer(column->name))
+            return column->name;
+    }
+    return {};
+}
+
 }  // namespace korvanta

@@ -31,4 +31,9 @@ std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const T
                                   const TableSchema& target, const ExistingFit& fit,
                                   const std::vector<std::string>& read, std::string& problem);
 
+// The column whose order a table's rows are read in so that a copy cut off can go on after
+// the largest value that landed: its primary key, or a unique index on a NOT NULL column,
+// when that is one integer column. Empty when there is none.
+std::string OrderKey(const TableSchema& table);
+
 }  // namespace korvanta

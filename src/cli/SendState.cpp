@@ -1,0 +1,178 @@
+#include "cli/SendState.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+#include <cstdlib>
+
+namespace korvanta::cli {
+
+namespace {
+
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QJsonArray Array(const std::vector<std::string>& items) {
+    QJsonArray array;
+    for (const std::string& item : items)
+        array.append(Utf8(item));
+    return array;
+}
+
+const char* ModeName(IfExists mode) {
+    switch (mode) {
+        case IfExists::kAsk:
+            return "ask";
+        case IfExists::kReplace:
+            return "replace";
+        case IfExists::kSkip:
+            return "skip";
+        case IfExists::kStop:
+            return "stop";
+        case IfExists::kTruncate:
+            return "truncate";
+        case IfExists::kAppend:
+            return "append";
+        case IfExists::kMerge:
+            return "merge";
+    }
+    return "ask";
+}
+
+QJsonObject TableOf(const TableOptions& own) {
+    QJsonObject table;
+    if (!own.target.empty())
+        table["target"] = Utf8(own.target);
+    if (own.ifExists)
+        table["if-exists"] = ModeName(*own.ifExists);
+    if (own.key)
+        table["key"] = Array(*own.key);
+    if (own.since)
+        table["since"] = Utf8(*own.since);
+    if (own.deleteMissing)
+        table["delete-missing"] = *own.deleteMissing;
+    if (own.exactSchema)
+        table["schema"] = *own.exactSchema ? "exact" : "simple";
+    if (own.where)
+        table["where"] = Utf8(*own.where);
+    return table;
+}
+
+}  // namespace
+
+std::string SendState::PathFor(const SendOptions& options) {
+    if (!options.stateFile.empty())
+        return options.stateFile;
+    const ConnectionValues& v = options.values;
+    const QString pair =
+        QStringList{options.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere", v.server,
+                    v.port, v.database, v.dataSourceName}
+            .join(QChar(0));
+    const QString id = QString::fromLatin1(
+        QCryptographicHash::hash(pair.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    const char* home = std::getenv("XDG_STATE_HOME");
+    const QString base = home != nullptr && *home == '/'
+                             ? QString::fromLocal8Bit(home)
+                             : QDir::homePath() + QStringLiteral("/.local/state");
+    return (base + QStringLiteral("/korvanta/send-") + id + QStringLiteral(".json")).toStdString();
+}
+
+QJsonObject SendState::PlanOf(const SendOptions& options, const std::vector<std::string>& tables) {
+    QJsonObject plan;
+    plan["to"] = options.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere";
+    plan["tables"] = Array(tables);
+    plan["schema"] = options.settings.exactSchema ? "exact" : "simple";
+    plan["if-exists"] = ModeName(options.ifExists);
+    plan["key"] = Array(options.key);
+    plan["since"] = Utf8(options.since);
+    plan["delete-missing"] = options.deleteMissing;
+    plan["where"] = Utf8(options.where);
+    QJsonObject own;
+    for (const auto& [table, settings] : options.tables) {
+        if (const QJsonObject t = TableOf(settings); !t.isEmpty())
+            own[Utf8(table)] = t;
+    }
+    plan["table-settings"] = own;
+    return plan;
+}
+
+SendState::SendState(SendState&& other) noexcept
+    : path_(std::move(other.path_)),
+      plan_(std::move(other.plan_)),
+      created_(std::move(other.created_)),
+      finished_(std::move(other.finished_)),
+      failure_(std::move(other.failure_)) {}
+
+SendState SendState::Begin(std::string path, QJsonObject plan) {
+    SendState state(std::move(path), std::move(plan));
+    state.Save();
+    if (!state.failure_.empty())
+        throw StateError("cannot keep the send's state in " + state.path_ + ": " + state.failure_);
+    return state;
+}
+
+SendState SendState::Resume(std::string path, const QJsonObject& plan) {
+    QFile file(Utf8(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw StateError("no stopped send to carry on: " + path + " " +
+                         (file.exists() ? "cannot be read" : "does not exist"));
+    const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject savedPlan = saved.value("plan").toObject();
+    if (savedPlan.isEmpty())
+        throw StateError(path + " holds no send's state");
+    if (savedPlan != plan) {
+        std::string differs;
+        for (auto it = plan.begin(); it != plan.end(); ++it) {
+            if (savedPlan.value(it.key()) != it.value())
+                differs += (differs.empty() ? "" : ", ") + it.key().toStdString();
+        }
+        throw StateError("the stopped send had other " + differs +
+                         "; --resume carries on the same send (run it as it was, or without "
+                         "--resume to start over)");
+    }
+    SendState state(std::move(path), plan);
+    for (const auto& name : saved.value("created").toArray())
+        state.created_.insert(name.toString().toStdString());
+    for (const auto& name : saved.value("finished").toArray())
+        state.finished_.insert(name.toString().toStdString());
+    return state;
+}
+
+ResumeState SendState::Left() const {
+    return {created_, finished_};
+}
+
+void SendState::Creating(const std::string& table) {
+    std::lock_guard lock(mutex_);
+    if (created_.insert(table).second)
+        Save();
+}
+
+void SendState::Finished(const std::string& table) {
+    std::lock_guard lock(mutex_);
+    if (finished_.insert(table).second)
+        Save();
+}
+
+void SendState::Save() {
+    QJsonObject state;
+    state["plan"] = plan_;
+    state["created"] = Array({created_.begin(), created_.end()});
+    state["finished"] = Array({finished_.begin(), finished_.end()});
+    const QString path = Utf8(path_);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QJsonDocument(state).toJson(QJsonDocument::Compact)) < 0 || !file.commit())
+        failure_ = file.errorString().toStdString();
+    else
+        failure_.clear();
+}
+
+}  // namespace korvanta::cli

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QJsonObject>
+
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/Send.h"
+#include "engine/send/TransferRun.h"
+
+namespace korvanta::cli {
+
+// A state file that cannot be used: unreadable, or of another send.
+struct StateError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// What a send must remember for --resume: its plan (the tables and the options that decide
+// what is written), the target tables it set out to make, and the tables it finished. A
+// small JSON file, replaced whole (write, flush, rename) at each change, so that a process
+// killed at any moment leaves the old state or the new one. It is a hint: the target says
+// what each table holds.
+class SendState {
+  public:
+    // The file of sends from this source to this target: $XDG_STATE_HOME/korvanta (else
+    // ~/.local/state/korvanta), one per pair of databases; or `path` (--state).
+    static std::string PathFor(const SendOptions& options);
+    // The plan of the send of these tables with these options.
+    static QJsonObject PlanOf(const SendOptions& options, const std::vector<std::string>& tables);
+
+    // A new send: its plan, nothing made yet. Throws StateError when the file cannot be written.
+    static SendState Begin(std::string path, QJsonObject plan);
+    // The stopped send's state, to carry it on with the same plan. Throws StateError when
+    // there is none, it cannot be read, or its plan is not `plan` (saying what differs).
+    static SendState Resume(std::string path, const QJsonObject& plan);
+
+    SendState(SendState&& other) noexcept;
+
+    ResumeState Left() const;
+    // Safe from the jobs' threads. A failure to write is kept, said once by the caller.
+    void Creating(const std::string& table);
+    void Finished(const std::string& table);
+    const std::string& Failure() const { return failure_; }
+    const std::string& Path() const { return path_; }
+
+  private:
+    SendState(std::string path, QJsonObject plan)
+        : path_(std::move(path)), plan_(std::move(plan)) {}
+    void Save();
+
+    std::string path_;
+    QJsonObject plan_;
+    std::set<std::string> created_, finished_;
+    std::mutex mutex_;
+    std::string failure_;
+};
+
+}  // namespace korvanta::cli
