@@ -280,11 +280,10 @@ double MeasureMerge(long rows, BenchDialogs& dialogs) {
     const double since = timed("merge --since stamp:", [&] {
         BenchMerge(Side::PostgreSQL, "BenchMerge", BenchConnectionValues(), "stamp", dialogs);
     });
-    const std::string differing = Psql(
-        "SELECT count(*) FROM \"BenchMerge\" WHERE label LIKE '%changed' OR label LIKE "
-        "'%again';");
-    std::printf("  changed rows on the target: %s (expected %ld)\n", differing.c_str(),
-                rows / 100 * 2);
+    const long differing =
+        Number(Psql("SELECT count(*) FROM \"BenchMerge\" WHERE label LIKE '%changed' OR label LIKE "
+                    "'%again';"));
+    std::printf("  changed rows on the target: %ld (expected %ld)\n", differing, rows / 100 * 2);
     std::printf("  merge / full send: %.2f; merge --since / full send: %.2f\n", merge / full,
                 since / full);
     return merge / full;

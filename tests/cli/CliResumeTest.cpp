@@ -1,0 +1,168 @@
+// send --resume after the program was killed (SIGKILL) at several moments: every table
+// ends exactly equal to its source, with its keys, no row doubled or lost, and no more read
+// than what was missing.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include <libpq-fe.h>
+
+#include "cli/CliTestSupport.h"
+
+using namespace clitest;
+using Rows = std::vector<std::string>;
+
+namespace {
+
+constexpr int kRows = 400000;
+
+// Waits (at most a minute) until the condition holds while the program runs.
+bool Until(Program& program, const std::function<bool()>& condition) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (program.Running() && std::chrono::steady_clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+long long Count(bool postgreSQL, const std::string& table) {
+    const std::string sql = "SELECT count(*) FROM " + Ident(table);
+    try {
+        return std::stoll((postgreSQL ? testdb::psql(sql) : Sqlite(sql)).at(0));
+    } catch (const std::exception&) {
+        return -1;  // not there yet
+    }
+}
+
+QJsonArray StateList(const std::string& file, const char* key) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(file)))
+        .object()
+        .value(key)
+        .toArray();
+}
+
+struct Moment {
+    const char* what;
+    bool toPostgreSQL;
+};
+
+class CliResume : public ::testing::TestWithParam<Moment> {};
+
+// Two tables (the second's foreign key refers to the first), sent exactly, the program
+// killed at the moment, then carried on.
+TEST_P(CliResume, EndsExactAfterAKillAt) {
+    const Moment m = GetParam();
+    const bool pg = m.toPostgreSQL;
+    const std::string a = testdb::uniqueName("cli_resume_a");
+    const std::string b = testdb::uniqueName("cli_resume_b");
+    const std::string create = "CREATE TABLE " + Ident(a) +
+                               " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20));"
+                               "CREATE TABLE " +
+                               Ident(b) +
+                               " (id INTEGER NOT NULL PRIMARY KEY, a INTEGER REFERENCES " +
+                               Ident(a) + " (id), w VARCHAR(20));";
+    if (pg) {
+        Sqlite(create +
+               "WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g WHERE x < " +
+               std::to_string(kRows) + ") INSERT INTO " + Ident(a) +
+               " SELECT x, 'v' || x FROM g; INSERT INTO " + Ident(b) + " SELECT id, id, v FROM " +
+               Ident(a) + " WHERE id <= 1000;");
+    } else {
+        testdb::psql(create + "INSERT INTO " + Ident(a) +
+                     " SELECT g, 'v' || g FROM "
+                     "generate_series(1, " +
+                     std::to_string(kRows) + ") g; INSERT INTO " + Ident(b) +
+                     " SELECT id, id, v FROM " + Ident(a) + " WHERE id <= 1000;");
+    }
+    Program program;
+    const std::string state = program.Dir() + "/state.json";
+    const std::string to = pg ? "postgresql" : "sqlanywhere";
+    const std::vector<std::string> send = {"send",     "--to",  to,        a,     b,
+                                           "--schema", "exact", "--state", state, "-q"};
+    // A second session holds the table so that its key waits after the rows.
+    PGconn* holder = nullptr;
+    program.Start(send);
+    const std::string moment = m.what;
+    if (moment == "rows") {
+        ASSERT_TRUE(Until(program, [&] { return Count(pg, a) > 0; }));
+    } else if (moment == "keys") {
+        ASSERT_TRUE(Until(program, [&] {
+            return testdb::psql("SELECT to_regclass('" + a + "') IS NOT NULL") == Rows{"t"};
+        }));
+        holder = PQconnectdb(("host=" + testdb::pg().server + " port=" + testdb::pg().port +
+                              " user=" + testdb::pg().user + " password=" + testdb::pg().password +
+                              " dbname=" + testdb::pg().database)
+                                 .c_str());
+        ASSERT_EQ(PQstatus(holder), CONNECTION_OK);
+        PQclear(
+            PQexec(holder, ("BEGIN; LOCK TABLE " + Ident(a) + " IN ACCESS SHARE MODE").c_str()));
+        ASSERT_TRUE(Until(program, [&] {
+            return testdb::psql(
+                       "SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid = "
+                       "l.relation WHERE NOT l.granted AND c.relname = '" +
+                       a + "'") != Rows{"0"};
+        }));
+    } else {  // between the tables: the first finished
+        ASSERT_TRUE(Until(program, [&] { return StateList(state, "finished").size() == 1; }));
+    }
+    program.Signal(SIGKILL);
+    EXPECT_EQ(program.Wait().status, 128 + SIGKILL);
+    if (holder != nullptr) {
+        PQclear(PQexec(holder, "ROLLBACK"));
+        PQfinish(holder);
+    }
+    const long long there = Count(pg, a);
+    if (moment == "rows")
+        EXPECT_LT(there, kRows) << "killed after the rows: the moment was missed";
+
+    // Other tables than the stopped send's are refused, and change nothing.
+    Result r =
+        program.Run({"send", "--to", to, a, "--schema", "exact", "--state", state, "--resume"});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_NE(r.err.find("the stopped send had other tables"), std::string::npos) << r.err;
+
+    std::vector<std::string> resume = send;
+    const std::string json = program.Dir() + "/summary.json";
+    resume.insert(resume.end(), {"--resume", "--summary-json", json});
+    r = program.Run(resume);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const QJsonObject first = SummaryOf(json, a);
+    if (moment == "between") {
+        EXPECT_EQ(first["status"].toString(), "done-before");
+        EXPECT_EQ(first["read"].toInteger(), 0);
+    } else {
+        EXPECT_EQ(first["status"].toString(), "ok");
+        EXPECT_EQ(first["resumed_after"].toInteger(), there);
+        EXPECT_EQ(first["read"].toInteger(), kRows - there) << "only the rows missing are read";
+    }
+    EXPECT_EQ(SummaryOf(json, b)["status"].toString(), "ok");
+    const std::string check =
+        "SELECT count(*), count(DISTINCT id), min(id), max(id) FROM " + Ident(a);
+    EXPECT_EQ(
+        pg ? testdb::psql(check) : Sqlite(check),
+        Rows{std::to_string(kRows) + "|" + std::to_string(kRows) + "|1|" + std::to_string(kRows)});
+    EXPECT_EQ(Count(pg, b), 1000);
+    if (pg) {
+        // The keys are there once each: the primary keys and the foreign key.
+        EXPECT_EQ(
+            testdb::psql("SELECT contype, count(*) FROM pg_constraint WHERE conrelid IN ('" + a +
+                         "'::regclass, '" + b + "'::regclass) GROUP BY contype ORDER BY contype"),
+            (Rows{"f|1", "p|2"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, CliResume,
+                         ::testing::Values(Moment{"rows", true}, Moment{"rows", false},
+                                           Moment{"keys", true}, Moment{"between", true}),
+                         [](const auto& info) {
+                             return std::string(info.param.what) +
+                                    (info.param.toPostgreSQL ? "ToPostgreSQL" : "ToStandIn");
+                         });
+
+}  // namespace
