@@ -84,6 +84,8 @@ class Program {
         ASSERT_GE(pid_, 0);
         if (pid_ == 0) {
             setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+            // A send's state (--resume) stays with the test.
+            setenv("XDG_STATE_HOME", (Dir() + "/state").c_str(), 1);
             for (const auto& [name, value] : env) {
                 if (value)
                     setenv(name.c_str(), value->c_str(), 1);
