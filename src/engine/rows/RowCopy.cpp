@@ -371,10 +371,16 @@ std::string RowCopy::LastStatement() const {
 bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
     if (target_.merge)
         return MergeAlone(batch, row);
+    bool landed = false;
+    return SendAlone(batch, row, InsertOf(batch, row), landed);
+}
+
+bool RowCopy::SendAlone(const RowBatch& batch, std::size_t row, const std::string& statement,
+                        bool& landed) {
     using Kind = SingleRowWriter::Outcome::Kind;
-    const std::string statement = InsertOf(batch, row);
     const SingleRowWriter::Outcome outcome =
         SingleRowWriter(target_.connection, budget_).Write(statement);
+    landed = outcome.kind == Kind::kLanded;
     switch (outcome.kind) {
         case Kind::kLanded:
             ++landed_;
@@ -401,13 +407,12 @@ bool RowCopy::Isolate(const RowBatch& batch, std::size_t row) {
 }
 
 bool RowCopy::MergeAlone(const RowBatch& batch, std::size_t row) {
-    using Kind = SingleRowWriter::Outcome::Kind;
     std::vector<adodb::Variant> values;
     for (std::size_t j = 0; j < batch.Columns(); ++j)
         values.push_back(batch.Variant(row, j));
     // What the table holds of the key: nothing (-1), the row as it is (1), or another (0).
     int held = -1;
-    std::string statement = target_.merge->Probe(values);
+    const std::string statement = target_.merge->Probe(values);
     try {
         // A lock or a busy database is waited out as the row's own statement would be.
         WaitOutTransient(
@@ -435,33 +440,12 @@ bool RowCopy::MergeAlone(const RowBatch& batch, std::size_t row) {
         AddLanded(batch, row, row + 1);
         return true;
     }
-    statement = held == 0 ? target_.merge->Update(values) : InsertOf(batch, row);
-    const SingleRowWriter::Outcome outcome =
-        SingleRowWriter(target_.connection, budget_).Write(statement);
-    switch (outcome.kind) {
-        case Kind::kLanded:
-            ++landed_;
-            ++handled_;
-            if (held < 0)
-                ++inserted_;
-            AddLanded(batch, row, row + 1);
-            return true;
-        case Kind::kStop:
-            ReportStop(lines_.insert, *outcome.error, statement);
-            return false;
-        case Kind::kUncertain:
-            ++handled_;
-            ++uncertain_;
-            stoppedAtLine_ = lines_.insert;
-            ReportFailure(lines_.insert, *outcome.error, statement);
-            return false;
-        case Kind::kRefused:
-            ++handled_;
-            Refused(lines_.insert, *outcome.error, statement, SourceRowOf(batch, row),
-                    ValuesOf(batch, row));
-            return !stopped_;
-    }
-    return false;
+    bool landed = false;
+    const bool goOn = SendAlone(
+        batch, row, held == 0 ? target_.merge->Update(values) : InsertOf(batch, row), landed);
+    if (landed && held < 0)
+        ++inserted_;
+    return goOn;
 }
 
 void RowCopy::Refused(int line, const adodb::Error& error, const std::string& statement,

@@ -124,6 +124,9 @@ class RowCopy {
     bool Isolate(const RowBatch& batch, std::size_t row);
     // A merge's row alone: what the table holds of its key, then its INSERT or UPDATE.
     bool MergeAlone(const RowBatch& batch, std::size_t row);
+    // The row's statement alone, its outcome counted and reported; `landed` when it went in.
+    bool SendAlone(const RowBatch& batch, std::size_t row, const std::string& statement,
+                   bool& landed);
     void ReportFailure(int line, const adodb::Error& error, const std::string& statement);
     // A refused row: reported, kept for the listener, counted against the table's limit.
     void Refused(int line, const adodb::Error& error, const std::string& statement,
