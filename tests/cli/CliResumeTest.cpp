@@ -157,6 +157,43 @@ TEST_P(CliResume, EndsExactAfterAKillAt) {
     }
 }
 
+// A merge killed midway: each run of rows went in whole or not at all, and the same merge
+// run again brings the target equal to the source.
+TEST(CliMergeKilled, TheSameMergeAgainConverges) {
+    const std::string t = testdb::uniqueName("cli_merge_killed");
+    testdb::psql("CREATE TABLE " + Ident(t) +
+                 " (id integer PRIMARY KEY, v text);"
+                 "INSERT INTO " +
+                 Ident(t) + " SELECT g, 'v' || g FROM generate_series(1, " + std::to_string(kRows) +
+                 ") g;");
+    Program program;
+    Result r = program.Run({"send", "--to", "sqlanywhere", t, "--schema", "exact", "-q"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    testdb::psql("UPDATE " + Ident(t) + " SET v = v || ' changed';");
+    program.Start({"send", "--to", "sqlanywhere", t, "--if-exists", "merge", "-q"});
+    ASSERT_TRUE(Until(program, [&] {
+        const Rows changed =
+            Sqlite("SELECT count(*) FROM " + Ident(t) + " WHERE v LIKE '% changed'");
+        return !changed.empty() && changed[0] != "0";
+    }));
+    program.Signal(SIGKILL);
+    EXPECT_EQ(program.Wait().status, 128 + SIGKILL);
+    const std::string changed = "SELECT count(*) FROM " + Ident(t) + " WHERE v LIKE '% changed'";
+    EXPECT_LT(std::stoll(Sqlite(changed).at(0)), kRows) << "killed after the merge: missed";
+    const std::string json = program.Dir() + "/summary.json";
+    r = program.Run(
+        {"send", "--to", "sqlanywhere", t, "--if-exists", "merge", "--summary-json", json, "-q"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const QJsonObject s = SummaryOf(json, t);
+    EXPECT_EQ(s["inserted"].toInteger(), 0);
+    EXPECT_EQ(s["updated"].toInteger() + s["unchanged"].toInteger(), kRows);
+    EXPECT_GT(s["unchanged"].toInteger(), 0) << "the runs before the kill stayed in";
+    EXPECT_EQ(Sqlite(changed), Rows{std::to_string(kRows)});
+    EXPECT_EQ(Sqlite("SELECT count(*), count(DISTINCT id) FROM " + Ident(t)),
+              Rows{std::to_string(kRows) + "|" + std::to_string(kRows)});
+    testdb::psql("DROP TABLE " + Ident(t) + ";");
+}
+
 INSTANTIATE_TEST_SUITE_P(Moments, CliResume,
                          ::testing::Values(Moment{"rows", true}, Moment{"rows", false},
                                            Moment{"keys", true}, Moment{"between", true}),

@@ -22,11 +22,15 @@ MergePlan PlanMerge(const Dialect& dialect, std::string_view table,
     std::string on;
     for (const std::string& k : key)
         on += (on.empty() ? "kv_t." : " AND kv_t.") + QuotedName(k) + " = kv_s." + QuotedName(k);
-    const std::string matched = "kv_t." + QuotedName(key.front()) + " IS NOT NULL";
-    plan.count = "SELECT count(*) - count(kv_t." + QuotedName(key.front()) + "), count(CASE WHEN " +
-                 matched + " AND " + dialect.Unchanged(columns, key, "kv_t", "kv_s") +
-                 " THEN 1 END) FROM " + plan.staging + " kv_s LEFT JOIN " + std::string(table) +
-                 " kv_t ON " + on;
+    // Each staging row looks its key up in the table (a subquery of the select list is run
+    // row by row, through the key's index): a join would let the planner, who knows nothing
+    // of the staging table, read the whole table for every run.
+    const std::string row = "SELECT 1 FROM " + std::string(table) + " kv_t WHERE " + on;
+    plan.count = "SELECT count(CASE WHEN NOT EXISTS (" + row +
+                 ") THEN 1 END), count(CASE WHEN "
+                 "EXISTS (" +
+                 row + " AND " + dialect.Unchanged(columns, key, "kv_t", "kv_s") +
+                 ") THEN 1 END) FROM " + plan.staging + " kv_s";
     plan.upsert = dialect.UpsertStatement(plan.staging, table, columns, key);
     plan.clear = "DELETE FROM " + plan.staging;
     return plan;
