@@ -240,6 +240,10 @@ std::string Dialect::Unchanged(const std::vector<std::string>& columns,
     return all.empty() ? "1 = 1" : all;
 }
 
+std::string Dialect::ClearStaging(std::string_view name) const {
+    return "DELETE FROM " + StagingTable(name);
+}
+
 std::string Dialect::IndexStaging(std::string_view name,
                                   const std::vector<std::string>& columns) const {
     return "CREATE INDEX " + std::string(name) + "_key ON " + StagingTable(name) + " (" +

@@ -181,6 +181,8 @@ class Dialect {
     virtual std::string CreateStaging(std::string_view name, std::string_view table,
                                       const std::vector<std::string>& columns) const;
     virtual std::string DropStaging(std::string_view name) const;
+    // Empties that table, in the transaction of the run that filled it.
+    virtual std::string ClearStaging(std::string_view name) const;
     // An index of that table on `columns`.
     virtual std::string IndexStaging(std::string_view name,
                                      const std::vector<std::string>& columns) const;

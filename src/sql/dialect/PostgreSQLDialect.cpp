@@ -363,6 +363,12 @@ std::string PostgreSQLDialect::DropStaging(std::string_view name) const {
     return "DROP TABLE IF EXISTS " + StagingTable(name);
 }
 
+// A temporary table is never vacuumed: rows deleted run after run would stay behind and be
+// read by every later run. TRUNCATE leaves nothing.
+std::string PostgreSQLDialect::ClearStaging(std::string_view name) const {
+    return "TRUNCATE " + StagingTable(name);
+}
+
 std::string PostgreSQLDialect::UpsertStatement(std::string_view staging, std::string_view table,
                                                const std::vector<std::string>& columns,
                                                const std::vector<std::string>& key) const {

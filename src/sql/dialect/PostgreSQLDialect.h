@@ -48,6 +48,7 @@ class PostgreSQLDialect final : public Dialect {
     std::string CreateStaging(std::string_view name, std::string_view table,
                               const std::vector<std::string>& columns) const override;
     std::string DropStaging(std::string_view name) const override;
+    std::string ClearStaging(std::string_view name) const override;
     std::string UpsertStatement(std::string_view staging, std::string_view table,
                                 const std::vector<std::string>& columns,
                                 const std::vector<std::string>& key) const override;

@@ -32,7 +32,7 @@ MergePlan PlanMerge(const Dialect& dialect, std::string_view table,
                  row + " AND " + dialect.Unchanged(columns, key, "kv_t", "kv_s") +
                  ") THEN 1 END) FROM " + plan.staging + " kv_s";
     plan.upsert = dialect.UpsertStatement(plan.staging, table, columns, key);
-    plan.clear = "DELETE FROM " + plan.staging;
+    plan.clear = dialect.ClearStaging(kStagingName);
     return plan;
 }
 
