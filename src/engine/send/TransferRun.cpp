@@ -52,9 +52,10 @@ struct Table {
     std::optional<TableSchema> schema;  // an exact copy: the source's, from its catalog
     // The table's own settings: the request's, or its entry's in the request's table settings.
     IntoExisting existing;
-    bool exact = false;    // an exact copy
-    std::string orderKey;  // an exact copy: the integer key its rows are read in the order of
-    std::string where;     // the source's rows read: those that meet it (empty: all)
+    bool exact = false;  // an exact copy
+    // An exact copy: the integer key its rows are read in the order of.
+    std::vector<std::string> orderKey;
+    std::string where;  // the source's rows read: those that meet it (empty: all)
 };
 
 class TransferRun {
@@ -606,24 +607,36 @@ void TransferRun::GoOn(Table& table) {
     for (const ColumnSchema& column : table.schema->columns)
         read.push_back(column.name);
     TableSchema target;
-    std::string last;
+    std::vector<std::string> last;
     long long there = 0;
     if (!Step(lines_.intoExisting, [&] {
             target = TargetSchema(table);
-            const std::string key = QuotedName(table.orderKey);
-            adodb::Recordset answer =
-                Target().Execute("SELECT " + targetDialect_->AsText("max(" + key + ")") +
-                                 ", count(*) FROM " + QuotedName(table.name));
-            if (!answer.IsEOF()) {
-                if (!answer.Fields()[0].Value().IsNull())
-                    last = answer.Fields()[0].Value().Text();
-                there = std::stoll(std::string(answer.Fields()[1].Value().Text()));
+            // The last row in the key's order: the first of the reverse order.
+            std::string select, order;
+            // The texts are named apart from the columns: ORDER BY would otherwise take the
+            // name for the text's and order the keys as texts ("999999" before "1000000").
+            for (const std::string& column : table.orderKey) {
+                const std::string qualified = "kv_t." + QuotedName(column);
+                select += (select.empty() ? "" : ", ") + targetDialect_->AsText(qualified) +
+                          " AS kv_key" + std::to_string(order.size());
+                order += (order.empty() ? "" : ", ") + qualified + " DESC";
             }
+            adodb::Recordset answer = Target().Execute(
+                "SELECT " + select + " FROM " + QuotedName(table.name) + " kv_t ORDER BY " + order);
+            if (!answer.IsEOF()) {
+                for (int j = 0; j < answer.Fields().Count(); ++j)
+                    last.emplace_back(answer.Fields()[j].Value().Text());
+            }
+            answer.Close();
+            adodb::Recordset count =
+                Target().Execute("SELECT count(*) FROM " + QuotedName(table.name));
+            there = count.IsEOF() ? 0 : std::stoll(std::string(count.Fields()[0].Value().Text()));
         }))
         return;
-    // Nothing but a whole number may stand in the condition.
-    if (!last.empty() && (!LooksLikeNumber(last) || last.find_first_of(".eE") != std::string::npos))
-        return RefuseExisting(table, "its key's largest value " + last + " is no whole number");
+    // Nothing but whole numbers may stand in the condition.
+    const std::string after = AfterKey(table.orderKey, last);
+    if (!last.empty() && after.empty())
+        return RefuseExisting(table, "its key's last value is no whole number");
     std::vector<std::string> names;
     for (const SourceField& field : TableRows::Describe(Source(), *sourceDialect_, table.entry))
         names.push_back(field.name);
@@ -631,10 +644,8 @@ void TransferRun::GoOn(Table& table) {
     if (!fit.problems.empty())
         return RefuseExisting(table, fit.problems.front());
     table.outcome.resumedAfter = there;
-    if (!Step(lines_.select, [&] {
-            OpenSource(table,
-                       last.empty() ? std::string() : QuotedName(table.orderKey) + " > " + last);
-        }))
+    if (!Step(lines_.select,
+              [&] { OpenSource(table, after.empty() ? std::string() : "(" + after + ")"); }))
         return;
     TablePlan plan;
     if (!Step(lines_.buildCreate, [&] {
@@ -687,9 +698,7 @@ void TransferRun::OpenSource(Table& table, const std::string& where) {
                              : where.empty() ? own
                                              : "(" + own + ") AND " + where;
     table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(), both,
-                    {},
-                    table.orderKey.empty() ? std::vector<std::string>()
-                                           : std::vector<std::string>{table.orderKey});
+                    {}, table.orderKey);
 }
 
 // An exact copy reads the source's own catalog, over the same connection.

@@ -134,26 +134,49 @@ std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const T
     return key;
 }
 
-std::string OrderKey(const TableSchema& table) {
-    const auto integer = [&](const std::string& name) {
-        const ColumnSchema* column = Find(table, name);
-        return column != nullptr &&
-               (column->type.kind == TypeKind::kSmallInt ||
-                column->type.kind == TypeKind::kInteger || column->type.kind == TypeKind::kBigInt);
+std::vector<std::string> OrderKey(const TableSchema& table) {
+    const auto integers = [&](const std::vector<std::string>& names) {
+        for (const std::string& name : names) {
+            const ColumnSchema* column = Find(table, name);
+            if (column == nullptr ||
+                (column->type.kind != TypeKind::kSmallInt &&
+                 column->type.kind != TypeKind::kInteger && column->type.kind != TypeKind::kBigInt))
+                return false;
+        }
+        return !names.empty();
     };
-    if (table.primaryKey.size() == 1 && integer(table.primaryKey[0]))
-        return table.primaryKey[0];
     if (!table.primaryKey.empty())
-        return {};
+        return integers(table.primaryKey) ? table.primaryKey : std::vector<std::string>();
     for (const IndexSchema& index : table.indexes) {
-        if (!index.unique || !index.predicate.empty() || index.keys.size() != 1 ||
-            index.keys[0].column.empty())
+        if (!index.unique || !index.predicate.empty())
             continue;
-        const ColumnSchema* column = Find(table, index.keys[0].column);
-        if (column != nullptr && column->notNull && integer(column->name))
-            return column->name;
+        std::vector<std::string> columns;
+        bool plain = true;
+        for (const IndexKey& key : index.keys) {
+            const ColumnSchema* column = key.column.empty() ? nullptr : Find(table, key.column);
+            plain = plain && column != nullptr && column->notNull;
+            if (column != nullptr)
+                columns.push_back(column->name);
+        }
+        if (plain && integers(columns))
+            return columns;
     }
     return {};
+}
+
+std::string AfterKey(const std::vector<std::string>& key, const std::vector<std::string>& last) {
+    for (const std::string& value : last) {
+        const std::size_t start = !value.empty() && value[0] == '-' ? 1 : 0;
+        if (value.size() <= start ||
+            value.find_first_not_of("0123456789", start) != std::string::npos)
+            return {};
+    }
+    std::string after, equal;
+    for (std::size_t i = 0; i < key.size() && i < last.size(); ++i) {
+        after += (after.empty() ? "" : " OR ") + equal + QuotedName(key[i]) + " > " + last[i];
+        equal += QuotedName(key[i]) + " = " + last[i] + " AND ";
+    }
+    return after;
 }
 
 }  // namespace korvanta

@@ -31,9 +31,14 @@ std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const T
                                   const TableSchema& target, const ExistingFit& fit,
                                   const std::vector<std::string>& read, std::string& problem);
 
-// The column whose order a table's rows are read in so that a copy cut off can go on after
-// the largest value that landed: its primary key, or a unique index on a NOT NULL column,
-// when that is one integer column. Empty when there is none.
-std::string OrderKey(const TableSchema& table);
+// The columns whose order a table's rows are read in so that a copy cut off can go on after
+// the last row that landed: its primary key, or else a unique index on NOT NULL columns,
+// when every column of it is an integer (whose order every database shares). Empty when
+// there is none.
+std::vector<std::string> OrderKey(const TableSchema& table);
+
+// The rows after `last` (values of `key`, whole numbers) in the order of `key`:
+// a > 1 OR a = 1 AND b > 7. Empty when a value is no whole number.
+std::string AfterKey(const std::vector<std::string>& key, const std::vector<std::string>& last);
 
 }  // namespace korvanta
