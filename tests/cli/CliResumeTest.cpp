@@ -122,8 +122,9 @@ TEST_P(CliResume, EndsExactAfterAKillAt) {
         PQfinish(holder);
     }
     const long long there = Count(pg, a);
-    if (moment == "rows")
+    if (moment == "rows") {
         EXPECT_LT(there, kRows) << "killed after the rows: the moment was missed";
+    }
 
     // Other tables than the stopped send's are refused, and change nothing.
     Result r =
