@@ -47,10 +47,12 @@ QJsonArray StateList(const std::string& file, const char* key) {
         .toArray();
 }
 
+enum class Key { kInteger, kTwoIntegers, kText };
+
 struct Moment {
     const char* what;
     bool toPostgreSQL;
-    bool composite = false;  // the first table's key is two integer columns
+    Key key = Key::kInteger;  // the first table's primary key
 };
 
 class CliResume : public ::testing::TestWithParam<Moment> {};
@@ -62,17 +64,22 @@ TEST_P(CliResume, EndsExactAfterAKillAt) {
     const bool pg = m.toPostgreSQL;
     const std::string a = testdb::uniqueName("cli_resume_a");
     const std::string b = testdb::uniqueName("cli_resume_b");
-    // A key of two columns (k, id) orders the rows k first: the rows after the last one
-    // that landed are not simply those of a larger id.
+    // A key of two columns (k, id) orders the rows k first, a text key 'c10' before 'c2':
+    // the rows after the last one that landed are not simply those of a larger id.
+    const bool integer = m.key == Key::kInteger;
     const std::string aTable =
-        m.composite ? " (k INTEGER NOT NULL, id INTEGER NOT NULL, v VARCHAR(20), PRIMARY KEY (k, "
-                      "id));"
-                    : " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20));";
-    const std::string reference = m.composite ? "" : " REFERENCES " + Ident(a) + " (id)";
+        m.key == Key::kTwoIntegers
+            ? " (k INTEGER NOT NULL, id INTEGER NOT NULL, v VARCHAR(20), PRIMARY KEY (k, id));"
+        : m.key == Key::kText
+            ? " (id INTEGER NOT NULL, code VARCHAR(20) NOT NULL PRIMARY KEY, v VARCHAR(20));"
+            : " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20));";
+    const std::string reference = integer ? " REFERENCES " + Ident(a) + " (id)" : "";
     const std::string create = "CREATE TABLE " + Ident(a) + aTable + "CREATE TABLE " + Ident(b) +
                                " (id INTEGER NOT NULL PRIMARY KEY, a INTEGER" + reference +
                                ", w VARCHAR(20));";
-    const std::string aValues = m.composite ? "x % 4, x, 'v' || x" : "x, 'v' || x";
+    const std::string aValues = m.key == Key::kTwoIntegers ? "x % 4, x, 'v' || x"
+                                : m.key == Key::kText      ? "x, 'c' || x, 'v' || x"
+                                                           : "x, 'v' || x";
     const std::string bRows =
         "; INSERT INTO " + Ident(b) + " SELECT id, id, v FROM " + Ident(a) + " WHERE id <= 1000;";
     if (pg) {
@@ -158,7 +165,7 @@ TEST_P(CliResume, EndsExactAfterAKillAt) {
         EXPECT_EQ(
             testdb::psql("SELECT contype, count(*) FROM pg_constraint WHERE conrelid IN ('" + a +
                          "'::regclass, '" + b + "'::regclass) GROUP BY contype ORDER BY contype"),
-            (m.composite ? Rows{"p|2"} : Rows{"f|1", "p|2"}));
+            (integer ? Rows{"f|1", "p|2"} : Rows{"p|2"}));
     }
 }
 
@@ -201,11 +208,15 @@ TEST(CliMergeKilled, TheSameMergeAgainConverges) {
 
 INSTANTIATE_TEST_SUITE_P(Moments, CliResume,
                          ::testing::Values(Moment{"rows", true}, Moment{"rows", false},
-                                           Moment{"rows", false, true}, Moment{"keys", true},
+                                           Moment{"rows", false, Key::kTwoIntegers},
+                                           Moment{"rows", true, Key::kText},
+                                           Moment{"rows", false, Key::kText}, Moment{"keys", true},
                                            Moment{"between", true}),
                          [](const auto& info) {
                              return std::string(info.param.what) +
-                                    (info.param.composite ? "TwoColumnKey" : "") +
+                                    (info.param.key == Key::kTwoIntegers ? "TwoColumnKey"
+                                     : info.param.key == Key::kText      ? "TextKey"
+                                                                         : "") +
                                     (info.param.toPostgreSQL ? "ToPostgreSQL" : "ToStandIn");
                          });
 

@@ -51,7 +51,9 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
     where_ = where.empty() ? std::string() : " WHERE " + where;
     const std::string select =
         "SELECT " + (columns.empty() ? "*" : QuotedNames(columns)) + " FROM ";
-    const std::string order = orderBy.empty() ? std::string() : " ORDER BY " + QuotedNames(orderBy);
+    std::string order;
+    for (const std::string& term : orderBy)
+        order += (order.empty() ? " ORDER BY " : ", ") + term;
     statement_ = select + from_ + where_ + order;
     connection.FloatsAsNumbers = dialect_->FloatsAsNumbers();
     // Over libpq the driver only describes the columns: it reads no row.

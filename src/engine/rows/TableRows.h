@@ -30,7 +30,8 @@ class TableRows {
     // Raises the driver's error when they cannot be read.
     // `where`: a condition in the database's SQL that the rows read (and counted) meet;
     // empty: every row. `columns`: the columns read; empty: all of them (SELECT *).
-    // `orderBy`: the columns the rows come in the order of; empty: the database's order.
+    // `orderBy`: what the rows come in the order of, in the database's SQL ("a", "b" COLLATE
+    // "C"); empty: the database's own order.
     void Open(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
               const std::string& table, PostgresCopyConnection* wire = nullptr,
               const std::string& where = {}, const std::vector<std::string>& columns = {},

@@ -54,7 +54,7 @@ struct Table {
     IntoExisting existing;
     bool exact = false;  // an exact copy
     // An exact copy: the integer key its rows are read in the order of.
-    std::vector<std::string> orderKey;
+    std::vector<OrderColumn> orderKey;
     std::string where;  // the source's rows read: those that meet it (empty: all)
 };
 
@@ -120,6 +120,8 @@ class TransferRun {
     // Opens the source's rows: those that meet the table's condition and `where`, in the
     // order of its key where it has one.
     void OpenSource(Table& table, const std::string& where = {});
+    // The table's key as the source orders its rows by it.
+    std::vector<std::string> OrderTerms(const Table& table) const;
     // Carries on what a stopped send left of the table; true when it did (the table is
     // then done with), false when the table goes as any other.
     bool ResumeTable(Table& table);
@@ -615,11 +617,12 @@ void TransferRun::GoOn(Table& table) {
             std::string select, order;
             // The texts are named apart from the columns: ORDER BY would otherwise take the
             // name for the text's and order the keys as texts ("999999" before "1000000").
-            for (const std::string& column : table.orderKey) {
-                const std::string qualified = "kv_t." + QuotedName(column);
+            for (const OrderColumn& column : table.orderKey) {
+                const std::string qualified = "kv_t." + QuotedName(column.name);
                 select += (select.empty() ? "" : ", ") + targetDialect_->AsText(qualified) +
                           " AS kv_key" + std::to_string(order.size());
-                order += (order.empty() ? "" : ", ") + qualified + " DESC";
+                order += (order.empty() ? "" : ", ") +
+                         (column.text ? targetDialect_->ByteOrder(qualified) : qualified) + " DESC";
             }
             adodb::Recordset answer = Target().Execute(
                 "SELECT " + select + " FROM " + QuotedName(table.name) + " kv_t ORDER BY " + order);
@@ -633,10 +636,22 @@ void TransferRun::GoOn(Table& table) {
             there = count.IsEOF() ? 0 : std::stoll(std::string(count.Fields()[0].Value().Text()));
         }))
         return;
-    // Nothing but whole numbers may stand in the condition.
-    const std::string after = AfterKey(table.orderKey, last);
-    if (!last.empty() && after.empty())
-        return RefuseExisting(table, "its key's last value is no whole number");
+    // The last row's values as the source's literals: a text as its string, and nothing but
+    // a whole number for an integer.
+    std::vector<std::string> literals;
+    for (std::size_t i = 0; i < last.size() && i < table.orderKey.size(); ++i) {
+        const std::string& value = last[i];
+        if (table.orderKey[i].text) {
+            literals.push_back(sourceDialect_->String(value));
+            continue;
+        }
+        const std::size_t start = !value.empty() && value[0] == '-' ? 1 : 0;
+        if (value.size() <= start ||
+            value.find_first_not_of("0123456789", start) != std::string::npos)
+            return RefuseExisting(table, "its key's last value " + value + " is no whole number");
+        literals.push_back(value);
+    }
+    const std::string after = AfterKey(OrderTerms(table), literals);
     std::vector<std::string> names;
     for (const SourceField& field : TableRows::Describe(Source(), *sourceDialect_, table.entry))
         names.push_back(field.name);
@@ -698,7 +713,15 @@ void TransferRun::OpenSource(Table& table, const std::string& where) {
                              : where.empty() ? own
                                              : "(" + own + ") AND " + where;
     table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(), both,
-                    {}, table.orderKey);
+                    {}, OrderTerms(table));
+}
+
+std::vector<std::string> TransferRun::OrderTerms(const Table& table) const {
+    std::vector<std::string> terms;
+    for (const OrderColumn& column : table.orderKey)
+        terms.push_back(column.text ? sourceDialect_->ByteOrder(QuotedName(column.name))
+                                    : QuotedName(column.name));
+    return terms;
 }
 
 // An exact copy reads the source's own catalog, over the same connection.
@@ -707,7 +730,9 @@ void TransferRun::ReadSchema(Table& table) {
         return;
     table.schema = ReadTableSchema(Source(), *sourceDialect_, table.entry,
                                    TableRows::Describe(Source(), *sourceDialect_, table.entry));
-    table.orderKey = OrderKey(*table.schema);
+    // Text keys only where both databases order text by its bytes: one order on both sides.
+    table.orderKey = OrderKey(*table.schema, !sourceDialect_->ByteOrder("k").empty() &&
+                                                 !targetDialect_->ByteOrder("k").empty());
 }
 
 // Drops the target's table when the user said so. False when the table goes no further: a

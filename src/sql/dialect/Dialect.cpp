@@ -195,6 +195,10 @@ std::string Dialect::EmptyTableStatement(std::string_view table) const {
     return "TRUNCATE TABLE " + std::string(table);
 }
 
+std::string Dialect::ByteOrder(std::string_view) const {
+    return {};
+}
+
 std::string Dialect::AsText(std::string_view expression) const {
     return "CAST(" + std::string(expression) + " AS LONG VARCHAR)";
 }

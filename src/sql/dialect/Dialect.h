@@ -169,6 +169,10 @@ class Dialect {
     // ---- Rows into a table that stands there ----
     // Empties the table, keeping its definition, its rights and what depends on it.
     virtual std::string EmptyTableStatement(std::string_view table) const;
+    // The text expression compared and ordered by its bytes, so that two databases put
+    // texts in one order (for UTF-8, the characters' code points); empty where there is no
+    // such order to ask for.
+    virtual std::string ByteOrder(std::string_view expression) const;
     // The value of the expression as text, every digit kept.
     virtual std::string AsText(std::string_view expression) const;
     // `a` equal to `b`, where two NULLs are equal as well.

@@ -345,6 +345,10 @@ ColumnDefault PostgreSQLDialect::ReadDefault(std::string_view expression, bool& 
 
 // A temporary table of the session: the COPY connection that loads it may be a new one
 // for a later run, which then makes it again.
+std::string PostgreSQLDialect::ByteOrder(std::string_view expression) const {
+    return std::string(expression) + " COLLATE \"C\"";
+}
+
 std::string PostgreSQLDialect::AsText(std::string_view expression) const {
     return "CAST(" + std::string(expression) + " AS text)";
 }

@@ -384,6 +384,10 @@ std::string SqliteDialect::NullSafeEqual(std::string_view a, std::string_view b)
     return std::string(a) + " IS " + std::string(b);
 }
 
+std::string SqliteDialect::ByteOrder(std::string_view expression) const {
+    return std::string(expression) + " COLLATE BINARY";
+}
+
 std::string SqliteDialect::AsText(std::string_view expression) const {
     return "CAST(" + std::string(expression) + " AS TEXT)";
 }

@@ -34,6 +34,7 @@ class SqliteDialect final : public Dialect {
     bool FloatsAsNumbers() const override { return false; }
     std::string StagingTable(std::string_view name) const override;
     std::string AsText(std::string_view expression) const override;
+    std::string ByteOrder(std::string_view expression) const override;
     std::string CreateStaging(std::string_view name, std::string_view table,
                               const std::vector<std::string>& columns) const override;
     std::string DropStaging(std::string_view name) const override;

@@ -134,19 +134,25 @@ std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const T
     return key;
 }
 
-std::vector<std::string> OrderKey(const TableSchema& table) {
-    const auto integers = [&](const std::vector<std::string>& names) {
+std::vector<OrderColumn> OrderKey(const TableSchema& table, bool textInByteOrder) {
+    const auto ordered = [&](const std::vector<std::string>& names) {
+        std::vector<OrderColumn> key;
         for (const std::string& name : names) {
             const ColumnSchema* column = Find(table, name);
-            if (column == nullptr ||
-                (column->type.kind != TypeKind::kSmallInt &&
-                 column->type.kind != TypeKind::kInteger && column->type.kind != TypeKind::kBigInt))
-                return false;
+            if (column == nullptr)
+                return std::vector<OrderColumn>();
+            const TypeKind kind = column->type.kind;
+            const bool text = kind == TypeKind::kVarChar || kind == TypeKind::kText;
+            if (text ? !textInByteOrder || column->collation.kind != Collation::Kind::kDefault
+                     : kind != TypeKind::kSmallInt && kind != TypeKind::kInteger &&
+                           kind != TypeKind::kBigInt)
+                return std::vector<OrderColumn>();
+            key.push_back({column->name, text});
         }
-        return !names.empty();
+        return key;
     };
     if (!table.primaryKey.empty())
-        return integers(table.primaryKey) ? table.primaryKey : std::vector<std::string>();
+        return ordered(table.primaryKey);
     for (const IndexSchema& index : table.indexes) {
         if (!index.unique || !index.predicate.empty())
             continue;
@@ -158,23 +164,20 @@ std::vector<std::string> OrderKey(const TableSchema& table) {
             if (column != nullptr)
                 columns.push_back(column->name);
         }
-        if (plain && integers(columns))
-            return columns;
+        if (plain) {
+            if (std::vector<OrderColumn> key = ordered(columns); !key.empty())
+                return key;
+        }
     }
     return {};
 }
 
-std::string AfterKey(const std::vector<std::string>& key, const std::vector<std::string>& last) {
-    for (const std::string& value : last) {
-        const std::size_t start = !value.empty() && value[0] == '-' ? 1 : 0;
-        if (value.size() <= start ||
-            value.find_first_not_of("0123456789", start) != std::string::npos)
-            return {};
-    }
+std::string AfterKey(const std::vector<std::string>& ordered,
+                     const std::vector<std::string>& last) {
     std::string after, equal;
-    for (std::size_t i = 0; i < key.size() && i < last.size(); ++i) {
-        after += (after.empty() ? "" : " OR ") + equal + QuotedName(key[i]) + " > " + last[i];
-        equal += QuotedName(key[i]) + " = " + last[i] + " AND ";
+    for (std::size_t i = 0; i < ordered.size() && i < last.size(); ++i) {
+        after += (after.empty() ? "" : " OR ") + equal + ordered[i] + " > " + last[i];
+        equal += ordered[i] + " = " + last[i] + " AND ";
     }
     return after;
 }

@@ -31,14 +31,22 @@ std::vector<std::string> MergeKey(const std::vector<std::string>& asked, const T
                                   const TableSchema& target, const ExistingFit& fit,
                                   const std::vector<std::string>& read, std::string& problem);
 
-// The columns whose order a table's rows are read in so that a copy cut off can go on after
-// the last row that landed: its primary key, or else a unique index on NOT NULL columns,
-// when every column of it is an integer (whose order every database shares). Empty when
-// there is none.
-std::vector<std::string> OrderKey(const TableSchema& table);
+// A column of the order a table's rows are read in, so that a copy cut off can go on after
+// the last row that landed.
+struct OrderColumn {
+    std::string name;
+    bool text = false;  // ordered by its bytes (else an integer)
+};
 
-// The rows after `last` (values of `key`, whole numbers) in the order of `key`:
-// a > 1 OR a = 1 AND b > 7. Empty when a value is no whole number.
-std::string AfterKey(const std::vector<std::string>& key, const std::vector<std::string>& last);
+// The table's primary key, or else a unique index on NOT NULL columns, when every column of
+// it is an integer, or (where `textInByteOrder`: both databases order text by its bytes) a
+// text of varying length, so that both databases put its rows in one order. Empty when
+// there is none.
+std::vector<OrderColumn> OrderKey(const TableSchema& table, bool textInByteOrder);
+
+// The rows after the last one that landed, in the key's order: `ordered` are the key's
+// terms as the source orders them, `last` the last row's values as the source's literals:
+// a > 1 OR a = 1 AND b > 7.
+std::string AfterKey(const std::vector<std::string>& ordered, const std::vector<std::string>& last);
 
 }  // namespace korvanta
