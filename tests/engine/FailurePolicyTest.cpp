@@ -145,6 +145,16 @@ TEST(FailurePolicy, NothingIsResentWhenACommitOutcomeIsUnknown) {
     EXPECT_EQ(target.landed.size(), 4096u);
     for (const auto& [row, times] : target.landed)
         EXPECT_EQ(times, 1) << "row " << row;
+    // Its report ends the run like any lost connection, whatever the writer said (a
+    // closed socket, an ODBC driver's own state, nothing), and quotes the driver.
+    const std::optional<adodb::Error> said[] = {adodb::Error("gone", "08006"),
+                                                adodb::Error("gone", "HY000"), std::nullopt};
+    for (const std::optional<adodb::Error>& error : said) {
+        const adodb::Error report =
+            korvanta::CommitUnknownError({Kind::kCommitUnknown, 0, std::nullopt, error});
+        EXPECT_TRUE(report.connectionLost()) << report.state();
+        EXPECT_EQ(std::string(report.what()).find("gone") != std::string::npos, error.has_value());
+    }
 }
 
 TEST(FailurePolicy, AWriterThatCannotGoOnHandsOverOrStops) {

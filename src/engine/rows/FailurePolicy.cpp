@@ -1,6 +1,7 @@
 #include "engine/rows/FailurePolicy.h"
 
 #include <algorithm>
+#include <string>
 #include <thread>
 
 namespace korvanta {
@@ -96,6 +97,17 @@ Decision Decide(std::size_t first, std::size_t last, const WriteOutcome& outcome
             break;
     }
     return DecideRefused(from, last, outcome);
+}
+
+adodb::Error CommitUnknownError(const WriteOutcome& outcome) {
+    std::string text =
+        "The connection was lost while a run of rows was being committed, and whether they "
+        "arrived could not be learned; they were not sent again.";
+    if (outcome.error)
+        text += "\n" + std::string(outcome.error->what());
+    if (outcome.error && outcome.error->connectionLost())
+        return adodb::Error(text, outcome.error->state(), outcome.error->native());
+    return adodb::Error(text, "08S01");
 }
 
 AloneDecision DecideAlone(const adodb::Error& error, const TransientBudget& budget) {

@@ -75,6 +75,11 @@ struct AloneDecision {
 };
 AloneDecision DecideAlone(const adodb::Error& error, const TransientBudget& budget);
 
+// The report of a run whose COMMIT answer was lost, with what the driver said. Its state is
+// the lost connection's, so that the run ends there as it does for any lost connection and
+// nothing more is tried on a connection that is gone.
+adodb::Error CommitUnknownError(const WriteOutcome& outcome);
+
 // Where the rows of a run go: a writer of runs, and single rows alone. What RowCopy writes
 // to, and what a test replaces.
 class RunTarget {

@@ -199,12 +199,7 @@ class RowCopy::BatchTarget final : public RunTarget {
                                                            : copy_.InsertOf(batch_, row);
         if (outcome.kind == WriteOutcome::Kind::kCommitUnknown) {
             copy_.uncertain_ = static_cast<long long>(last - row);
-            std::string text =
-                "The connection was lost while a run of rows was being committed, and whether "
-                "they arrived could not be learned; they were not sent again.";
-            if (outcome.error)
-                text += "\n" + std::string(outcome.error->what());
-            copy_.ReportStop(copy_.lines_.insert, adodb::Error(text), statement);
+            copy_.ReportStop(copy_.lines_.insert, CommitUnknownError(outcome), statement);
             return;
         }
         copy_.ReportStop(
