@@ -3,7 +3,8 @@
 //
 //   korvanta_bench [--rows N] [--large-rows L] [--memory-rows M] [--tables T]
 //                  [--db-small-tables S] [--db-large-rows D] [--only PART]
-//   korvanta_bench --memory-child DIRECTION TABLE   (internal: one send in a fresh process)
+//   korvanta_bench --memory-child DIRECTION TABLE [IDLE_TABLE]
+//                                   (internal: one send in a fresh process)
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -55,7 +56,8 @@ struct Options {
     int tables = 20000;
     int dbSmallTables = 200;
     long dbLargeRows = 500000;  // the largest of the four large tables; the smallest has half
-    // to-postgresql, to-sybase, refused, memory, database, listing or exact: that part alone
+    // to-postgresql, to-sybase, refused, memory, value, database, listing, exact or merge:
+    // that part alone
     std::string only;
 };
 
@@ -493,35 +495,100 @@ Ratio MeasureRefusedRows(long rows, long refused, BenchDialogs& dialogs) {
     return {ratio};
 }
 
-// Sends one table in this process and prints the peak resident memory it took.
-int MemoryChild(const std::string& direction, const std::string& table) {
+// Sends one table in this process and prints the peak resident memory it took. With an
+// idle table, that one is sent first, so that the baseline is the program idle after a
+// send: its drivers loaded and its buffers made.
+int MemoryChild(const std::string& direction, const std::string& table,
+                const std::string& idleTable) {
     BenchDialogs dialogs;
+    const Side target = direction == "to-sybase" ? Side::SqlAnywhere : Side::PostgreSQL;
+    if (!idleTable.empty())
+        BenchSend(target, idleTable, BenchConnectionValues(), false, dialogs);
     const long long before = ResidentBytes();
     ResetPeakResident();
     Stopwatch watch;
-    BenchSend(direction == "to-sybase" ? Side::SqlAnywhere : Side::PostgreSQL, table,
-              BenchConnectionValues(), false, dialogs);
+    BenchSend(target, table, BenchConnectionValues(), false, dialogs);
     std::printf("peak %lld baseline %lld reports %d seconds %.3f\n", PeakResidentBytes(), before,
                 dialogs.reports, watch.Seconds());
     return 0;
 }
 
+// What a send in a fresh process took: its peak resident memory above the baseline the
+// process had before the send.
+struct ChildPeak {
+    double heldMB = 0;
+    double baselineMB = 0;
+    double seconds = 0;
+    int reports = 0;
+};
+
+ChildPeak SendInFreshProcess(const std::string& direction, const std::string& table,
+                             const std::string& idleTable = {}) {
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    const std::string out =
+        Run(self + " --memory-child " + direction + " " + table + " " + idleTable);
+    long long peak = 0, baseline = 0;
+    ChildPeak child;
+    std::sscanf(out.c_str(), "peak %lld baseline %lld reports %d seconds %lf", &peak, &baseline,
+                &child.reports, &child.seconds);
+    child.heldMB = static_cast<double>(peak - baseline) / 1e6;
+    child.baselineMB = static_cast<double>(baseline) / 1e6;
+    return child;
+}
+
 // Peak resident memory above the program's baseline while one table is sent, in a fresh
 // process.
 double MemoryOfOneSend(const std::string& direction, const std::string& table, long rows) {
-    const std::string self = QCoreApplication::applicationFilePath().toStdString();
-    const std::string out = Run(self + " --memory-child " + direction + " " + table);
-    long long peak = 0, baseline = 0;
-    int reports = 0;
-    double seconds = 0;
-    std::sscanf(out.c_str(), "peak %lld baseline %lld reports %d seconds %lf", &peak, &baseline,
-                &reports, &seconds);
-    const double held = static_cast<double>(peak - baseline) / 1e6;
+    const ChildPeak child = SendInFreshProcess(direction, table);
     std::printf(
         "  %s: %ld rows in %.1f s (%.0f rows/s), %d error reports; peak %.1f MB above a"
         " baseline of %.1f MB (target 64)\n",
-        direction.c_str(), rows, seconds, rows / seconds, reports, held, baseline / 1e6);
-    return held;
+        direction.c_str(), rows, child.seconds, rows / child.seconds, child.reports, child.heldMB,
+        child.baselineMB);
+    return child.heldMB;
+}
+
+// One row holding a 50 MiB text, each way: the peak above the baseline against the value's
+// size. The drivers and the databases each hold the value at least once on the way.
+double MeasureValueMemory() {
+    constexpr double kValueMB = 52428800 / 1e6;
+    std::printf("Memory: one row with a %.1f MB text, each way\n", kValueMB);
+    Sqlite(
+        "DROP TABLE IF EXISTS BenchValue; DROP TABLE IF EXISTS bench_value;"
+        "CREATE TABLE BenchValue(id INTEGER, v TEXT);"
+        "INSERT INTO BenchValue VALUES (1, replace(hex(zeroblob(26214400)), '0', 'x'));"
+        "DROP TABLE IF EXISTS BenchValueIdle; DROP TABLE IF EXISTS bench_value_idle;"
+        "CREATE TABLE BenchValueIdle(id INTEGER, v TEXT);"
+        "INSERT INTO BenchValueIdle VALUES (1, 'x');");
+    Psql(
+        "DROP TABLE IF EXISTS \"BenchValue\";"
+        "DROP TABLE IF EXISTS bench_value;"
+        "CREATE TABLE bench_value AS SELECT 1 AS id, repeat('x', 52428800) AS v;"
+        "DROP TABLE IF EXISTS \"BenchValueIdle\"; DROP TABLE IF EXISTS bench_value_idle;"
+        "CREATE TABLE bench_value_idle AS SELECT 1 AS id, 'x' AS v;");
+    double worst = 0;
+    const struct {
+        const char* direction;
+        const char* table;
+        const char* idle;
+    } sends[] = {{"to-postgresql", "BenchValue", "BenchValueIdle"},
+                 {"to-sybase", "bench_value", "bench_value_idle"}};
+    for (const auto& [direction, table, idle] : sends) {
+        const ChildPeak child = SendInFreshProcess(direction, table, idle);
+        const double times = child.heldMB / kValueMB;
+        std::printf(
+            "  %s: %.2f s, %d error reports; peak %.1f MB above the idle program's %.1f MB, "
+            "%.2f times the value (target 3)\n",
+            direction, child.seconds, child.reports, child.heldMB, child.baselineMB, times);
+        worst = std::max(worst, times);
+    }
+    Psql(
+        "DROP TABLE IF EXISTS \"BenchValue\"; DROP TABLE bench_value;"
+        "DROP TABLE IF EXISTS \"BenchValueIdle\"; DROP TABLE bench_value_idle;");
+    Sqlite(
+        "DROP TABLE BenchValue; DROP TABLE IF EXISTS bench_value;"
+        "DROP TABLE BenchValueIdle; DROP TABLE IF EXISTS bench_value_idle;");
+    return worst;
 }
 
 double MeasureMemory(long rows) {
@@ -864,8 +931,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (argc == 4 && std::string(argv[1]) == "--memory-child")
-        return MemoryChild(argv[2], argv[3]);
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--memory-child")
+        return MemoryChild(argv[2], argv[3], argc == 5 ? argv[4] : "");
 
     Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -901,10 +968,13 @@ int main(int argc, char* argv[]) {
             toSybase = MeasureToSybase(options.rows, true, dialogs);
         if (wanted("refused"))
             refused = MeasureRefusedRows(options.largeRows, 100, dialogs);
+        double value = 0;
         if (wanted("memory")) {
             memory = MeasureMemory(options.rows);
             memoryLarge = MeasureMemory(options.memoryRows);
         }
+        if (wanted("memory") || wanted("value"))
+            value = MeasureValueMemory();
         if (wanted("database"))
             database = MeasureDatabase(options.dbSmallTables, options.dbLargeRows, dialogs);
         if (wanted("listing"))
@@ -921,11 +991,11 @@ int main(int argc, char* argv[]) {
             "pgloader takes %.2f times 2 jobs (target 3), the window %.2f times 1 job (target 1), "
             "%.0f and %.0f MB above idle for 1 and 2 jobs (target 64 a job); listing %.2f s; exact "
             "tables %.2f of the default mode's time (target 1.5); a merge of 1 %% changed rows "
-            "%.2f of a full send\n",
+            "%.2f of a full send; a 50 MiB value's peak %.2f times its size (target 3)\n",
             toPostgreSQL.value, toPostgreSQLLarge.value, toSybase.value, refused.value, memory,
             options.rows, memoryLarge, options.memoryRows, database.pgloaderOverTwoJobs,
             database.windowOverOneJob, database.memoryOneJob, database.memoryTwoJobs, listing,
-            exact, merge);
+            exact, merge, value);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         return 1;

@@ -130,6 +130,20 @@ void ArrayInsert::FillAndBind(const TextRows& rows, std::size_t first, std::size
                                          : (longest_[c] > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR);
         column.indicator.resize(count);
         atExecution_[c] = count == 1 && longest_[c] > kAtExecutionFrom;
+        if (atExecution_[c] && !wide && rows.Terminated(first, c)) {
+            // Text that a NUL already ends, and that holds none, is bound where it is: a
+            // driver that takes terminated text as it is (the SQLite driver) copies nothing.
+            const auto value = rows.Value(first, c);
+            if (std::memchr(value->data(), '\0', value->size()) == nullptr) {
+                atExecution_[c] = false;
+                column.indicator[0] = SQL_NTS;
+                statement_.Check(SQLBindParameter(
+                    statement_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, cType,
+                    sqlType, std::max<SQLULEN>(longest_[c], 1), 0, const_cast<char*>(value->data()),
+                    0, column.indicator.data()));
+                continue;
+            }
+        }
         if (atExecution_[c]) {
             // The value is read from the rows at execution: nothing is copied now.
             const auto value = rows.Value(first, c);

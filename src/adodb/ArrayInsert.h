@@ -20,6 +20,9 @@ class TextRows {
     virtual ~TextRows() = default;
     // The value at (row, column); nullopt for Null.
     virtual std::optional<std::string_view> Value(std::size_t row, std::size_t column) const = 0;
+    // Whether a NUL byte follows the value in memory, so that a driver may be handed the text
+    // where it is.
+    virtual bool Terminated(std::size_t, std::size_t) const { return false; }
 };
 
 // An INSERT with one "?" per column, prepared once and executed for many rows. The values

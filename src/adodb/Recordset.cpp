@@ -59,6 +59,10 @@ void Recordset::MoveNext() {
     impl_->MoveNext();
 }
 
+std::shared_ptr<const std::string> Recordset::TakeRow() {
+    return impl_ ? impl_->TakeRow() : nullptr;
+}
+
 const FieldList& Recordset::Fields() const {
     if (!impl_)
         throw Error(kObjectClosed);

@@ -82,6 +82,12 @@ class Recordset {
     const FieldList& Fields() const;  // kObjectClosed when closed
     void Close();                     // kObjectClosed when already closed
 
+    // Beyond ADO: hands over the memory that the current row's values are in, so that a
+    // caller keeping a large value need not copy it. The values read from Fields() stay
+    // valid for as long as the returned string lives, whatever the record set does next.
+    // nullptr under a client-side cursor, at EOF, or when closed: then copy them.
+    std::shared_ptr<const std::string> TakeRow();
+
   private:
     friend class Connection;
     explicit Recordset(std::unique_ptr<RecordsetImpl> impl);

@@ -117,6 +117,13 @@ Variant RecordsetImpl::Value(int index) const {
     return current_[static_cast<std::size_t>(index)];
 }
 
+std::shared_ptr<const std::string> RecordsetImpl::TakeRow() {
+    RequireOpen();
+    if (eof_ || unreadable_)
+        return nullptr;
+    return rows_->TakeRow();
+}
+
 void RecordsetImpl::Close() {
     RequireOpen();
     rows_.reset();

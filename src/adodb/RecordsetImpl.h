@@ -31,6 +31,7 @@ class RecordsetImpl {
     void MoveNext();
     const FieldList& Fields() const;
     Variant Value(int index) const;
+    std::shared_ptr<const std::string> TakeRow();
     void Close();
 
   private:

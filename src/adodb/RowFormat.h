@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "adodb/Variant.h"
@@ -28,6 +29,10 @@ class RowEncoder {
     std::string& Buffer() noexcept { return bytes_; }
     void EndValue(std::size_t begin);
     void DropValue(std::size_t begin) noexcept { bytes_.resize(begin); }
+
+    // Hands the row's bytes over, leaving the encoder empty: views into them stay valid for
+    // as long as the string that took them lives.
+    std::string Release() noexcept { return std::move(bytes_); }
 
     // Capacity kept across rows; beyond it the buffer is freed at the next Clear().
     static constexpr std::size_t kKeptCapacity = std::size_t{1} << 20;

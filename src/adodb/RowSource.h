@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "adodb/ColumnReader.h"
 #include "adodb/ConnectionState.h"
@@ -16,6 +17,10 @@ class RowSource {
     virtual const char* Next() = 0;
     // The number of rows, or -1 when not known.
     virtual long long Count() const noexcept = 0;
+    // Hands over the memory of the current row, which the row's values then live in for as
+    // long as the result lives; nullptr when the rows are kept together and cannot give one
+    // away.
+    virtual std::shared_ptr<const std::string> TakeRow() { return nullptr; }
 };
 
 // Client-side cursor: fetches every row of the statement's result now, leaving the

@@ -33,6 +33,11 @@ class StreamedRows final : public RowSource {
         return row_.Bytes().data();
     }
     long long Count() const noexcept override { return -1; }
+    std::shared_ptr<const std::string> TakeRow() override {
+        if (finished_)
+            return nullptr;
+        return std::make_shared<const std::string>(row_.Release());
+    }
 
   private:
     std::shared_ptr<adodb::ConnectionState> connection_;  // outlives the statement below

@@ -1,12 +1,14 @@
-// COPY's text format and the line COPY's error context names.
+// COPY's text format, the line COPY's error context names, and the batches rows wait in.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/rows/CopyWriter.h"
 #include "engine/rows/PostgresRows.h"
+#include "engine/rows/RowBatch.h"
 
 namespace {
 
@@ -58,6 +60,36 @@ TEST(CopyText, ReadBack) {
         const std::size_t size = korvanta::UnescapeCopyText(text.data(), text.size());
         EXPECT_EQ(text.substr(0, size), c.value) << c.text;
     }
+}
+
+// A batch keeps large values where they were read: they read back, a row dropped halfway
+// gives its values (held ones too) and leaves the counts as they were, and a row after it
+// is read as written.
+TEST(RowBatch, HeldValuesReadDropAndCountLikeCopiedOnes) {
+    const std::string big(3000, 'b');  // a NUL follows it: std::string's own
+    korvanta::RowBatch batch(2);
+    batch.AddText("one");
+    batch.AddHeld(big, true);
+    batch.EndRow();
+    const std::size_t oneRow = batch.Bytes();
+    batch.AddHeld(std::string_view(big).substr(0, 10), false);
+    const std::vector<std::optional<std::string>> dropped = batch.DropRow();
+    EXPECT_EQ(dropped, (std::vector<std::optional<std::string>>{std::string(10, 'b')}));
+    EXPECT_EQ(batch.Bytes(), oneRow);
+    batch.AddNull();
+    batch.AddHeld(std::string_view(big).substr(5, 7), false);
+    batch.EndRow();
+    ASSERT_EQ(batch.Rows(), 2u);
+    EXPECT_EQ(batch.Text(0, 0), "one");
+    EXPECT_EQ(batch.Text(0, 1).data(), big.data());
+    EXPECT_EQ(batch.Text(0, 1).size(), big.size());
+    EXPECT_TRUE(batch.Terminated(0, 1));
+    EXPECT_FALSE(batch.Terminated(0, 0));
+    EXPECT_FALSE(batch.Value(1, 0).has_value());
+    EXPECT_EQ(batch.Text(1, 1), "bbbbbbb");
+    EXPECT_FALSE(batch.Terminated(1, 1));
+    batch.Clear();
+    EXPECT_EQ(batch.Bytes(), 0u);
 }
 
 }  // namespace

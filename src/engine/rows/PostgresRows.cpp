@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
 
 #include "adodb/Enums.h"
@@ -21,6 +22,11 @@ void CheckHex(const char* text, std::size_t size) {
     if (size < 2 || text[0] != '\\' || text[1] != 'x')
         throw adodb::Error("A bytea value did not come as hex digits: is bytea_output changed?");
 }
+
+// libpq grows its input buffer to hold the largest row read and keeps it for as long as
+// the connection lives; a reading that needed more than this closes the connection when it
+// ends, and the next one opens it again.
+constexpr std::size_t kKeptInputBytes = std::size_t{8} << 20;
 
 Clock::time_point Deadline(const PostgresCopyConnection& connection) {
     return Clock::now() + std::chrono::seconds(connection.settings().commandTimeoutSeconds);
@@ -95,9 +101,11 @@ PostgresRows::~PostgresRows() {
 }
 
 void PostgresRows::Release() {
-    if (row_ != nullptr)
+    if (row_ != nullptr && ownsRow_)
         PQfreemem(row_);
     row_ = nullptr;
+    rowSize_ = 0;
+    ownsRow_ = false;
 }
 
 // The reading cannot go on, and the connection cannot serve another command: it is closed,
@@ -156,6 +164,7 @@ void PostgresRows::Start(const std::string& query) {
         throw error;
     }
     reading_ = true;
+    largestRow_ = 0;
 }
 
 bool PostgresRows::Next() {
@@ -168,6 +177,9 @@ bool PostgresRows::Next() {
         const int size = PQgetCopyData(connection, &buffer, 1);
         if (size > 0) {
             row_ = buffer;
+            rowSize_ = static_cast<std::size_t>(size);
+            ownsRow_ = true;
+            largestRow_ = std::max(largestRow_, static_cast<std::size_t>(size));
             Parse(buffer, static_cast<std::size_t>(size));
             return true;
         }
@@ -200,7 +212,17 @@ bool PostgresRows::Next() {
             connection_.Abandon();
         throw *failure;
     }
+    if (largestRow_ > kKeptInputBytes)
+        connection_.Abandon();
     return false;
+}
+
+std::shared_ptr<const char> PostgresRows::TakeRow() {
+    if (row_ == nullptr || !ownsRow_)
+        return nullptr;
+    ownsRow_ = false;
+    return std::shared_ptr<const char>(row_,
+                                       [](const char* row) { PQfreemem(const_cast<char*>(row)); });
 }
 
 void PostgresRows::Stop() {
@@ -232,6 +254,9 @@ void PostgresRows::Parse(char* line, std::size_t size) {
         span.offset = start;
         if (!span.null) {
             length = UnescapeCopyText(text, length);
+            // Where the separator or an undone escape was: a value handed over whole can go
+            // to a driver as terminated text, which it need not copy.
+            text[length] = '\0';
             if (forms_[column] == WireForm::kBytes) {
                 CheckHex(text, length);
                 span.offset += 2;

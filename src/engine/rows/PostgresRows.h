@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,12 @@ class PostgresRows {
             return std::nullopt;
         return std::string_view(row_ + span.offset, span.size);
     }
+    // Hands over libpq's buffer of the current row, which its values then live in for as
+    // long as the holder does; nullptr when it was handed over already. Each value in it is
+    // followed by a NUL byte.
+    std::shared_ptr<const char> TakeRow();
+    // Where the current row's values are.
+    std::string_view RowBytes() const noexcept { return {row_, rowSize_}; }
     // Ends a reading before its end.
     void Stop();
 
@@ -61,7 +68,10 @@ class PostgresRows {
     PostgresCopyConnection& connection_;
     std::vector<WireForm> forms_;
     std::vector<Span> values_;
-    char* row_ = nullptr;  // owned: libpq's buffer of the current row, freed by PQfreemem
+    char* row_ = nullptr;  // libpq's buffer of the current row, freed by PQfreemem
+    std::size_t rowSize_ = 0;
+    bool ownsRow_ = false;        // false once the row is handed over
+    std::size_t largestRow_ = 0;  // of the reading under way
     bool reading_ = false;
 };
 

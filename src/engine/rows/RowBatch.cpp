@@ -17,6 +17,10 @@ void RowBatch::Clear() {
         std::string().swap(text_);
     text_.clear();
     slots_.clear();
+    rowStartHeld_ = 0;
+    held_.clear();
+    heldBytes_ = 0;
+    kept_.clear();
     failures.clear();
     endOfTable = false;
 }
@@ -36,9 +40,19 @@ void RowBatch::AddText(std::string_view text) {
     text_.append(text);
 }
 
+void RowBatch::AddHeld(std::string_view text, bool terminated) {
+    if (text.size() >= kNull)
+        throw std::length_error("A value of 4 GB or more cannot be copied.");
+    held_.push_back(text);
+    heldBytes_ += text.size();
+    slots_.push_back({kHeld | (terminated ? kTerminated : 0) | (held_.size() - 1),
+                      static_cast<std::uint32_t>(text.size())});
+}
+
 void RowBatch::EndRow() {
     ++rows_;
     rowStartText_ = text_.size();
+    rowStartHeld_ = held_.size();
 }
 
 std::vector<std::optional<std::string>> RowBatch::DropRow() {
@@ -49,17 +63,19 @@ std::vector<std::optional<std::string>> RowBatch::DropRow() {
         if (slot.length == kNull) {
             values.emplace_back();
         } else {
-            values.emplace_back(text_.substr(slot.offset, slot.length));
+            values.emplace_back(Text(rows_, i - first));
         }
     }
-    slots_.resize(first);
-    text_.resize(rowStartText_);
+    DropRowQuietly();
     return values;
 }
 
 void RowBatch::DropRowQuietly() noexcept {
     slots_.resize(rows_ * columns_);
     text_.resize(rowStartText_);
+    for (std::size_t i = rowStartHeld_; i < held_.size(); ++i)
+        heldBytes_ -= held_[i].size();
+    held_.resize(rowStartHeld_);
 }
 
 }  // namespace korvanta

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,7 +37,12 @@ class RowBatch final : public adodb::TextRows {
     // its values cannot be read.
     void AddNull();
     void AddText(std::string_view text);
+    // A value kept where it is, in memory that Keep() is given before the batch is cleared:
+    // a large value costs no copy. `terminated`: a NUL byte follows it there.
+    void AddHeld(std::string_view text, bool terminated);
     void EndRow();
+    // Holds memory that values of the batch live in until the batch is cleared.
+    void Keep(std::shared_ptr<const void> memory) { kept_.push_back(std::move(memory)); }
     // Forgets the values of the row being built; returns them.
     std::vector<std::optional<std::string>> DropRow();
     // The same without keeping the values: it allocates nothing.
@@ -45,15 +51,24 @@ class RowBatch final : public adodb::TextRows {
     std::size_t Rows() const noexcept { return rows_; }
     std::size_t Columns() const noexcept { return columns_; }
     // Memory held by the rows, roughly.
-    std::size_t Bytes() const noexcept { return text_.size() + slots_.size() * sizeof(Slot); }
+    std::size_t Bytes() const noexcept {
+        return text_.size() + heldBytes_ + slots_.size() * sizeof(Slot);
+    }
 
     bool IsNull(std::size_t row, std::size_t column) const {
         return At(row, column).length == kNull;
     }
     std::string_view Text(std::size_t row, std::size_t column) const {
         const Slot& slot = At(row, column);
-        return slot.length == kNull ? std::string_view()
-                                    : std::string_view(text_.data() + slot.offset, slot.length);
+        if (slot.length == kNull)
+            return {};
+        if ((slot.offset & kHeld) != 0)
+            return held_[slot.offset & ~(kHeld | kTerminated)];
+        return std::string_view(text_.data() + slot.offset, slot.length);
+    }
+    // Whether a NUL byte follows the value in memory (one kept where it was read).
+    bool Terminated(std::size_t row, std::size_t column) const override {
+        return (At(row, column).offset & kTerminated) != 0;
     }
     adodb::Variant Variant(std::size_t row, std::size_t column) const {
         return IsNull(row, column) ? adodb::Variant() : adodb::Variant(Text(row, column));
@@ -71,6 +86,9 @@ class RowBatch final : public adodb::TextRows {
 
   private:
     static constexpr std::uint32_t kNull = 0xFFFFFFFFu;
+    // A slot's offset with kHeld set is an index into held_.
+    static constexpr std::uint64_t kHeld = std::uint64_t{1} << 63;
+    static constexpr std::uint64_t kTerminated = std::uint64_t{1} << 62;
     struct Slot {
         std::uint64_t offset;
         std::uint32_t length;
@@ -82,8 +100,12 @@ class RowBatch final : public adodb::TextRows {
     std::size_t columns_;
     std::size_t rows_ = 0;
     std::size_t rowStartText_ = 0;  // where the row being built begins
+    std::size_t rowStartHeld_ = 0;
     std::string text_;
     std::vector<Slot> slots_;
+    std::vector<std::string_view> held_;  // values kept where they were read
+    std::size_t heldBytes_ = 0;
+    std::vector<std::shared_ptr<const void>> kept_;  // the memory they are in
 };
 
 }  // namespace korvanta

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -29,6 +30,15 @@ constexpr std::size_t kBatchesInFlight = 2;
 // Written batches kept for the reader to fill again: more than are ever in flight, so that
 // handing one back never waits.
 constexpr std::size_t kBatchesKept = 16;
+// A value this large goes into the batch where the source read it, not copied: one copy
+// fewer of a value that may be as large as memory allows.
+constexpr std::size_t kHeldFrom = std::size_t{1} << 20;
+
+bool Within(std::string_view part, std::string_view whole) {
+    const std::less_equal<const char*> atOrBefore;
+    return atOrBefore(whole.data(), part.data()) &&
+           atOrBefore(part.data() + part.size(), whole.data() + whole.size());
+}
 
 }  // namespace
 
@@ -99,14 +109,26 @@ void RowCopy::CountSourceRows() {
 // values are let go. False when the reading must end (the connection is gone).
 bool RowCopy::ReadRow(RowBatch& batch) {
     const std::size_t columns = batch.Columns();
+    // The source's memory of the row, taken over for a large value that goes as it is.
+    std::optional<TableRows::HeldRow> held;
+    bool taken = false;
     for (std::size_t j = 0; j < columns; ++j) {
         try {
             const std::optional<std::string_view> value = source_.Value(j);
-            if (!value)
+            if (!value) {
                 batch.AddNull();
+                continue;
+            }
+            const std::string_view written = target_.dialect->WrittenValue(
+                *value, j < target_.rules.size() ? target_.rules[j] : ValueRule{}, written_);
+            if (written.size() >= kHeldFrom && !taken) {
+                held = source_.TakeRow();
+                taken = true;
+            }
+            if (written.size() >= kHeldFrom && held && Within(written, held->bytes))
+                batch.AddHeld(written, held->terminated);
             else
-                batch.AddText(target_.dialect->WrittenValue(
-                    *value, j < target_.rules.size() ? target_.rules[j] : ValueRule{}, written_));
+                batch.AddText(written);
         } catch (const std::exception& e) {
             const adodb::Error error = AsError(e);
             std::vector<std::optional<std::string>> valuesRead;
@@ -121,6 +143,8 @@ bool RowCopy::ReadRow(RowBatch& batch) {
         }
     }
     batch.EndRow();
+    if (held)
+        batch.Keep(std::move(held->memory));
     return true;
 }
 

@@ -119,6 +119,21 @@ std::optional<std::string_view> TableRows::Value(std::size_t column) {
     return Exact(column, value_.Text());
 }
 
+std::optional<TableRows::HeldRow> TableRows::TakeRow() {
+    if (wire_) {
+        std::shared_ptr<const char> row = wire_->TakeRow();
+        if (!row)
+            return std::nullopt;
+        const std::string_view bytes = wire_->RowBytes();
+        return HeldRow{std::move(row), bytes, true};
+    }
+    std::shared_ptr<const std::string> row = records_.TakeRow();
+    if (!row)
+        return std::nullopt;
+    const std::string_view bytes = *row;
+    return HeldRow{std::move(row), bytes, false};
+}
+
 void TableRows::Close() {
     if (wire_)
         wire_->Stop();

@@ -53,6 +53,15 @@ class TableRows {
     // A value of the current row as the database holds it, nullopt for Null; valid until the
     // next call. Raises the driver's error.
     std::optional<std::string_view> Value(std::size_t column);
+    // The memory of the current row, handed over: the values Value() gave of it stay where
+    // they are for as long as `memory` lives.
+    struct HeldRow {
+        std::shared_ptr<const void> memory;
+        std::string_view bytes;   // where the row's values are
+        bool terminated = false;  // each value in it is followed by a NUL byte
+    };
+    // nullopt when the row cannot be handed over (its values are then copied).
+    std::optional<HeldRow> TakeRow();
     // Ends the reading (before its end, too).
     void Close();
 
