@@ -20,6 +20,7 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -105,6 +106,43 @@ TEST_F(SendFault, ALostCommitAnswerIsLookedUpAndNoRowIsSentTwice) {
     ASSERT_EQ(recorder.outcomes.size(), 1u);
     EXPECT_TRUE(recorder.outcomes[0].complete);
     EXPECT_EQ(recorder.outcomes[0].landed, 40000);
+}
+
+// The answer to a COMMIT is lost and the server cannot be reached to ask what became of it:
+// the table stops with the run counted as uncertain, and the send ends there, as for any
+// lost connection; the next table is never tried on it.
+TEST_F(SendFault, ACommitThatCannotBeLookedUpEndsTheSend) {
+    const std::string t = testdb::uniqueName("fault_unknown");
+    korvanta::SendRequest request = Request(t, 40000);
+    const std::string next = t + "_next";
+    testdb::sqlite("CREATE TABLE \"" + next + "\"(id INTEGER); INSERT INTO \"" + next +
+                   "\" VALUES (1);");
+    request.tables.push_back(next);
+    request.settings.commandTimeoutSeconds = 3;
+    proxy.CutAfterCommit(1, true, true);
+    Recorder recorder;
+
+    korvanta::SendTables(request, recorder);
+
+    EXPECT_EQ(proxy.CommitsCut(), 1);
+    ASSERT_EQ(recorder.reports.size(), 2u) << recorder.All();
+    EXPECT_NE(recorder.reports[0].find("whether they arrived could not be learned"),
+              std::string::npos)
+        << recorder.All();
+    ASSERT_EQ(recorder.outcomes.size(), 1u) << recorder.All();
+    EXPECT_FALSE(recorder.outcomes[0].complete);
+    proxy.CutAll();
+    proxy.Resume();
+    // The run whose answer was lost did commit: the report's count and its uncertain rows
+    // hold what the table holds.
+    const long long held = std::stoll(testdb::psql("SELECT count(*) FROM \"" + t + "\"")[0]);
+    const std::regex stopped("stopped: (\\d+) of 40000 rows arrived, and whether (\\d+) more");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(recorder.reports[1], match, stopped)) << recorder.All();
+    EXPECT_GE(held, std::stoll(match[1]));
+    EXPECT_LE(held, std::stoll(match[1]) + std::stoll(match[2]));
+    EXPECT_EQ(testdb::psql("SELECT count(*) FROM pg_tables WHERE tablename = '" + next + "'"),
+              Rows{"0"});
 }
 
 // Row by row, every connection cut under the run: the report of the INSERT whose answer

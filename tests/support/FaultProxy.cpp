@@ -146,6 +146,7 @@ struct FaultProxy::State {
     int stallAfterCopyData = 0;
     int commitsUntilCut = 0;
     bool cutOnlyCopy = true;
+    bool stallAfterCut = false;
     int commitsCut = 0;
     std::vector<std::unique_ptr<Connection>> connections;
     std::vector<std::vector<std::string>> statements;
@@ -439,6 +440,8 @@ void FaultProxy::State::ParseServer(Connection& c) {
         in.Consume(size_t{length} + 1);
         if (committed) {
             ++commitsCut;
+            if (stallAfterCut)
+                stallAll = true;
             Kill(c);
         }
     }
@@ -490,10 +493,11 @@ int FaultProxy::Port() const {
     return state_->port;
 }
 
-void FaultProxy::CutAfterCommit(int nth, bool onlyCopyConnections) {
+void FaultProxy::CutAfterCommit(int nth, bool onlyCopyConnections, bool thenStall) {
     const std::lock_guard lock(state_->mutex);
     state_->commitsUntilCut = nth < 1 ? 1 : nth;
     state_->cutOnlyCopy = onlyCopyConnections;
+    state_->stallAfterCut = thenStall;
 }
 
 void FaultProxy::StallAll() {

@@ -30,8 +30,9 @@ class FaultProxy {
     // server has answered it, both sockets of that connection close and the client never
     // sees the answer: the commit happened, and the client cannot know. With
     // onlyCopyConnections, only COMMITs of connections that sent a COPY statement count.
-    // One cut per call.
-    void CutAfterCommit(int nth = 1, bool onlyCopyConnections = true);
+    // One cut per call. With thenStall, every connection stalls from the cut on (as with
+    // StallAll), so that the client cannot learn on a new connection what became of it.
+    void CutAfterCommit(int nth = 1, bool onlyCopyConnections = true, bool thenStall = false);
 
     // Relays nothing more, either way, on every connection, present and future; sockets
     // stay open (a connection that the client resets is closed, though).

@@ -26,6 +26,8 @@ TableWriterLock::TableWriterLock(adodb::Connection& connection, std::string_view
 }
 
 TableWriterLock::~TableWriterLock() {
+    if (abandoned_)
+        return;
     try {
         connection_.Execute("SELECT pg_advisory_unlock(" + std::to_string(key_) + ")");
     } catch (...) {

@@ -17,6 +17,10 @@ class TableWriterLock {
     // Waits for the lock; raises the driver's error when it cannot be had.
     TableWriterLock(adodb::Connection& connection, std::string_view table);
     ~TableWriterLock();  // releases it, swallowing errors
+    // The run lost its connection to the server: nothing is asked of it any more (a server
+    // that stopped answering would never answer the release), and the lock goes with the
+    // session when the run closes it.
+    void Abandon() noexcept { abandoned_ = true; }
     TableWriterLock(const TableWriterLock&) = delete;
     TableWriterLock& operator=(const TableWriterLock&) = delete;
 
@@ -26,6 +30,7 @@ class TableWriterLock {
   private:
     adodb::Connection& connection_;
     long long key_;
+    bool abandoned_ = false;
 };
 
 }  // namespace korvanta

@@ -300,6 +300,8 @@ void TransferRun::SendTable(const std::string& entry) {
              }) &&
         DropOld(table))
         CreateAndCopy(table);
+    if (ended_ && writerLock)
+        writerLock->Abandon();
     Finished(table.outcome);
 }
 
