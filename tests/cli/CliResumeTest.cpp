@@ -21,8 +21,10 @@ namespace {
 constexpr int kRows = 400000;
 
 // Waits (at most a minute) until the condition holds while the program runs.
+// Generous: the program shares the stand-in's file with tests running beside it, and may
+// wait its turn for the file's lock for minutes under a sanitizer.
 bool Until(Program& program, const std::function<bool()>& condition) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(4);
     while (program.Running() && std::chrono::steady_clock::now() < end) {
         if (condition())
             return true;
