@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "adodb/DriverSockets.h"
 #include "adodb/OdbcText.h"
 #include "adodb/TextCodec.h"
 
@@ -51,6 +52,7 @@ ConnectionState::ConnectionState(std::string_view odbcConnectionString, int logi
 }
 
 void ConnectionState::Connect(std::string_view connectionString, TextApi api) {
+    const detail::DriverSockets sockets;
     const SQLRETURN rc = WithTextApi(api, [&](auto text) {
         auto in = text.In(connectionString);
         return text.DriverConnect(connection_.get(), in.data());
@@ -58,6 +60,7 @@ void ConnectionState::Connect(std::string_view connectionString, TextApi api) {
     // Diagnostics of a failed connect are read through the functions used to connect.
     detail::Check(rc, {SQL_HANDLE_DBC, connection_.get(), api, SQL_NULL_HDBC});
     connection_.SetConnected(api);
+    sockets.KeepAliveNew();
 }
 
 bool ConnectionState::DriverHasWideTypes() {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -98,6 +99,33 @@ TEST(AdodbConnectionFailure, CommandTimeoutCancelsALongStatement) {
     connection.CommandTimeout = 0;
     adodb::Recordset records = connection.Execute("select 1");
     EXPECT_EQ(ReadAll(records), std::vector<Row>{{"1"}});
+}
+
+// The system's keepalive defaults would leave the driver waiting over two hours for the
+// answer of a server machine that vanished; the driver's socket must find it in a minute.
+TEST(AdodbConnectionFailure, TheDriversSocketFindsAVanishedPeerWithinAMinute) {
+    adodb::Connection connection = adodbtest::OpenPostgres();
+    const int port = std::stoi(std::getenv("KV_PG_PORT"));
+    int found = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_storage peer{};
+        socklen_t size = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
+            peer.ss_family != AF_INET ||
+            ntohs(reinterpret_cast<const sockaddr_in&>(peer).sin_port) != port)
+            continue;
+        int on = 0, idle = 0, interval = 0, probes = 0;
+        socklen_t length = sizeof on;
+        ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, &length);
+        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &length);
+        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &length);
+        ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, &length);
+        EXPECT_EQ(on, 1);
+        EXPECT_LE(idle + interval * probes, 60) << "idle " << idle << " s";
+        ++found;
+    }
+    EXPECT_EQ(found, 1) << "the driver's connection to port " << port;
 }
 
 std::string Environment(const char* name) {
