@@ -63,6 +63,16 @@ std::shared_ptr<const std::string> Recordset::TakeRow() {
     return impl_ ? impl_->TakeRow() : nullptr;
 }
 
+std::span<const Variant> Recordset::Values() const {
+    if (!impl_)
+        throw Error(kObjectClosed);
+    return impl_->Values();
+}
+
+std::string_view Recordset::RowBytes() const noexcept {
+    return impl_ && impl_->IsOpen() ? impl_->RowBytes() : std::string_view();
+}
+
 const FieldList& Recordset::Fields() const {
     if (!impl_)
         throw Error(kObjectClosed);

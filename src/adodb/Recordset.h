@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,12 @@ class Recordset {
     // valid for as long as the returned string lives, whatever the record set does next.
     // nullptr under a client-side cursor, at EOF, or when closed: then copy them.
     std::shared_ptr<const std::string> TakeRow();
+    // Beyond ADO: the current row's values all at once, as Fields() gives them one by one
+    // (same errors), and the memory they all lie in, which holds nothing else of note: a
+    // caller may copy that memory whole instead of value by value. Empty when closed or at
+    // EOF.
+    std::span<const Variant> Values() const;
+    std::string_view RowBytes() const noexcept;
 
   private:
     friend class Connection;

@@ -70,6 +70,7 @@ void RecordsetImpl::RequireOpen() const {
 void RecordsetImpl::Advance() {
     eof_ = true;  // stays so if fetching fails
     unreadable_ = false;
+    currentBytes_ = {};
     const char* row = nullptr;
     try {
         row = rows_->Next();
@@ -82,7 +83,8 @@ void RecordsetImpl::Advance() {
     }
     if (row == nullptr)
         return;
-    detail::DecodeRow(row, current_);
+    currentBytes_ =
+        std::string_view(row, static_cast<std::size_t>(detail::DecodeRow(row, current_) - row));
     eof_ = false;
 }
 
@@ -117,6 +119,15 @@ Variant RecordsetImpl::Value(int index) const {
     return current_[static_cast<std::size_t>(index)];
 }
 
+std::span<const Variant> RecordsetImpl::Values() const {
+    RequireOpen();
+    if (eof_)
+        throw Error(kNoCurrentRecord);
+    if (unreadable_)
+        throw std::bad_alloc();
+    return current_;
+}
+
 std::shared_ptr<const std::string> RecordsetImpl::TakeRow() {
     RequireOpen();
     if (eof_ || unreadable_)
@@ -128,6 +139,7 @@ void RecordsetImpl::Close() {
     RequireOpen();
     rows_.reset();
     eof_ = true;
+    currentBytes_ = {};
 }
 
 }  // namespace adodb

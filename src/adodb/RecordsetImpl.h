@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "adodb/ColumnReader.h"
@@ -31,6 +33,8 @@ class RecordsetImpl {
     void MoveNext();
     const FieldList& Fields() const;
     Variant Value(int index) const;
+    std::span<const Variant> Values() const;
+    std::string_view RowBytes() const noexcept { return currentBytes_; }
     std::shared_ptr<const std::string> TakeRow();
     void Close();
 
@@ -41,6 +45,7 @@ class RecordsetImpl {
     FieldList fields_;
     std::unique_ptr<detail::RowSource> rows_;
     std::vector<Variant> current_;
+    std::string_view currentBytes_;  // the memory current_ views
     bool eof_ = true;
     bool unreadable_ = false;  // the current row's values did not fit in memory
 };

@@ -66,7 +66,7 @@ void RowEncoder::Add(std::string_view value) {
     bytes_ += value;
 }
 
-void DecodeRow(const char* row, std::vector<Variant>& values) {
+const char* DecodeRow(const char* row, std::vector<Variant>& values) {
     for (Variant& value : values) {
         std::uint64_t prefix = 0;
         int shift = 0;
@@ -84,6 +84,7 @@ void DecodeRow(const char* row, std::vector<Variant>& values) {
             row += size;
         }
     }
+    return row;
 }
 
 }  // namespace adodb::detail

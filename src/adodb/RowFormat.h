@@ -41,7 +41,8 @@ class RowEncoder {
     std::string bytes_;
 };
 
-// Fills `values` (already sized to the column count) with views into the row at `row`.
-void DecodeRow(const char* row, std::vector<Variant>& values);
+// Fills `values` (already sized to the column count) with views into the row at `row`;
+// returns where the row ends.
+const char* DecodeRow(const char* row, std::vector<Variant>& values);
 
 }  // namespace adodb::detail

@@ -92,4 +92,44 @@ TEST(RowBatch, HeldValuesReadDropAndCountLikeCopiedOnes) {
     EXPECT_EQ(batch.Bytes(), 0u);
 }
 
+// A row is taken whole from the memory its values lie in, or not at all: a value lying
+// elsewhere (a text the reader made up, such as a boolean's "1") leaves the batch as it was,
+// and the row is then added value by value.
+TEST(RowBatch, WholeRowsAreCopiedOnceOrNotAtAll) {
+    std::string memory(
+        "\x04"
+        "abc\0\x03"
+        "de",
+        8);
+    const std::string_view m(memory);
+    korvanta::RowBatch batch(3);
+    const adodb::Variant row[] = {adodb::Variant(m.substr(1, 3)), adodb::Variant(),
+                                  adodb::Variant(m.substr(6, 2))};
+    ASSERT_TRUE(batch.AddRowWithin(m, row));
+    memory.assign(memory.size(), 'z');  // the batch holds a copy
+    ASSERT_EQ(batch.Rows(), 1u);
+    EXPECT_EQ(batch.Text(0, 0), "abc");
+    EXPECT_FALSE(batch.Value(0, 1).has_value());
+    EXPECT_EQ(batch.Text(0, 2), "de");
+
+    const std::size_t before = batch.Bytes();
+    const adodb::Variant elsewhere[] = {adodb::Variant(m.substr(1, 3)), adodb::Variant("1"),
+                                        adodb::Variant()};
+    EXPECT_FALSE(batch.AddRowWithin(m, elsewhere));
+    const adodb::Variant overrunning[] = {adodb::Variant(m.substr(6)),
+                                          adodb::Variant(std::string_view(m.data() + 6, 3)),
+                                          adodb::Variant()};
+    EXPECT_FALSE(batch.AddRowWithin(m, overrunning));
+    EXPECT_EQ(batch.Rows(), 1u);
+    EXPECT_EQ(batch.Bytes(), before);
+    batch.AddText("x");
+    EXPECT_FALSE(batch.AddRowWithin(m, row));  // not with a row begun
+    batch.AddNull();
+    batch.AddText("y");
+    batch.EndRow();
+    ASSERT_EQ(batch.Rows(), 2u);
+    EXPECT_EQ(batch.Text(1, 0), "x");
+    EXPECT_EQ(batch.Text(1, 2), "y");
+}
+
 }  // namespace

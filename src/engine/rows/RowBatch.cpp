@@ -1,5 +1,6 @@
 #include "engine/rows/RowBatch.h"
 
+#include <functional>
 #include <stdexcept>
 
 namespace korvanta {
@@ -53,6 +54,35 @@ void RowBatch::EndRow() {
     ++rows_;
     rowStartText_ = text_.size();
     rowStartHeld_ = held_.size();
+}
+
+bool RowBatch::AddRowWithin(std::string_view memory, std::span<const adodb::Variant> values) {
+    if (memory.size() >= kNull || values.size() != columns_ || slots_.size() != rows_ * columns_)
+        return false;
+    const std::less_equal<const char*> atOrBefore;
+    const std::size_t base = text_.size();
+    for (const adodb::Variant& value : values) {
+        if (value.IsNull()) {
+            slots_.push_back({0, kNull});
+            continue;
+        }
+        const std::string_view text = value.Text();
+        if (!atOrBefore(memory.data(), text.data()) ||
+            !atOrBefore(text.data() + text.size(), memory.data() + memory.size())) {
+            slots_.resize(rows_ * columns_);
+            return false;
+        }
+        slots_.push_back({base + static_cast<std::size_t>(text.data() - memory.data()),
+                          static_cast<std::uint32_t>(text.size())});
+    }
+    try {
+        text_.append(memory);
+    } catch (...) {
+        slots_.resize(rows_ * columns_);
+        throw;
+    }
+    EndRow();
+    return true;
 }
 
 std::vector<std::optional<std::string>> RowBatch::DropRow() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,10 @@ class RowBatch final : public adodb::TextRows {
     // a large value costs no copy. `terminated`: a NUL byte follows it there.
     void AddHeld(std::string_view text, bool terminated);
     void EndRow();
+    // A whole row at once, its values all lying within `memory`: the memory is copied in
+    // one piece and each value found in the copy where it lay. False, with nothing added,
+    // when a value lies elsewhere.
+    bool AddRowWithin(std::string_view memory, std::span<const adodb::Variant> values);
     // Holds memory that values of the batch live in until the batch is cleared.
     void Keep(std::shared_ptr<const void> memory) { kept_.push_back(std::move(memory)); }
     // Forgets the values of the row being built; returns them.

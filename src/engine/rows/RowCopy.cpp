@@ -52,6 +52,10 @@ RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target 
       full_(std::make_unique<BatchQueue>(kBatchesInFlight)),
       empty_(std::make_unique<BatchQueue>(kBatchesKept)) {
     budget_ = BudgetFor(target_.settings);
+    writesAsRead_ = target_.dialect != nullptr;
+    for (std::size_t j = 0; writesAsRead_ && j < source_.Fields().size(); ++j)
+        writesAsRead_ = target_.dialect->WritesAsRead(j < target_.rules.size() ? target_.rules[j]
+                                                                               : ValueRule{});
     if (target_.settings.verify)
         checksum_ = TableChecksum(target_.columns.size(), target_.rules);
 }
@@ -108,6 +112,17 @@ void RowCopy::CountSourceRows() {
 // a failure in its place, not written with gaps; out of memory included, the row's partial
 // values are let go. False when the reading must end (the connection is gone).
 bool RowCopy::ReadRow(RowBatch& batch) {
+    // Most rows go whole: one copy of the memory the source read them into.
+    if (writesAsRead_) {
+        try {
+            const std::optional<TableRows::RowView> row = source_.RowAsRead();
+            if (row && row->memory.size() < kHeldFrom &&
+                batch.AddRowWithin(row->memory, row->values))
+                return true;
+        } catch (const std::exception&) {
+            // Read value by value below, which tells what could not be read.
+        }
+    }
     const std::size_t columns = batch.Columns();
     // The source's memory of the row, taken over for a large value that goes as it is.
     std::optional<TableRows::HeldRow> held;

@@ -159,6 +159,7 @@ class RowCopy {
     // reading, and what stopped it when that was not reported in its place among the rows.
     bool readToEnd_ = false;
     bool readFailed_ = false;
+    bool writesAsRead_ = false;  // the target takes every value as the source gives it
     std::optional<adodb::Error> readerFailure_;
     TransientBudget budget_;
     bool stopRequested_ = false;

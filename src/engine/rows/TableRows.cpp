@@ -73,6 +73,10 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
     }
     if (exact.empty())
         return;
+    for (std::size_t j = 0; j < marked_.size() && j < fields_.size(); ++j) {
+        if (marked_[j])
+            markedColumns_.push_back(j);
+    }
     records_.Close();
     statement_ = exact;
     records_.Open(statement_, connection);
@@ -117,6 +121,30 @@ std::optional<std::string_view> TableRows::Value(std::size_t column) {
     if (value_.IsNull())
         return std::nullopt;
     return Exact(column, value_.Text());
+}
+
+std::optional<TableRows::RowView> TableRows::RowAsRead() {
+    const std::size_t columns = fields_.size();
+    if (wire_) {
+        row_.resize(columns);
+        for (std::size_t j = 0; j < columns; ++j) {
+            const std::optional<std::string_view> value = wire_->Value(j);
+            row_[j] = value ? adodb::Variant(*value) : adodb::Variant();
+        }
+        return RowView{wire_->RowBytes(), row_};
+    }
+    const std::span<const adodb::Variant> values = records_.Values();
+    if (values.size() != columns)
+        return std::nullopt;
+    for (const std::size_t j : markedColumns_) {
+        if (values[j].IsNull())
+            continue;
+        const std::string_view text = values[j].Text();
+        const std::string_view read = *Exact(j, text);
+        if (read.data() != text.data() || read.size() != text.size())
+            return std::nullopt;
+    }
+    return RowView{records_.RowBytes(), values};
 }
 
 std::optional<TableRows::HeldRow> TableRows::TakeRow() {

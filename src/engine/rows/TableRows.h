@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,14 @@ class TableRows {
     };
     // nullopt when the row cannot be handed over (its values are then copied).
     std::optional<HeldRow> TakeRow();
+    // The current row whole, as Value() would give each of its values, with the memory they
+    // all lie in; nullopt when a value must be read on its own (one the dialect reads
+    // differently). Valid until the next call. Raises the driver's error.
+    struct RowView {
+        std::string_view memory;
+        std::span<const adodb::Variant> values;
+    };
+    std::optional<RowView> RowAsRead();
     // Ends the reading (before its end, too).
     void Close();
 
@@ -80,9 +89,11 @@ class TableRows {
     std::string where_;  // " WHERE ..." or empty
     std::string statement_;
     std::shared_ptr<const Dialect> dialect_;
-    std::vector<bool> marked_;  // the columns whose values the dialect must read
-    adodb::Variant value_;      // the driver's last value
-    std::string scratch_;       // a value the dialect read
+    std::vector<bool> marked_;         // the columns whose values the dialect must read
+    adodb::Variant value_;             // the driver's last value
+    std::string scratch_;              // a value the dialect read
+    std::vector<adodb::Variant> row_;  // what RowAsRead() gave of a row read over libpq
+    std::vector<std::size_t> markedColumns_;
 };
 
 }  // namespace korvanta

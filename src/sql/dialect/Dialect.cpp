@@ -63,6 +63,10 @@ std::string_view Dialect::WrittenValue(std::string_view text, ValueRule, std::st
     return text;
 }
 
+bool Dialect::WritesAsRead(ValueRule) const {
+    return true;
+}
+
 std::string Dialect::Default(const ColumnSchema& column, std::string& why) const {
     using Kind = ColumnDefault::Kind;
     const ColumnDefault& d = column.defaultValue;

@@ -112,6 +112,8 @@ class Dialect {
     // (SQL Anywhere's zone offsets +HH:MM); `scratch` may hold the result.
     virtual std::string_view WrittenValue(std::string_view text, ValueRule rule,
                                           std::string& scratch) const;
+    // Whether WrittenValue() gives every value of the rule's kind as it is.
+    virtual bool WritesAsRead(ValueRule rule) const;
 
     // ---- Defaults ----
     // A column's default as this database writes it; empty, with `why`, when it has no

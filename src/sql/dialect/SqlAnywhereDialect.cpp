@@ -145,6 +145,10 @@ std::string_view SqlAnywhereDialect::WrittenValue(std::string_view text, ValueRu
     return scratch;
 }
 
+bool SqlAnywhereDialect::WritesAsRead(ValueRule rule) const {
+    return rule.kind != ValueKind::kTimestampTz;
+}
+
 // BIT takes no NULL unless told.
 std::string SqlAnywhereDialect::ColumnOptions(const ColumnSchema& column) const {
     return column.type.kind == TypeKind::kBoolean && !column.notNull ? " NULL" : "";

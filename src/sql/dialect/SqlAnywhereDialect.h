@@ -22,6 +22,7 @@ class SqlAnywhereDialect final : public Dialect {
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
     std::string_view WrittenValue(std::string_view text, ValueRule rule,
                                   std::string& scratch) const override;
+    bool WritesAsRead(ValueRule rule) const override;
 
     std::string ColumnOptions(const ColumnSchema& column) const override;
     std::string IdentityClause(std::string& why) const override;
