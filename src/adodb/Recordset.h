@@ -89,9 +89,9 @@ class Recordset {
     // nullptr under a client-side cursor, at EOF, or when closed: then copy them.
     std::shared_ptr<const std::string> TakeRow();
     // Beyond ADO: the current row's values all at once, as Fields() gives them one by one
-    // (same errors), and the memory they all lie in, which holds nothing else of note: a
-    // caller may copy that memory whole instead of value by value. Empty when closed or at
-    // EOF.
+    // (with the same errors), and the memory they all lie in, which holds little else: a
+    // caller may copy that memory whole instead of value by value. RowBytes() is empty when
+    // closed or at EOF.
     std::span<const Variant> Values() const;
     std::string_view RowBytes() const noexcept;
 
