@@ -25,6 +25,14 @@ QJsonArray Array(const std::vector<std::string>& items) {
     return array;
 }
 
+// Appends the name to a list of JSON strings separated by commas.
+void AppendName(QByteArray& list, const std::string& name) {
+    const QByteArray array = QJsonDocument(QJsonArray{Utf8(name)}).toJson(QJsonDocument::Compact);
+    if (!list.isEmpty())
+        list += ',';
+    list += array.mid(1, array.size() - 2);  // without the brackets
+}
+
 const char* ModeName(IfExists mode) {
     switch (mode) {
         case IfExists::kAsk:
@@ -102,11 +110,19 @@ QJsonObject SendState::PlanOf(const SendOptions& options, const std::vector<std:
     return plan;
 }
 
+SendState::SendState(std::string path, QJsonObject plan)
+    : path_(std::move(path)),
+      plan_(std::move(plan)),
+      planText_(QJsonDocument(plan_).toJson(QJsonDocument::Compact)) {}
+
 SendState::SendState(SendState&& other) noexcept
     : path_(std::move(other.path_)),
       plan_(std::move(other.plan_)),
       created_(std::move(other.created_)),
       finished_(std::move(other.finished_)),
+      planText_(std::move(other.planText_)),
+      createdText_(std::move(other.createdText_)),
+      finishedText_(std::move(other.finishedText_)),
       failure_(std::move(other.failure_)) {}
 
 SendState SendState::Begin(std::string path, QJsonObject plan) {
@@ -137,10 +153,14 @@ SendState SendState::Resume(std::string path, const QJsonObject& plan) {
                          "--resume to start over)");
     }
     SendState state(std::move(path), plan);
-    for (const auto& name : saved.value("created").toArray())
-        state.created_.insert(name.toString().toStdString());
-    for (const auto& name : saved.value("finished").toArray())
-        state.finished_.insert(name.toString().toStdString());
+    for (const auto& name : saved.value("created").toArray()) {
+        if (state.created_.insert(name.toString().toStdString()).second)
+            AppendName(state.createdText_, name.toString().toStdString());
+    }
+    for (const auto& name : saved.value("finished").toArray()) {
+        if (state.finished_.insert(name.toString().toStdString()).second)
+            AppendName(state.finishedText_, name.toString().toStdString());
+    }
     return state;
 }
 
@@ -150,26 +170,28 @@ ResumeState SendState::Left() const {
 
 void SendState::Creating(const std::string& table) {
     std::lock_guard lock(mutex_);
-    if (created_.insert(table).second)
+    if (created_.insert(table).second) {
+        AppendName(createdText_, table);
         Save();
+    }
 }
 
 void SendState::Finished(const std::string& table) {
     std::lock_guard lock(mutex_);
-    if (finished_.insert(table).second)
+    if (finished_.insert(table).second) {
+        AppendName(finishedText_, table);
         Save();
+    }
 }
 
+// The same text QJsonDocument writes of the object, its keys in order.
 void SendState::Save() {
-    QJsonObject state;
-    state["plan"] = plan_;
-    state["created"] = Array({created_.begin(), created_.end()});
-    state["finished"] = Array({finished_.begin(), finished_.end()});
+    const QByteArray text = "{\"created\":[" + createdText_ + "],\"finished\":[" + finishedText_ +
+                            "],\"plan\":" + planText_ + "}";
     const QString path = Utf8(path_);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(state).toJson(QJsonDocument::Compact)) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) < 0 || !file.commit())
         failure_ = file.errorString().toStdString();
     else
         failure_.clear();

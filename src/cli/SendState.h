@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonObject>
 
 #include <mutex>
@@ -48,13 +49,15 @@ class SendState {
     const std::string& Path() const { return path_; }
 
   private:
-    SendState(std::string path, QJsonObject plan)
-        : path_(std::move(path)), plan_(std::move(plan)) {}
+    SendState(std::string path, QJsonObject plan);
     void Save();
 
     std::string path_;
     QJsonObject plan_;
     std::set<std::string> created_, finished_;
+    // The file's parts as written, each made once: a save costs the file's length, not a
+    // JSON document built again of every table the send has.
+    QByteArray planText_, createdText_, finishedText_;
     std::mutex mutex_;
     std::string failure_;
 };

@@ -166,7 +166,7 @@ class TransferRun {
     TransferListener& listener_;
     // The target's tables as the run knows them: the list it was given, and the tables it
     // created under the names the target stores (not the list's lower-case entries).
-    std::vector<std::string> targetTables_;
+    CaseBlindNames targetTables_;
     std::shared_ptr<TargetClaims> claims_;
     std::shared_ptr<ForeignKeyQueue> foreignKeys_;
     std::shared_ptr<const Dialect> sourceDialect_;
@@ -246,14 +246,14 @@ void TransferRun::LearnDialects() {
 }
 
 void TransferRun::Listed(const std::string& name) {
-    targetTables_.push_back(name);
+    targetTables_.Add(name);
     listener_.TableListed(ListEntry(name));
 }
 
 void TransferRun::Dropped(const std::string& name) {
     // The list loses the entries equal to the name as it spells new tables: for
     // PostgreSQL the lower-case name, so an entry in capitals stays there.
-    std::erase(targetTables_, name);
+    targetTables_.Remove(name);
     listener_.TableDropped(ListEntry(name));
 }
 
@@ -323,12 +323,10 @@ bool TransferRun::ClaimTarget(const Table& table) {
 // When the target holds the table, its own spelling of the name is used from here on (the
 // last match wins), and the user is asked. False when the table is skipped.
 bool TransferRun::AskOverwrite(Table& table) {
-    if (!NamesContain(targetTables_, table.name))
+    const std::optional<std::string> spelled = targetTables_.Spelling(table.name);
+    if (!spelled)
         return true;
-    for (const std::string& name : targetTables_) {
-        if (SameNameIgnoringCase(name, table.name))
-            table.name = name;
-    }
+    table.name = *spelled;
     table.outcome.target = table.name;
     const bool yes = listener_.AskOverwrite(table.name);
     // The time the question waited for its answer is not the table's.
@@ -340,12 +338,12 @@ bool TransferRun::AskOverwrite(Table& table) {
 
 bool TransferRun::IntoExistingTable(Table& table) {
     using Mode = IntoExisting::Mode;
-    if (table.existing.mode == Mode::kAsk || !NamesContain(targetTables_, table.name))
+    if (table.existing.mode == Mode::kAsk)
         return false;
-    for (const std::string& name : targetTables_) {
-        if (SameNameIgnoringCase(name, table.name))
-            table.name = name;
-    }
+    const std::optional<std::string> spelled = targetTables_.Spelling(table.name);
+    if (!spelled)
+        return false;
+    table.name = *spelled;
     table.outcome.target = table.name;
     table.outcome.into = table.existing.mode == Mode::kTruncate ? "truncate"
                          : table.existing.mode == Mode::kAppend ? "append"
@@ -558,17 +556,17 @@ void TransferRun::DeleteMissing(Table& table, const ExistingFit& fit,
 }
 
 bool TransferRun::ResumeTable(Table& table) {
-    if (!request_.resume || !NamesContain(targetTables_, table.name))
+    if (!request_.resume)
+        return false;
+    const std::optional<std::string> spelled = targetTables_.Spelling(table.name);
+    if (!spelled)
         return false;
     const ResumeState& state = *request_.resume;
     const bool finished = state.finished.count(table.entry) > 0;
     // A table of that name that the stopped send did not make is the user's: asked about.
     if (!finished && state.created.count(table.entry) == 0)
         return false;
-    for (const std::string& name : targetTables_) {
-        if (SameNameIgnoringCase(name, table.name))
-            table.name = name;
-    }
+    table.name = *spelled;
     table.outcome.target = table.name;
     LearnDialects();
     if (finished) {
@@ -804,7 +802,7 @@ void TransferRun::CreateAndCopy(Table& table) {
 TablePlan TransferRun::PlanExact(const Table& table) {
     const auto onTarget = [&](std::string_view name) {
         const std::string stored = StoredTableName(request_.target, name);
-        if (NamesContain(targetTables_, stored) || foreignKeys_->WasWritten(stored))
+        if (targetTables_.Contains(stored) || foreignKeys_->WasWritten(stored))
             return true;
         for (const std::string& sent : request_.tables) {
             if (SameNameIgnoringCase(StoredTableName(request_.target, TargetNameOf(sent)), stored))

@@ -26,6 +26,35 @@ bool NamesContain(const std::vector<std::string>& names, std::string_view name) 
     return false;
 }
 
+CaseBlindNames::CaseBlindNames(const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        Add(name);
+}
+
+void CaseBlindNames::Add(const std::string& name) {
+    byLowerCase_[LowerCaseName(name)].push_back(name);
+}
+
+void CaseBlindNames::Remove(const std::string& name) {
+    const auto found = byLowerCase_.find(LowerCaseName(name));
+    if (found == byLowerCase_.end())
+        return;
+    std::erase(found->second, name);
+    if (found->second.empty())
+        byLowerCase_.erase(found);
+}
+
+bool CaseBlindNames::Contains(std::string_view name) const {
+    return byLowerCase_.count(LowerCaseName(name)) > 0;
+}
+
+std::optional<std::string> CaseBlindNames::Spelling(std::string_view name) const {
+    const auto found = byLowerCase_.find(LowerCaseName(name));
+    if (found == byLowerCase_.end())
+        return std::nullopt;
+    return found->second.back();
+}
+
 std::string StoredTableName(Side target, std::string_view name) {
     if (target != Side::PostgreSQL || name.size() <= kPostgreSQLNameBytes)
         return std::string(name);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "sql/model/Side.h"
@@ -16,6 +18,23 @@ std::string LowerCaseName(std::string_view name);
 
 // True when some name of the list is the same as `name`, letter case ignored.
 bool NamesContain(const std::vector<std::string>& names, std::string_view name);
+
+// A side's table names, looked up by that rule in constant time: each name is lowered once,
+// when it comes, not again for every table a send looks up (a send of thousands of tables
+// would otherwise lower millions of names).
+class CaseBlindNames {
+  public:
+    explicit CaseBlindNames(const std::vector<std::string>& names);
+    void Add(const std::string& name);
+    // Forgets every entry spelled exactly so.
+    void Remove(const std::string& name);
+    bool Contains(std::string_view name) const;
+    // The spelling of the entry added last among those that are `name` ignoring case.
+    std::optional<std::string> Spelling(std::string_view name) const;
+
+  private:
+    std::unordered_map<std::string, std::vector<std::string>> byLowerCase_;  // in added order
+};
 
 // PostgreSQL keeps at most this many bytes of an identifier and silently drops the rest.
 inline constexpr std::size_t kPostgreSQLNameBytes = 63;
