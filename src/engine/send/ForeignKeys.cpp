@@ -1,6 +1,7 @@
 #include "engine/send/ForeignKeys.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "engine/connections/Failure.h"
 #include "engine/connections/PostgreSQL.h"
@@ -63,13 +64,15 @@ StepResult RunLocked(adodb::Connection& connection, const ForeignKeyTarget& targ
 void AddForeignKeys(adodb::Connection& connection, const ForeignKeyTarget& target,
                     ForeignKeyQueue& queue, TransferListener& listener) {
     const int line = SendLinesTo(target.side).schema;
+    // Looked up once per key: made once, not searched through for each.
+    const std::unordered_set<std::string> exactly(target.tables.begin(), target.tables.end());
+    const CaseBlindNames ignoringCase(target.side == Side::PostgreSQL ? std::vector<std::string>{}
+                                                                      : target.tables);
     for (const PendingForeignKey& key : queue.Take()) {
         const std::string& referred = key.step.table;
         const bool there = queue.WasWritten(referred) ||
-                           (target.side == Side::PostgreSQL
-                                ? std::find(target.tables.begin(), target.tables.end(), referred) !=
-                                      target.tables.end()
-                                : NamesContain(target.tables, referred));
+                           (target.side == Side::PostgreSQL ? exactly.count(referred) > 0
+                                                            : ignoringCase.Contains(referred));
         if (!there) {
             listener.ForeignKeyFinished(key.source,
                                         key.step.what + ": the table is not on the target",

@@ -167,6 +167,7 @@ class TransferRun {
     // The target's tables as the run knows them: the list it was given, and the tables it
     // created under the names the target stores (not the list's lower-case entries).
     CaseBlindNames targetTables_;
+    std::optional<CaseBlindNames> sentTables_;  // as the target will name them; made when needed
     std::shared_ptr<TargetClaims> claims_;
     std::shared_ptr<ForeignKeyQueue> foreignKeys_;
     std::shared_ptr<const Dialect> sourceDialect_;
@@ -804,11 +805,12 @@ TablePlan TransferRun::PlanExact(const Table& table) {
         const std::string stored = StoredTableName(request_.target, name);
         if (targetTables_.Contains(stored) || foreignKeys_->WasWritten(stored))
             return true;
-        for (const std::string& sent : request_.tables) {
-            if (SameNameIgnoringCase(StoredTableName(request_.target, TargetNameOf(sent)), stored))
-                return true;
+        if (!sentTables_) {
+            sentTables_.emplace(std::vector<std::string>{});
+            for (const std::string& sent : request_.tables)
+                sentTables_->Add(StoredTableName(request_.target, TargetNameOf(sent)));
         }
-        return false;
+        return sentTables_->Contains(stored);
     };
     // A foreign key refers to the table as the target will hold it: under its own name
     // where the settings give it one.
