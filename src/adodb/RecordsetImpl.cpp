@@ -111,12 +111,7 @@ const FieldList& RecordsetImpl::Fields() const {
 }
 
 Variant RecordsetImpl::Value(int index) const {
-    RequireOpen();
-    if (eof_)
-        throw Error(kNoCurrentRecord);
-    if (unreadable_)
-        throw std::bad_alloc();
-    return current_[static_cast<std::size_t>(index)];
+    return Values()[static_cast<std::size_t>(index)];
 }
 
 std::span<const Variant> RecordsetImpl::Values() const {

@@ -111,13 +111,10 @@ QJsonObject SendState::PlanOf(const SendOptions& options, const std::vector<std:
 }
 
 SendState::SendState(std::string path, QJsonObject plan)
-    : path_(std::move(path)),
-      plan_(std::move(plan)),
-      planText_(QJsonDocument(plan_).toJson(QJsonDocument::Compact)) {}
+    : path_(std::move(path)), planText_(QJsonDocument(plan).toJson(QJsonDocument::Compact)) {}
 
 SendState::SendState(SendState&& other) noexcept
     : path_(std::move(other.path_)),
-      plan_(std::move(other.plan_)),
       created_(std::move(other.created_)),
       finished_(std::move(other.finished_)),
       planText_(std::move(other.planText_)),
@@ -153,14 +150,10 @@ SendState SendState::Resume(std::string path, const QJsonObject& plan) {
                          "--resume to start over)");
     }
     SendState state(std::move(path), plan);
-    for (const auto& name : saved.value("created").toArray()) {
-        if (state.created_.insert(name.toString().toStdString()).second)
-            AppendName(state.createdText_, name.toString().toStdString());
-    }
-    for (const auto& name : saved.value("finished").toArray()) {
-        if (state.finished_.insert(name.toString().toStdString()).second)
-            AppendName(state.finishedText_, name.toString().toStdString());
-    }
+    for (const auto& name : saved.value("created").toArray())
+        Note(state.created_, state.createdText_, name.toString().toStdString());
+    for (const auto& name : saved.value("finished").toArray())
+        Note(state.finished_, state.finishedText_, name.toString().toStdString());
     return state;
 }
 
@@ -168,20 +161,23 @@ ResumeState SendState::Left() const {
     return {created_, finished_};
 }
 
+bool SendState::Note(std::set<std::string>& names, QByteArray& text, const std::string& table) {
+    if (!names.insert(table).second)
+        return false;
+    AppendName(text, table);
+    return true;
+}
+
 void SendState::Creating(const std::string& table) {
     std::lock_guard lock(mutex_);
-    if (created_.insert(table).second) {
-        AppendName(createdText_, table);
+    if (Note(created_, createdText_, table))
         Save();
-    }
 }
 
 void SendState::Finished(const std::string& table) {
     std::lock_guard lock(mutex_);
-    if (finished_.insert(table).second) {
-        AppendName(finishedText_, table);
+    if (Note(finished_, finishedText_, table))
         Save();
-    }
 }
 
 // The same text QJsonDocument writes of the object, its keys in order.

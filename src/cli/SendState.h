@@ -50,10 +50,11 @@ class SendState {
 
   private:
     SendState(std::string path, QJsonObject plan);
+    // Adds the table to the names and to their text; false when it was there.
+    static bool Note(std::set<std::string>& names, QByteArray& text, const std::string& table);
     void Save();
 
     std::string path_;
-    QJsonObject plan_;
     std::set<std::string> created_, finished_;
     // The file's parts as written, each made once: a save costs the file's length, not a
     // JSON document built again of every table the send has.

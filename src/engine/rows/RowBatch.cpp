@@ -1,6 +1,5 @@
 #include "engine/rows/RowBatch.h"
 
-#include <functional>
 #include <stdexcept>
 
 namespace korvanta {
@@ -59,7 +58,6 @@ void RowBatch::EndRow() {
 bool RowBatch::AddRowWithin(std::string_view memory, std::span<const adodb::Variant> values) {
     if (memory.size() >= kNull || values.size() != columns_ || slots_.size() != rows_ * columns_)
         return false;
-    const std::less_equal<const char*> atOrBefore;
     const std::size_t base = text_.size();
     for (const adodb::Variant& value : values) {
         if (value.IsNull()) {
@@ -67,8 +65,7 @@ bool RowBatch::AddRowWithin(std::string_view memory, std::span<const adodb::Vari
             continue;
         }
         const std::string_view text = value.Text();
-        if (!atOrBefore(memory.data(), text.data()) ||
-            !atOrBefore(text.data() + text.size(), memory.data() + memory.size())) {
+        if (!LiesWithin(text, memory)) {
             slots_.resize(rows_ * columns_);
             return false;
         }

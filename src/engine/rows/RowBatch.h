@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,6 +15,13 @@
 #include "adodb/Variant.h"
 
 namespace korvanta {
+
+// Whether `part` lies inside `whole` (pointers compared in their total order).
+inline bool LiesWithin(std::string_view part, std::string_view whole) {
+    const std::less_equal<const char*> atOrBefore;
+    return atOrBefore(whole.data(), part.data()) &&
+           atOrBefore(part.data() + part.size(), whole.data() + whole.size());
+}
 
 // Something that went wrong while a row was read, kept in its place among the rows so
 // that it is reported in the order of the rows.

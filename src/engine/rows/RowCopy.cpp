@@ -34,12 +34,6 @@ constexpr std::size_t kBatchesKept = 16;
 // fewer of a value that may be as large as memory allows.
 constexpr std::size_t kHeldFrom = std::size_t{1} << 20;
 
-bool Within(std::string_view part, std::string_view whole) {
-    const std::less_equal<const char*> atOrBefore;
-    return atOrBefore(whole.data(), part.data()) &&
-           atOrBefore(part.data() + part.size(), whole.data() + whole.size());
-}
-
 }  // namespace
 
 RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target target,
@@ -140,7 +134,7 @@ bool RowCopy::ReadRow(RowBatch& batch) {
                 held = source_.TakeRow();
                 taken = true;
             }
-            if (written.size() >= kHeldFrom && held && Within(written, held->bytes))
+            if (written.size() >= kHeldFrom && held && LiesWithin(written, held->bytes))
                 batch.AddHeld(written, held->terminated);
             else
                 batch.AddText(written);

@@ -89,11 +89,11 @@ class TableRows {
     std::string where_;  // " WHERE ..." or empty
     std::string statement_;
     std::shared_ptr<const Dialect> dialect_;
-    std::vector<bool> marked_;         // the columns whose values the dialect must read
-    adodb::Variant value_;             // the driver's last value
-    std::string scratch_;              // a value the dialect read
-    std::vector<adodb::Variant> row_;  // what RowAsRead() gave of a row read over libpq
-    std::vector<std::size_t> markedColumns_;
+    std::vector<bool> marked_;                // the columns whose values the dialect must read
+    adodb::Variant value_;                    // the driver's last value
+    std::string scratch_;                     // a value the dialect read
+    std::vector<adodb::Variant> row_;         // what RowAsRead() gave of a row read over libpq
+    std::vector<std::size_t> markedColumns_;  // the same columns, by number
 };
 
 }  // namespace korvanta

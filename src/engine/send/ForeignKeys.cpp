@@ -66,8 +66,8 @@ void AddForeignKeys(adodb::Connection& connection, const ForeignKeyTarget& targe
     const int line = SendLinesTo(target.side).schema;
     // Looked up once per key: made once, not searched through for each.
     const std::unordered_set<std::string> exactly(target.tables.begin(), target.tables.end());
-    const CaseBlindNames ignoringCase(target.side == Side::PostgreSQL ? std::vector<std::string>{}
-                                                                      : target.tables);
+    const CaseBlindNames ignoringCase =
+        target.side == Side::PostgreSQL ? CaseBlindNames() : CaseBlindNames(target.tables);
     for (const PendingForeignKey& key : queue.Take()) {
         const std::string& referred = key.step.table;
         const bool there = queue.WasWritten(referred) ||

@@ -806,7 +806,7 @@ TablePlan TransferRun::PlanExact(const Table& table) {
         if (targetTables_.Contains(stored) || foreignKeys_->WasWritten(stored))
             return true;
         if (!sentTables_) {
-            sentTables_.emplace(std::vector<std::string>{});
+            sentTables_.emplace();
             for (const std::string& sent : request_.tables)
                 sentTables_->Add(StoredTableName(request_.target, TargetNameOf(sent)));
         }

@@ -17,15 +17,6 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
     return LowerCaseName(a) == LowerCaseName(b);
 }
 
-bool NamesContain(const std::vector<std::string>& names, std::string_view name) {
-    const std::string lower = LowerCaseName(name);
-    for (const std::string& entry : names) {
-        if (LowerCaseName(entry) == lower)
-            return true;
-    }
-    return false;
-}
-
 CaseBlindNames::CaseBlindNames(const std::vector<std::string>& names) {
     for (const std::string& name : names)
         Add(name);

@@ -16,14 +16,12 @@ namespace korvanta {
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 std::string LowerCaseName(std::string_view name);
 
-// True when some name of the list is the same as `name`, letter case ignored.
-bool NamesContain(const std::vector<std::string>& names, std::string_view name);
-
 // A side's table names, looked up by that rule in constant time: each name is lowered once,
 // when it comes, not again for every table a send looks up (a send of thousands of tables
 // would otherwise lower millions of names).
 class CaseBlindNames {
   public:
+    CaseBlindNames() = default;
     explicit CaseBlindNames(const std::vector<std::string>& names);
     void Add(const std::string& name);
     // Forgets every entry spelled exactly so.
