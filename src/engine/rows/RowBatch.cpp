@@ -5,6 +5,9 @@
 namespace korvanta {
 
 namespace {
+// The offsets of a batch's text are 32 bits: a batch ends before its text reaches its
+// byte budget, so only a row of 4 GB of copied values could pass this.
+constexpr std::size_t kMaxTextBytes = 0xFFFFFFFFu;
 // A batch that once held a very large value gives its memory back rather than keep it for
 // the rest of the table.
 constexpr std::size_t kKeptTextBytes = std::size_t{32} << 20;
@@ -23,6 +26,7 @@ void RowBatch::Clear() {
     kept_.clear();
     failures.clear();
     endOfTable = false;
+    unstorable.reset();
 }
 
 void RowBatch::AddNull() {
@@ -30,23 +34,25 @@ void RowBatch::AddNull() {
 }
 
 void RowBatch::AddText(std::string_view text) {
-    if (text.size() >= kNull)
+    if (text.size() >= kHeldValue)
         throw std::length_error("A value of 4 GB or more cannot be copied.");
+    if (text.size() > kMaxTextBytes - text_.size())
+        throw std::length_error("A row of 4 GB or more cannot be copied.");
     // A large value gets exactly its room: doubling the buffer for it would cost up to
     // twice its size.
     if (text.size() > (std::size_t{1} << 20) && text_.capacity() - text_.size() < text.size())
         text_.reserve(text_.size() + text.size());
-    slots_.push_back({text_.size(), static_cast<std::uint32_t>(text.size())});
+    slots_.push_back(
+        {static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(text.size())});
     text_.append(text);
 }
 
 void RowBatch::AddHeld(std::string_view text, bool terminated) {
-    if (text.size() >= kNull)
+    if (text.size() >= kHeldValue)
         throw std::length_error("A value of 4 GB or more cannot be copied.");
-    held_.push_back(text);
+    held_.push_back({text, terminated});
     heldBytes_ += text.size();
-    slots_.push_back({kHeld | (terminated ? kTerminated : 0) | (held_.size() - 1),
-                      static_cast<std::uint32_t>(text.size())});
+    slots_.push_back({static_cast<std::uint32_t>(held_.size() - 1), kHeldValue});
 }
 
 void RowBatch::EndRow() {
@@ -56,7 +62,8 @@ void RowBatch::EndRow() {
 }
 
 bool RowBatch::AddRowWithin(std::string_view memory, std::span<const adodb::Variant> values) {
-    if (memory.size() >= kNull || values.size() != columns_ || slots_.size() != rows_ * columns_)
+    if (memory.size() >= kHeldValue || memory.size() > kMaxTextBytes - text_.size() ||
+        values.size() != columns_ || slots_.size() != rows_ * columns_)
         return false;
     const std::size_t base = text_.size();
     for (const adodb::Variant& value : values) {
@@ -69,7 +76,7 @@ bool RowBatch::AddRowWithin(std::string_view memory, std::span<const adodb::Vari
             slots_.resize(rows_ * columns_);
             return false;
         }
-        slots_.push_back({base + static_cast<std::size_t>(text.data() - memory.data()),
+        slots_.push_back({static_cast<std::uint32_t>(base + (text.data() - memory.data())),
                           static_cast<std::uint32_t>(text.size())});
     }
     try {
@@ -101,7 +108,7 @@ void RowBatch::DropRowQuietly() noexcept {
     slots_.resize(rows_ * columns_);
     text_.resize(rowStartText_);
     for (std::size_t i = rowStartHeld_; i < held_.size(); ++i)
-        heldBytes_ -= held_[i].size();
+        heldBytes_ -= held_[i].text.size();
     held_.resize(rowStartHeld_);
 }
 

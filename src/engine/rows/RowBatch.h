@@ -13,6 +13,7 @@
 #include "adodb/ArrayInsert.h"
 #include "adodb/Error.h"
 #include "adodb/Variant.h"
+#include "sql/model/ValueCheck.h"
 
 namespace korvanta {
 
@@ -73,15 +74,16 @@ class RowBatch final : public adodb::TextRows {
     }
     std::string_view Text(std::size_t row, std::size_t column) const {
         const Slot& slot = At(row, column);
+        if (slot.length < kHeldValue)
+            return std::string_view(text_.data() + slot.offset, slot.length);
         if (slot.length == kNull)
             return {};
-        if ((slot.offset & kHeld) != 0)
-            return held_[slot.offset & ~(kHeld | kTerminated)];
-        return std::string_view(text_.data() + slot.offset, slot.length);
+        return held_[slot.offset].text;
     }
     // Whether a NUL byte follows the value in memory (one kept where it was read).
     bool Terminated(std::size_t row, std::size_t column) const override {
-        return (At(row, column).offset & kTerminated) != 0;
+        const Slot& slot = At(row, column);
+        return slot.length == kHeldValue && held_[slot.offset].terminated;
     }
     adodb::Variant Variant(std::size_t row, std::size_t column) const {
         return IsNull(row, column) ? adodb::Variant() : adodb::Variant(Text(row, column));
@@ -96,15 +98,27 @@ class RowBatch final : public adodb::TextRows {
     long long firstRow = 1;             // the source row number of the batch's first row
                                         // (rows that failed to read count too)
     bool endOfTable = false;            // nothing of the table follows this batch
+    // A row holding a value the target cannot keep exactly, and why.
+    struct Unstorable {
+        std::size_t row;
+        ValueProblem why;
+    };
+    // Those rows in row order, once the values were checked: by the reader when the writer
+    // is behind, else by the writer.
+    std::optional<std::vector<Unstorable>> unstorable;
 
   private:
+    // A slot is 8 bytes, as many as a short value: its value's offset in text_ and its
+    // length, or one of these marks in place of the length.
     static constexpr std::uint32_t kNull = 0xFFFFFFFFu;
-    // A slot's offset with kHeld set is an index into held_.
-    static constexpr std::uint64_t kHeld = std::uint64_t{1} << 63;
-    static constexpr std::uint64_t kTerminated = std::uint64_t{1} << 62;
+    static constexpr std::uint32_t kHeldValue = 0xFFFFFFFEu;  // offset: an index into held_
     struct Slot {
-        std::uint64_t offset;
+        std::uint32_t offset;
         std::uint32_t length;
+    };
+    struct HeldValue {
+        std::string_view text;
+        bool terminated;
     };
     const Slot& At(std::size_t row, std::size_t column) const {
         return slots_[row * columns_ + column];
@@ -116,7 +130,7 @@ class RowBatch final : public adodb::TextRows {
     std::size_t rowStartHeld_ = 0;
     std::string text_;
     std::vector<Slot> slots_;
-    std::vector<std::string_view> held_;  // values kept where they were read
+    std::vector<HeldValue> held_;  // values kept where they were read
     std::size_t heldBytes_ = 0;
     std::vector<std::shared_ptr<const void>> kept_;  // the memory they are in
 };
