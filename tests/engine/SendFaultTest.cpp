@@ -198,6 +198,39 @@ TEST_F(SendFault, AServerThatStopsAnsweringMidCopyEndsTheTableWithinTheTimeout) 
               Rows{std::to_string(outcome.landed)});
 }
 
+// While the server holds the writer's COPY, the reader runs ahead and checks the values of
+// the batches it queues: a value the server would take and change (a negative zero of a
+// decimal column) is refused in its place whichever side checked it, and every other row
+// lands once.
+TEST_F(SendFault, ValuesCheckedWhileTheWriterWaitsAreRefusedInTheirPlace) {
+    const std::string t = testdb::uniqueName("fault_checked");
+    korvanta::SendRequest request = Request(t, 100000);
+    testdb::sqlite("ALTER TABLE \"" + t + "\" ADD COLUMN amount NUMERIC TEXT(12,2); UPDATE \"" + t +
+                   "\" SET amount = '-0.00' WHERE id IN (2, 60000, 99999);");
+    request.settings.exactSchema = true;  // a decimal column there too
+    proxy.StallAfterCopyData(1);
+    std::thread resume([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        proxy.Resume();
+    });
+    Recorder recorder;
+
+    korvanta::SendTables(request, recorder);
+    resume.join();
+
+    ASSERT_EQ(recorder.reports.size(), 3u) << recorder.All();
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string id = i == 0 ? "2" : i == 1 ? "60000" : "99999";
+        EXPECT_NE(recorder.statements[i].find("VALUES('" + id + "', "), std::string::npos)
+            << recorder.statements[i];
+    }
+    ASSERT_EQ(recorder.outcomes.size(), 1u);
+    EXPECT_TRUE(recorder.outcomes[0].complete);
+    EXPECT_EQ(recorder.outcomes[0].refused, 3);
+    EXPECT_EQ(testdb::psql("SELECT count(*), count(DISTINCT id), sum(id) FROM \"" + t + "\""),
+              Rows{"99997|99997|" + std::to_string(100000LL * 100001 / 2 - 2 - 60000 - 99999)});
+}
+
 }  // namespace
 
 namespace {

@@ -36,6 +36,11 @@ class BatchQueue {
         changed_.notify_all();
         return batch;
     }
+    // Whether a Push() now would wait for the other thread to take a batch.
+    bool Full() {
+        std::lock_guard lock(mutex_);
+        return !closed_ && batches_.size() >= capacity_;
+    }
     void Close() {
         std::lock_guard lock(mutex_);
         closed_ = true;

@@ -194,6 +194,15 @@ void RowCopy::ReadRows() {
         if (more)
             more = FillBatch(*batch, position);
         batch->endOfTable = !more;
+        // The values are checked here while the writer is busy with the batches before:
+        // time the reader would spend waiting, taken off the writer.
+        if (full_->Full()) {
+            try {
+                CheckValues(*batch);
+            } catch (const std::exception&) {
+                batch->unstorable.reset();  // the writer checks them again
+            }
+        }
         if (!full_->Push(std::move(batch)) || !more)
             break;
     }
@@ -285,31 +294,44 @@ void RowCopy::Write() {
     doneSignal_.notify_all();
 }
 
-// What cannot go in as a run, in row order: rows that could not be read, and rows holding
-// a value the target column cannot keep exactly.
-std::vector<RowCopy::Gap> RowCopy::GapsOf(const RowBatch& batch) const {
-    std::vector<Gap> gaps;
-    auto failure = batch.failures.begin();
+void RowCopy::CheckValues(RowBatch& batch) const {
+    std::vector<RowBatch::Unstorable> unstorable;
     for (std::size_t row = 0; row < batch.Rows(); ++row) {
-        for (; failure != batch.failures.end() && failure->beforeRow <= row; ++failure)
-            gaps.push_back({failure->beforeRow, &*failure, {}});
         for (std::size_t j = 0; j < batch.Columns(); ++j) {
             if (batch.IsNull(row, j))
                 continue;
             const ValueRule rule = j < target_.rules.size() ? target_.rules[j] : ValueRule{};
             if (std::optional<ValueProblem> why =
                     target_.dialect->Unstorable(batch.Text(row, j), rule)) {
-                gaps.push_back({row, nullptr, std::move(*why)});
+                unstorable.push_back({row, std::move(*why)});
                 break;
             }
         }
+    }
+    batch.unstorable = std::move(unstorable);
+}
+
+// What cannot go in as a run, in row order: rows that could not be read, and rows holding
+// a value the target column cannot keep exactly.
+std::vector<RowCopy::Gap> RowCopy::GapsOf(const RowBatch& batch) const {
+    std::vector<Gap> gaps;
+    auto failure = batch.failures.begin();
+    const auto failuresUpTo = [&](std::size_t row) {
+        for (; failure != batch.failures.end() && failure->beforeRow <= row; ++failure)
+            gaps.push_back({failure->beforeRow, &*failure, {}});
+    };
+    for (const RowBatch::Unstorable& row : *batch.unstorable) {
+        failuresUpTo(row.row);
+        gaps.push_back({row.row, nullptr, row.why});
     }
     for (; failure != batch.failures.end(); ++failure)
         gaps.push_back({failure->beforeRow, &*failure, {}});
     return gaps;
 }
 
-void RowCopy::WriteBatch(const RowBatch& batch) {
+void RowCopy::WriteBatch(RowBatch& batch) {
+    if (!batch.unstorable)
+        CheckValues(batch);
     std::size_t next = 0;
     for (const Gap& gap : GapsOf(batch)) {
         WriteRange(batch, next, gap.row);

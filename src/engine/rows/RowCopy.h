@@ -118,7 +118,9 @@ class RowCopy {
         std::optional<ValueProblem> unstorable;
     };
     std::vector<Gap> GapsOf(const RowBatch& batch) const;
-    void WriteBatch(const RowBatch& batch);
+    // Checks every value of the batch against the target's columns (either thread).
+    void CheckValues(RowBatch& batch) const;
+    void WriteBatch(RowBatch& batch);
     void ReportReadFailure(const RowBatch& batch, const ReadFailure& read);
     void WriteRange(const RowBatch& batch, std::size_t first, std::size_t last);
     bool Isolate(const RowBatch& batch, std::size_t row);
