@@ -1,5 +1,7 @@
 #include "adodb/TextCodec.h"
 
+#include "adodb/ByteScan.h"
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -173,6 +175,10 @@ void AppendHex(std::string& out, const unsigned char* bytes, std::size_t count) 
 std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
     std::size_t i = 0;
     while (i < text.size()) {
+        if (i + 8 <= text.size() && !AnyHighByte(LoadWord(text.data() + i))) {
+            i += 8;
+            continue;
+        }
         if (static_cast<unsigned char>(text[i]) < 0x80) {
             ++i;
             continue;

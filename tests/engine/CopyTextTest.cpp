@@ -19,14 +19,33 @@ TEST(CopyText, ValuesAndErrorLine) {
         std::optional<std::string_view> value;
         const char* written;
     } cases[] = {
-        {std::nullopt, R"(\N)"}, {"", ""},
-        {R"(\N)", R"(\\N)"},     {"a\tb\nc\rd\\e", R"(a\tb\nc\rd\\e)"},
+        {std::nullopt, R"(\N)"},
+        {"", ""},
+        {R"(\N)", R"(\\N)"},
+        {"a\tb\nc\rd\\e", R"(a\tb\nc\rd\\e)"},
         {"Grüße", "Grüße"},
+        // Control bytes other than the three go as they are.
+        {"\x01\x1f\x7f\xc3\xa9"
+         "abcdefgh",
+         "\x01\x1f\x7f\xc3\xa9"
+         "abcdefgh"},
     };
     for (const Case& c : cases) {
         std::string out;
         korvanta::AppendCopyValue(out, c.value);
         EXPECT_EQ(out, c.written);
+    }
+    // Escapes are looked for eight bytes at a time: each of the four at every place of
+    // three words and a tail.
+    for (const auto& [plain, escaped] : {std::pair{'\\', "\\\\"}, std::pair{'\t', "\\t"},
+                                         std::pair{'\n', "\\n"}, std::pair{'\r', "\\r"}}) {
+        for (std::size_t at = 0; at < 27; ++at) {
+            std::string value(27, 'x');
+            value[at] = plain;
+            std::string out;
+            korvanta::AppendCopyValue(out, value);
+            EXPECT_EQ(out, std::string(at, 'x') + escaped + std::string(26 - at, 'x')) << at;
+        }
     }
     EXPECT_EQ(korvanta::CopyErrorLine("COPY t, line 3, column a: \"x\"", "t"), 3u);
     EXPECT_EQ(korvanta::CopyErrorLine("COPY a, line 1, b, line 12: \"x\"", "a, line 1, b"), 12u);

@@ -137,6 +137,17 @@ TEST(ValueCheck, TextTheTargetCannotHold) {
     EXPECT_EQ(problem("caf\xE9", true), "invalid byte sequence for encoding \"UTF8\": 0xe9");
     EXPECT_EQ(problem("\xE2\x82", false), "invalid byte sequence for encoding \"UTF8\": 0xe2 0x82");
     EXPECT_EQ(problem("Grüße \xEF\xBF\xBD", false), "");
+    // Past whole words of ASCII, which are skipped eight bytes at a time.
+    EXPECT_EQ(problem("abcdefghabcdefg\xE9", true),
+              "invalid byte sequence for encoding \"UTF8\": 0xe9");
+    EXPECT_EQ(problem("abcdefgh\xE9"
+                      "bcdefgh",
+                      true),
+              "invalid byte sequence for encoding \"UTF8\": 0xe9 0x62");
+    EXPECT_EQ(problem("abcdefghabcdefghGrüße", true), "");
+    EXPECT_EQ(problem(std::string_view("abcdefgha\0cdefgh", 17), false),
+              "invalid byte sequence for encoding \"UTF8\": 0x00 0x63");
+    EXPECT_EQ(problem(std::string_view("abcdefgha\0cdefgh", 17), true), "");
 }
 
 TEST(RowStatement, TableNameHoldingDoubleQuotesIsEscaped) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "adodb/ByteScan.h"
 #include "adodb/TextCodec.h"
 #include "sql/model/DateTimeInput.h"
 
@@ -219,10 +220,29 @@ std::optional<std::string> CanonicalUuid(std::string_view text) {
            hex.substr(16, 4) + "-" + hex.substr(20);
 }
 
+// Most values are ASCII and hold no NUL: one pass, a word at a time, tells so.
+bool AsciiWithoutNul(std::string_view text) noexcept {
+    using namespace adodb::detail;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        const std::uint64_t word = LoadWord(text.data() + i);
+        if (AnyHighByte(word) || AnyByteIs(word, 0))
+            return false;
+    }
+    for (; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == 0 || byte >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<ValueProblem> TextProblem(std::string_view text, bool nulAllowed) {
     constexpr const char* kPrefix = "invalid byte sequence for encoding \"UTF8\": ";
+    if (AsciiWithoutNul(text))
+        return std::nullopt;
     if (!nulAllowed) {
         if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
             return ValueProblem{kPrefix + QuoteBytes(text, nul), "22021"};
