@@ -4,6 +4,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <thread>
@@ -55,8 +56,14 @@ std::size_t NextEscaped(std::string_view text, std::size_t from) {
         if (AnyByteBelow(word, ' ') || AnyByteIs(word, '\\'))
             break;
     }
+    static constexpr std::array<bool, 256> kEscaped = [] {
+        std::array<bool, 256> escaped{};
+        for (const unsigned char c : {'\\', '\t', '\n', '\r'})
+            escaped[c] = true;
+        return escaped;
+    }();
     for (; i < text.size(); ++i) {
-        if (EscapeOf(text[i]) != '\0')
+        if (kEscaped[static_cast<unsigned char>(text[i])])
             return i;
     }
     return std::string_view::npos;
