@@ -33,7 +33,7 @@ constexpr std::chrono::seconds kResolveSeconds{30};
 
 // COPY's text form escapes a backslash, a tab, a line feed and a carriage return; every
 // other byte goes as it is. Values seldom hold one, so they are looked for a word at a time.
-char EscapeOf(char c) {
+constexpr char EscapeOf(char c) {
     switch (c) {
         case '\\':
             return '\\';
@@ -58,8 +58,8 @@ std::size_t NextEscaped(std::string_view text, std::size_t from) {
     }
     static constexpr std::array<bool, 256> kEscaped = [] {
         std::array<bool, 256> escaped{};
-        for (const unsigned char c : {'\\', '\t', '\n', '\r'})
-            escaped[c] = true;
+        for (int c = 0; c < 256; ++c)
+            escaped[c] = EscapeOf(static_cast<char>(c)) != '\0';
         return escaped;
     }();
     for (; i < text.size(); ++i) {
