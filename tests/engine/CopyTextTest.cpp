@@ -31,20 +31,28 @@ TEST(CopyText, ValuesAndErrorLine) {
          "abcdefgh"},
     };
     for (const Case& c : cases) {
-        std::string out;
-        korvanta::AppendCopyValue(out, c.value);
-        EXPECT_EQ(out, c.written);
+        korvanta::CopyText out;
+        out.AddValue(c.value);
+        EXPECT_EQ(out.View(), c.written);
     }
-    // Escapes are looked for eight bytes at a time: each of the four at every place of
-    // three words and a tail.
+    // Escapes are looked for in words of eight bytes, of four in a short value, the last
+    // word overlapping the one before: each of the four at every place of every length.
     for (const auto& [plain, escaped] : {std::pair{'\\', "\\\\"}, std::pair{'\t', "\\t"},
                                          std::pair{'\n', "\\n"}, std::pair{'\r', "\\r"}}) {
-        for (std::size_t at = 0; at < 27; ++at) {
-            std::string value(27, 'x');
-            value[at] = plain;
-            std::string out;
-            korvanta::AppendCopyValue(out, value);
-            EXPECT_EQ(out, std::string(at, 'x') + escaped + std::string(26 - at, 'x')) << at;
+        for (std::size_t size = 1; size <= 27; ++size) {
+            for (std::size_t at = 0; at < size; ++at) {
+                std::string value(size, 'x');
+                value[at] = plain;
+                korvanta::CopyText out;
+                out.Add('|');  // a value seldom starts the buffer
+                out.AddValue(value);
+                EXPECT_EQ(out.View(),
+                          "|" + std::string(at, 'x') + escaped + std::string(size - 1 - at, 'x'))
+                    << size << " " << at;
+            }
+            korvanta::CopyText out;
+            out.AddValue(std::string(size, 'y'));
+            EXPECT_EQ(out.View(), std::string(size, 'y'));
         }
     }
     EXPECT_EQ(korvanta::CopyErrorLine("COPY t, line 3, column a: \"x\"", "t"), 3u);
@@ -61,8 +69,9 @@ TEST(CopyText, ValuesAndErrorLine) {
 // character.
 TEST(CopyText, ReadBack) {
     for (std::string_view value : {"", "a\tb\nc\rd\\e", "\\N", "Grüße", "x\\", "\\\\"}) {
-        std::string text;
-        korvanta::AppendCopyValue(text, value);
+        korvanta::CopyText copy;
+        copy.AddValue(value);
+        std::string text(copy.View());
         const std::size_t size = korvanta::UnescapeCopyText(text.data(), text.size());
         EXPECT_EQ(text.substr(0, size), value);
     }

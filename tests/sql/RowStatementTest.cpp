@@ -148,6 +148,19 @@ TEST(ValueCheck, TextTheTargetCannotHold) {
     EXPECT_EQ(problem(std::string_view("abcdefgha\0cdefgh", 17), false),
               "invalid byte sequence for encoding \"UTF8\": 0x00 0x63");
     EXPECT_EQ(problem(std::string_view("abcdefgha\0cdefgh", 17), true), "");
+    // Short values and tails are read as words that overlap: a bad byte at any place of any
+    // length is found.
+    for (std::size_t size = 1; size <= 20; ++size) {
+        const std::string clean(size, 'x');
+        EXPECT_EQ(problem(clean, false), "") << size;
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const char bad : {'\0', '\xE9'}) {
+                std::string text = clean;
+                text[at] = bad;
+                EXPECT_NE(problem(text, false), "") << size << " " << at;
+            }
+        }
+    }
 }
 
 TEST(RowStatement, TableNameHoldingDoubleQuotesIsEscaped) {

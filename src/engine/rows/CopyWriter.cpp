@@ -9,7 +9,6 @@
 #include <charconv>
 #include <thread>
 
-#include "adodb/ByteScan.h"
 #include "engine/rows/PostgresWire.h"
 #include "engine/rows/RowBatch.h"
 #include "engine/rows/TransientFailure.h"
@@ -30,56 +29,6 @@ constexpr std::size_t kSendBytes = std::size_t{256} << 10;
 constexpr std::size_t kPieceRows = 4096;
 // How long a COMMIT whose answer was lost is looked up before it counts as unknown.
 constexpr std::chrono::seconds kResolveSeconds{30};
-
-// COPY's text form escapes a backslash, a tab, a line feed and a carriage return; every
-// other byte goes as it is. Values seldom hold one, so they are looked for a word at a time.
-constexpr char EscapeOf(char c) {
-    switch (c) {
-        case '\\':
-            return '\\';
-        case '\t':
-            return 't';
-        case '\n':
-            return 'n';
-        case '\r':
-            return 'r';
-        default:
-            return '\0';
-    }
-}
-
-std::size_t NextEscaped(std::string_view text, std::size_t from) {
-    using namespace adodb::detail;
-    std::size_t i = from;
-    for (; i + 8 <= text.size(); i += 8) {
-        const std::uint64_t word = LoadWord(text.data() + i);
-        if (AnyByteBelow(word, ' ') || AnyByteIs(word, '\\'))
-            break;
-    }
-    static constexpr std::array<bool, 256> kEscaped = [] {
-        std::array<bool, 256> escaped{};
-        for (int c = 0; c < 256; ++c)
-            escaped[c] = EscapeOf(static_cast<char>(c)) != '\0';
-        return escaped;
-    }();
-    for (; i < text.size(); ++i) {
-        if (kEscaped[static_cast<unsigned char>(text[i])])
-            return i;
-    }
-    return std::string_view::npos;
-}
-
-void AppendEscaped(std::string& out, std::string_view text) {
-    std::size_t plain = 0;
-    for (std::size_t i = NextEscaped(text, 0); i != std::string_view::npos;
-         i = NextEscaped(text, plain)) {
-        out.append(text.data() + plain, i - plain);
-        out += '\\';
-        out += EscapeOf(text[i]);
-        plain = i + 1;
-    }
-    out.append(text.data() + plain, text.size() - plain);
-}
 
 // Ends the COPY in progress and reads its outcome.
 WriteOutcome Finish(PGconn* connection, std::string_view table, bool abandon, std::size_t first,
@@ -126,14 +75,6 @@ WriteOutcome Finish(PGconn* connection, std::string_view table, bool abandon, st
 }
 
 }  // namespace
-
-void AppendCopyValue(std::string& out, std::optional<std::string_view> value) {
-    if (!value) {
-        out += "\\N";
-        return;
-    }
-    AppendEscaped(out, *value);
-}
 
 std::size_t CopyErrorLine(std::string_view context, std::string_view table) {
     // The table's name comes first and may hold anything, a ", line" included; the word
@@ -395,48 +336,47 @@ WriteOutcome CopyWriter::Copy(const RowBatch& batch, std::size_t first, std::siz
                     error.connectionLost() ? std::optional<adodb::Error>(error) : std::nullopt};
         }
     }
-    buffer_.clear();
+    buffer_.Clear();
     long long pending = 0;
     const std::size_t columns = batch.Columns();
     const auto send = [&] {
-        if (!PutCopyData(connection, buffer_, Deadline()))
+        if (!PutCopyData(connection, buffer_.View(), Deadline()))
             return false;
-        buffer_.clear();
+        buffer_.Clear();
         return true;
     };
     for (std::size_t row = first; row < last; ++row) {
         for (std::size_t column = 0; column < columns; ++column) {
             if (column > 0)
-                buffer_ += '\t';
+                buffer_.Add('\t');
             const std::optional<std::string_view> value = batch.Value(row, column);
             // A bytea's hex digits, in bytea's hex form: \x before them (a backslash,
             // doubled for COPY).
             if (value && column < binary_.size() && binary_[column])
-                buffer_ += "\\\\x";
+                buffer_.Add("\\\\x");
             if (!value || value->size() <= kSendBytes) {
-                AppendCopyValue(buffer_, value);
-                if (buffer_.size() >= kSendBytes && !send())
+                buffer_.AddValue(value);
+                if (buffer_.Size() >= kSendBytes && !send())
                     return Finish(connection, table_, true, first, Deadline());
                 continue;
             }
             // A large value goes in slices; escapes never span two bytes of the source.
             for (std::size_t at = 0; at < value->size(); at += kSendBytes) {
-                AppendEscaped(buffer_, value->substr(at, kSendBytes));
-                if (buffer_.size() >= kSendBytes && !send())
+                buffer_.AddEscaped(value->substr(at, kSendBytes));
+                if (buffer_.Size() >= kSendBytes && !send())
                     return Finish(connection, table_, true, first, Deadline());
             }
         }
-        buffer_ += '\n';
+        buffer_.Add('\n');
         ++pending;
-        if (buffer_.size() >= kSendBytes || row + 1 == last) {
+        if (buffer_.Size() >= kSendBytes || row + 1 == last) {
             if (!send())
                 return Finish(connection, table_, true, first, Deadline());
             sent += pending;
             pending = 0;
         }
     }
-    if (buffer_.capacity() > 4 * kSendBytes)
-        std::string().swap(buffer_);
+    buffer_.Trim(4 * kSendBytes);
     return Finish(connection, table_, false, first, Deadline());
 }
 

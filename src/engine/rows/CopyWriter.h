@@ -10,14 +10,10 @@
 #include "engine/connections/ConnectionValues.h"
 #include "engine/rows/BatchWriter.h"
 #include "engine/rows/CopyConnection.h"
+#include "engine/rows/CopyText.h"
 #include "sql/statements/MergeStatements.h"
 
 namespace korvanta {
-
-// Appends one value in COPY's text format: backslash, tab, newline and carriage return
-// escaped, Null as \N. The text is taken as it is: values the target cannot store are
-// refused before they get here.
-void AppendCopyValue(std::string& out, std::optional<std::string_view> value);
 
 // The line that COPY names in its error context ("COPY t, line 3, column a: ..."), or 0.
 // Only the table's name and the number after it are read, so the server's language does
@@ -64,7 +60,7 @@ class CopyWriter final : public BatchWriter {
     PostgresCopyConnection& connection_;
     std::string table_;
     std::string statement_;
-    std::string buffer_;
+    CopyText buffer_;
     std::vector<bool> binary_;
     std::optional<MergePlan> merge_;
 };

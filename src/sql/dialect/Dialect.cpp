@@ -59,6 +59,10 @@ std::optional<ValueProblem> Dialect::Unstorable(std::string_view text, ValueRule
     return DecimalProblem(text, rule);
 }
 
+bool Dialect::ChecksKind(ValueKind kind) const {
+    return kind == ValueKind::kDecimal;
+}
+
 std::string_view Dialect::WrittenValue(std::string_view text, ValueRule, std::string&) const {
     return text;
 }

@@ -108,6 +108,9 @@ class Dialect {
     // Why this database would keep something other than the value in a column of the rule's
     // kind (not UTF-8, a NUL, a negative zero in a decimal column, ...); nullopt when it keeps it.
     virtual std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const;
+    // Whether Unstorable() looks at more than the bytes of a value of this kind: a value of
+    // any other kind that is ASCII without NUL needs no asking.
+    virtual bool ChecksKind(ValueKind kind) const;
     // The same value in the form this database reads it as such, where its own form differs
     // (SQL Anywhere's zone offsets +HH:MM); `scratch` may hold the result.
     virtual std::string_view WrittenValue(std::string_view text, ValueRule rule,

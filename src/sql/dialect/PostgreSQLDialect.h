@@ -28,6 +28,7 @@ class PostgreSQLDialect final : public Dialect {
     std::string OneLineString(std::string_view text) const override;
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
     std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const override;
+    bool ChecksKind(ValueKind kind) const override;
 
     std::string IdentityClause(std::string& why) const override;
     std::string NumberingStatement(std::string_view table, std::string_view column) const override;

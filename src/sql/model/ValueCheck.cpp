@@ -106,6 +106,8 @@ bool PlainIsoKeeps(std::string_view t, ValueKind kind, int fractionDigits) {
 
 // "-0", "-0.000", "-0e5": a negative zero, which no decimal type keeps.
 bool IsNegativeZero(std::string_view text) {
+    if (!text.empty() && text[0] >= '0' && text[0] <= '9')
+        return false;  // most numbers: no sign, nothing to trim
     text = Trimmed(text);
     if (text.size() < 2 || text[0] != '-')
         return false;
@@ -220,28 +222,11 @@ std::optional<std::string> CanonicalUuid(std::string_view text) {
            hex.substr(16, 4) + "-" + hex.substr(20);
 }
 
-// Most values are ASCII and hold no NUL: one pass, a word at a time, tells so.
-bool AsciiWithoutNul(std::string_view text) noexcept {
-    using namespace adodb::detail;
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        const std::uint64_t word = LoadWord(text.data() + i);
-        if (AnyHighByte(word) || AnyByteIs(word, 0))
-            return false;
-    }
-    for (; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == 0 || byte >= 0x80)
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<ValueProblem> TextProblem(std::string_view text, bool nulAllowed) {
     constexpr const char* kPrefix = "invalid byte sequence for encoding \"UTF8\": ";
-    if (AsciiWithoutNul(text))
+    if (adodb::detail::AsciiWithoutNul(text))
         return std::nullopt;
     if (!nulAllowed) {
         if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
