@@ -61,6 +61,16 @@ bool IsNumber(int sqlType) {
     }
 }
 
+// Whether the driver had more of the value than the bound width holds.
+bool Truncated(SQLSMALLINT cType, std::size_t width, SQLLEN indicator) {
+    if (indicator == SQL_NULL_DATA || cType == SQL_C_DOUBLE || cType == SQL_C_FLOAT)
+        return false;
+    const std::size_t terminator = cType == SQL_C_WCHAR  ? sizeof(SQLWCHAR)
+                                   : cType == SQL_C_CHAR ? 1
+                                                         : 0;
+    return indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > width - terminator;
+}
+
 }  // namespace
 
 std::unique_ptr<BlockFetcher> BlockFetcher::Start(const StatementHandle& statement,
@@ -146,49 +156,93 @@ bool BlockFetcher::FetchBlock() {
     return true;
 }
 
-bool BlockFetcher::Next(RowEncoder& row) {
+bool BlockFetcher::Advance() {
     if (finished_)
         return false;
-    // Drivers write numbers with the C locale's decimal point only.
-    ThreadLocale cLocale(reader_.cLocale());
     if (next_ >= fetched_ && !FetchBlock())
         return false;
-    EncodeRow(next_++, row);
+    if (status_[next_++] == SQL_ROW_ERROR)
+        statement_.Check(SQL_ERROR);  // reports the row's diagnostics
     return true;
 }
 
+bool BlockFetcher::Next(RowEncoder& row) {
+    // Drivers write numbers with the C locale's decimal point only.
+    ThreadLocale cLocale(reader_.cLocale());
+    if (!Advance())
+        return false;
+    EncodeRow(next_ - 1, row);
+    return true;
+}
+
+SinkRead BlockFetcher::NextInto(RowSink& sink, RowEncoder& row) {
+    ThreadLocale cLocale(reader_.cLocale());
+    if (!Advance())
+        return SinkRead::kEnd;
+    const SQLULEN r = next_ - 1;
+    if (AnyLong(r)) {
+        EncodeRow(r, row);
+        return SinkRead::kCurrent;
+    }
+    for (std::size_t i = 0; i < bound_.size(); ++i) {
+        if (const std::optional<std::string_view> value = BoundText(r, i))
+            sink.AddText(*value);
+        else
+            sink.AddNull();
+    }
+    sink.EndRow();
+    return SinkRead::kGiven;
+}
+
+bool BlockFetcher::AnyLong(SQLULEN r) const {
+    for (const Bound& b : bound_) {
+        if (Truncated(b.cType, b.width, b.indicator[r]))
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string_view> BlockFetcher::BoundText(SQLULEN r, std::size_t i) {
+    const Bound& b = bound_[i];
+    const SQLLEN indicator = b.indicator[r];
+    if (indicator == SQL_NULL_DATA)
+        return std::nullopt;
+    const char* value = b.data.get() + r * b.width;
+    const auto length = static_cast<std::size_t>(indicator);
+    switch (b.cType) {
+        case SQL_C_CHAR:
+            return std::string_view(value, length);
+        case SQL_C_DOUBLE: {
+            double number = 0;
+            std::memcpy(&number, value, sizeof number);
+            text_.clear();
+            AppendDouble(text_, number);
+            return text_;
+        }
+        case SQL_C_FLOAT: {
+            float number = 0;
+            std::memcpy(&number, value, sizeof number);
+            text_.clear();
+            AppendFloat(text_, number);
+            return text_;
+        }
+        case SQL_C_WCHAR:
+            text_.clear();
+            AppendUtf8(text_, reinterpret_cast<const SQLWCHAR*>(value), length / sizeof(SQLWCHAR));
+            return text_;
+        default:
+            text_.clear();
+            AppendHex(text_, reinterpret_cast<const unsigned char*>(value), length);
+            return text_;
+    }
+}
+
 void BlockFetcher::EncodeRow(SQLULEN r, RowEncoder& row) {
-    if (status_[r] == SQL_ROW_ERROR)
-        statement_.Check(SQL_ERROR);  // reports the row's diagnostics
     row.Clear();
     bool positioned = rowsPerBlock_ == 1;
     for (std::size_t i = 0; i < bound_.size(); ++i) {
         const Bound& b = bound_[i];
-        const SQLLEN indicator = b.indicator[r];
-        if (indicator == SQL_NULL_DATA) {
-            row.AddNull();
-            continue;
-        }
-        const char* value = b.data.get() + r * b.width;
-        if (b.cType == SQL_C_DOUBLE || b.cType == SQL_C_FLOAT) {
-            text_.clear();
-            if (b.cType == SQL_C_DOUBLE) {
-                double number = 0;
-                std::memcpy(&number, value, sizeof number);
-                AppendDouble(text_, number);
-            } else {
-                float number = 0;
-                std::memcpy(&number, value, sizeof number);
-                AppendFloat(text_, number);
-            }
-            row.Add(text_);
-            continue;
-        }
-        const std::size_t terminator = b.cType == SQL_C_WCHAR  ? sizeof(SQLWCHAR)
-                                       : b.cType == SQL_C_CHAR ? 1
-                                                               : 0;
-        if (indicator == SQL_NO_TOTAL ||
-            static_cast<std::size_t>(indicator) > b.width - terminator) {
+        if (Truncated(b.cType, b.width, b.indicator[r])) {
             // Longer than the bound width: read it whole.
             if (!positioned) {
                 statement_.Check(SQLSetPos(statement_.get(), static_cast<SQLSETPOSIROW>(r + 1),
@@ -198,23 +252,10 @@ void BlockFetcher::EncodeRow(SQLULEN r, RowEncoder& row) {
             reader_.ReadColumn(statement_, i, row);
             continue;
         }
-        const auto length = static_cast<std::size_t>(indicator);
-        switch (b.cType) {
-            case SQL_C_CHAR:
-                row.Add(std::string_view(value, length));
-                break;
-            case SQL_C_WCHAR:
-                text_.clear();
-                AppendUtf8(text_, reinterpret_cast<const SQLWCHAR*>(value),
-                           length / sizeof(SQLWCHAR));
-                row.Add(text_);
-                break;
-            default:
-                text_.clear();
-                AppendHex(text_, reinterpret_cast<const unsigned char*>(value), length);
-                row.Add(text_);
-                break;
-        }
+        if (const std::optional<std::string_view> value = BoundText(r, i))
+            row.Add(*value);
+        else
+            row.AddNull();
     }
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "adodb/ColumnReader.h"
 #include "adodb/Handles.h"
 #include "adodb/RowFormat.h"
+#include "adodb/RowSink.h"
 
 namespace adodb::detail {
 
@@ -27,6 +30,9 @@ class BlockFetcher {
 
     // Encodes the next row into `row`; false after the last.
     bool Next(RowEncoder& row);
+    // Gives the next row's values to `sink` (kGiven), or, when one of them is longer than
+    // its bound width, encodes the row into `row` as Next() does (kCurrent).
+    SinkRead NextInto(RowSink& sink, RowEncoder& row);
 
   private:
     struct Bound {
@@ -40,6 +46,14 @@ class BlockFetcher {
                  SQLULEN rowsPerBlock);
     void Bind();
     bool FetchBlock();
+    // Moves to the next row of the block, fetching the next block when needed; false after
+    // the last. Raises the row's error.
+    bool Advance();
+    // Whether a value of row r is longer than its column's bound width.
+    bool AnyLong(SQLULEN r) const;
+    // Value i of row r as text, or nullopt for Null; the text may lie in text_. Only for a
+    // value that is not longer than bound.
+    std::optional<std::string_view> BoundText(SQLULEN r, std::size_t i);
     void EncodeRow(SQLULEN r, RowEncoder& row);
 
     const StatementHandle& statement_;

@@ -69,6 +69,12 @@ std::span<const Variant> Recordset::Values() const {
     return impl_->Values();
 }
 
+SinkRead Recordset::NextInto(RowSink& sink) {
+    if (!impl_)
+        throw Error(kObjectClosed);
+    return impl_->NextInto(sink);
+}
+
 std::string_view Recordset::RowBytes() const noexcept {
     return impl_ && impl_->IsOpen() ? impl_->RowBytes() : std::string_view();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "adodb/Enums.h"
+#include "adodb/RowSink.h"
 #include "adodb/Variant.h"
 
 namespace adodb {
@@ -94,6 +95,11 @@ class Recordset {
     // closed or at EOF.
     std::span<const Variant> Values() const;
     std::string_view RowBytes() const noexcept;
+    // Beyond ADO: moves to the next row (as MoveNext) and, where the rows come straight
+    // from the driver's bound buffers, gives its values to `sink` instead of to Fields()
+    // (kGiven: Fields() then has none to read). kCurrent: the row is read through Fields()
+    // as after MoveNext. kNoCurrentRecord at EOF, kObjectClosed when closed.
+    SinkRead NextInto(RowSink& sink);
 
   private:
     friend class Connection;

@@ -69,7 +69,7 @@ void RecordsetImpl::RequireOpen() const {
 
 void RecordsetImpl::Advance() {
     eof_ = true;  // stays so if fetching fails
-    unreadable_ = false;
+    unreadable_ = given_ = false;
     currentBytes_ = {};
     const char* row = nullptr;
     try {
@@ -81,11 +81,42 @@ void RecordsetImpl::Advance() {
         unreadable_ = true;
         return;
     }
+    Enter(row);
+}
+
+void RecordsetImpl::Enter(const char* row) {
     if (row == nullptr)
         return;
     currentBytes_ =
         std::string_view(row, static_cast<std::size_t>(detail::DecodeRow(row, current_) - row));
     eof_ = false;
+}
+
+SinkRead RecordsetImpl::NextInto(RowSink& sink) {
+    RequireOpen();
+    if (eof_)
+        throw Error(kNoCurrentRecord);
+    eof_ = true;  // stays so if fetching fails
+    unreadable_ = given_ = false;
+    currentBytes_ = {};
+    const char* row = nullptr;
+    SinkRead read;
+    try {
+        read = rows_->NextInto(sink, row);
+    } catch (const std::bad_alloc&) {
+        // As in Advance(): the row stands, unreadable (the sink drops what it was given of
+        // it when the caller reads the row as the current one).
+        eof_ = false;
+        unreadable_ = true;
+        return SinkRead::kCurrent;
+    }
+    if (read == SinkRead::kGiven) {
+        eof_ = false;
+        given_ = true;
+    } else {
+        Enter(row);
+    }
+    return read;
 }
 
 long long RecordsetImpl::RecordCount() const {
@@ -120,12 +151,14 @@ std::span<const Variant> RecordsetImpl::Values() const {
         throw Error(kNoCurrentRecord);
     if (unreadable_)
         throw std::bad_alloc();
+    if (given_)
+        throw Error(kNoCurrentRecord);
     return current_;
 }
 
 std::shared_ptr<const std::string> RecordsetImpl::TakeRow() {
     RequireOpen();
-    if (eof_ || unreadable_)
+    if (eof_ || unreadable_ || given_)
         return nullptr;
     return rows_->TakeRow();
 }

@@ -35,12 +35,15 @@ class RecordsetImpl {
     Variant Value(int index) const;
     std::span<const Variant> Values() const;
     std::string_view RowBytes() const noexcept { return currentBytes_; }
+    SinkRead NextInto(RowSink& sink);
     std::shared_ptr<const std::string> TakeRow();
     void Close();
 
   private:
     void RequireOpen() const;
     void Advance();
+    // Takes the row that the source gave as Next() does (nullptr: none) as the current one.
+    void Enter(const char* row);
 
     FieldList fields_;
     std::unique_ptr<detail::RowSource> rows_;
@@ -48,6 +51,7 @@ class RecordsetImpl {
     std::string_view currentBytes_;  // the memory current_ views
     bool eof_ = true;
     bool unreadable_ = false;  // the current row's values did not fit in memory
+    bool given_ = false;       // the current row went to a sink: it has no fields to read
 };
 
 }  // namespace adodb

@@ -6,6 +6,7 @@
 #include "adodb/ColumnReader.h"
 #include "adodb/ConnectionState.h"
 #include "adodb/Handles.h"
+#include "adodb/RowSink.h"
 
 namespace adodb::detail {
 
@@ -15,6 +16,14 @@ class RowSource {
     virtual ~RowSource() = default;
     // The next row, valid until the next call; nullptr after the last.
     virtual const char* Next() = 0;
+    // The next row's values given to `sink` where the rows come straight from the driver's
+    // buffers (kGiven); else the next row as Next() gives it, in `row` (kCurrent, or kEnd
+    // after the last).
+    virtual SinkRead NextInto(RowSink& sink, const char*& row) {
+        static_cast<void>(sink);
+        row = Next();
+        return row != nullptr ? SinkRead::kCurrent : SinkRead::kEnd;
+    }
     // The number of rows, or -1 when not known.
     virtual long long Count() const noexcept = 0;
     // Hands over the memory of the current row, which the row's values then live in for as

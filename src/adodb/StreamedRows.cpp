@@ -25,12 +25,21 @@ class StreamedRows final : public RowSource {
                 reader_.ReadRow(statement_, row_);
         }
         if (!more) {
-            finished_ = true;
-            fetcher_.reset();
-            statement_.CloseCursor();  // let the driver free the result early
+            Finish();
             return nullptr;
         }
         return row_.Bytes().data();
+    }
+    SinkRead NextInto(RowSink& sink, const char*& row) override {
+        row = nullptr;
+        if (!fetcher_)
+            return RowSource::NextInto(sink, row);
+        const SinkRead read = fetcher_->NextInto(sink, row_);
+        if (read == SinkRead::kEnd)
+            Finish();
+        else if (read == SinkRead::kCurrent)
+            row = row_.Bytes().data();
+        return read;
     }
     long long Count() const noexcept override { return -1; }
     std::shared_ptr<const std::string> TakeRow() override {
@@ -40,6 +49,12 @@ class StreamedRows final : public RowSource {
     }
 
   private:
+    void Finish() {
+        finished_ = true;
+        fetcher_.reset();
+        statement_.CloseCursor();  // let the driver free the result early
+    }
+
     std::shared_ptr<adodb::ConnectionState> connection_;  // outlives the statement below
     StatementHandle statement_;
     ColumnReader reader_;

@@ -119,7 +119,9 @@ TEST_F(TransferValues, SqlAnywhereValuesArriveAsStoredAndRefusedValuesAreReporte
            "(6, NULL, NULL, NULL, NULL, NULL, NULL),"
            "(7, NULL, '20240105 134500', 0.5, NULL, 'seven', NULL),"
            "(8, NULL, 'epoch', 0.5, NULL, 'eight', NULL),"
-           "(9, NULL, '2024-01-05 00:00:00', 1.0/7, 1, 'nine', NULL);");
+           "(9, NULL, '2024-01-05 00:00:00', 1.0/7, 1, 'nine', NULL),"
+           "(10, NULL, NULL, 9e999, NULL, 'ten', NULL),"
+           "(11, NULL, NULL, -9e999, NULL, 'eleven', NULL);");
     const std::string twin = Twin(t, false);
 
     const QStringList reports = SendBothWays(Side::PostgreSQL, t, twin);
@@ -141,7 +143,9 @@ TEST_F(TransferValues, SqlAnywhereValuesArriveAsStoredAndRefusedValuesAreReporte
                        " ORDER BY id"),
                   (Rows{"1|0|2017-08-08|0.1|t|C:\\temp\\new|00ff", "2|2024|2024-02-29|1.0e+300|t||",
                         "6|<null>|<null>|<null>|<null>|<null>|<null>",
-                        "9|<null>|2024-01-05|0.14285714285714285|t|nine|<null>"}))
+                        "9|<null>|2024-01-05|0.14285714285714285|t|nine|<null>",
+                        "10|<null>|<null>|Infinity|<null>|ten|<null>",
+                        "11|<null>|<null>|-Infinity|<null>|eleven|<null>"}))
             << target;
     }
 }

@@ -1,5 +1,6 @@
 #include "engine/rows/RowBatch.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace korvanta {
@@ -45,6 +46,29 @@ void RowBatch::AddText(std::string_view text) {
     slots_.push_back(
         {static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(text.size())});
     text_.append(text);
+}
+
+void RowBatch::ReplaceLast(std::size_t column, std::string_view text) {
+    Slot& slot = slots_[(rows_ - 1) * columns_ + column];
+    if (slot.length < kHeldValue && text.size() <= slot.length) {
+        // Most often shorter: written over the old one (the new text may lie within it).
+        std::memmove(text_.data() + slot.offset, text.data(), text.size());
+        slot.length = static_cast<std::uint32_t>(text.size());
+        return;
+    }
+    if (text.size() >= kHeldValue)
+        throw std::length_error("A value of 4 GB or more cannot be copied.");
+    if (text.size() > kMaxTextBytes - text_.size())
+        throw std::length_error("A row of 4 GB or more cannot be copied.");
+    const auto offset = static_cast<std::uint32_t>(text_.size());
+    text_.append(text);
+    slot = {offset, static_cast<std::uint32_t>(text.size())};
+    rowStartText_ = text_.size();
+}
+
+void RowBatch::DropLastRow() noexcept {
+    --rows_;
+    slots_.resize(rows_ * columns_);
 }
 
 void RowBatch::AddHeld(std::string_view text, bool terminated) {

@@ -12,6 +12,7 @@
 
 #include "adodb/ArrayInsert.h"
 #include "adodb/Error.h"
+#include "adodb/RowSink.h"
 #include "adodb/Variant.h"
 #include "sql/model/ValueCheck.h"
 
@@ -36,7 +37,7 @@ struct ReadFailure {
 
 // Rows read from a source and not yet written: every value Null or its UTF-8 text, kept
 // in one buffer per batch, so that a batch of thousands of rows costs a few allocations.
-class RowBatch final : public adodb::TextRows {
+class RowBatch final : public adodb::TextRows, public adodb::RowSink {
   public:
     explicit RowBatch(std::size_t columns) : columns_(columns) {}
 
@@ -45,18 +46,23 @@ class RowBatch final : public adodb::TextRows {
 
     // A row is built value by value in column order, then ended, or dropped when one of
     // its values cannot be read.
-    void AddNull();
-    void AddText(std::string_view text);
+    void AddNull() override;
+    void AddText(std::string_view text) override;
     // A value kept where it is, in memory that Keep() is given before the batch is cleared:
     // a large value costs no copy. `terminated`: a NUL byte follows it there.
     void AddHeld(std::string_view text, bool terminated);
-    void EndRow();
+    void EndRow() override;
     // A whole row at once, its values all lying within `memory`: the memory is copied in
     // one piece and each value found in the copy where it lay. False, with nothing added,
     // when a value lies elsewhere.
     bool AddRowWithin(std::string_view memory, std::span<const adodb::Variant> values);
     // Holds memory that values of the batch live in until the batch is cleared.
     void Keep(std::shared_ptr<const void> memory) { kept_.push_back(std::move(memory)); }
+    // Puts another value in place of a value of the last row ended (the old one's bytes
+    // stay unused until the batch is cleared).
+    void ReplaceLast(std::size_t column, std::string_view text);
+    // Forgets the last row ended, which held no value kept where it was read.
+    void DropLastRow() noexcept;
     // Forgets the values of the row being built; returns them.
     std::vector<std::optional<std::string>> DropRow();
     // The same without keeping the values: it allocates nothing.

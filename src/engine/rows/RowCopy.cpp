@@ -163,10 +163,22 @@ bool RowCopy::ReadRow(RowBatch& batch) {
 bool RowCopy::FillBatch(RowBatch& batch, long long& position) {
     while (batch.Rows() < kBatchRows && batch.Bytes() < kBatchBytes) {
         try {
-            if (!source_.Next())
+            // Most rows go straight from the driver's buffers into the batch.
+            adodb::SinkRead read = adodb::SinkRead::kCurrent;
+            if (writesAsRead_)
+                read = source_.NextInto(batch);
+            else if (!source_.Next())
+                read = adodb::SinkRead::kEnd;
+            if (read == adodb::SinkRead::kEnd)
                 return false;
+            if (read == adodb::SinkRead::kGiven) {
+                ++position;
+                continue;
+            }
         } catch (const std::exception& e) {
-            // A source that cannot move on would give the same row for ever.
+            // A source that cannot move on would give the same row for ever. What a row
+            // read straight into the batch had given of itself goes with it.
+            batch.DropRowQuietly();
             batch.failures.push_back({batch.Rows(), ReadFailure::Step::kMoveNext, AsError(e), {}});
             readFailed_ = true;
             return false;

@@ -114,6 +114,31 @@ bool TableRows::Next() {
     return !records_.IsEOF();
 }
 
+adodb::SinkRead TableRows::NextInto(RowBatch& batch) {
+    // The first row is read on opening; the libpq reader has its own rows.
+    if (wire_ || !started_)
+        return Next() ? adodb::SinkRead::kCurrent : adodb::SinkRead::kEnd;
+    const adodb::SinkRead read = records_.NextInto(batch);
+    if (read != adodb::SinkRead::kGiven)
+        return read;
+    // The few values the dialect reads differently are put right in the batch.
+    const std::size_t row = batch.Rows() - 1;
+    try {
+        for (const std::size_t j : markedColumns_) {
+            if (batch.IsNull(row, j))
+                continue;
+            const std::string_view text = batch.Text(row, j);
+            const std::string_view exact = dialect_->ExactValue(text, scratch_);
+            if (exact.data() != text.data() || exact.size() != text.size())
+                batch.ReplaceLast(j, exact);
+        }
+    } catch (...) {
+        batch.DropLastRow();  // never a row with a value not put right
+        throw;
+    }
+    return read;
+}
+
 std::optional<std::string_view> TableRows::Value(std::size_t column) {
     if (wire_)
         return wire_->Value(column);

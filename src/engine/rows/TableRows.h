@@ -9,8 +9,10 @@
 
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
+#include "adodb/RowSink.h"
 #include "adodb/Variant.h"
 #include "engine/rows/PostgresRows.h"
+#include "engine/rows/RowBatch.h"
 #include "sql/dialect/Dialect.h"
 #include "sql/model/SourceField.h"
 
@@ -51,6 +53,11 @@ class TableRows {
     // Moves to the first row, then to each next; false after the last. Raises the
     // driver's error.
     bool Next();
+    // Moves to the next row as Next() does and, where the driver's buffers allow, adds it to
+    // the batch, each value as Value() would give it (kGiven: Value() then has none).
+    // kCurrent: the row is read through Value(). Raises the driver's error; a row whose
+    // values did not fit in memory is kCurrent, its values unreadable.
+    adodb::SinkRead NextInto(RowBatch& batch);
     // A value of the current row as the database holds it, nullopt for Null; valid until the
     // next call. Raises the driver's error.
     std::optional<std::string_view> Value(std::size_t column);
