@@ -28,6 +28,11 @@ bool ForeignKeyQueue::WasWritten(std::string_view table) const {
     return std::find(written_.begin(), written_.end(), table) != written_.end();
 }
 
+bool ForeignKeyQueue::Empty() const {
+    std::lock_guard lock(mutex_);
+    return keys_.empty();
+}
+
 std::vector<PendingForeignKey> ForeignKeyQueue::Take() {
     std::lock_guard lock(mutex_);
     return std::exchange(keys_, {});
@@ -96,6 +101,9 @@ void AddForeignKeys(adodb::Connection& connection, const ForeignKeyTarget& targe
 
 void AddForeignKeys(const ForeignKeyTarget& target, ForeignKeyQueue& queue,
                     TransferListener& listener) {
+    // No login, and no server to reach, for a run that found no key to add.
+    if (queue.Empty())
+        return;
     try {
         adodb::Connection connection;
         connection.CommandTimeout = target.settings.commandTimeoutSeconds;

@@ -27,6 +27,7 @@ class ForeignKeyQueue {
     void Add(PendingForeignKey key);
     void Written(const std::string& table);
     bool WasWritten(std::string_view table) const;
+    bool Empty() const;
     std::vector<PendingForeignKey> Take();
 
   private:
