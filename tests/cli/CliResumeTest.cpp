@@ -12,6 +12,7 @@
 #include <libpq-fe.h>
 
 #include "cli/CliTestSupport.h"
+#include "engine/send/TableWriterLock.h"
 
 using namespace clitest;
 using Rows = std::vector<std::string>;
@@ -98,21 +99,32 @@ TEST_P(CliResume, EndsExactAfterAKillAt) {
     const std::string to = pg ? "postgresql" : "sqlanywhere";
     const std::vector<std::string> send = {"send",     "--to",  to,        a,     b,
                                            "--schema", "exact", "--state", state, "-q"};
-    // A second session holds the table so that its key waits after the rows.
+    // A second session holds the table so that its key waits after the rows, or holds the
+    // second table's writer lock so that the kill lands between the tables however fast the
+    // second would go.
     PGconn* holder = nullptr;
-    program.Start(send);
+    const auto hold = [&] {
+        holder = PQconnectdb(("host=" + testdb::pg().server + " port=" + testdb::pg().port +
+                              " user=" + testdb::pg().user + " password=" + testdb::pg().password +
+                              " dbname=" + testdb::pg().database)
+                                 .c_str());
+        return PQstatus(holder) == CONNECTION_OK;
+    };
     const std::string moment = m.what;
+    if (moment == "between") {
+        ASSERT_TRUE(hold());
+        PQclear(PQexec(holder, ("SELECT pg_advisory_lock(" +
+                                std::to_string(korvanta::TableWriterLock::Key(b)) + ")")
+                                   .c_str()));
+    }
+    program.Start(send);
     if (moment == "rows") {
         ASSERT_TRUE(Until(program, [&] { return Count(pg, a) > 0; }));
     } else if (moment == "keys") {
         ASSERT_TRUE(Until(program, [&] {
             return testdb::psql("SELECT to_regclass('" + a + "') IS NOT NULL") == Rows{"t"};
         }));
-        holder = PQconnectdb(("host=" + testdb::pg().server + " port=" + testdb::pg().port +
-                              " user=" + testdb::pg().user + " password=" + testdb::pg().password +
-                              " dbname=" + testdb::pg().database)
-                                 .c_str());
-        ASSERT_EQ(PQstatus(holder), CONNECTION_OK);
+        ASSERT_TRUE(hold());
         PQclear(
             PQexec(holder, ("BEGIN; LOCK TABLE " + Ident(a) + " IN ACCESS SHARE MODE").c_str()));
         ASSERT_TRUE(Until(program, [&] {

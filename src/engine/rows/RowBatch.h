@@ -58,8 +58,8 @@ class RowBatch final : public adodb::TextRows, public adodb::RowSink {
     bool AddRowWithin(std::string_view memory, std::span<const adodb::Variant> values);
     // Holds memory that values of the batch live in until the batch is cleared.
     void Keep(std::shared_ptr<const void> memory) { kept_.push_back(std::move(memory)); }
-    // Puts another value in place of a value of the last row ended (the old one's bytes
-    // stay unused until the batch is cleared).
+    // Puts another value in place of a value of the last row ended: written over the old
+    // one where it fits, else after the text (the old bytes then stay unused until cleared).
     void ReplaceLast(std::size_t column, std::string_view text);
     // Forgets the last row ended, which held no value kept where it was read.
     void DropLastRow() noexcept;
