@@ -163,6 +163,16 @@ TEST(ValueCheck, DoublesTravelAsTheirShortestExactText) {
                     "abc"),
               "\x01"
               "abc");
+    // SQLite's own text, where its 15 digits are exact, is kept as SQLite wrote it.
+    EXPECT_EQ(value("\x01"
+                    "0.01"),
+              "0.01");
+    EXPECT_EQ(value("\x01"
+                    "-1.0e+20"),
+              "-1.0e+20");
+    EXPECT_EQ(value("\x01"
+                    "1.23456789012345e-05"),
+              "1.23456789012345e-05");
     EXPECT_EQ(value("123.45"), "123.45");
     EXPECT_EQ(value("1.0"), "1.0");
 }

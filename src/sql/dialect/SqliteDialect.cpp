@@ -202,10 +202,11 @@ std::string SqliteDialect::IdentityClause(std::string& why) const {
 // SQLite holds a floating-point value as a double, but its ODBC driver gives it only as
 // SQLite's text of 15 significant digits, which for some doubles (1/7) is another double;
 // its binary form is that same text read back. So a column the driver calls floating (any
-// declared with a numeric or floating type; text affinity never holds a double) is read
-// as SQLite's text where that text reads back as the same double, and otherwise as the
-// exact text of quote() behind a mark (a character 1); a text value that itself starts
-// with the mark gets a second one.
+// declared with a numeric or floating type; text affinity never holds a double) reads its
+// doubles as quote()'s text behind a mark (a character 1): that text is SQLite's own 15
+// digits where they read back as the same double, else 21 digits. quote() makes that test
+// itself, with one formatting of the double where a comparison in the statement would
+// take two. A text value that itself starts with the mark gets a second one.
 std::string SqliteDialect::ExactRowsQuery(std::string_view from,
                                           const std::vector<SourceField>& fields,
                                           std::vector<bool>& marked) const {
@@ -220,9 +221,8 @@ std::string SqliteDialect::ExactRowsQuery(std::string_view from,
             continue;
         }
         marked[j] = any = true;
-        columns += "CASE typeof(" + name + ") WHEN 'real' THEN CASE WHEN CAST(CAST(" + name +
-                   " AS TEXT) AS REAL) = " + name + " THEN " + name + " ELSE char(1) || quote(" +
-                   name + ") END WHEN 'text' THEN CASE WHEN substr(" + name +
+        columns += "CASE typeof(" + name + ") WHEN 'real' THEN char(1) || quote(" + name +
+                   ") WHEN 'text' THEN CASE WHEN substr(" + name +
                    ", 1, 1) = char(1) THEN char(1) || " + name + " ELSE " + name + " END ELSE " +
                    name + " END AS " + name;
     }
@@ -239,7 +239,16 @@ std::string_view SqliteDialect::ExactValue(std::string_view text, std::string& s
     text.remove_prefix(1);
     if (!text.empty() && text[0] == kMark)
         return text;  // a text value that starts with the mark
-    // quote()'s text of a double: digits with an exponent, "Inf" or "-Inf".
+    // quote()'s text of a double: SQLite's own text where its 15 digits are exact, kept as
+    // it is; else more digits, "Inf" or "-Inf", read and written as the shortest exact text.
+    std::size_t digits = 0;
+    for (const char c : text) {
+        if (c == 'e')
+            break;
+        digits += c >= '0' && c <= '9';
+    }
+    if (digits > 0 && digits <= 15)
+        return text;
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
