@@ -173,6 +173,12 @@ TEST(ValueCheck, DoublesTravelAsTheirShortestExactText) {
     EXPECT_EQ(value("\x01"
                     "1.23456789012345e-05"),
               "1.23456789012345e-05");
+    EXPECT_EQ(value("\x01"
+                    "123456789012345.0"),
+              "123456789012345.0");
+    EXPECT_EQ(value("\x01"
+                    "0.000123456789012345"),
+              "0.000123456789012345");
     EXPECT_EQ(value("123.45"), "123.45");
     EXPECT_EQ(value("1.0"), "1.0");
 }

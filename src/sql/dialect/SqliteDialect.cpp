@@ -237,17 +237,17 @@ std::string_view SqliteDialect::ExactValue(std::string_view text, std::string& s
     if (text.empty() || text[0] != kMark)
         return text;
     text.remove_prefix(1);
-    if (!text.empty() && text[0] == kMark)
+    if (text.empty() || text[0] == kMark)
         return text;  // a text value that starts with the mark
     // quote()'s text of a double: SQLite's own text where its 15 digits are exact, kept as
-    // it is; else more digits, "Inf" or "-Inf", read and written as the shortest exact text.
-    std::size_t digits = 0;
-    for (const char c : text) {
-        if (c == 'e')
-            break;
-        digits += c >= '0' && c <= '9';
-    }
-    if (digits > 0 && digits <= 15)
+    // it is ("0.00012", "1.0e+20", "123456789012345.0"); else 21 digits before an exponent,
+    // "Inf" or "-Inf", read and written as the shortest exact text. The 15 digits' mantissa
+    // is at most 16 characters, the longer form's 22; without an exponent SQLite's text
+    // ends with a digit, Inf does not.
+    const std::size_t exponent = text.find('e');
+    const std::size_t sign = text[0] == '-' ? 1 : 0;
+    if (exponent == std::string_view::npos ? text.back() >= '0' && text.back() <= '9'
+                                           : exponent - sign <= 17)
         return text;
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
