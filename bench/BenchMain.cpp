@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <optional>
 #include <set>
@@ -414,19 +415,36 @@ Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
     // and for the statement the tool reads (its doubles with every digit).
     const std::string dsn = "DSN=" + BenchConnectionValues().dataSourceName.toStdString();
     const std::string exactStatement = ExactStatement("BenchSrc");
+    // The floor once more while the server loads the same rows by psql's COPY: a send to
+    // PostgreSQL always reads beside the server's work on its rows, and on a machine of few
+    // processors the two share them.
+    const std::string csv = QDir::tempPath().toStdString() + "/korvanta-bench-beside.csv";
     Timed tool;
-    std::vector<double> overFloor, overExactFloor;
+    std::vector<double> overFloor, overExactFloor, overBesideFloor;
     for (int round = 1; round <= kRounds; ++round) {
         Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
         const Timed sent = SendTimed(Side::PostgreSQL, "BenchSrc", false, dialogs);
         const DriverRead floor = BoundArrayRead(dsn, "SELECT * FROM BenchSrc");
         const DriverRead exactFloor = BoundArrayRead(dsn, exactStatement);
+        if (round == 1) {
+            Psql("\\copy \"BenchSrc\" TO '" + csv + "' csv");
+            Psql(
+                "DROP TABLE IF EXISTS bench_beside; CREATE TABLE bench_beside (LIKE "
+                "\"BenchSrc\");");
+        }
+        Psql("TRUNCATE bench_beside;");
+        auto load = std::async(std::launch::async,
+                               [&] { Psql("\\copy bench_beside FROM '" + csv + "' csv"); });
+        const DriverRead besideFloor = BoundArrayRead(dsn, "SELECT * FROM BenchSrc");
+        load.get();
         std::printf("  round %d:\n", round);
         Print("tool, rows in runs (COPY):", sent);
         Print("the driver's read floor (bound arrays):", {floor.rows, floor.seconds, 0});
         Print("the same, the tool's statement:", {exactFloor.rows, exactFloor.seconds, 0});
+        Print("the floor beside the server's COPY:", {besideFloor.rows, besideFloor.seconds, 0});
         overFloor.push_back(floor.seconds > 0 ? sent.seconds / floor.seconds : 0);
         overExactFloor.push_back(exactFloor.seconds > 0 ? sent.seconds / exactFloor.seconds : 0);
+        overBesideFloor.push_back(besideFloor.seconds > 0 ? sent.seconds / besideFloor.seconds : 0);
         if (round == 1 || sent.seconds < tool.seconds)
             tool = sent;
     }
@@ -439,14 +457,15 @@ Ratio MeasureToPostgreSQL(long rows, bool perRow, BenchDialogs& dialogs) {
         Print("tool, one statement per row (old):",
               SendTimed(Side::PostgreSQL, "BenchSrc", true, dialogs));
     }
-    Psql("DROP TABLE IF EXISTS \"BenchSrc\";");
+    Psql("DROP TABLE IF EXISTS \"BenchSrc\"; DROP TABLE IF EXISTS bench_beside;");
+    std::remove(csv.c_str());
     Sqlite("DROP TABLE BenchSrc;");
     const double ratio = tool.Rate() / copy.Rate();
     std::printf("  ratio tool (its best round) / COPY: %.2f (target 0.5)\n", ratio);
     std::printf(
         "  time tool / the driver's read floor, median of %d rounds: %.2f, of the same "
-        "statement %.2f (target 1.10)\n",
-        kRounds, Median(overFloor), Median(overExactFloor));
+        "statement %.2f (target 1.10), of the floor beside the server's COPY %.2f\n",
+        kRounds, Median(overFloor), Median(overExactFloor), Median(overBesideFloor));
     return {ratio, Median(overExactFloor)};
 }
 
