@@ -304,8 +304,8 @@ std::string StatementOf(adodb::Connection& connection, const korvanta::Dialect& 
         fields.push_back({f.Name(), f.Type(), f.NativeTypeName()});
     }
     described.Close();
-    std::vector<bool> marked;
-    const std::string exact = dialect.ExactRowsQuery("\"" + table + "\"", fields, marked);
+    std::vector<std::uint8_t> marks;
+    const std::string exact = dialect.ExactRowsQuery("\"" + table + "\"", fields, marks);
     return exact.empty() ? all : exact;
 }
 

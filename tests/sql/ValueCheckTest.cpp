@@ -7,6 +7,7 @@
 #include <string>
 
 #include "DateTimeForms.h"
+#include "adodb/Enums.h"
 #include "adodb/TextCodec.h"
 #include "sql/dialect/PostgreSQLDialect.h"
 #include "sql/dialect/SqlAnywhereDialect.h"
@@ -76,6 +77,79 @@ TEST(ValueCheck, ARuleRefusesOnlyWhereTheDatabaseWouldChangeTheValue) {
     }
     EXPECT_FALSE(sqlAnywhere.Unstorable("-0.5", decimal));
     EXPECT_FALSE(postgreSQL.Unstorable("-0", {ValueKind::kText}));
+}
+
+// Each value against its column's own domain: a column that would keep the value takes it;
+// one that would round, cut or drop part of it refuses it (a value the database refuses
+// itself, with its own message, is left to it: 'R' only where it would change silently).
+TEST(ValueCheck, AColumnsDomainRefusesWhatTheDatabaseWouldChangeSilently) {
+    const korvanta::PostgreSQLDialect postgreSQL;
+    const korvanta::SqlAnywhereDialect sqlAnywhere;
+    const auto decimal = [](int precision, int scale) {
+        ValueRule rule{ValueKind::kDecimal};
+        rule.precision = precision;
+        rule.scale = scale;
+        return rule;
+    };
+    const auto varchar = [](int length) {
+        ValueRule rule{ValueKind::kText};
+        rule.length = length;
+        return rule;
+    };
+    struct Case {
+        const korvanta::Dialect& dialect;
+        ValueRule rule;
+        const char* value;
+        char verdict;  // 'K' kept, 'R' refused
+    };
+    const ValueRule date{ValueKind::kDate};
+    const ValueRule stamp{ValueKind::kTimestamp, 6};
+    const ValueRule zoned{ValueKind::kTimestampTz, 6};
+    const Case cases[] = {
+        {postgreSQL, decimal(10, 2), "19.99", 'K'},
+        {postgreSQL, decimal(10, 2), "19.990000", 'K'},
+        {postgreSQL, decimal(10, 2), "19.999", 'R'},
+        {postgreSQL, decimal(10, 2), "1.9999e1", 'R'},
+        {postgreSQL, decimal(10, 2), "1999e-2", 'K'},
+        {postgreSQL, decimal(10, 0), "5.5", 'R'},
+        {postgreSQL, decimal(10, 0), "5", 'K'},
+        {postgreSQL, decimal(5, -2), "12300", 'K'},
+        {postgreSQL, decimal(5, -2), "12345", 'R'},
+        {postgreSQL, decimal(5, -2), "0", 'K'},
+        {postgreSQL, decimal(5, 7), "0.0012345", 'K'},
+        {postgreSQL, decimal(5, 7), "0.00123456", 'R'},
+        {postgreSQL, decimal(-1, -1), "19.999999999", 'K'},
+        {postgreSQL, decimal(10, 2), "NaN", 'K'},
+        {sqlAnywhere, decimal(10, 2), "19.999", 'R'},
+        {postgreSQL, varchar(5), "ab   ", 'K'},
+        {postgreSQL, varchar(5), "ab        ", 'R'},
+        {postgreSQL, varchar(5), "abcdef", 'K'},  // PostgreSQL refuses it itself
+        {postgreSQL, varchar(2), "\xc3\xa9\xc3\xa9", 'K'},
+        {postgreSQL, varchar(1), "\xc3\xa9 ", 'R'},
+        {postgreSQL, varchar(-1), "ab        ", 'K'},
+        {sqlAnywhere, varchar(5), "ab        ", 'K'},
+        {sqlAnywhere, date, "2024-02-29", 'K'},
+        {sqlAnywhere, date, "0001-01-01", 'K'},
+        {sqlAnywhere, date, "0044-03-15 BC", 'R'},
+        {sqlAnywhere, date, "12345-01-01", 'R'},
+        {sqlAnywhere, date, "infinity", 'R'},
+        {sqlAnywhere, stamp, "-infinity", 'R'},
+        {sqlAnywhere, stamp, "1500-06-01 00:00:00", 'K'},
+        {sqlAnywhere, stamp, "1500-06-01 12:00:00", 'R'},
+        {sqlAnywhere, stamp, "1600-02-27 00:00:00.5", 'R'},
+        {sqlAnywhere, stamp, "1600-02-28 12:00:00", 'K'},
+        {sqlAnywhere, zoned, "1500-06-01 00:00:00+01", 'K'},
+        {sqlAnywhere, zoned, "1500-06-01 00:30:00+01", 'R'},
+        {postgreSQL, stamp, "1500-06-01 12:00:00", 'K'},
+    };
+    for (const Case& c : cases) {
+        const std::optional<korvanta::ValueProblem> why = c.dialect.Unstorable(c.value, c.rule);
+        EXPECT_EQ(why.has_value(), c.verdict == 'R')
+            << c.dialect.Name() << " " << c.value << ": " << (why ? why->message : "kept");
+        // A rule the dialect checks beyond the bytes says so, or the copy would not ask it.
+        if (c.verdict == 'R')
+            EXPECT_TRUE(c.dialect.Checks(c.rule)) << c.value;
+    }
 }
 
 // Values compare as the target's type compares them: equal values give the same text,
@@ -148,7 +222,10 @@ TEST(ValueCheck, DoublesTravelAsTheirShortestExactText) {
 
     std::string scratch;
     const auto value = [&](std::string_view raw) {
-        return std::string(korvanta::SqliteDialect().ExactValue(raw, scratch));
+        // A column of doubles (its mark: the one the reading statement gives it).
+        std::vector<std::uint8_t> marks;
+        korvanta::SqliteDialect().ExactRowsQuery("t", {{"d", adodb::adDouble, "REAL"}}, marks);
+        return std::string(korvanta::SqliteDialect().ExactValue(raw, marks.at(0), scratch).text);
     };
     EXPECT_EQ(value("\x01"
                     "1.42857142857142849212e-01"),

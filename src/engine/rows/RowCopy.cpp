@@ -47,6 +47,7 @@ RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target 
       full_(std::make_unique<BatchQueue>(kBatchesInFlight)),
       empty_(std::make_unique<BatchQueue>(kBatchesKept)) {
     budget_ = BudgetFor(target_.settings);
+    source_.Into(target_.rules);
     writesAsRead_ = target_.dialect != nullptr;
     for (std::size_t j = 0; writesAsRead_ && j < source_.Fields().size(); ++j)
         writesAsRead_ = target_.dialect->WritesAsRead(j < target_.rules.size() ? target_.rules[j]
@@ -144,7 +145,10 @@ bool RowCopy::ReadRow(RowBatch& batch) {
             std::vector<std::optional<std::string>> valuesRead;
             try {
                 valuesRead = batch.DropRow();
-            } catch (const std::bad_alloc&) {
+                // A value refused as what it is: the report shows the whole row.
+                if (dynamic_cast<const UnreadableValue*>(&e) != nullptr)
+                    valuesRead = source_.ShownRow();
+            } catch (const std::exception&) {
                 batch.DropRowQuietly();
             }
             batch.failures.push_back(
@@ -316,7 +320,7 @@ void RowCopy::CheckValues(RowBatch& batch) const {
     std::vector<char> bytesOnly(columns);
     for (std::size_t j = 0; j < columns; ++j) {
         rules[j] = j < target_.rules.size() ? target_.rules[j] : ValueRule{};
-        bytesOnly[j] = !target_.dialect->ChecksKind(rules[j].kind);
+        bytesOnly[j] = !target_.dialect->Checks(rules[j]);
     }
     for (std::size_t row = 0; row < batch.Rows(); ++row) {
         for (std::size_t j = 0; j < columns; ++j) {

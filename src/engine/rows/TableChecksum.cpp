@@ -27,8 +27,7 @@ void TableChecksum::AddValue(std::size_t column, std::optional<std::string_view>
     // Null and the empty text hash apart: the seed tells them from each other.
     if (!value) {
         sums_[column] += Hash({}, 0x9e3779b97f4a7c15ull);
-    } else if (column < rules_.size() && rules_[column].kind != ValueKind::kText &&
-               rules_[column].kind != ValueKind::kBinary) {
+    } else if (column < rules_.size() && rules_[column].kind != ValueKind::kText) {
         sums_[column] += Hash(ComparableValue(*value, rules_[column]), 0x5bd1e995u);
     } else {
         sums_[column] += Hash(*value, 0x5bd1e995u);

@@ -1,7 +1,9 @@
 #include "engine/rows/TableRows.h"
 
 #include <charconv>
+#include <map>
 
+#include "adodb/TextCodec.h"
 #include "sql/model/SqlName.h"
 
 namespace korvanta {
@@ -59,7 +61,19 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
     // Over libpq the driver only describes the columns: it reads no row.
     records_.Open(wire != nullptr ? select + from_ + " WHERE 1 = 0" : statement_, connection);
     fields_ = FieldsOf(records_);
-    std::string exact = dialect_->ExactRowsQuery(from_, fields_, marked_);
+    Declared(connection, table);
+    forms_.clear();
+    for (const SourceField& field : fields_) {
+        const bool binary = field.type == adodb::adBinary || field.type == adodb::adVarBinary ||
+                            field.type == adodb::adLongVarBinary;
+        forms_.push_back(binary ? ValueForm::kBytes : ValueForm::kText);
+    }
+    connection_ = &connection;
+    kinds_.assign(fields_.size(), StoredKinds{});
+    leads_.fill(false);
+    for (const char c : dialect_->MarkLeads())
+        leads_[static_cast<unsigned char>(c)] = true;
+    std::string exact = dialect_->ExactRowsQuery(from_, fields_, marks_);
     if (!exact.empty())
         exact += where_ + order;
     if (wire != nullptr) {
@@ -67,19 +81,48 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
         if (!exact.empty())
             statement_ = exact;
         // The server writes these as the exact query asks: nothing to undo.
-        marked_.clear();
+        marks_.clear();
         wire_ = std::make_unique<PostgresRows>(*wire, fields_);
         return;
     }
+    markedColumns_.clear();
+    inside_.assign(fields_.size(), std::string());
+    for (std::size_t j = 0; j < marks_.size() && j < fields_.size(); ++j) {
+        if (marks_[j] == 0)
+            continue;
+        markedColumns_.push_back(j);
+        inside_[j] = dialect_->MarkInside(marks_[j]);
+    }
+    Formed();
     if (exact.empty())
         return;
-    for (std::size_t j = 0; j < marked_.size() && j < fields_.size(); ++j) {
-        if (marked_[j])
-            markedColumns_.push_back(j);
-    }
     records_.Close();
     statement_ = exact;
     records_.Open(statement_, connection);
+}
+
+// The columns' declared types, where the driver reports others. A source that cannot say
+// them is read by what its driver reports.
+void TableRows::Declared(adodb::Connection& connection, const std::string& table) {
+    const std::string query = dialect_->DeclaredTypesQuery(table);
+    if (query.empty())
+        return;
+    std::map<std::string, std::string, std::less<>> declared;
+    try {
+        adodb::Recordset answer = connection.Execute(query);
+        for (; !answer.IsEOF(); answer.MoveNext()) {
+            const adodb::Variant type = answer.Fields()[1].Value();
+            declared.emplace(answer.Fields()[0].Value().Text(),
+                             type.IsNull() ? std::string() : std::string(type.Text()));
+        }
+        answer.Close();
+    } catch (const std::exception&) {
+        return;
+    }
+    for (SourceField& field : fields_) {
+        if (const auto type = declared.find(field.name); type != declared.end())
+            field.declared = type->second;
+    }
 }
 
 std::optional<long long> TableRows::Count(adodb::Connection& connection) {
@@ -128,15 +171,135 @@ adodb::SinkRead TableRows::NextInto(RowBatch& batch) {
             if (batch.IsNull(row, j))
                 continue;
             const std::string_view text = batch.Text(row, j);
-            const std::string_view exact = dialect_->ExactValue(text, scratch_);
+            const std::string_view exact = Exact(j, text);
             if (exact.data() != text.data() || exact.size() != text.size())
                 batch.ReplaceLast(j, exact);
         }
+    } catch (const UnreadableValue& e) {
+        // The row is refused in its place among the rows, with what it holds: it was read.
+        std::vector<std::optional<std::string>> values = ShownValues(batch, row);
+        batch.DropLastRow();
+        batch.failures.push_back(
+            {batch.Rows(), ReadFailure::Step::kReadField, e, std::move(values)});
     } catch (...) {
         batch.DropLastRow();  // never a row with a value not put right
         throw;
     }
     return read;
+}
+
+std::vector<std::optional<std::string>> TableRows::ShownValues(const RowBatch& batch,
+                                                               std::size_t row) {
+    std::vector<std::optional<std::string>> values;
+    for (std::size_t j = 0; j < batch.Columns(); ++j) {
+        if (batch.IsNull(row, j))
+            values.emplace_back();
+        else
+            values.emplace_back(Shown(j, batch.Text(row, j)));
+    }
+    return values;
+}
+
+std::vector<std::optional<std::string>> TableRows::ShownRow() {
+    std::vector<std::optional<std::string>> values;
+    for (std::size_t j = 0; j < fields_.size(); ++j) {
+        std::optional<std::string_view> value;
+        if (wire_)
+            value = wire_->Value(j);
+        else if (value_ = records_.Fields()[static_cast<int>(j)].Value(); !value_.IsNull())
+            value = Shown(j, value_.Text());
+        values.push_back(value ? std::optional<std::string>(*value) : std::nullopt);
+    }
+    return values;
+}
+
+std::string_view TableRows::Shown(std::size_t column, std::string_view text) {
+    if (column >= marks_.size() || marks_[column] == 0)
+        return text;
+    const Dialect::ExactRead read = dialect_->ExactValue(text, marks_[column], scratch_);
+    return read.doubtful ? text : read.text;
+}
+
+std::string_view TableRows::ReadExactly(std::size_t column, std::string_view text) {
+    if (column >= marks_.size() || marks_[column] == 0)
+        return text;
+    const ValueForm form = forms_[column];
+    const Dialect::ExactRead read = dialect_->ExactValue(text, marks_[column], scratch_);
+    if (read.doubtful && !Doubtless(column, read, text))
+        return text;  // a text, as it reads
+    if (read.bytes) {
+        if (form == ValueForm::kText)
+            throw UnreadableValue(
+                "The value of column " + QuotedName(fields_[column].name) + " holds bytes (X'" +
+                    std::string(read.text.substr(0, 64)) +
+                    (read.text.size() > 64
+                         ? "...', " + std::to_string(read.text.size() / 2) + " bytes"
+                         : "'") +
+                    ") where its column holds text: the source keeps each value's own kind, "
+                    "and a text column takes no bytes.",
+                "42804");
+        // Hex digits in small letters, as every other reader of bytes gives them.
+        hex_.assign(read.text);
+        for (char& c : hex_)
+            c = c >= 'A' && c <= 'F' ? static_cast<char>(c + ('a' - 'A')) : c;
+        return hex_;
+    }
+    if (form != ValueForm::kBytes)
+        return read.text;
+    // A text (or a number) where bytes go: its bytes.
+    hex_.clear();
+    adodb::detail::AppendHex(hex_, reinterpret_cast<const unsigned char*>(read.text.data()),
+                             read.text.size());
+    return hex_;
+}
+
+// Whether a value that reads as something else would is that something: the database is
+// asked once per column which kinds of value it holds, on the connection of the read and
+// so in its snapshot. False: the value is a text. Raises UnreadableValue where the column
+// holds both, or a double the driver gave to 15 digits only.
+bool TableRows::Doubtless(std::size_t column, const Dialect::ExactRead& read,
+                          std::string_view text) {
+    StoredKinds& kinds = kinds_[column];
+    if (!kinds.asked) {
+        adodb::Recordset answer =
+            connection_->Execute(dialect_->StoredKindQuery(from_, fields_[column].name));
+        const auto yes = [&](int j) {
+            return !answer.IsEOF() && answer.Fields().Count() > j &&
+                   answer.Fields()[j].Value().Text() == "1";
+        };
+        kinds = {true, yes(0), yes(1), yes(2)};
+        answer.Close();
+    }
+    const std::string name = QuotedName(fields_[column].name);
+    if (read.bytes) {
+        if (kinds.bytes && kinds.bytesLikeTexts)
+            throw UnreadableValue("The value " + std::string(text) + " of column " + name +
+                                      " may be bytes or a text: the column holds both, and the "
+                                      "source's driver gives them alike.",
+                                  "42804");
+        return kinds.bytes;
+    }
+    if (!kinds.doubles)
+        return false;
+    throw UnreadableValue("The value " + std::string(text) + " of column " + name +
+                              " may be a floating-point number, which the source's driver gives "
+                              "to 15 digits only in a column of its declared type: declared "
+                              "REAL, DOUBLE, NUMERIC or DECIMAL it would go with every digit.",
+                          "42804");
+}
+
+void TableRows::Into(const std::vector<ValueRule>& rules) {
+    for (std::size_t j = 0; j < rules.size() && j < forms_.size(); ++j)
+        forms_[j] = FormOf(rules[j]);
+    Formed();
+}
+
+void TableRows::Formed() {
+    everyValue_.assign(fields_.size(), 0);
+    for (std::size_t j = 0; j < fields_.size(); ++j) {
+        const bool marked = j < marks_.size() && marks_[j] != 0;
+        everyValue_[j] = marked && forms_[j] == ValueForm::kBytes ? 1 : 0;
+    }
 }
 
 std::optional<std::string_view> TableRows::Value(std::size_t column) {
@@ -165,7 +328,7 @@ std::optional<TableRows::RowView> TableRows::RowAsRead() {
         if (values[j].IsNull())
             continue;
         const std::string_view text = values[j].Text();
-        const std::string_view read = *Exact(j, text);
+        const std::string_view read = Exact(j, text);
         if (read.data() != text.data() || read.size() != text.size())
             return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -81,12 +83,43 @@ class TableRows {
     // Ends the reading (before its end, too).
     void Close();
 
+    // The current row's values as a report shows them (bytes as hex digits), after Value()
+    // refused one of them. Raises the driver's error.
+    std::vector<std::optional<std::string>> ShownRow();
+    // What each column's target takes of a value whose kind is not its column's (see
+    // ValueForm); before the first row. Unless told, a binary column takes bytes and any
+    // other takes text.
+    void Into(const std::vector<ValueRule>& rules);
+
   private:
-    std::optional<std::string_view> Exact(std::size_t column, std::string_view text) {
-        if (column < marked_.size() && marked_[column])
-            return dialect_->ExactValue(text, scratch_);
-        return text;
+    // What the source holds in a column, once asked: values that read as its driver's text
+    // of bytes as bytes, as texts, and doubles.
+    struct StoredKinds {
+        bool asked = false;
+        bool bytesLikeTexts = false;
+        bool bytes = false;
+        bool doubles = false;
+    };
+
+    // A value as the dialect reads it and its target takes it. Most values are as they
+    // read: told by their bytes, without a call.
+    std::string_view Exact(std::size_t column, std::string_view text) {
+        if (column < everyValue_.size() && !everyValue_[column] &&
+            (text.empty() || (!leads_[static_cast<unsigned char>(text.front())] &&
+                              (inside_[column].empty() ||
+                               text.find_first_of(inside_[column]) == std::string_view::npos))))
+            return text;
+        return ReadExactly(column, text);
     }
+    std::string_view ReadExactly(std::size_t column, std::string_view text);
+    void Declared(adodb::Connection& connection, const std::string& table);
+    // Notes which columns read every value, once the forms are known.
+    void Formed();
+    // A value as a report shows it: bytes as their hex digits; never asks the database.
+    std::string_view Shown(std::size_t column, std::string_view text);
+    bool Doubtless(std::size_t column, const Dialect::ExactRead& read, std::string_view text);
+    // The values of the batch's last row as a report shows them (bytes as hex digits).
+    std::vector<std::optional<std::string>> ShownValues(const RowBatch& batch, std::size_t row);
 
     adodb::Recordset records_;
     std::unique_ptr<PostgresRows> wire_;
@@ -96,11 +129,18 @@ class TableRows {
     std::string where_;  // " WHERE ..." or empty
     std::string statement_;
     std::shared_ptr<const Dialect> dialect_;
-    std::vector<bool> marked_;                // the columns whose values the dialect must read
-    adodb::Variant value_;                    // the driver's last value
-    std::string scratch_;                     // a value the dialect read
-    std::vector<adodb::Variant> row_;         // what RowAsRead() gave of a row read over libpq
-    std::vector<std::size_t> markedColumns_;  // the same columns, by number
+    std::vector<std::uint8_t> marks_;          // per column, how the dialect reads its values
+    std::vector<ValueForm> forms_;             // per column, what its target takes
+    std::vector<StoredKinds> kinds_;           // per column, once asked
+    std::array<bool, 256> leads_{};            // the first bytes of values the dialect reads
+    std::vector<char> everyValue_;             // per column: each value is read (bytes from a text)
+    std::vector<std::string> inside_;          // per column: bytes that make a value worth reading
+    adodb::Connection* connection_ = nullptr;  // the source's, for those questions
+    std::string hex_;                          // a text's bytes as hex digits
+    adodb::Variant value_;                     // the driver's last value
+    std::string scratch_;                      // a value the dialect read
+    std::vector<adodb::Variant> row_;          // what RowAsRead() gave of a row read over libpq
+    std::vector<std::size_t> markedColumns_;   // the columns the dialect reads, by number
 };
 
 }  // namespace korvanta

@@ -59,8 +59,8 @@ std::optional<ValueProblem> Dialect::Unstorable(std::string_view text, ValueRule
     return DecimalProblem(text, rule);
 }
 
-bool Dialect::ChecksKind(ValueKind kind) const {
-    return kind == ValueKind::kDecimal;
+bool Dialect::Checks(ValueRule rule) const {
+    return rule.kind == ValueKind::kDecimal;
 }
 
 std::string_view Dialect::WrittenValue(std::string_view text, ValueRule, std::string&) const {
@@ -311,13 +311,29 @@ std::string Dialect::RowSource(std::string_view quotedTable, std::string_view) c
 }
 
 std::string Dialect::ExactRowsQuery(std::string_view, const std::vector<SourceField>&,
-                                    std::vector<bool>& marked) const {
-    marked.clear();
+                                    std::vector<std::uint8_t>& marks) const {
+    marks.clear();
     return {};
 }
 
-std::string_view Dialect::ExactValue(std::string_view text, std::string&) const {
-    return text;
+Dialect::ExactRead Dialect::ExactValue(std::string_view text, std::uint8_t, std::string&) const {
+    return {text};
+}
+
+std::string Dialect::DeclaredTypesQuery(std::string_view) const {
+    return {};
+}
+
+std::string_view Dialect::MarkLeads() const {
+    return {};
+}
+
+std::string_view Dialect::MarkInside(std::uint8_t) const {
+    return {};
+}
+
+std::string Dialect::StoredKindQuery(std::string_view, std::string_view) const {
+    return {};
 }
 
 bool Dialect::IsOwnTable(std::string_view) const {

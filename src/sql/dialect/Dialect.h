@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -108,9 +109,9 @@ class Dialect {
     // Why this database would keep something other than the value in a column of the rule's
     // kind (not UTF-8, a NUL, a negative zero in a decimal column, ...); nullopt when it keeps it.
     virtual std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const;
-    // Whether Unstorable() looks at more than the bytes of a value of this kind: a value of
-    // any other kind that is ASCII without NUL needs no asking.
-    virtual bool ChecksKind(ValueKind kind) const;
+    // Whether Unstorable() looks at more than the bytes of a value of this rule: a value of
+    // any other rule that is ASCII without NUL needs no asking.
+    virtual bool Checks(ValueRule rule) const;
     // The same value in the form this database reads it as such, where its own form differs
     // (SQL Anywhere's zone offsets +HH:MM); `scratch` may hold the result.
     virtual std::string_view WrittenValue(std::string_view text, ValueRule rule,
@@ -212,13 +213,36 @@ class Dialect {
     virtual std::string TableKindQuery(std::string_view quotedTable) const;
     // What SELECT reads a table's own rows from, given that answer.
     virtual std::string RowSource(std::string_view quotedTable, std::string_view kind) const;
+    // A query whose rows give each column's name and declared type, where the database's
+    // driver reports another (see SourceField::declared); empty where there is none.
+    virtual std::string DeclaredTypesQuery(std::string_view table) const;
     // A query over the same rows that gives values exactly as the database holds them,
-    // where SELECT * through its driver would not; `marked` tells the columns whose values
-    // ExactValue must read. Empty when SELECT * is exact.
+    // where SELECT * through its driver would not; `marks` tells, per column, how
+    // ExactValue reads its values (0: they come as they are). Empty when SELECT * is exact.
     virtual std::string ExactRowsQuery(std::string_view from,
                                        const std::vector<SourceField>& fields,
-                                       std::vector<bool>& marked) const;
-    virtual std::string_view ExactValue(std::string_view text, std::string& scratch) const;
+                                       std::vector<std::uint8_t>& marks) const;
+    // What a value of a column so marked is: its text, or (`bytes`) the hex digits of bytes.
+    // `doubtful`: something else would have read the same, and StoredKindQuery tells which
+    // the column may hold: a text of these very characters (for bytes), else a
+    // floating-point number that the driver gave to 15 digits only. `scratch` may hold the
+    // result.
+    struct ExactRead {
+        std::string_view text;
+        bool bytes = false;
+        bool doubtful = false;
+    };
+    virtual ExactRead ExactValue(std::string_view text, std::uint8_t mark,
+                                 std::string& scratch) const;
+    // The first bytes of the values ExactValue may read as something else, and per mark the
+    // bytes anywhere in a value that make it worth reading: any other value of a marked
+    // column is as it reads.
+    virtual std::string_view MarkLeads() const;
+    virtual std::string_view MarkInside(std::uint8_t mark) const;
+    // A query whose one row tells, as 1 or 0, whether the column holds a text that reads as
+    // bytes would, whether it holds bytes, and whether it holds floating-point numbers; in
+    // the snapshot of a read running on the same connection.
+    virtual std::string StoredKindQuery(std::string_view from, std::string_view column) const;
     // Floating-point columns are fetched as numbers: the driver holds the number itself.
     virtual bool FloatsAsNumbers() const = 0;
     // A table the database keeps for itself, never listed nor sent.

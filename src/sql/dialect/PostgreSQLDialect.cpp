@@ -142,11 +142,15 @@ std::optional<ValueProblem> PostgreSQLDialect::Unstorable(std::string_view text,
         return problem;
     if (std::optional<ValueProblem> problem = DecimalProblem(text, rule))
         return problem;
+    if (std::optional<ValueProblem> problem = BlanksPastLength(text, rule))
+        return problem;
     return TemporalProblem(text, rule);
 }
 
-bool PostgreSQLDialect::ChecksKind(ValueKind kind) const {
-    switch (kind) {
+bool PostgreSQLDialect::Checks(ValueRule rule) const {
+    switch (rule.kind) {
+        case ValueKind::kText:
+            return rule.length >= 0;
         case ValueKind::kDecimal:
         case ValueKind::kDate:
         case ValueKind::kTime:
@@ -217,8 +221,8 @@ std::string PostgreSQLDialect::RowSource(std::string_view quotedTable,
 // sign and grouping).
 std::string PostgreSQLDialect::ExactRowsQuery(std::string_view from,
                                               const std::vector<SourceField>& fields,
-                                              std::vector<bool>& marked) const {
-    marked.clear();
+                                              std::vector<std::uint8_t>& marks) const {
+    marks.clear();
     std::string columns;
     bool rewritten = false;
     for (const SourceField& field : fields) {

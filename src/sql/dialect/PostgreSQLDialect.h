@@ -28,7 +28,7 @@ class PostgreSQLDialect final : public Dialect {
     std::string OneLineString(std::string_view text) const override;
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
     std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const override;
-    bool ChecksKind(ValueKind kind) const override;
+    bool Checks(ValueRule rule) const override;
 
     std::string IdentityClause(std::string& why) const override;
     std::string NumberingStatement(std::string_view table, std::string_view column) const override;
@@ -42,7 +42,7 @@ class PostgreSQLDialect final : public Dialect {
     std::string TableKindQuery(std::string_view quotedTable) const override;
     std::string RowSource(std::string_view quotedTable, std::string_view kind) const override;
     std::string ExactRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
-                               std::vector<bool>& marked) const override;
+                               std::vector<std::uint8_t>& marks) const override;
     bool FloatsAsNumbers() const override { return false; }
     std::string StagingTable(std::string_view name) const override;
     std::string AsText(std::string_view expression) const override;

@@ -149,6 +149,39 @@ bool SqlAnywhereDialect::WritesAsRead(ValueRule rule) const {
     return rule.kind != ValueKind::kTimestampTz;
 }
 
+// Its dates run from 0001-01-01 to 9999-12-31, and a TIMESTAMP before 1600-02-28 keeps no
+// time of day. The values come as PostgreSQL writes them in ISO form ("2024-01-05 13:45:00",
+// "0044-03-15 BC", "infinity").
+std::optional<ValueProblem> SqlAnywhereDialect::Unstorable(std::string_view text,
+                                                           ValueRule rule) const {
+    if (std::optional<ValueProblem> problem = Dialect::Unstorable(text, rule))
+        return problem;
+    const bool stamp = rule.kind == ValueKind::kTimestamp || rule.kind == ValueKind::kTimestampTz;
+    if (!stamp && rule.kind != ValueKind::kDate)
+        return std::nullopt;
+    const auto refused = [&](const std::string& why) {
+        return ValueProblem{"The value \"" + std::string(text) + "\" " + why + ".", "22008"};
+    };
+    const std::size_t dash = text.find('-', 1);
+    if (text.find("infinity") != std::string_view::npos)
+        return refused("has no counterpart in SQL Anywhere, whose dates end at 9999-12-31");
+    if (text.size() >= 3 && text.substr(text.size() - 3) == " BC")
+        return refused("is before 0001-01-01, where SQL Anywhere's dates begin");
+    if (dash == std::string_view::npos || dash > 4)
+        return refused("is past 9999-12-31, where SQL Anywhere's dates end");
+    if (!stamp || text.substr(0, 10) >= "1600-02-28" || text.size() < 19)
+        return std::nullopt;
+    const std::string_view time = text.substr(11);
+    if (time.find_first_not_of("0:.", 0) < time.find_first_of("+-"))
+        return refused("has a time of day before 1600-02-28, which SQL Anywhere does not keep");
+    return std::nullopt;
+}
+
+bool SqlAnywhereDialect::Checks(ValueRule rule) const {
+    return rule.kind == ValueKind::kDecimal || rule.kind == ValueKind::kDate ||
+           rule.kind == ValueKind::kTimestamp || rule.kind == ValueKind::kTimestampTz;
+}
+
 // BIT takes no NULL unless told.
 std::string SqlAnywhereDialect::ColumnOptions(const ColumnSchema& column) const {
     return column.type.kind == TypeKind::kBoolean && !column.notNull ? " NULL" : "";

@@ -23,6 +23,8 @@ class SqlAnywhereDialect final : public Dialect {
     std::string_view WrittenValue(std::string_view text, ValueRule rule,
                                   std::string& scratch) const override;
     bool WritesAsRead(ValueRule rule) const override;
+    std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const override;
+    bool Checks(ValueRule rule) const override;
 
     std::string ColumnOptions(const ColumnSchema& column) const override;
     std::string IdentityClause(std::string& why) const override;

@@ -18,8 +18,10 @@ bool IsInteger(TypeKind kind) {
     return kind == TypeKind::kSmallInt || kind == TypeKind::kInteger || kind == TypeKind::kBigInt;
 }
 
-// The mark before a value of quote() (see ExactRowsQuery).
+// The mark before a value of quote() (see ExactRowsQuery), and the one before the hex
+// digits of a value held as bytes: a byte no UTF-8 text holds.
 constexpr char kMark = '\x01';
+constexpr char kBytesMark = '\xff';
 
 }  // namespace
 
@@ -199,51 +201,135 @@ std::string SqliteDialect::IdentityClause(std::string& why) const {
     return {};
 }
 
-// SQLite holds a floating-point value as a double, but its ODBC driver gives it only as
-// SQLite's text of 15 significant digits, which for some doubles (1/7) is another double;
-// its binary form is that same text read back. So a column the driver calls floating (any
-// declared with a numeric or floating type; text affinity never holds a double) reads its
-// doubles as quote()'s text behind a mark (a character 1): that text is SQLite's own 15
-// digits where they read back as the same double, else 21 digits. quote() makes that test
-// itself, with one formatting of the double where a comparison in the statement would
-// take two. A text value that itself starts with the mark gets a second one.
+// SQLite keeps each value's kind (its storage class) apart from its column's declaration: a
+// TEXT column may hold bytes, a BLOB column text, an INTEGER column a double. Its driver
+// fetches by the declaration: in a column it reads as text it gives bytes as the text X'..'
+// and a double as SQLite's 15 significant digits, which a text may also be: the copy asks
+// the database, once per column, which kinds the column holds (StoredKindQuery). 15 digits
+// are another double for some doubles (1/7), and a column the driver reads as bytes gives a
+// text as its bytes. So a column where doubles are at home (declared or read as floating,
+// decimal or numeric, or not declared at all) or that may go as bytes is read through an
+// expression: doubles as quote()'s text behind a mark (a character 1), SQLite's own 15 digits
+// where they read back as the same double, else 21 digits; bytes as their hex digits behind
+// a mark that no UTF-8 text starts with (the byte FF); a text that starts with either mark
+// behind a character 1. Only those columns pay for the expression: over every column it
+// cost a tenth of the reading.
 std::string SqliteDialect::ExactRowsQuery(std::string_view from,
                                           const std::vector<SourceField>& fields,
-                                          std::vector<bool>& marked) const {
-    marked.assign(fields.size(), false);
+                                          std::vector<std::uint8_t>& marks) const {
+    marks.assign(fields.size(), kRendered);
+    const std::string ff = "CAST(X'FF' AS TEXT)";
     std::string columns;
     bool any = false;
     for (std::size_t j = 0; j < fields.size(); ++j) {
-        const std::string name = QuotedName(fields[j].name);
+        const std::string n = QuotedName(fields[j].name);
         columns += columns.empty() ? "" : ", ";
-        if (fields[j].type != adodb::adDouble && fields[j].type != adodb::adSingle) {
-            columns += name;
+        if (HoldsDoubles(fields[j]) || MayHoldBytes(fields[j])) {
+            marks[j] = kDouble;
+            columns += "CASE typeof(" + n + ") WHEN 'real' THEN char(1) || quote(" + n +
+                       ") WHEN 'text' THEN CASE WHEN substr(" + n + ", 1, 1) IN (char(1), " + ff +
+                       ") THEN char(1) || " + n + " ELSE " + n + " END WHEN 'blob' THEN " + ff +
+                       " || hex(" + n + ") ELSE " + n + " END AS " + n;
+        } else {
+            // A text column holds no double: SQLite made it text on the way in.
+            const TypeKind kind = DeclaredType(fields[j]).kind;
+            if (kind != TypeKind::kText && kind != TypeKind::kVarChar && kind != TypeKind::kChar)
+                marks[j] = kRenderedNumber;
+            columns += n;
             continue;
         }
-        marked[j] = any = true;
-        columns += "CASE typeof(" + name + ") WHEN 'real' THEN char(1) || quote(" + name +
-                   ") WHEN 'text' THEN CASE WHEN substr(" + name +
-                   ", 1, 1) = char(1) THEN char(1) || " + name + " ELSE " + name + " END ELSE " +
-                   name + " END AS " + name;
+        any = true;
     }
-    if (!any) {
-        marked.clear();
-        return {};
-    }
-    return "SELECT " + columns + " FROM " + std::string(from);
+    return any ? "SELECT " + columns + " FROM " + std::string(from) : std::string();
 }
 
-std::string_view SqliteDialect::ExactValue(std::string_view text, std::string& scratch) const {
+std::string_view SqliteDialect::MarkLeads() const {
+    return "\x01\xffX";
+}
+
+// A double as the driver writes it: "0.5", "1.0e+20", "-Inf".
+std::string_view SqliteDialect::MarkInside(std::uint8_t mark) const {
+    return mark == kRenderedNumber ? ".eI" : "";
+}
+
+bool SqliteDialect::MayHoldBytes(const SourceField& field) {
+    return field.type == adodb::adBinary || field.type == adodb::adVarBinary ||
+           field.type == adodb::adLongVarBinary || DeclaredType(field).kind == TypeKind::kBinary;
+}
+
+bool SqliteDialect::HoldsDoubles(const SourceField& field) {
+    if (field.type == adodb::adDouble || field.type == adodb::adSingle)
+        return true;
+    if (field.declared && Trim(*field.declared).empty())
+        return true;  // no declared type: any kind of value
+    const TypeKind kind = DeclaredType(field).kind;
+    return kind == TypeKind::kNumeric || kind == TypeKind::kReal || kind == TypeKind::kDouble ||
+           kind == TypeKind::kOther;
+}
+
+ColumnType SqliteDialect::DeclaredType(const SourceField& field) {
+    return ReadType(field.declared ? *field.declared : field.nativeTypeName);
+}
+
+std::string SqliteDialect::DeclaredTypesQuery(std::string_view table) const {
+    return "SELECT name, type FROM pragma_table_xinfo(" + String(table) + ")";
+}
+
+namespace {
+
+// The driver's text of bytes: X'..' with two capital hex digits a byte.
+bool RendersBytes(std::string_view text) {
+    return text.size() >= 3 && text.substr(0, 2) == "X'" && text.back() == '\'' &&
+           text.size() % 2 == 1 && text.find_first_not_of("0123456789ABCDEF", 2) == text.size() - 1;
+}
+
+// SQLite's text of a double (%!.15g): "0.5", "-1.0e+20", "Inf", "-Inf".
+bool RendersDouble(std::string_view text) {
+    if (text == "Inf" || text == "-Inf")
+        return true;
+    if (!text.empty() && text[0] == '-')
+        text.remove_prefix(1);
+    return !text.empty() && text[0] >= '0' && text[0] <= '9' &&
+           text.find_first_not_of("0123456789.e+-") == std::string_view::npos &&
+           text.find_first_of(".e") != std::string_view::npos;
+}
+
+}  // namespace
+
+Dialect::ExactRead SqliteDialect::ExactValue(std::string_view text, std::uint8_t mark,
+                                             std::string& scratch) const {
+    if (mark == kRendered || mark == kRenderedNumber) {
+        if (RendersBytes(text))
+            return {text.substr(2, text.size() - 3), true, true};
+        return {text, false, mark == kRenderedNumber && RendersDouble(text)};
+    }
+    if (!text.empty() && text[0] == kBytesMark)
+        return {text.substr(1), true};
+    return {DoubleValue(text, scratch)};
+}
+
+// Whether the column holds texts that read like the driver's text of bytes, whether it holds
+// bytes, and whether it holds doubles, in the snapshot of the read that runs on the same
+// connection.
+std::string SqliteDialect::StoredKindQuery(std::string_view from, std::string_view column) const {
+    const std::string n = QuotedName(column);
+    const std::string in = " FROM " + std::string(from) + " WHERE typeof(" + n + ") = ";
+    return "SELECT EXISTS (SELECT 1" + in + "'text' AND " + n +
+           " GLOB 'X''*''' COLLATE BINARY), EXISTS (SELECT 1" + in + "'blob'), EXISTS (SELECT 1" +
+           in + "'real')";
+}
+
+// quote()'s text of a double: SQLite's own text where its 15 digits are exact, kept as it is
+// ("0.00012", "1.0e+20", "123456789012345.0"); else 21 digits before an exponent, "Inf" or
+// "-Inf", read and written as the shortest exact text. The 15 digits' mantissa is at most 16
+// characters, the longer form's 22; without an exponent SQLite's text ends with a digit, Inf
+// does not.
+std::string_view SqliteDialect::DoubleValue(std::string_view text, std::string& scratch) {
     if (text.empty() || text[0] != kMark)
         return text;
     text.remove_prefix(1);
-    if (text.empty() || text[0] == kMark)
-        return text;  // a text value that starts with the mark
-    // quote()'s text of a double: SQLite's own text where its 15 digits are exact, kept as
-    // it is ("0.00012", "1.0e+20", "123456789012345.0"); else 21 digits before an exponent,
-    // "Inf" or "-Inf", read and written as the shortest exact text. The 15 digits' mantissa
-    // is at most 16 characters, the longer form's 22; without an exponent SQLite's text
-    // ends with a digit, Inf does not.
+    if (text.empty() || text[0] == kMark || text[0] == kBytesMark)
+        return text;  // a text value that starts with a mark
     const std::size_t exponent = text.find('e');
     const std::size_t sign = text[0] == '-' ? 1 : 0;
     if (exponent == std::string_view::npos ? text.back() >= '0' && text.back() <= '9'

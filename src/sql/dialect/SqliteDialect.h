@@ -29,8 +29,13 @@ class SqliteDialect final : public Dialect {
     std::string IdentityClause(std::string& why) const override;
 
     std::string ExactRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
-                               std::vector<bool>& marked) const override;
-    std::string_view ExactValue(std::string_view text, std::string& scratch) const override;
+                               std::vector<std::uint8_t>& marks) const override;
+    ExactRead ExactValue(std::string_view text, std::uint8_t mark,
+                         std::string& scratch) const override;
+    std::string DeclaredTypesQuery(std::string_view table) const override;
+    std::string_view MarkLeads() const override;
+    std::string_view MarkInside(std::uint8_t mark) const override;
+    std::string StoredKindQuery(std::string_view from, std::string_view column) const override;
     bool FloatsAsNumbers() const override { return false; }
     std::string StagingTable(std::string_view name) const override;
     std::string AsText(std::string_view expression) const override;
@@ -64,6 +69,17 @@ class SqliteDialect final : public Dialect {
     std::string Clock(TypeKind kind, bool utc, int digits) const override;
 
   private:
+    // How ExactRowsQuery marks a column's values.
+    static constexpr std::uint8_t kRendered = 1;        // as the driver reads them (bytes as X'..')
+    static constexpr std::uint8_t kRenderedNumber = 2;  // the same, doubles to 15 digits too
+    static constexpr std::uint8_t kDouble = 3;  // bytes behind their mark, doubles as quote()
+    // A column whose values may go as bytes: declared so to the driver or to SQLite.
+    static bool MayHoldBytes(const SourceField& field);
+    // A column where doubles are at home: read as floating, declared a number, or undeclared.
+    static bool HoldsDoubles(const SourceField& field);
+    // Its type as declared, else as the driver names it.
+    static ColumnType DeclaredType(const SourceField& field);
+    static std::string_view DoubleValue(std::string_view text, std::string& scratch);
     static ColumnType NumericAffinity(std::string_view declared, const std::string& base, int a,
                                       int b);
 };

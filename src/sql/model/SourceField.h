@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace korvanta {
@@ -9,6 +10,9 @@ struct SourceField {
     std::string name;
     int type;                    // ADO type code
     std::string nativeTypeName;  // the source's own name of the type
+    // The column's type as declared, where the database keeps a declaration apart from the
+    // type its driver reports (SQLite, whose driver reports "varchar" for no declaration).
+    std::optional<std::string> declared;
 };
 
 }  // namespace korvanta

@@ -224,6 +224,12 @@ std::optional<std::string> CanonicalUuid(std::string_view text) {
 
 }  // namespace
 
+ValueForm FormOf(ValueRule rule) {
+    if (rule.kind == ValueKind::kBinary)
+        return ValueForm::kBytes;
+    return rule.bytesAsHex ? ValueForm::kHex : ValueForm::kText;
+}
+
 std::optional<ValueProblem> TextProblem(std::string_view text, bool nulAllowed) {
     constexpr const char* kPrefix = "invalid byte sequence for encoding \"UTF8\": ";
     if (adodb::detail::AsciiWithoutNul(text))
@@ -239,11 +245,50 @@ std::optional<ValueProblem> TextProblem(std::string_view text, bool nulAllowed) 
 }
 
 std::optional<ValueProblem> DecimalProblem(std::string_view text, ValueRule rule) {
-    if (rule.kind != ValueKind::kDecimal || !IsNegativeZero(text))
+    if (rule.kind != ValueKind::kDecimal)
         return std::nullopt;
-    return ValueProblem{"The value \"" + std::string(text) +
-                            "\" is a negative zero: a decimal column would keep it as 0.",
+    if (IsNegativeZero(text))
+        return ValueProblem{"The value \"" + std::string(text) +
+                                "\" is a negative zero: a decimal column would keep it as 0.",
+                            "22003"};
+    if (rule.precision < 0)
+        return std::nullopt;  // any number of digits (its scale then means nothing)
+    const std::optional<std::string> plain = CanonicalDecimal(text);
+    if (!plain || *plain == "0")
+        return std::nullopt;  // no number (the database refuses it itself), or zero
+    const std::size_t point = plain->find('.');
+    // Digits the value has past the column's last one: after the point beyond the scale, or
+    // before it below a negative scale.
+    const long long fraction =
+        point == std::string::npos ? 0 : static_cast<long long>(plain->size() - point - 1);
+    const std::size_t last =
+        plain->find_last_not_of('0', point == std::string::npos ? std::string::npos : point - 1);
+    const long long zeros = point != std::string::npos || last == std::string::npos
+                                ? 0
+                                : static_cast<long long>(plain->size() - last - 1);
+    if (fraction <= std::max(rule.scale, 0) && (rule.scale >= 0 || zeros >= -rule.scale))
+        return std::nullopt;
+    return ValueProblem{"The value \"" + std::string(text) + "\" has more digits than the scale " +
+                            std::to_string(rule.scale) + " of its column: it would be rounded.",
                         "22003"};
+}
+
+std::optional<ValueProblem> BlanksPastLength(std::string_view text, ValueRule rule) {
+    if (rule.kind != ValueKind::kText || rule.length < 0 ||
+        text.size() <= static_cast<std::size_t>(rule.length))
+        return std::nullopt;  // no more characters than bytes
+    // The byte where the character after the length starts.
+    std::size_t at = 0;
+    for (int characters = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && characters++ == rule.length)
+            break;
+    }
+    if (at >= text.size() || text.find_first_not_of(' ', at) != std::string_view::npos)
+        return std::nullopt;
+    return ValueProblem{"The value \"" + std::string(text) + "\" is longer than the " +
+                            std::to_string(rule.length) +
+                            " characters of its column: PostgreSQL would cut its trailing blanks.",
+                        "22001"};
 }
 
 std::optional<ValueProblem> TemporalProblem(std::string_view text, ValueRule rule) {
@@ -280,8 +325,10 @@ std::string ComparableValue(std::string_view text, ValueRule rule) {
         case ValueKind::kPaddedText:
             same = std::string(text.substr(0, text.find_last_not_of(' ') + 1));
             break;
-        case ValueKind::kText:
         case ValueKind::kBinary:
+            same = Lowered(text);  // hex digits, in either case
+            break;
+        case ValueKind::kText:
             break;
     }
     return same ? std::move(*same) : std::string(text);

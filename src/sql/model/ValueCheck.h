@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "adodb/Error.h"
 
 namespace korvanta {
 
@@ -26,6 +29,29 @@ enum class ValueKind {
 struct ValueRule {
     ValueKind kind = ValueKind::kText;
     int fractionDigits = 6;  // kTime, kTimestamp, kTimestampTz: digits of a second kept
+    // kText: the source's bytes go into it as their hex digits (the simple mode's text column
+    // for a binary source column).
+    bool bytesAsHex = false;
+    int length = -1;     // kText, kPaddedText: the most characters it holds; -1 any number
+    int precision = -1;  // kDecimal: its digits; -1 any number
+    int scale = -1;      // kDecimal: digits after the point (negative: zeros before it); -1 any
+};
+
+// What a target column makes of a source value whose kind is not its column's, where the
+// source keeps each value's kind apart from its column's declaration (SQLite's storage
+// classes: a BLOB in a TEXT column, a text in a BLOB column).
+enum class ValueForm : std::uint8_t {
+    kText,   // the column holds text: a value held as bytes is refused
+    kBytes,  // the column holds bytes: every value goes as its bytes (hex digits)
+    kHex,    // text, with a value held as bytes as its hex digits
+};
+ValueForm FormOf(ValueRule rule);
+
+// A source value that cannot go into its target column as what it is (bytes into a text
+// column): its row is refused and reported where it stands among the rows.
+class UnreadableValue : public adodb::Error {
+  public:
+    using adodb::Error::Error;
 };
 
 // Why a value cannot go into a column unchanged, with the SQLSTATE of the fault (22021
@@ -40,8 +66,12 @@ struct ValueProblem {
 // the database cannot hold one (`nulAllowed` false: PostgreSQL), in the words PostgreSQL
 // uses for the same fault.
 std::optional<ValueProblem> TextProblem(std::string_view text, bool nulAllowed);
-// A negative zero in a decimal column, which keeps it as 0.
+// A negative zero in a decimal column, which keeps it as 0; a number with more digits after
+// the point than the column's scale, which it would round.
 std::optional<ValueProblem> DecimalProblem(std::string_view text, ValueRule rule);
+// A text longer than its column whose characters past the length are all blanks, which
+// PostgreSQL cuts off without a word (any other text too long it refuses itself).
+std::optional<ValueProblem> BlanksPastLength(std::string_view text, ValueRule rule);
 // A date, time or timestamp that a PostgreSQL column of the rule's kind would change (a
 // time of day dropped by a date column, a zone dropped by a timestamp column, "now"
 // resolved at load time, digits of a second rounded away), as PostgreSQL's own date/time

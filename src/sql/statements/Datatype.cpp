@@ -76,30 +76,24 @@ struct TypeTest {
 
 constexpr ValueRule kPlain{ValueKind::kText};
 constexpr ValueRule kNumber{ValueKind::kDecimal};
+// Binary values go into a text column as their hex digits.
+constexpr ValueRule kHexBytes{ValueKind::kText, 6, true};
 
 // Order matters: the first test that matches decides.
 constexpr TypeTest kToPostgreSQLTests[] = {
-    {"char", {"TEXT", false, kPlain}},
-    {"varwchar", {"TEXT", false, kPlain}},
-    {"longvar", {"TEXT", false, kPlain}},
-    {"int", {"NUMERIC", true, kNumber}},
-    {"currency", {"NUMERIC", true, kNumber}},
-    {"date", {"DATE", false, {ValueKind::kDate}}},
-    {"bool", {"BOOL", false, {ValueKind::kBoolean}}},
+    {"binary", {"TEXT", false, kHexBytes}},        {"char", {"TEXT", false, kPlain}},
+    {"varwchar", {"TEXT", false, kPlain}},         {"longvar", {"TEXT", false, kPlain}},
+    {"int", {"NUMERIC", true, kNumber}},           {"currency", {"NUMERIC", true, kNumber}},
+    {"date", {"DATE", false, {ValueKind::kDate}}}, {"bool", {"BOOL", false, {ValueKind::kBoolean}}},
 };
 // Towards SQL Anywhere every value is quoted, so no type is marked numeric. Timestamps
 // get "TEXt", which the database reads as TEXT.
 constexpr TypeTest kToSybaseTests[] = {
-    {"char", {"TEXT", false, kPlain}},
-    {"decimal", {"NUMERIC", false, kNumber}},
-    {"single", {"NUMERIC", false, kNumber}},
-    {"int", {"NUMERIC", false, kNumber}},
-    {"adlongvarbinary", {"TEXT", false, kPlain}},
-    {"longvar", {"TEXT", false, kPlain}},
-    {"numeric", {"NUMERIC", false, kNumber}},
-    {"date", {"TEXT", false, kPlain}},
-    {"timestamp", {"TEXt", false, kPlain}},
-    {"double", {"NUMERIC", false, kNumber}},
+    {"binary", {"TEXT", false, kHexBytes}},   {"char", {"TEXT", false, kPlain}},
+    {"decimal", {"NUMERIC", false, kNumber}}, {"single", {"NUMERIC", false, kNumber}},
+    {"int", {"NUMERIC", false, kNumber}},     {"longvar", {"TEXT", false, kPlain}},
+    {"numeric", {"NUMERIC", false, kNumber}}, {"date", {"TEXT", false, kPlain}},
+    {"timestamp", {"TEXt", false, kPlain}},   {"double", {"NUMERIC", false, kNumber}},
 };
 constexpr TypeWord kOtherType{"TEXT", false, kPlain};
 

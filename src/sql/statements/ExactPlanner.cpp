@@ -408,8 +408,17 @@ ValueRule Rule(const ColumnType& type) {
         case TypeKind::kInteger:
         case TypeKind::kBigInt:
             return {ValueKind::kInteger};
-        case TypeKind::kNumeric:
-            return {ValueKind::kDecimal};
+        case TypeKind::kNumeric: {
+            ValueRule rule{ValueKind::kDecimal};
+            rule.precision = type.precision;
+            rule.scale = type.scale;
+            return rule;
+        }
+        case TypeKind::kVarChar: {
+            ValueRule rule{ValueKind::kText};
+            rule.length = type.length;
+            return rule;
+        }
         case TypeKind::kReal:
         case TypeKind::kDouble:
             return {ValueKind::kFloat};
@@ -427,8 +436,11 @@ ValueRule Rule(const ColumnType& type) {
             return {ValueKind::kBoolean};
         case TypeKind::kUuid:
             return {ValueKind::kUuid};
-        case TypeKind::kChar:
-            return {ValueKind::kPaddedText};
+        case TypeKind::kChar: {
+            ValueRule rule{ValueKind::kPaddedText};
+            rule.length = type.length;
+            return rule;
+        }
         default:
             return {ValueKind::kText};
     }
