@@ -250,6 +250,13 @@ TEST(ValueCheck, DoublesTravelAsTheirShortestExactText) {
     EXPECT_EQ(value("\x01"
                     "1.23456789012345e-05"),
               "1.23456789012345e-05");
+    // All 15 digits: kept, unless fewer name the same double.
+    EXPECT_EQ(value("\x01"
+                    "4.94065645841247e-324"),
+              "5e-324");
+    EXPECT_EQ(value("\x01"
+                    "-1.79769313486232e+308"),
+              "-1.79769313486232e+308");
     EXPECT_EQ(value("\x01"
                     "123456789012345.0"),
               "123456789012345.0");

@@ -52,8 +52,6 @@ RowCopy::RowCopy(TableRows& source, adodb::Connection& sourceConnection, Target 
     for (std::size_t j = 0; writesAsRead_ && j < source_.Fields().size(); ++j)
         writesAsRead_ = target_.dialect->WritesAsRead(j < target_.rules.size() ? target_.rules[j]
                                                                                : ValueRule{});
-    if (target_.settings.verify)
-        checksum_ = TableChecksum(target_.columns.size(), target_.rules);
 }
 
 RowCopy::~RowCopy() {
@@ -211,6 +209,8 @@ void RowCopy::ReadRows() {
         if (more)
             more = FillBatch(*batch, position);
         batch->endOfTable = !more;
+        if (target_.readHook)
+            target_.readHook(*batch);
         // The values are checked here while the writer is busy with the batches before:
         // time the reader would spend waiting, taken off the writer.
         if (full_->Full()) {
@@ -245,7 +245,6 @@ class RowCopy::BatchTarget final : public RunTarget {
         copy_.landed_ += static_cast<long long>(written);
         copy_.inserted_ += static_cast<long long>(outcome.inserted);
         copy_.unchanged_ += static_cast<long long>(outcome.unchanged);
-        copy_.AddLanded(batch_, first, first + written);
         return outcome;
     }
     bool WriteAlone(std::size_t row) override { return copy_.Isolate(batch_, row); }
@@ -462,7 +461,6 @@ bool RowCopy::SendAlone(const RowBatch& batch, std::size_t row, const std::strin
         case Kind::kLanded:
             ++landed_;
             ++handled_;
-            AddLanded(batch, row, row + 1);
             return true;
         case Kind::kStop:
             ReportStop(lines_.insert, *outcome.error, statement);
@@ -514,7 +512,6 @@ bool RowCopy::MergeAlone(const RowBatch& batch, std::size_t row) {
         ++landed_;
         ++unchanged_;
         ++handled_;
-        AddLanded(batch, row, row + 1);
         return true;
     }
     bool landed = false;
@@ -528,6 +525,7 @@ bool RowCopy::MergeAlone(const RowBatch& batch, std::size_t row) {
 void RowCopy::Refused(int line, const adodb::Error& error, const std::string& statement,
                       long long sourceRow, std::vector<std::optional<std::string>> values) {
     ++refused_;
+    refusedRows_.push_back(sourceRow);
     ReportFailure(line, error, statement);
     RefusedRow row;
     row.table = target_.sourceTable;
@@ -543,16 +541,6 @@ void RowCopy::Refused(int line, const adodb::Error& error, const std::string& st
                                 " rows of the table were "
                                 "refused: the table stops here."),
                    statement);
-    }
-}
-
-void RowCopy::AddLanded(const RowBatch& batch, std::size_t first, std::size_t last) {
-    if (!target_.settings.verify)
-        return;
-    for (std::size_t row = first; row < last; ++row) {
-        for (std::size_t j = 0; j < batch.Columns(); ++j)
-            checksum_.AddValue(j, batch.Value(row, j));
-        checksum_.EndRow();
     }
 }
 

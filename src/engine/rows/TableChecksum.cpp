@@ -25,13 +25,16 @@ void TableChecksum::AddValue(std::size_t column, std::optional<std::string_view>
     if (column >= sums_.size())
         sums_.resize(column + 1, 0);
     // Null and the empty text hash apart: the seed tells them from each other.
-    if (!value) {
-        sums_[column] += Hash({}, 0x9e3779b97f4a7c15ull);
-    } else if (column < rules_.size() && rules_[column].kind != ValueKind::kText) {
-        sums_[column] += Hash(ComparableValue(*value, rules_[column]), 0x5bd1e995u);
-    } else {
-        sums_[column] += Hash(*value, 0x5bd1e995u);
-    }
+    std::uint64_t hash = 0;
+    if (!value)
+        hash = Hash({}, 0x9e3779b97f4a7c15ull);
+    else if (column < rules_.size() && rules_[column].kind != ValueKind::kText)
+        hash = Hash(ComparableValue(*value, rules_[column]), 0x5bd1e995u);
+    else
+        hash = Hash(*value, 0x5bd1e995u);
+    sums_[column] += hash;
+    // The row's: each value in its place, so that two rows with values swapped differ.
+    row_ = (row_ ^ (hash + column)) * 0x9e3779b97f4a7c15ull;
 }
 
 std::string TableChecksum::Difference(const TableChecksum& other,

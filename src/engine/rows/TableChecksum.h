@@ -21,7 +21,13 @@ class TableChecksum {
         : sums_(columns, 0), rules_(std::move(rules)) {}
 
     void AddValue(std::size_t column, std::optional<std::string_view> value);
-    void EndRow() { ++rows_; }
+    // Ends a row; returns a hash of its values, column by column, to tell rows apart.
+    std::uint64_t EndRow() {
+        ++rows_;
+        const std::uint64_t row = row_;
+        row_ = 0;
+        return row;
+    }
 
     long long Rows() const noexcept { return rows_; }
 
@@ -33,6 +39,7 @@ class TableChecksum {
     std::vector<std::uint64_t> sums_;
     std::vector<ValueRule> rules_;  // per column; a column without one compares as text
     long long rows_ = 0;
+    std::uint64_t row_ = 0;  // the row's hash so far
 };
 
 }  // namespace korvanta

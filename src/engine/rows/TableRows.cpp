@@ -73,7 +73,8 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
     leads_.fill(false);
     for (const char c : dialect_->MarkLeads())
         leads_[static_cast<unsigned char>(c)] = true;
-    std::string exact = dialect_->ExactRowsQuery(from_, fields_, marks_);
+    std::string exact = verifying_ ? dialect_->VerifyRowsQuery(from_, fields_, marks_)
+                                   : dialect_->ExactRowsQuery(from_, fields_, marks_);
     if (!exact.empty())
         exact += where_ + order;
     if (wire != nullptr) {
@@ -123,6 +124,13 @@ void TableRows::Declared(adodb::Connection& connection, const std::string& table
         if (const auto type = declared.find(field.name); type != declared.end())
             field.declared = type->second;
     }
+}
+
+void TableRows::OpenToVerify(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
+                             const std::string& table, const std::string& where,
+                             const std::vector<std::string>& orderBy) {
+    verifying_ = true;
+    Open(connection, std::move(dialect), table, nullptr, where, {}, orderBy);
 }
 
 std::optional<long long> TableRows::Count(adodb::Connection& connection) {

@@ -42,6 +42,12 @@ class TableRows {
               const std::string& where = {}, const std::vector<std::string>& columns = {},
               const std::vector<std::string>& orderBy = {});
 
+    // Opens the same rows as Open(), through the source's driver, for a verification: by
+    // the dialect's statement for that, not the one a send reads with.
+    void OpenToVerify(adodb::Connection& connection, std::shared_ptr<const Dialect> dialect,
+                      const std::string& table, const std::string& where,
+                      const std::vector<std::string>& orderBy);
+
     // The table's columns as SELECT * describes them, reading no row.
     static std::vector<SourceField> Describe(adodb::Connection& connection, const Dialect& dialect,
                                              const std::string& table);
@@ -129,6 +135,7 @@ class TableRows {
     std::string where_;  // " WHERE ..." or empty
     std::string statement_;
     std::shared_ptr<const Dialect> dialect_;
+    bool verifying_ = false;                   // opened by OpenToVerify
     std::vector<std::uint8_t> marks_;          // per column, how the dialect reads its values
     std::vector<ValueForm> forms_;             // per column, what its target takes
     std::vector<StoredKinds> kinds_;           // per column, once asked

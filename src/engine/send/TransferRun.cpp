@@ -1,5 +1,6 @@
 #include "engine/send/TransferRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -139,7 +140,8 @@ class TransferRun {
     void AfterRows(Table& table, const TablePlan& plan);
     void RunStep(Table& table, const SchemaStep& step);
     void ReportCut(const Table& table, const RowCopy::Tally& tally);
-    void Verify(Table& table, const std::vector<ValueRule>& rules, const TableChecksum& landed);
+    // Reads the source again and the target back, and compares them.
+    void Verify(Table& table, const std::vector<ValueRule>& rules);
     // The step's outcome in the table's summary, its failure reported; false when it lost
     // the connection.
     bool StepDone(Table& table, const SchemaStep& step, const StepResult& result, int line);
@@ -178,7 +180,7 @@ class TransferRun {
     std::unique_ptr<PostgresCopyConnection> copyConnection_;
     bool ended_ = false;
     std::chrono::steady_clock::time_point tableStart_;
-    TableChecksum landed_;  // the fingerprint of the last table's rows that landed
+    std::vector<long long> refusedRows_;  // the last table's refused rows, by their places
 };
 
 void TransferRun::Finished(TableOutcome& outcome) {
@@ -928,10 +930,11 @@ void TransferRun::CopyRows(Table& table, const TablePlan& plan) {
          {Target(), std::move(insert), std::move(writer), request_.settings, targetDialect_,
           table.entry, names, table.created ? plan.rules : std::vector<ValueRule>(), nullptr});
     if (request_.settings.verify && table.created && !ended_)
-        Verify(table, plan.rules, landed_);
+        Verify(table, plan.rules);
 }
 
 RowCopy::Tally TransferRun::Copy(Table& table, RowCopy::Target target) {
+    target.readHook = request_.readHook;
     RowCopy copy(table.rows, Source(), std::move(target),
                  {lines_.readField, lines_.insert, lines_.moveNext}, listener_);
     copy.Run([&] { listener_.Progress(copy.Handled(), copy.Total()); });
@@ -947,7 +950,7 @@ RowCopy::Tally TransferRun::Copy(Table& table, RowCopy::Target target) {
     table.outcome.complete = tally.complete;
     table.outcome.stopRequested = tally.stopRequested;
     ReportCut(table, tally);
-    landed_ = copy.Landed();
+    refusedRows_ = copy.RefusedRows();
     return tally;
 }
 
@@ -964,12 +967,15 @@ void TransferRun::ReportCut(const Table& table, const RowCopy::Tally& tally) {
     }
 }
 
-void TransferRun::Verify(Table& table, const std::vector<ValueRule>& rules,
-                         const TableChecksum& landed) {
+void TransferRun::Verify(Table& table, const std::vector<ValueRule>& rules) {
     TableOutcome& outcome = table.outcome;
     const bool read = Step(lines_.verify, [&] {
-        outcome.verifyDifference = VerifyTable(Target(), targetDialect_, table.name, rules, landed,
-                                               toPostgreSQL_ ? Wire() : nullptr);
+        std::vector<long long> refused = refusedRows_;
+        std::sort(refused.begin(), refused.end());
+        outcome.verifyDifference = VerifyTable(
+            {Source(), sourceDialect_, table.entry, table.where, OrderTerms(table)},
+            {Target(), targetDialect_, table.name, {}, {}, toPostgreSQL_ ? Wire() : nullptr}, rules,
+            refused);
     });
     if (!read) {
         outcome.verified = false;
@@ -980,8 +986,7 @@ void TransferRun::Verify(Table& table, const std::vector<ValueRule>& rules,
     if (!*outcome.verified) {
         listener_.Failed(lines_.verify,
                          adodb::Error("Verification of table " + QuotedName(table.name) +
-                                      " failed: what the target holds differs from what was "
-                                      "written in " +
+                                      " failed: what the target holds differs from the source in " +
                                       outcome.verifyDifference + "."),
                          statement_);
     }

@@ -16,6 +16,8 @@
 
 namespace korvanta {
 
+class RowBatch;
+
 // What a send does with a table the target holds already.
 struct IntoExisting {
     enum class Mode {
@@ -93,6 +95,9 @@ struct SendRequest {
     // made. An exact copy's rows are always read in that order, so that a later send can go
     // on from where this one stops.
     std::optional<ResumeState> resume;
+    // Called with each batch of rows read, before it is written: a test makes a misread
+    // happen here, which a verification must find.
+    std::function<void(RowBatch& batch)> readHook;
 };
 
 // Sends the tables: opens its own pair of connections, and for each table asks about an

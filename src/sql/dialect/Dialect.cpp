@@ -320,6 +320,11 @@ Dialect::ExactRead Dialect::ExactValue(std::string_view text, std::uint8_t, std:
     return {text};
 }
 
+std::string Dialect::VerifyRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
+                                     std::vector<std::uint8_t>& marks) const {
+    return ExactRowsQuery(from, fields, marks);
+}
+
 std::string Dialect::DeclaredTypesQuery(std::string_view) const {
     return {};
 }

@@ -222,6 +222,12 @@ class Dialect {
     virtual std::string ExactRowsQuery(std::string_view from,
                                        const std::vector<SourceField>& fields,
                                        std::vector<std::uint8_t>& marks) const;
+    // A query over the same rows for a verification: a statement of its own, not the one a
+    // send reads with, giving every value in a form no driver changes; `marks` as for
+    // ExactRowsQuery. Empty when SELECT * gives that.
+    virtual std::string VerifyRowsQuery(std::string_view from,
+                                        const std::vector<SourceField>& fields,
+                                        std::vector<std::uint8_t>& marks) const;
     // What a value of a column so marked is: its text, or (`bytes`) the hex digits of bytes.
     // `doubtful`: something else would have read the same, and StoredKindQuery tells which
     // the column may hold: a text of these very characters (for bytes), else a

@@ -154,6 +154,10 @@ bool SqlAnywhereDialect::WritesAsRead(ValueRule rule) const {
 // "0044-03-15 BC", "infinity").
 std::optional<ValueProblem> SqlAnywhereDialect::Unstorable(std::string_view text,
                                                            ValueRule rule) const {
+    if (rule.kind == ValueKind::kDecimal && rule.simpleColumn) {
+        rule.precision = 30;  // a bare NUMERIC
+        rule.scale = 6;
+    }
     if (std::optional<ValueProblem> problem = Dialect::Unstorable(text, rule))
         return problem;
     const bool stamp = rule.kind == ValueKind::kTimestamp || rule.kind == ValueKind::kTimestampTz;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 
 #include "adodb/Enums.h"
 #include "adodb/TextCodec.h"
@@ -22,6 +23,7 @@ bool IsInteger(TypeKind kind) {
 // digits of a value held as bytes: a byte no UTF-8 text holds.
 constexpr char kMark = '\x01';
 constexpr char kBytesMark = '\xff';
+constexpr char kTextMark = '\xfe';  // before a text's bytes in hex (VerifyRowsQuery)
 
 }  // namespace
 
@@ -175,6 +177,41 @@ std::string SqliteDialect::CollationClause(const Collation& collation, std::stri
 }
 
 // NOT NULL goes with the table or never.
+// The simple mode's NUMERIC column has SQLite's NUMERIC affinity, which keeps a number that
+// is no 64-bit integer as a double (an exact copy declares NUMERIC TEXT, which keeps the
+// text): a decimal that no double holds would change.
+std::optional<ValueProblem> SqliteDialect::Unstorable(std::string_view text, ValueRule rule) const {
+    if (std::optional<ValueProblem> problem = Dialect::Unstorable(text, rule))
+        return problem;
+    if (rule.kind != ValueKind::kDecimal || !rule.simpleColumn)
+        return std::nullopt;
+    const std::optional<std::string> plain = PlainDecimal(text);
+    if (!plain)
+        return std::nullopt;  // no number: SQLite keeps it as text
+    std::string_view digits = *plain;
+    const bool negative = digits.front() == '-';
+    if (negative)
+        digits.remove_prefix(1);
+    // A whole number within 64 bits becomes an INTEGER, exact; any other a double, read
+    // back as its 15 significant digits.
+    if (digits.find('.') == std::string_view::npos &&
+        (digits.size() < 19 ||
+         (digits.size() == 19 &&
+          digits <= (negative ? "9223372036854775808" : "9223372036854775807"))))
+        return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain->data(), plain->data() + plain->size(), value);
+    std::string kept;
+    adodb::detail::AppendDouble(kept, value);
+    if (error == std::errc() && PlainDecimal(kept) == plain)
+        return std::nullopt;
+    return ValueProblem{"The value \"" + std::string(text) +
+                            "\" is not kept by a NUMERIC column of SQLite, which holds it as a "
+                            "double: it would become " +
+                            kept + ".",
+                        "22003"};
+}
+
 std::string SqliteDialect::ColumnOptions(const ColumnSchema& column) const {
     return column.notNull ? " NOT NULL" : "";
 }
@@ -243,8 +280,27 @@ std::string SqliteDialect::ExactRowsQuery(std::string_view from,
     return any ? "SELECT " + columns + " FROM " + std::string(from) : std::string();
 }
 
+// Every value by its own kind, whatever the column declares: doubles as quote() gives them,
+// bytes and texts as their bytes' hex digits (a text's whole bytes: the driver cuts a text at
+// a NUL), each behind a mark of its kind.
+std::string SqliteDialect::VerifyRowsQuery(std::string_view from,
+                                           const std::vector<SourceField>& fields,
+                                           std::vector<std::uint8_t>& marks) const {
+    marks.assign(fields.size(), kEveryKind);
+    std::string columns;
+    for (const SourceField& field : fields) {
+        const std::string n = QuotedName(field.name);
+        columns += (columns.empty() ? "" : ", ") + std::string("CASE typeof(") + n +
+                   ") WHEN 'real' THEN char(1) || quote(" + n +
+                   ") WHEN 'blob' THEN CAST(X'FF' AS TEXT) || hex(" + n +
+                   ") WHEN 'text' THEN CAST(X'FE' AS TEXT) || hex(" + n + ") ELSE " + n +
+                   " END AS " + n;
+    }
+    return "SELECT " + columns + " FROM " + std::string(from);
+}
+
 std::string_view SqliteDialect::MarkLeads() const {
-    return "\x01\xffX";
+    return "\x01\xfe\xffX";
 }
 
 // A double as the driver writes it: "0.5", "1.0e+20", "-Inf".
@@ -277,6 +333,18 @@ std::string SqliteDialect::DeclaredTypesQuery(std::string_view table) const {
 
 namespace {
 
+// The digits of a number's text from its first that is not 0 to its last that is not 0.
+std::size_t SignificantDigits(std::string_view mantissa) {
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return 0;
+    const std::size_t last = mantissa.find_last_of("123456789");
+    std::size_t digits = last - first + 1;
+    if (mantissa.find('.', first) < last)
+        --digits;
+    return digits;
+}
+
 // The driver's text of bytes: X'..' with two capital hex digits a byte.
 bool RendersBytes(std::string_view text) {
     return text.size() >= 3 && text.substr(0, 2) == "X'" && text.back() == '\'' &&
@@ -305,6 +373,13 @@ Dialect::ExactRead SqliteDialect::ExactValue(std::string_view text, std::uint8_t
     }
     if (!text.empty() && text[0] == kBytesMark)
         return {text.substr(1), true};
+    if (mark == kEveryKind && !text.empty() && text[0] == kTextMark) {
+        scratch.clear();
+        for (std::size_t i = 1; i + 1 < text.size(); i += 2)
+            scratch += static_cast<char>(adodb::detail::HexDigit(text[i]) * 16 +
+                                         adodb::detail::HexDigit(text[i + 1]));
+        return {scratch};
+    }
     return {DoubleValue(text, scratch)};
 }
 
@@ -333,8 +408,21 @@ std::string_view SqliteDialect::DoubleValue(std::string_view text, std::string& 
     const std::size_t exponent = text.find('e');
     const std::size_t sign = text[0] == '-' ? 1 : 0;
     if (exponent == std::string_view::npos ? text.back() >= '0' && text.back() <= '9'
-                                           : exponent - sign <= 17)
-        return text;
+                                           : exponent - sign <= 17) {
+        // SQLite's own text is the shortest but where it has all 15 digits: fewer digits
+        // may name the same double (5e-324, which it writes 4.94065645841247e-324).
+        if (SignificantDigits(text.substr(0, exponent)) < 15)
+            return text;
+        double value = 0;
+        if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
+            return text;
+        scratch.clear();
+        adodb::detail::AppendDouble(scratch, value);
+        const std::size_t e = scratch.find('e');
+        return SignificantDigits(std::string_view(scratch).substr(0, e)) < 15
+                   ? std::string_view(scratch)
+                   : text;
+    }
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())

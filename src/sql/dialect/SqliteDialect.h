@@ -20,6 +20,7 @@ class SqliteDialect final : public Dialect {
     ExpressionSyntax Syntax() const override;
     std::string OneLineString(std::string_view text) const override;
     void AppendBinary(std::string& buffer, std::string_view hex) const override;
+    std::optional<ValueProblem> Unstorable(std::string_view text, ValueRule rule) const override;
 
     std::string ColumnOptions(const ColumnSchema& column) const override;
     std::string CollationClause(const Collation& collation, std::string& why) const override;
@@ -32,6 +33,8 @@ class SqliteDialect final : public Dialect {
                                std::vector<std::uint8_t>& marks) const override;
     ExactRead ExactValue(std::string_view text, std::uint8_t mark,
                          std::string& scratch) const override;
+    std::string VerifyRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
+                                std::vector<std::uint8_t>& marks) const override;
     std::string DeclaredTypesQuery(std::string_view table) const override;
     std::string_view MarkLeads() const override;
     std::string_view MarkInside(std::uint8_t mark) const override;
@@ -72,7 +75,8 @@ class SqliteDialect final : public Dialect {
     // How ExactRowsQuery marks a column's values.
     static constexpr std::uint8_t kRendered = 1;        // as the driver reads them (bytes as X'..')
     static constexpr std::uint8_t kRenderedNumber = 2;  // the same, doubles to 15 digits too
-    static constexpr std::uint8_t kDouble = 3;  // bytes behind their mark, doubles as quote()
+    static constexpr std::uint8_t kDouble = 3;     // bytes behind their mark, doubles as quote()
+    static constexpr std::uint8_t kEveryKind = 4;  // the same, and each text as its bytes' hex
     // A column whose values may go as bytes: declared so to the driver or to SQLite.
     static bool MayHoldBytes(const SourceField& field);
     // A column where doubles are at home: read as floating, declared a number, or undeclared.

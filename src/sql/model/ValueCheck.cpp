@@ -224,6 +224,10 @@ std::optional<std::string> CanonicalUuid(std::string_view text) {
 
 }  // namespace
 
+std::optional<std::string> PlainDecimal(std::string_view text) {
+    return CanonicalDecimal(text);
+}
+
 ValueForm FormOf(ValueRule rule) {
     if (rule.kind == ValueKind::kBinary)
         return ValueForm::kBytes;

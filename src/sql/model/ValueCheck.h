@@ -35,6 +35,9 @@ struct ValueRule {
     int length = -1;     // kText, kPaddedText: the most characters it holds; -1 any number
     int precision = -1;  // kDecimal: its digits; -1 any number
     int scale = -1;      // kDecimal: digits after the point (negative: zeros before it); -1 any
+    // Declared by the simple mode's few type words (TEXT, NUMERIC, ...), which each database
+    // keeps its own way (SQL Anywhere's NUMERIC is NUMERIC(30,6)).
+    bool simpleColumn = false;
 };
 
 // What a target column makes of a source value whose kind is not its column's, where the
@@ -77,6 +80,10 @@ std::optional<ValueProblem> BlanksPastLength(std::string_view text, ValueRule ru
 // resolved at load time, digits of a second rounded away), as PostgreSQL's own date/time
 // input reads it.
 std::optional<ValueProblem> TemporalProblem(std::string_view text, ValueRule rule);
+
+// A decimal number's plain text ("+019000.00" and "1.9e4" give "19000"); nullopt for a text
+// that is no decimal number.
+std::optional<std::string> PlainDecimal(std::string_view text);
 
 // One text for all texts that mean the same value of the kind, so that values compare as
 // the target's type compares them: "19000" and "19000.00" as decimals, "t" and "1" as

@@ -74,10 +74,10 @@ struct TypeTest {
     TypeWord type;
 };
 
-constexpr ValueRule kPlain{ValueKind::kText};
-constexpr ValueRule kNumber{ValueKind::kDecimal};
+constexpr ValueRule kPlain{ValueKind::kText, 6, false, -1, -1, -1, true};
+constexpr ValueRule kNumber{ValueKind::kDecimal, 6, false, -1, -1, -1, true};
 // Binary values go into a text column as their hex digits.
-constexpr ValueRule kHexBytes{ValueKind::kText, 6, true};
+constexpr ValueRule kHexBytes{ValueKind::kText, 6, true, -1, -1, -1, true};
 
 // Order matters: the first test that matches decides.
 constexpr TypeTest kToPostgreSQLTests[] = {
