@@ -22,6 +22,7 @@
 #include "engine/schema/SchemaReader.h"
 #include "engine/send/ForeignKeys.h"
 #include "engine/send/KeysAndIndexes.h"
+#include "engine/send/MeaningProbe.h"
 #include "engine/send/ReportLines.h"
 #include "engine/send/ReportText.h"
 #include "engine/send/TableVerify.h"
@@ -816,7 +817,9 @@ TablePlan TransferRun::PlanExact(const Table& table) {
     };
     // A foreign key refers to the table as the target will hold it: under its own name
     // where the settings give it one.
-    TableSchema schema = *table.schema;
+    // What the target would read differently is left out and named.
+    TableSchema schema =
+        WithMeaningsKept(*table.schema, {Source(), *sourceDialect_, Target(), *targetDialect_});
     for (ForeignKeySchema& key : schema.foreignKeys)
         key.table = TargetNameOf(key.table);
     return PlanExactTable(schema, table.name, *targetDialect_, onTarget);

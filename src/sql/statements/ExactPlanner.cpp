@@ -301,39 +301,7 @@ void ExactPlanner::Checks(std::vector<std::string>& definitions) {
 
 std::string ExactPlanner::Written(const SourceExpression& expression, bool condition,
                                   std::string& why) const {
-    if (!expression.tree) {
-        why = "not read: " + expression.unread;
-        return {};
-    }
-    // The source's names of columns as the table has them (SQLite's and SQL Anywhere's
-    // names match whatever their case).
-    Expr tree = *expression.tree;
-    const auto column = [&](std::string_view name) -> const ColumnSchema* {
-        for (const ColumnSchema& c : source_.columns) {
-            if (c.name == name)
-                return &c;
-        }
-        for (const ColumnSchema& c : source_.columns) {
-            if (SameName(c.name, name))
-                return &c;
-        }
-        return nullptr;
-    };
-    if (!RenameColumns(
-            tree,
-            [&](std::string_view name) -> std::optional<std::string> {
-                const ColumnSchema* c = column(name);
-                return c ? std::optional<std::string>(c->name) : std::nullopt;
-            },
-            why))
-        return {};
-    return dialect_.Expression(
-        tree,
-        [&](std::string_view name) -> const ColumnType* {
-            const ColumnSchema* c = column(name);
-            return c ? &c->type : nullptr;
-        },
-        condition, why);
+    return ExpressionIn(dialect_, source_, expression, condition, why);
 }
 
 std::string ExactPlanner::ForeignKeyClause(const ForeignKeySchema& key) {
@@ -447,3 +415,46 @@ ValueRule Rule(const ColumnType& type) {
 }
 
 }  // namespace korvanta::detail
+
+namespace korvanta {
+
+// The source's names of columns as the table has them (SQLite's and SQL Anywhere's names
+// match whatever their case).
+const ColumnSchema* ColumnNamed(const TableSchema& table, std::string_view name) {
+    for (const ColumnSchema& c : table.columns) {
+        if (c.name == name)
+            return &c;
+    }
+    for (const ColumnSchema& c : table.columns) {
+        if (detail::SameName(c.name, name))
+            return &c;
+    }
+    return nullptr;
+}
+
+std::string ExpressionIn(const Dialect& dialect, const TableSchema& table,
+                         const SourceExpression& expression, bool condition, std::string& why) {
+    if (!expression.tree) {
+        why = "not read: " + expression.unread;
+        return {};
+    }
+    Expr tree = *expression.tree;
+    const auto column = [&](std::string_view name) { return ColumnNamed(table, name); };
+    if (!RenameColumns(
+            tree,
+            [&](std::string_view name) -> std::optional<std::string> {
+                const ColumnSchema* c = column(name);
+                return c ? std::optional<std::string>(c->name) : std::nullopt;
+            },
+            why))
+        return {};
+    return dialect.Expression(
+        tree,
+        [&](std::string_view name) -> const ColumnType* {
+            const ColumnSchema* c = column(name);
+            return c ? &c->type : nullptr;
+        },
+        condition, why);
+}
+
+}  // namespace korvanta

@@ -55,4 +55,13 @@ TablePlan PlanSimpleTable(Side target, std::string_view name,
 TablePlan PlanExactTable(const TableSchema& source, std::string_view target, const Dialect& dialect,
                          const std::function<bool(std::string_view table)>& onTarget);
 
+// The table's column that an expression's name refers to: its own spelling, else the one
+// equal to it without regard to case; nullptr for none.
+const ColumnSchema* ColumnNamed(const TableSchema& table, std::string_view name);
+// An expression of the table's source in the dialect's SQL, its column names as the table
+// has them; a condition (CHECK, WHERE) when `condition`. Empty, with `why`, where it cannot
+// be written.
+std::string ExpressionIn(const Dialect& dialect, const TableSchema& table,
+                         const SourceExpression& expression, bool condition, std::string& why);
+
 }  // namespace korvanta
