@@ -71,4 +71,31 @@ inline bool AsciiWithoutNul(std::string_view text) noexcept {
     return true;
 }
 
+// Whether the text holds the byte `a` or the byte `b`, words read whole as AsciiWithoutNul
+// reads them.
+inline bool HoldsEither(std::string_view text, unsigned char a, unsigned char b) noexcept {
+    const char* bytes = text.data();
+    const std::size_t size = text.size();
+    const auto either = [&](auto word) { return AnyByteIs(word, a) || AnyByteIs(word, b); };
+    if (size >= 8) {
+        for (std::size_t i = 0; i + 8 <= size; i += 8) {
+            if (either(LoadWord(bytes + i)))
+                return true;
+        }
+        return size % 8 != 0 && either(LoadWord(bytes + size - 8));
+    }
+    if (size >= 4) {
+        std::uint32_t first, last;
+        std::memcpy(&first, bytes, sizeof first);
+        std::memcpy(&last, bytes + size - 4, sizeof last);
+        return either(first) || either(last);
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == a || byte == b)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace adodb::detail

@@ -102,6 +102,9 @@ TEST(ValueCheck, AColumnsDomainRefusesWhatTheDatabaseWouldChangeSilently) {
         const char* value;
         char verdict;  // 'K' kept, 'R' refused
     };
+    const korvanta::SqliteDialect sqlite;
+    ValueRule simpleNumber{ValueKind::kDecimal};
+    simpleNumber.simpleColumn = true;
     const ValueRule date{ValueKind::kDate};
     const ValueRule stamp{ValueKind::kTimestamp, 6};
     const ValueRule zoned{ValueKind::kTimestampTz, 6};
@@ -141,6 +144,20 @@ TEST(ValueCheck, AColumnsDomainRefusesWhatTheDatabaseWouldChangeSilently) {
         {sqlAnywhere, zoned, "1500-06-01 00:00:00+01", 'K'},
         {sqlAnywhere, zoned, "1500-06-01 00:30:00+01", 'R'},
         {postgreSQL, stamp, "1500-06-01 12:00:00", 'K'},
+        // SQL Anywhere's bare NUMERIC is NUMERIC(30,6); SQLite's NUMERIC affinity keeps a
+        // 64-bit integer, else a double.
+        {sqlAnywhere, simpleNumber, "0.1234567", 'R'},
+        {sqlAnywhere, simpleNumber, "123456.123456", 'K'},
+        {sqlite, simpleNumber, "1.50", 'K'},
+        {sqlite, simpleNumber, "0.30000000000000004", 'K'},
+        {sqlite, simpleNumber, "0.142857142857142857142857", 'R'},
+        {sqlite, simpleNumber, "9223372036854775807", 'K'},
+        {sqlite, simpleNumber, "-9223372036854775808", 'K'},
+        {sqlite, simpleNumber, "9223372036854775808", 'K'},  // 2^63: a double
+        {sqlite, simpleNumber, "9223372036854775809", 'R'},
+        {sqlite, simpleNumber, "5e-324", 'K'},
+        {sqlite, simpleNumber, "12345678901234567890.123456789", 'R'},
+        {sqlite, decimal(-1, -1), "0.142857142857142857142857", 'K'},
     };
     for (const Case& c : cases) {
         const std::optional<korvanta::ValueProblem> why = c.dialect.Unstorable(c.value, c.rule);

@@ -87,12 +87,15 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
         return;
     }
     markedColumns_.clear();
-    inside_.assign(fields_.size(), std::string());
+    inside_.assign(fields_.size(), {0, 0});
     for (std::size_t j = 0; j < marks_.size() && j < fields_.size(); ++j) {
         if (marks_[j] == 0)
             continue;
         markedColumns_.push_back(j);
-        inside_[j] = dialect_->MarkInside(marks_[j]);
+        const std::string_view bytes = dialect_->MarkInside(marks_[j]);
+        if (!bytes.empty())
+            inside_[j] = {static_cast<unsigned char>(bytes.front()),
+                          static_cast<unsigned char>(bytes.back())};
     }
     Formed();
     if (exact.empty())
@@ -176,9 +179,10 @@ adodb::SinkRead TableRows::NextInto(RowBatch& batch) {
     const std::size_t row = batch.Rows() - 1;
     try {
         for (const std::size_t j : markedColumns_) {
-            if (batch.IsNull(row, j))
+            const std::optional<std::string_view> value = batch.Value(row, j);
+            if (!value)
                 continue;
-            const std::string_view text = batch.Text(row, j);
+            const std::string_view text = *value;
             const std::string_view exact = Exact(j, text);
             if (exact.data() != text.data() || exact.size() != text.size())
                 batch.ReplaceLast(j, exact);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "adodb/ByteScan.h"
 #include "adodb/Connection.h"
 #include "adodb/Recordset.h"
 #include "adodb/RowSink.h"
@@ -110,12 +111,13 @@ class TableRows {
     // A value as the dialect reads it and its target takes it. Most values are as they
     // read: told by their bytes, without a call.
     std::string_view Exact(std::size_t column, std::string_view text) {
-        if (column < everyValue_.size() && !everyValue_[column] &&
-            (text.empty() || (!leads_[static_cast<unsigned char>(text.front())] &&
-                              (inside_[column].empty() ||
-                               text.find_first_of(inside_[column]) == std::string_view::npos))))
-            return text;
-        return ReadExactly(column, text);
+        if (column >= everyValue_.size() || everyValue_[column] || text.empty() ||
+            leads_[static_cast<unsigned char>(text.front())])
+            return ReadExactly(column, text);
+        if (const std::array<unsigned char, 2>& inside = inside_[column];
+            inside[0] != 0 && adodb::detail::HoldsEither(text, inside[0], inside[1]))
+            return ReadExactly(column, text);
+        return text;
     }
     std::string_view ReadExactly(std::size_t column, std::string_view text);
     void Declared(adodb::Connection& connection, const std::string& table);
@@ -135,13 +137,14 @@ class TableRows {
     std::string where_;  // " WHERE ..." or empty
     std::string statement_;
     std::shared_ptr<const Dialect> dialect_;
-    bool verifying_ = false;                   // opened by OpenToVerify
-    std::vector<std::uint8_t> marks_;          // per column, how the dialect reads its values
-    std::vector<ValueForm> forms_;             // per column, what its target takes
-    std::vector<StoredKinds> kinds_;           // per column, once asked
-    std::array<bool, 256> leads_{};            // the first bytes of values the dialect reads
-    std::vector<char> everyValue_;             // per column: each value is read (bytes from a text)
-    std::vector<std::string> inside_;          // per column: bytes that make a value worth reading
+    bool verifying_ = false;           // opened by OpenToVerify
+    std::vector<std::uint8_t> marks_;  // per column, how the dialect reads its values
+    std::vector<ValueForm> forms_;     // per column, what its target takes
+    std::vector<StoredKinds> kinds_;   // per column, once asked
+    std::array<bool, 256> leads_{};    // the first bytes of values the dialect reads
+    std::vector<char> everyValue_;     // per column: each value is read (bytes from a text)
+    // Per column, up to two bytes that anywhere in a value make it worth reading (0: none).
+    std::vector<std::array<unsigned char, 2>> inside_;
     adodb::Connection* connection_ = nullptr;  // the source's, for those questions
     std::string hex_;                          // a text's bytes as hex digits
     adodb::Variant value_;                     // the driver's last value

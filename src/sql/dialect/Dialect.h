@@ -240,9 +240,9 @@ class Dialect {
     };
     virtual ExactRead ExactValue(std::string_view text, std::uint8_t mark,
                                  std::string& scratch) const;
-    // The first bytes of the values ExactValue may read as something else, and per mark the
-    // bytes anywhere in a value that make it worth reading: any other value of a marked
-    // column is as it reads.
+    // The first bytes of the values ExactValue may read as something else, and per mark up
+    // to two bytes that anywhere in a value make it worth reading: any other value of a
+    // marked column is as it reads.
     virtual std::string_view MarkLeads() const;
     virtual std::string_view MarkInside(std::uint8_t mark) const;
     // A query whose one row tells, as 1 or 0, whether the column holds a text that reads as

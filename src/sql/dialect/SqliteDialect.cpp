@@ -177,13 +177,38 @@ std::string SqliteDialect::CollationClause(const Collation& collation, std::stri
 }
 
 // NOT NULL goes with the table or never.
+namespace {
+
+// A number of at most 15 significant digits and 17 characters, no exponent: one that any
+// double holds and gives back as written (most values).
+bool FewDigits(std::string_view text) {
+    if (text.size() > 17)
+        return false;
+    std::size_t digits = 0;
+    bool point = false, leading = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            leading = leading && c == '0';
+            digits += leading ? 0 : 1;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else if (i != 0 || (c != '-' && c != '+')) {
+            return false;
+        }
+    }
+    return digits <= 15;
+}
+
+}  // namespace
+
 // The simple mode's NUMERIC column has SQLite's NUMERIC affinity, which keeps a number that
 // is no 64-bit integer as a double (an exact copy declares NUMERIC TEXT, which keeps the
 // text): a decimal that no double holds would change.
 std::optional<ValueProblem> SqliteDialect::Unstorable(std::string_view text, ValueRule rule) const {
     if (std::optional<ValueProblem> problem = Dialect::Unstorable(text, rule))
         return problem;
-    if (rule.kind != ValueKind::kDecimal || !rule.simpleColumn)
+    if (rule.kind != ValueKind::kDecimal || !rule.simpleColumn || FewDigits(text))
         return std::nullopt;
     const std::optional<std::string> plain = PlainDecimal(text);
     if (!plain)
@@ -303,9 +328,9 @@ std::string_view SqliteDialect::MarkLeads() const {
     return "\x01\xfe\xffX";
 }
 
-// A double as the driver writes it: "0.5", "1.0e+20", "-Inf".
+// A double as the driver writes it has a point ("0.5", "1.0e+20") or is "Inf" or "-Inf".
 std::string_view SqliteDialect::MarkInside(std::uint8_t mark) const {
-    return mark == kRenderedNumber ? ".eI" : "";
+    return mark == kRenderedNumber ? ".I" : "";
 }
 
 bool SqliteDialect::MayHoldBytes(const SourceField& field) {
@@ -411,7 +436,8 @@ std::string_view SqliteDialect::DoubleValue(std::string_view text, std::string& 
                                            : exponent - sign <= 17) {
         // SQLite's own text is the shortest but where it has all 15 digits: fewer digits
         // may name the same double (5e-324, which it writes 4.94065645841247e-324).
-        if (SignificantDigits(text.substr(0, exponent)) < 15)
+        const std::string_view mantissa = text.substr(0, exponent);
+        if (mantissa.size() < 15 || SignificantDigits(mantissa) < 15)
             return text;
         double value = 0;
         if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
