@@ -12,6 +12,7 @@
 #include "cli/Help.h"
 #include "engine/connections/SettingsStore.h"
 #include "sql/dialect/Dialect.h"
+#include "sql/model/Condition.h"
 
 namespace korvanta::cli {
 
@@ -278,6 +279,8 @@ void ParseSend(const Words& words, Command& command) {
     }
     send.since = words.Value("since").value_or("");
     send.where = words.Value("where").value_or("");
+    if (const std::optional<std::string> problem = ConditionProblem(send.where))
+        throw UsageError("--where: " + *problem);
     send.targetName = words.Value("target").value_or("");
     send.planFile = words.Value("plan").value_or("");
     send.resume = words.Has("resume");

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "engine/connections/SettingsStore.h"
+#include "sql/model/Condition.h"
 
 namespace korvanta::cli {
 
@@ -87,9 +88,11 @@ TableOptions Options(const std::string& path, const YAML::Node& node, bool table
             options.since = Text(path, value, key);
         else if (key == "delete-missing")
             options.deleteMissing = Flag(path, value, key);
-        else if (key == "where")
+        else if (key == "where") {
             options.where = Text(path, value, key);
-        else if (key == "schema") {
+            if (const std::optional<std::string> problem = ConditionProblem(*options.where))
+                Fail(path, value, "where: " + *problem);
+        } else if (key == "schema") {
             options.exactSchema = SchemaModeIsExact(QString::fromStdString(Text(path, value, key)));
             if (!options.exactSchema)
                 Fail(path, value, "schema takes exact or simple");

@@ -123,6 +123,32 @@ TEST_P(CliExisting, ARowTheTargetRefusesIsReportedAndTheRestMerged) {
     EXPECT_EQ(OnTarget("SELECT count(*) FROM " + Ident(t)), Rows{"601"});
 }
 
+// A condition the source refuses costs the target's table nothing, whatever the mode: the
+// read is open and has answered before anything is dropped or emptied. A condition that
+// holds a second statement is refused before anything runs, and the statement never runs.
+TEST_P(CliExisting, ACarelessConditionCostsTheTargetNothing) {
+    const std::string t = SentTable("cli_where", 50);
+    const Rows before = Contents(true, t);
+    ASSERT_EQ(before.size(), 50u);
+    for (const char* mode : {"replace", "truncate", "append", "merge"}) {
+        const Result refused = program_.Run({"send", "--to", GetParam().to, t, "--if-exists", mode,
+                                             "--schema", "exact", "--where", "no_such_column = 1"});
+        EXPECT_EQ(refused.status, 2) << mode << refused.err;
+        EXPECT_EQ(Contents(true, t), before) << mode;
+    }
+    const std::string victim = testdb::uniqueName("cli_victim");
+    OnSource("CREATE TABLE " + Ident(victim) + " (id INTEGER);");
+    for (const char* where : {"1=1; DROP TABLE ", "id > 0);DROP TABLE "}) {
+        const Result injected =
+            program_.Run({"send", "--to", GetParam().to, t, "--if-exists", "truncate", "--where",
+                          std::string(where) + Ident(victim)});
+        EXPECT_EQ(injected.status, 64) << injected.err;
+        EXPECT_NE(injected.err.find("holds a ';'"), std::string::npos) << injected.err;
+    }
+    EXPECT_EQ(OnSource("SELECT count(*) FROM " + Ident(victim)), Rows{"0"});
+    EXPECT_EQ(Contents(true, t), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothWays, CliExisting,
                          ::testing::Values(Direction{"postgresql", true},
                                            Direction{"sqlanywhere", false}),

@@ -149,6 +149,21 @@ std::optional<long long> PostgresRows::Number(const std::string& query) {
     return number;
 }
 
+void PostgresRows::Plan(const std::string& query) {
+    if (connection_.Broken() && !connection_.Reopen())
+        throw adodb::Error("Could not connect to the PostgreSQL server to read the rows.", "08001");
+    const std::string explain = "EXPLAIN " + query;
+    const Result result = Exec(connection_.get(), explain.c_str(), Deadline(connection_));
+    if (!result)
+        Lost(false);
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+        const adodb::Error error = ErrorOf(result.get(), connection_.get());
+        if (error.connectionLost())
+            connection_.Abandon();
+        throw error;
+    }
+}
+
 void PostgresRows::Start(const std::string& query) {
     Stop();
     if (connection_.Broken() && !connection_.Reopen())

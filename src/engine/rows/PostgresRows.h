@@ -34,6 +34,9 @@ class PostgresRows {
 
     // The number a query gives (a count), or nullopt when it gives none. Only before Start.
     std::optional<long long> Number(const std::string& query);
+    // Has the server plan the query without running it: raises its error where it refuses
+    // the query.
+    void Plan(const std::string& query);
     // Starts reading the query's rows. Raises the server's error.
     void Start(const std::string& query);
     // Moves to the next row; false after the last. Raises the server's error, a lost

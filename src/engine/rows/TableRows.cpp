@@ -50,7 +50,8 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
                      const std::vector<std::string>& orderBy) {
     dialect_ = std::move(dialect);
     from_ = RowSourceOf(connection, *dialect_, table);
-    where_ = where.empty() ? std::string() : " WHERE " + where;
+    // The condition between parentheses: whatever it holds stays inside this statement.
+    where_ = where.empty() ? std::string() : " WHERE (" + where + ")";
     const std::string select =
         "SELECT " + (columns.empty() ? "*" : QuotedNames(columns)) + " FROM ";
     std::string order;
@@ -84,6 +85,9 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
         // The server writes these as the exact query asks: nothing to undo.
         marks_.clear();
         wire_ = std::make_unique<PostgresRows>(*wire, fields_);
+        // The statement is planned now, so that one the server refuses (a condition naming
+        // no column) fails here, before a caller drops or empties anything for its rows.
+        wire_->Plan(statement_);
         return;
     }
     markedColumns_.clear();

@@ -29,6 +29,7 @@
 #include "engine/send/TableWriterLock.h"
 #include "engine/tables/TableNames.h"
 #include "sql/dialect/Dialect.h"
+#include "sql/model/Condition.h"
 #include "sql/model/SqlName.h"
 #include "sql/statements/ExistingTable.h"
 #include "sql/statements/MergeStatements.h"
@@ -275,6 +276,14 @@ void TransferRun::SendTable(const std::string& entry) {
     table.exact =
         settings && settings->exactSchema ? *settings->exactSchema : request_.settings.exactSchema;
     table.where = settings ? settings->where : std::string();
+    if (const std::optional<std::string> problem = ConditionProblem(table.where)) {
+        listener_.Failed(
+            lines_.select,
+            adodb::Error("The table " + QuotedName(entry) + " was not sent: " + *problem + "."),
+            statement_);
+        Finished(table.outcome);
+        return;
+    }
     if (request_.freshTablesOnly && !ClaimTarget(table)) {
         Finished(table.outcome);
         return;
@@ -426,6 +435,13 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
                 where = where.empty() ? since : "(" + where + ") AND " + since;
         }))
         return;
+    // The source's read is open and has answered before the table is emptied: a read the
+    // source refuses costs the target nothing.
+    if (!request_.dryRun && !Step(lines_.select, [&] {
+            table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(),
+                            where);
+        }))
+        return;
     if (table.existing.mode == IntoExisting::Mode::kTruncate) {
         const std::string empty = targetDialect_->EmptyTableStatement(QuotedName(table.name));
         listener_.SchemaStatement(empty);
@@ -440,11 +456,6 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
         table.outcome.complete = true;
         return;
     }
-    if (!Step(lines_.select, [&] {
-            table.rows.Open(Source(), sourceDialect_, table.entry, toPostgreSQL_ ? nullptr : Wire(),
-                            where);
-        }))
-        return;
     std::unique_ptr<BatchWriter> writer;
     if (!request_.settings.oneStatementPerRow) {
         try {
