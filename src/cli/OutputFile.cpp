@@ -8,12 +8,12 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "cli/UserPath.h"
+
 namespace korvanta::cli {
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0)
-        throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
+    fd_ = OpenUserFileToWrite(path_, "cannot write " + path_);
 }
 
 OutputFile::~OutputFile() {

@@ -4,12 +4,16 @@
 
 #include <QString>
 
+#include "cli/UserPath.h"
 #include "engine/connections/SettingsStore.h"
 #include "sql/model/Condition.h"
 
 namespace korvanta::cli {
 
 namespace {
+
+// A plan is read whole up to this size: it names each table and its settings.
+constexpr std::size_t kPlanBytes = std::size_t{16} << 20;
 
 // "plan.yaml, line 4: ..." (yaml-cpp counts lines from 0).
 [[noreturn]] void Fail(const std::string& path, const YAML::Node& at, const std::string& what) {
@@ -116,10 +120,14 @@ void Over(std::optional<T>& own, const std::optional<T>& fallback) {
 
 Plan ReadPlan(const std::string& path) {
     YAML::Node root;
+    std::string text;
     try {
-        root = YAML::LoadFile(path);
-    } catch (const YAML::BadFile&) {
-        throw PlanError(path + ": cannot be read");
+        text = ReadUserFile(path, path + ": cannot be read", kPlanBytes);
+    } catch (const std::runtime_error& e) {
+        throw PlanError(e.what());
+    }
+    try {
+        root = YAML::Load(text);
     } catch (const YAML::Exception& e) {
         throw PlanError(path + ", line " + std::to_string(e.mark.line + 1) + ": " + e.msg);
     }

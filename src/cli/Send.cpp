@@ -20,6 +20,7 @@
 #include "cli/SendState.h"
 #include "cli/Summary.h"
 #include "cli/TableSelection.h"
+#include "cli/UserPath.h"
 #include "engine/send/ForeignKeys.h"
 #include "engine/send/TransferRun.h"
 #include "engine/tables/TableListing.h"
@@ -254,6 +255,16 @@ SendRequest RequestFor(const SendOptions& options, std::vector<std::string> targ
 }  // namespace
 
 int RunSend(SendOptions options) {
+    try {
+        RefuseSharedPaths(
+            {{"--plan", options.planFile},
+             {"--reject-file", options.rejectFile},
+             {"--summary-json", options.summaryJson},
+             {"--state", options.dryRun ? std::string() : SendState::PathFor(options)}});
+    } catch (const std::runtime_error& e) {
+        Say(e.what());
+        return kExitUsage;
+    }
     if (!options.planFile.empty() && !TakePlan(options))
         return kExitUsage;
     // Where the results go is checked first: a send whose refused rows or summary could
@@ -301,9 +312,11 @@ int RunSend(SendOptions options) {
             state.emplace(options.resume ? SendState::Resume(path, plan)
                                          : SendState::Begin(path, plan));
         } catch (const StateError& e) {
-            Say(e.what());
-            if (options.resume)
-                return kExitUsage;
+            // A send whose state cannot be kept would leave an older state for a later
+            // --resume to carry on as if it were this one's: it does not start.
+            Say(e.what() +
+                std::string(options.resume ? "" : "; give --state FILE where it can be kept"));
+            return options.resume ? kExitUsage : kExitFailed;
         }
     }
     SendRequest request = RequestFor(options, std::move(targetList));

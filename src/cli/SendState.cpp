@@ -2,17 +2,19 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <cstdlib>
+
+#include "cli/UserPath.h"
 
 namespace korvanta::cli {
 
 namespace {
+
+// A state file is read whole up to this size: it names each table once or twice.
+constexpr std::size_t kStateBytes = std::size_t{64} << 20;
 
 QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -72,18 +74,23 @@ QJsonObject TableOf(const TableOptions& own) {
     return table;
 }
 
-}  // namespace
-
-std::string SendState::PathFor(const SendOptions& options) {
-    if (!options.stateFile.empty())
-        return options.stateFile;
+// The pair of databases a send runs between, as a short id: a state file is of one pair.
+QString PairId(const SendOptions& options) {
     const ConnectionValues& v = options.values;
     const QString pair =
         QStringList{options.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere", v.server,
                     v.port, v.database, v.dataSourceName}
             .join(QChar(0));
-    const QString id = QString::fromLatin1(
+    return QString::fromLatin1(
         QCryptographicHash::hash(pair.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+}
+
+}  // namespace
+
+std::string SendState::PathFor(const SendOptions& options) {
+    if (!options.stateFile.empty())
+        return options.stateFile;
+    const QString id = PairId(options);
     const char* home = std::getenv("XDG_STATE_HOME");
     const QString base = home != nullptr && *home == '/'
                              ? QString::fromLocal8Bit(home)
@@ -93,6 +100,7 @@ std::string SendState::PathFor(const SendOptions& options) {
 
 QJsonObject SendState::PlanOf(const SendOptions& options, const std::vector<std::string>& tables) {
     QJsonObject plan;
+    plan["databases"] = PairId(options);
     plan["to"] = options.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere";
     plan["tables"] = Array(tables);
     plan["schema"] = options.settings.exactSchema ? "exact" : "simple";
@@ -131,11 +139,17 @@ SendState SendState::Begin(std::string path, QJsonObject plan) {
 }
 
 SendState SendState::Resume(std::string path, const QJsonObject& plan) {
-    QFile file(Utf8(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw StateError("no stopped send to carry on: " + path + " " +
-                         (file.exists() ? "cannot be read" : "does not exist"));
-    const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
+    if (!UserPathExists(path))
+        throw StateError("no stopped send to carry on: " + path + " does not exist");
+    std::string text;
+    try {
+        text = ReadUserFile(path, "cannot read the state file " + path, kStateBytes);
+    } catch (const std::runtime_error& e) {
+        throw StateError(e.what());
+    }
+    const QJsonObject saved =
+        QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())))
+            .object();
     const QJsonObject savedPlan = saved.value("plan").toObject();
     if (savedPlan.isEmpty())
         throw StateError(path + " holds no send's state");
@@ -184,13 +198,13 @@ void SendState::Finished(const std::string& table) {
 void SendState::Save() {
     const QByteArray text = "{\"created\":[" + createdText_ + "],\"finished\":[" + finishedText_ +
                             "],\"plan\":" + planText_ + "}";
-    const QString path = Utf8(path_);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) < 0 || !file.commit())
-        failure_ = file.errorString().toStdString();
-    else
+    try {
+        ReplaceUserFile(path_, "the state file " + path_,
+                        std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
         failure_.clear();
+    } catch (const std::runtime_error& e) {
+        failure_ = e.what();
+    }
 }
 
 }  // namespace korvanta::cli
