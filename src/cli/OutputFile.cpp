@@ -12,8 +12,9 @@
 
 namespace korvanta::cli {
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
-    fd_ = OpenUserFileToWrite(path_, "cannot write " + path_);
+OutputFile::OutputFile(std::string path, bool keep) : path_(std::move(path)) {
+    fd_ = OpenUserFileToWrite(path_, "cannot write " + path_, keep);
+    end_ = keep ? ::lseek(fd_, 0, SEEK_CUR) : 0;
 }
 
 OutputFile::~OutputFile() {

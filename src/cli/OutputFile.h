@@ -11,9 +11,9 @@ namespace korvanta::cli {
 // never thrown past the constructor, and kept for the run's end.
 class OutputFile {
   public:
-    // Creates the file, or empties an existing one; throws std::runtime_error naming the
-    // file and the reason when it cannot.
-    explicit OutputFile(std::string path);
+    // Creates the file, or empties an existing one (`keep`: writes after what it holds);
+    // throws std::runtime_error naming the file and the reason when it cannot.
+    explicit OutputFile(std::string path, bool keep = false);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

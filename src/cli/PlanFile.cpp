@@ -2,6 +2,10 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <algorithm>
+#include <set>
+#include <string_view>
+
 #include <QString>
 
 #include "cli/UserPath.h"
@@ -14,6 +18,36 @@ namespace {
 
 // A plan is read whole up to this size: it names each table and its settings.
 constexpr std::size_t kPlanBytes = std::size_t{16} << 20;
+// A plan nests a few levels (tables, a table, its key); the parser recurses once a level.
+constexpr std::size_t kPlanDepth = 64;
+
+// Why the text is no plan to parse: not UTF-8 (a file saved as UTF-16 holds NUL bytes), or
+// nested deeper than any plan is; empty when it can be parsed.
+std::string TextProblem(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos)
+        return "it is not UTF-8 text (it holds NUL bytes: saved as UTF-16?)";
+    std::size_t depth = 0, deepest = 0, indent = 0;
+    bool lineStart = true;
+    for (const char c : text) {
+        if (c == '\n') {
+            lineStart = true;
+            indent = 0;
+            continue;
+        }
+        if (lineStart && c == ' ') {
+            deepest = std::max(deepest, ++indent / 2);
+            continue;
+        }
+        lineStart = false;
+        if (c == '[' || c == '{')
+            deepest = std::max(deepest, ++depth);
+        else if ((c == ']' || c == '}') && depth > 0)
+            --depth;
+    }
+    if (deepest > kPlanDepth)
+        return "it nests deeper than " + std::to_string(kPlanDepth) + " levels";
+    return {};
+}
 
 // "plan.yaml, line 4: ..." (yaml-cpp counts lines from 0).
 [[noreturn]] void Fail(const std::string& path, const YAML::Node& at, const std::string& what) {
@@ -126,6 +160,8 @@ Plan ReadPlan(const std::string& path) {
     } catch (const std::runtime_error& e) {
         throw PlanError(e.what());
     }
+    if (const std::string why = TextProblem(text); !why.empty())
+        throw PlanError(path + ": " + why);
     try {
         root = YAML::Load(text);
     } catch (const YAML::Exception& e) {
@@ -135,8 +171,11 @@ Plan ReadPlan(const std::string& path) {
         throw PlanError(path + ": a plan is keys and values (to, defaults, tables)");
     Plan plan;
     TableOptions defaults;
+    std::set<std::string> keys;
     for (const auto& entry : root) {
         const std::string key = entry.first.Scalar();
+        if (!keys.insert(key).second)
+            Fail(path, entry.first, "the key \"" + key + "\" is given twice");
         if (key == "to") {
             const QString side = QString::fromStdString(Text(path, entry.second, key)).toLower();
             if (side == QLatin1String("postgresql"))
@@ -154,19 +193,18 @@ Plan ReadPlan(const std::string& path) {
     const YAML::Node tables = root["tables"];
     if (!tables || !tables.IsMap() || tables.size() == 0)
         throw PlanError(path + ": tables names the tables to send, each with its settings");
+    std::set<std::string> named;
     for (const auto& entry : tables) {
         PlannedTable table{Text(path, entry.first, "a table's name"),
                            Options(path, entry.second, true)};
+        if (!named.insert(table.name).second)
+            Fail(path, entry.first, "the table \"" + table.name + "\" is named twice");
         Over(table.options.ifExists, defaults.ifExists);
         Over(table.options.key, defaults.key);
         Over(table.options.since, defaults.since);
         Over(table.options.deleteMissing, defaults.deleteMissing);
         Over(table.options.exactSchema, defaults.exactSchema);
         Over(table.options.where, defaults.where);
-        for (const PlannedTable& earlier : plan.tables) {
-            if (earlier.name == table.name)
-                Fail(path, entry.first, "the table \"" + table.name + "\" is named twice");
-        }
         plan.tables.push_back(std::move(table));
     }
     return plan;

@@ -136,8 +136,8 @@ std::string JsonRecord(const RefusedRow& row) {
     return line + "],\"error\":" + JsonString(row.message) + "}\n";
 }
 
-RefusedRowFile::RefusedRowFile(const std::string& path)
-    : file_(path), csv_(path.size() >= 4 && path.compare(path.size() - 4, 4, ".csv") == 0) {}
+RefusedRowFile::RefusedRowFile(const std::string& path, bool keep)
+    : file_(path, keep), csv_(path.size() >= 4 && path.compare(path.size() - 4, 4, ".csv") == 0) {}
 
 bool RefusedRowFile::Write(const RefusedRow& row) {
     const std::string record = csv_ ? CsvRecord(row) : JsonRecord(row);

@@ -32,7 +32,9 @@ std::string JsonRecord(const RefusedRow& row);
 class RefusedRowFile {
   public:
     // Opens the file, replacing an existing one; throws std::runtime_error when it cannot.
-    explicit RefusedRowFile(const std::string& path);
+    // `keep`: the rows go after those the file holds (a send carried on keeps the rows its
+    // stopped run refused).
+    explicit RefusedRowFile(const std::string& path, bool keep = false);
 
     // False when the row could not be written.
     bool Write(const RefusedRow& row);

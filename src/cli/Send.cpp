@@ -44,7 +44,7 @@ std::optional<ResultFiles> OpenResultFiles(const SendOptions& options) {
     ResultFiles files;
     try {
         if (!options.rejectFile.empty())
-            files.rejects = std::make_unique<RefusedRowFile>(options.rejectFile);
+            files.rejects = std::make_unique<RefusedRowFile>(options.rejectFile, options.resume);
         if (!options.summaryJson.empty())
             files.summary = std::make_unique<OutputFile>(options.summaryJson);
     } catch (const std::exception& e) {

@@ -147,6 +147,11 @@ void SendConsole::Creating(std::size_t index) {
         state_->Creating(tables_[index].name);
 }
 
+void SendConsole::Writing(std::size_t index) {
+    if (state_ != nullptr)
+        state_->Writing(tables_[index].name);
+}
+
 void SendConsole::Finished(std::size_t index, const TableOutcome& outcome) {
     // Finished: every row read and accounted for, every step made; a later --resume leaves
     // it as it is.

@@ -50,6 +50,8 @@ class SendConsole {
     // each table finished.
     void KeepState(SendState* state) { state_ = state; }
     void Creating(std::size_t index);
+    // The table's rows begin to go into a table the target held already.
+    void Writing(std::size_t index);
     // A statement that changes the target: a dry run prints it on standard output.
     void SchemaStatement(const std::string& statement);
     // A foreign key added (or not) once every table was in: noted with its table.

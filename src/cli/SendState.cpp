@@ -5,7 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <utility>
 
 #include "cli/UserPath.h"
 
@@ -125,13 +130,36 @@ SendState::SendState(SendState&& other) noexcept
     : path_(std::move(other.path_)),
       created_(std::move(other.created_)),
       finished_(std::move(other.finished_)),
+      writing_(std::move(other.writing_)),
       planText_(std::move(other.planText_)),
       createdText_(std::move(other.createdText_)),
       finishedText_(std::move(other.finishedText_)),
-      failure_(std::move(other.failure_)) {}
+      writingText_(std::move(other.writingText_)),
+      failure_(std::move(other.failure_)),
+      lock_(std::exchange(other.lock_, -1)) {}
+
+SendState::~SendState() {
+    if (lock_ >= 0)
+        ::close(lock_);
+}
+
+void SendState::Lock() {
+    const std::string path = path_ + ".lock";
+    try {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+        lock_ = OpenUserFileToWrite(path, "cannot lock the state file " + path_, true);
+    } catch (const std::runtime_error& e) {
+        throw StateError(e.what());
+    }
+    if (::flock(lock_, LOCK_EX | LOCK_NB) != 0)
+        throw StateError("another send is using the state file " + path_ + " (its lock " + path +
+                         " is held): one send at a time carries it on");
+}
 
 SendState SendState::Begin(std::string path, QJsonObject plan) {
     SendState state(std::move(path), std::move(plan));
+    state.Lock();
     state.Save();
     if (!state.failure_.empty())
         throw StateError("cannot keep the send's state in " + state.path_ + ": " + state.failure_);
@@ -141,6 +169,8 @@ SendState SendState::Begin(std::string path, QJsonObject plan) {
 SendState SendState::Resume(std::string path, const QJsonObject& plan) {
     if (!UserPathExists(path))
         throw StateError("no stopped send to carry on: " + path + " does not exist");
+    SendState locked(path, plan);
+    locked.Lock();
     std::string text;
     try {
         text = ReadUserFile(path, "cannot read the state file " + path, kStateBytes);
@@ -163,16 +193,18 @@ SendState SendState::Resume(std::string path, const QJsonObject& plan) {
                          "; --resume carries on the same send (run it as it was, or without "
                          "--resume to start over)");
     }
-    SendState state(std::move(path), plan);
+    SendState state = std::move(locked);
     for (const auto& name : saved.value("created").toArray())
         Note(state.created_, state.createdText_, name.toString().toStdString());
     for (const auto& name : saved.value("finished").toArray())
         Note(state.finished_, state.finishedText_, name.toString().toStdString());
+    for (const auto& name : saved.value("writing").toArray())
+        Note(state.writing_, state.writingText_, name.toString().toStdString());
     return state;
 }
 
 ResumeState SendState::Left() const {
-    return {created_, finished_};
+    return {created_, finished_, writing_};
 }
 
 bool SendState::Note(std::set<std::string>& names, QByteArray& text, const std::string& table) {
@@ -188,6 +220,12 @@ void SendState::Creating(const std::string& table) {
         Save();
 }
 
+void SendState::Writing(const std::string& table) {
+    std::lock_guard lock(mutex_);
+    if (Note(writing_, writingText_, table))
+        Save();
+}
+
 void SendState::Finished(const std::string& table) {
     std::lock_guard lock(mutex_);
     if (Note(finished_, finishedText_, table))
@@ -197,7 +235,7 @@ void SendState::Finished(const std::string& table) {
 // The same text QJsonDocument writes of the object, its keys in order.
 void SendState::Save() {
     const QByteArray text = "{\"created\":[" + createdText_ + "],\"finished\":[" + finishedText_ +
-                            "],\"plan\":" + planText_ + "}";
+                            "],\"plan\":" + planText_ + ",\"writing\":[" + writingText_ + "]}";
     try {
         ReplaceUserFile(path_, "the state file " + path_,
                         std::string_view(text.constData(), static_cast<std::size_t>(text.size())));

@@ -40,27 +40,33 @@ class SendState {
     static SendState Resume(std::string path, const QJsonObject& plan);
 
     SendState(SendState&& other) noexcept;
+    ~SendState();
 
     ResumeState Left() const;
     // Safe from the jobs' threads. A failure to write is kept, said once by the caller.
     void Creating(const std::string& table);
+    void Writing(const std::string& table);
     void Finished(const std::string& table);
     const std::string& Failure() const { return failure_; }
     const std::string& Path() const { return path_; }
 
   private:
     SendState(std::string path, QJsonObject plan);
+    // Takes the lock beside the file; throws StateError when another send holds it.
+    void Lock();
     // Adds the table to the names and to their text; false when it was there.
     static bool Note(std::set<std::string>& names, QByteArray& text, const std::string& table);
     void Save();
 
     std::string path_;
-    std::set<std::string> created_, finished_;
+    std::set<std::string> created_, finished_, writing_;
     // The file's parts as written, each made once: a save costs the file's length, not a
     // JSON document built again of every table the send has.
-    QByteArray planText_, createdText_, finishedText_;
+    QByteArray planText_, createdText_, finishedText_, writingText_;
     std::mutex mutex_;
     std::string failure_;
+    // The lock beside the file, held while the send runs: two sends never carry on one state.
+    int lock_ = -1;
 };
 
 }  // namespace korvanta::cli

@@ -102,7 +102,7 @@ bool UserPathExists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-int OpenUserFileToWrite(const std::string& path, const std::string& what) {
+int OpenUserFileToWrite(const std::string& path, const std::string& what, bool keep) {
     WritablePath(path, what);
     Descriptor fd(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
@@ -114,7 +114,7 @@ int OpenUserFileToWrite(const std::string& path, const std::string& what) {
         Refuse(what, std::strerror(errno));
     if (!S_ISREG(info.st_mode))
         Refuse(what, KindOf(info.st_mode));
-    if (::ftruncate(fd.get(), 0) != 0)
+    if (keep ? ::lseek(fd.get(), 0, SEEK_END) < 0 : ::ftruncate(fd.get(), 0) != 0)
         Refuse(what, std::strerror(errno));
     return fd.release();
 }

@@ -20,9 +20,10 @@ std::string ReadUserFile(const std::string& path, const std::string& what, std::
 // Whether a path names something: false for a missing path (then nothing to read).
 bool UserPathExists(const std::string& path);
 
-// Opens a file to write it from its start: created, or an existing regular file emptied;
-// refused for anything else (a link, a device, a FIFO, a folder). Returns the descriptor.
-int OpenUserFileToWrite(const std::string& path, const std::string& what);
+// Opens a file to write: created, or an existing regular file emptied (or, `keep`, written
+// after its end); refused for anything else (a link, a device, a FIFO, a folder). Returns the
+// descriptor, placed where the writing goes on.
+int OpenUserFileToWrite(const std::string& path, const std::string& what, bool keep = false);
 
 // Replaces a file's content whole: written beside it and renamed over it, so that a reader
 // finds the old text or the new, never half; only over a regular file or a missing path.

@@ -292,6 +292,14 @@ TEST(CliPlan, EachTableGoesWithItsOwnSettingsAndAMistakeStopsEverything) {
          "the source has no table \"no_such_table_plan\""},
         {"to: postgresql\ntables:\n  " + a + ": {if-exists: maybe}\n", "if-exists takes"},
         {"tables:\n  " + a + ": {}\n", "to (or --to) names the side"},
+        {"to: postgresql\ntables:\n  " + a + ": {}\ntables:\n  " + b + ": {}\n",
+         "the key \"tables\" is given twice"},
+        {"to: postgresql\ntables:\n  " + a + ": {}\n  " + a + ": {}\n", "is named twice"},
+        {"to: postgresql\ntables:\n  " + a + ": {where: " + std::string(100000, '[') + "}\n",
+         "nests deeper than"},
+        {std::string("t\0o\0:\0 \0p\0", 10), "not UTF-8 text"},
+        {"to: postgresql\ntables:\n  " + a + ": {where: \"1=1; DROP TABLE " + a + "\"}\n",
+         "holds a ';'"},
     };
     testdb::psql("UPDATE " + Ident(a) + " SET v = 'changed' WHERE id = 1;");
     for (const Mistake& m : mistakes) {

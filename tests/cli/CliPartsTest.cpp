@@ -6,6 +6,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <sys/resource.h>
+
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -16,6 +24,11 @@ using korvanta::cli::PasswordFromPgpassText;
 using korvanta::cli::PasswordKey;
 
 namespace {
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 TEST(Pgpass, FirstMatchingLineWins) {
     const PasswordKey key{"db.example", "5432", "sales", "ann"};
@@ -103,6 +116,38 @@ TEST(RejectJson, ValuesKeepEveryByte) {
             EXPECT_EQ(v.isObject(), !korvanta::cli::IsUtf8(*value)) << json;
         }
     }
+}
+
+// A reject file that fills up (here: the process's file size limit) keeps only whole
+// records: the row that did not fit is taken back out and counted as lost, the rows before
+// it stay, and what the system said is kept for the report.
+TEST(RejectFile, ARowThatDoesNotFitIsCountedNeverHalfWritten) {
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/refused.jsonl";
+    korvanta::RefusedRow row;
+    row.table = "t";
+    row.sourceRow = 1;
+    row.columns = {"v"};
+    row.values = {std::string(700, 'x')};
+    row.message = "refused";
+    const std::string record = korvanta::cli::JsonRecord(row);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto xfsz = std::signal(SIGXFSZ, SIG_IGN);
+    {
+        korvanta::cli::RefusedRowFile file(path);
+        rlimit small{static_cast<rlim_t>(record.size() * 2 + record.size() / 2), before.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        EXPECT_TRUE(file.Write(row));
+        EXPECT_TRUE(file.Write(row));
+        EXPECT_FALSE(file.Write(row));
+        EXPECT_FALSE(file.Write(row));
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+        EXPECT_EQ(file.Lost(), 2);
+        EXPECT_EQ(file.Failure(), std::strerror(EFBIG));
+    }
+    std::signal(SIGXFSZ, xfsz);
+    EXPECT_EQ(FileText(path), record + record);
 }
 
 }  // namespace

@@ -45,12 +45,14 @@ class CliPaths : public ::testing::Test {
             return "/dev/null";
         if (kind == "zero")
             return "/dev/zero";
+        int made = 0;
         if (kind == "fifo")
-            EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            made = ::mkfifo(path.c_str(), 0600);
         else if (kind == "folder")
-            EXPECT_EQ(::mkdir(path.c_str(), 0700), 0);
+            made = ::mkdir(path.c_str(), 0700);
         else if (kind == "link")
-            EXPECT_EQ(::symlink(aside_.c_str(), path.c_str()), 0);
+            made = ::symlink(aside_.c_str(), path.c_str());
+        EXPECT_EQ(made, 0) << kind;
         return path;
     }
 

@@ -220,6 +220,47 @@ TEST(CliMergeKilled, TheSameMergeAgainConverges) {
     testdb::psql("DROP TABLE " + Ident(t) + ";");
 }
 
+// Into tables that stood on the target, killed midway and carried on: a table finished
+// before is left as it is (never appended or emptied again); the cut append is refused,
+// as the rows it added cannot be told from the table's own (no row doubled); the cut
+// truncate is sent again whole.
+TEST(CliExistingKilled, AResumeDoublesNoRowOfATableThatStoodThere) {
+    const std::string a = testdb::uniqueName("cli_into_a"), b = testdb::uniqueName("cli_into_b");
+    testdb::psql("CREATE TABLE " + Ident(b) + " (id integer PRIMARY KEY, v text); INSERT INTO " +
+                 Ident(b) + " SELECT g, 'b' || g FROM generate_series(1, 100) g; CREATE TABLE " +
+                 Ident(a) + " (id integer PRIMARY KEY, v text); INSERT INTO " + Ident(a) +
+                 " SELECT g, 'a' || g FROM generate_series(1, " + std::to_string(kRows) + ") g;");
+    Program program;
+    ASSERT_EQ(program.Run({"send", "--to", "sqlanywhere", b, a, "--schema", "exact", "-q"}).status,
+              0);
+    for (const char* mode : {"append", "truncate"}) {
+        SCOPED_TRACE(mode);
+        Sqlite("DELETE FROM " + Ident(a) + "; DELETE FROM " + Ident(b) + ";");
+        const std::vector<std::string> send = {"send", "--to",        "sqlanywhere", b,
+                                               a,      "--if-exists", mode,          "-q"};
+        program.Start(send);
+        ASSERT_TRUE(Until(program, [&] { return Count(false, a) > 0; }));
+        program.Signal(SIGKILL);
+        EXPECT_EQ(program.Wait().status, 128 + SIGKILL);
+        const long long cut = Count(false, a);
+        ASSERT_LT(cut, kRows) << "killed after the rows: the moment was missed";
+        std::vector<std::string> resume = send;
+        resume.push_back("--resume");
+        const Result r = program.Run(resume);
+        EXPECT_EQ(Count(false, b), 100) << "the finished table was written again";
+        if (std::string(mode) == "append") {
+            EXPECT_EQ(r.status, 2) << r.err;
+            EXPECT_NE(r.err.find("does not carry on an append"), std::string::npos) << r.err;
+            EXPECT_EQ(Count(false, a), cut);
+        } else {
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(Sqlite("SELECT count(*), count(DISTINCT id) FROM " + Ident(a)),
+                      Rows{std::to_string(kRows) + "|" + std::to_string(kRows)});
+        }
+    }
+    testdb::psql("DROP TABLE " + Ident(a) + "; DROP TABLE " + Ident(b) + ";");
+}
+
 INSTANTIATE_TEST_SUITE_P(Moments, CliResume,
                          ::testing::Values(Moment{"rows", true}, Moment{"rows", false},
                                            Moment{"rows", false, Key::kTwoIntegers},

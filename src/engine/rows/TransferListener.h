@@ -81,6 +81,9 @@ class TransferListener {
     // The send is about to create the target's table for the source's: it may stand there
     // from here on, made by this send.
     virtual void TableCreating(const std::string& /*source*/) {}
+    // Rows are about to go into a table the target held already (truncate, append, merge):
+    // a send carried on later must not take that table for untouched.
+    virtual void TableWriting(const std::string& /*source*/) {}
     // A table now stands on the target; `entry` is the text its list gains.
     virtual void TableListed(const std::string& /*entry*/) {}
     // A row was refused; called on the run's threads, after Failed for the same row.

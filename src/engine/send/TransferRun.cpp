@@ -295,7 +295,8 @@ void TransferRun::SendTable(const std::string& entry) {
         Finished(table.outcome);
         return;
     }
-    if (IntoExistingTable(table) || ResumeTable(table)) {
+    // A send carried on decides first: a table it finished is left as it is.
+    if (ResumeTable(table) || IntoExistingTable(table)) {
         Finished(table.outcome);
         return;
     }
@@ -442,6 +443,8 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
                             where);
         }))
         return;
+    if (!request_.dryRun)
+        listener_.TableWriting(table.entry);
     if (table.existing.mode == IntoExisting::Mode::kTruncate) {
         const std::string empty = targetDialect_->EmptyTableStatement(QuotedName(table.name));
         listener_.SchemaStatement(empty);
@@ -578,9 +581,25 @@ bool TransferRun::ResumeTable(Table& table) {
         return false;
     const ResumeState& state = *request_.resume;
     const bool finished = state.finished.count(table.entry) > 0;
-    // A table of that name that the stopped send did not make is the user's: asked about.
-    if (!finished && state.created.count(table.entry) == 0)
-        return false;
+    // A table of that name that the stopped send did not make is the user's: asked about,
+    // or written into again as the mode says (a truncate or a merge comes to the same
+    // rows however often it runs). An append cannot tell the rows it added from the
+    // table's own: it is not carried on.
+    if (!finished && state.created.count(table.entry) == 0) {
+        if (state.writing.count(table.entry) == 0 ||
+            table.existing.mode != IntoExisting::Mode::kAppend)
+            return false;
+        table.outcome.target = *spelled;
+        listener_.Failed(
+            lines_.intoExisting,
+            adodb::Error("The stopped send was appending the rows of " + QuotedName(table.entry) +
+                         " to the table " + QuotedName(*spelled) +
+                         ": the rows it added cannot be told from the table's own, so --resume "
+                         "does not carry on an append. Restore the table and send it again, or "
+                         "merge it (--if-exists merge), which does not double a row."),
+            statement_);
+        return true;
+    }
     table.name = *spelled;
     table.outcome.target = table.name;
     LearnDialects();

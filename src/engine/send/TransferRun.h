@@ -49,6 +49,8 @@ struct TableSettings {
 struct ResumeState {
     std::set<std::string> created;   // source tables whose target table it made (or set out to)
     std::set<std::string> finished;  // source tables it finished: rows and every step
+    // source tables whose rows it set out to write into a table the target held already
+    std::set<std::string> writing;
 };
 
 // One send: the tables to read from the source side, in the order they go, and the

@@ -167,12 +167,15 @@ std::string PostgreSQLDialect::IdentityClause(std::string&) const {
 }
 
 // The rows bring their own numbers; the numbering goes on after the largest (an empty
-// table starts at 1).
+// table starts at 1), and never below the sequence's own least value (rows numbered only
+// below zero leave it at its start).
 std::string PostgreSQLDialect::NumberingStatement(std::string_view table,
                                                   std::string_view column) const {
-    return "SELECT setval(pg_get_serial_sequence(" + OneLineString(table) + ", " +
-           OneLineString(column) + "), coalesce(max(" + QuotedName(column) +
-           "), 0) + 1, false) FROM " + std::string(table);
+    const std::string sequence =
+        "pg_get_serial_sequence(" + OneLineString(table) + ", " + OneLineString(column) + ")";
+    return "SELECT setval(" + sequence + ", greatest(coalesce(max(" + QuotedName(column) +
+           "), 0) + 1, (SELECT seqmin FROM pg_sequence WHERE seqrelid = " + sequence +
+           "::regclass)), false) FROM " + std::string(table);
 }
 
 std::string PostgreSQLDialect::AlwaysStatement(std::string_view table,

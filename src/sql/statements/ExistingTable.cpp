@@ -139,7 +139,9 @@ std::vector<OrderColumn> OrderKey(const TableSchema& table, bool textInByteOrder
         std::vector<OrderColumn> key;
         for (const std::string& name : names) {
             const ColumnSchema* column = Find(table, name);
-            if (column == nullptr)
+            // A key that takes NULL (SQLite lets a primary key's columns hold it) orders its
+            // rows no database alike: no key to go on after.
+            if (column == nullptr || (!column->notNull && !column->identity))
                 return std::vector<OrderColumn>();
             const TypeKind kind = column->type.kind;
             const bool text = kind == TypeKind::kVarChar || kind == TypeKind::kText;

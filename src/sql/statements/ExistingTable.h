@@ -38,9 +38,9 @@ struct OrderColumn {
     bool text = false;  // ordered by its bytes (else an integer)
 };
 
-// The table's primary key, or else a unique index on NOT NULL columns, when every column of
-// it is an integer, or (where `textInByteOrder`: both databases order text by its bytes) a
-// text of varying length, so that both databases put its rows in one order. Empty when
+// The table's primary key, or else a unique index, on columns that take no NULL, when
+// every column of it is an integer, or (where `textInByteOrder`: both databases order text by its
+// bytes) a text of varying length, so that both databases put its rows in one order. Empty when
 // there is none.
 std::vector<OrderColumn> OrderKey(const TableSchema& table, bool textInByteOrder);
 
