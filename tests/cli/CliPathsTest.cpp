@@ -2,6 +2,7 @@
 // folder, never a symbolic link followed to write, read with a bound, kept byte for byte,
 // and one file never serves two roles. Each case runs the built program and then checks
 // that nothing outside was touched.
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include "cli/CliTestSupport.h"
@@ -122,6 +123,33 @@ TEST_F(CliPaths, OneFileServesOneRoleAndItsBytesAreKept) {
     EXPECT_EQ(sent.status, 0) << sent.err;
     struct stat info {};
     EXPECT_EQ(::stat(bytes.c_str(), &info), 0) << "the state is not where it was asked";
+    testdb::psql("DROP TABLE IF EXISTS " + Ident(table_));
+}
+
+// Two sends never carry on one state: while one holds it (its lock beside the file), another
+// --resume, or a fresh send of the same state, is refused and touches nothing.
+TEST_F(CliPaths, OneStateServesOneSendAtATime) {
+    const std::string state = program_.Dir() + "/held.json";
+    const Result first = program_.Run({"send", "--to", "postgresql", table_, "--state", state});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string before = ReadFile(state);
+    const int lock = ::open((state + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);  // as a running send holds it
+    for (const bool resume : {true, false}) {
+        std::vector<std::string> args = {"send",        "--to",    "postgresql", table_,
+                                         "--if-exists", "replace", "--state",    state};
+        if (resume)
+            args.push_back("--resume");
+        const Result r = program_.Run(args);
+        EXPECT_EQ(r.status, resume ? 64 : 2) << r.err;
+        EXPECT_NE(r.err.find("another send is using the state file"), std::string::npos) << r.err;
+        EXPECT_EQ(ReadFile(state), before);
+    }
+    ::close(lock);
+    const Result after = program_.Run(
+        {"send", "--to", "postgresql", table_, "--if-exists", "replace", "--state", state});
+    EXPECT_EQ(after.status, 0) << after.err;
     testdb::psql("DROP TABLE IF EXISTS " + Ident(table_));
 }
 

@@ -692,3 +692,19 @@ TEST(ExactSchema, TheDriversCatalogFunctionsForAnyOtherDataSource) {
 }
 
 }  // namespace
+
+namespace {
+
+// A numbered key whose rows hold only numbers below zero: the numbering goes on from the
+// sequence's start, and the next row the target numbers itself lands there.
+TEST(ExactSchema, KeysBelowZeroLeaveTheNumberingAtItsStart) {
+    const std::string t = testdb::uniqueName("xneg");
+    testdb::sqlite("CREATE TABLE " + t + "(id INTEGER PRIMARY KEY, v TEXT); INSERT INTO " + t +
+                   " VALUES (-5, 'a'), (-2, 'b');");
+    const Said sent = Send(Side::PostgreSQL, {t});
+    ExpectVerified(sent, {t});
+    EXPECT_FALSE(sent.outcomes.at(t).stepsMissing) << sent.All();
+    EXPECT_EQ(testdb::psql("INSERT INTO " + t + "(v) VALUES ('c') RETURNING id"), Rows{"1"});
+}
+
+}  // namespace

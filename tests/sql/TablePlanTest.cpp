@@ -12,6 +12,7 @@
 #include "sql/dialect/PostgreSQLDialect.h"
 #include "sql/dialect/SqlAnywhereDialect.h"
 #include "sql/dialect/SqliteDialect.h"
+#include "sql/statements/ExistingTable.h"
 #include "sql/statements/TablePlan.h"
 
 using namespace korvanta;
@@ -272,6 +273,61 @@ TEST(TablePlan, SqliteStatements) {
     EXPECT_TRUE(Has(plan.carried,
                     "check of domain year on \"year\" ((VALUE >= 1901) AND (VALUE "
                     "<= 2155))"));
+}
+
+}  // namespace
+
+namespace {
+
+// The key a cut copy goes on after: integers and texts in byte order, none of them taking
+// NULL (a key that takes NULL orders its rows no two databases alike).
+TEST(OrderKey, OnlyAKeyThatTakesNoNullOrdersTheRows) {
+    using korvanta::TypeKind;
+    const auto column = [](const char* name, TypeKind kind, bool notNull, bool identity = false) {
+        korvanta::ColumnSchema c;
+        c.name = name;
+        c.type.kind = kind;
+        c.notNull = notNull;
+        c.identity = identity;
+        return c;
+    };
+    struct Case {
+        std::vector<korvanta::ColumnSchema> columns;
+        std::vector<std::string> primaryKey;
+        bool uniqueIndexOnFirst;
+        bool textInByteOrder;
+        std::vector<std::string> key;  // empty: none
+    };
+    const Case cases[] = {
+        {{column("id", TypeKind::kInteger, true)}, {"id"}, false, true, {"id"}},
+        {{column("id", TypeKind::kBigInt, false, true)}, {"id"}, false, true, {"id"}},
+        {{column("code", TypeKind::kText, false)}, {"code"}, false, true, {}},
+        {{column("code", TypeKind::kVarChar, true)}, {"code"}, false, true, {"code"}},
+        {{column("code", TypeKind::kVarChar, true)}, {"code"}, false, false, {}},
+        {{column("a", TypeKind::kInteger, true), column("b", TypeKind::kInteger, false)},
+         {"a", "b"},
+         false,
+         true,
+         {}},
+        {{column("d", TypeKind::kDate, true)}, {"d"}, false, true, {}},
+        {{column("n", TypeKind::kInteger, true)}, {}, true, true, {"n"}},
+        {{column("n", TypeKind::kInteger, false)}, {}, true, true, {}},
+    };
+    for (const Case& c : cases) {
+        korvanta::TableSchema table;
+        table.columns = c.columns;
+        table.primaryKey = c.primaryKey;
+        if (c.uniqueIndexOnFirst) {
+            korvanta::IndexSchema index;
+            index.unique = true;
+            index.keys.push_back({c.columns[0].name});
+            table.indexes.push_back(index);
+        }
+        std::vector<std::string> key;
+        for (const korvanta::OrderColumn& k : korvanta::OrderKey(table, c.textInByteOrder))
+            key.push_back(k.name);
+        EXPECT_EQ(key, c.key) << c.columns[0].name << " " << c.primaryKey.size();
+    }
 }
 
 }  // namespace
