@@ -320,7 +320,9 @@ TEST(OrderKey, OnlyAKeyThatTakesNoNullOrdersTheRows) {
         if (c.uniqueIndexOnFirst) {
             korvanta::IndexSchema index;
             index.unique = true;
-            index.keys.push_back({c.columns[0].name});
+            korvanta::IndexKey first;
+            first.column = c.columns[0].name;
+            index.keys.push_back(first);
             table.indexes.push_back(index);
         }
         std::vector<std::string> key;
