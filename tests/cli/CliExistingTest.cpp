@@ -149,6 +149,22 @@ TEST_P(CliExisting, ACarelessConditionCostsTheTargetNothing) {
     EXPECT_EQ(Contents(true, t), before);
 }
 
+// A key that repeats among the source's rows would have the merge keep one row of each and
+// count every row as landed: the table is refused, naming the key, and gets no row.
+TEST_P(CliExisting, AKeyThatRepeatsInTheSourceMergesNoRow) {
+    const std::string t = testdb::uniqueName("cli_repeat");
+    OnSource("CREATE TABLE " + Ident(t) + " (id INTEGER NOT NULL, name VARCHAR(40), n INTEGER " +
+             "NOT NULL); INSERT INTO " + Ident(t) +
+             " VALUES (1, 'a', 3), (2, 'b', 3), (3, 'c', 4), (4, 'd', 5);");
+    OnTarget("CREATE TABLE " + Ident(t) + " (id BIGINT NOT NULL, name VARCHAR(40), n BIGINT " +
+             "NOT NULL UNIQUE); INSERT INTO " + Ident(t) + " VALUES (9, 'kept', 3);");
+    const Rows before = Contents(true, t);
+    Merge(t, {"--key", "n"}, 2);
+    EXPECT_NE(last_.err.find("repeats among the source's rows ((3))"), std::string::npos)
+        << last_.err;
+    EXPECT_EQ(Contents(true, t), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothWays, CliExisting,
                          ::testing::Values(Direction{"postgresql", true},
                                            Direction{"sqlanywhere", false}),

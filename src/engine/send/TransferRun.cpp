@@ -23,6 +23,7 @@
 #include "engine/send/ForeignKeys.h"
 #include "engine/send/KeysAndIndexes.h"
 #include "engine/send/MeaningProbe.h"
+#include "engine/send/RepeatedKeys.h"
 #include "engine/send/ReportLines.h"
 #include "engine/send/ReportText.h"
 #include "engine/send/TableVerify.h"
@@ -423,10 +424,26 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
     }
     std::vector<std::string> key;
     std::optional<MergePlan> plan;
+    if (merge && IsStagingName(table.name))
+        return RefuseExisting(table,
+                              "a merge stages its rows in a temporary table of that name, "
+                              "which would hide it");
     if (merge) {
         std::string problem;
         key = MergeKey(table.existing.key, *table.schema, target, fit, read, problem);
         if (key.empty())
+            return RefuseExisting(table, problem);
+        // Each source row must meet a row of its own: a key that repeats would keep one.
+        std::vector<std::string> sourceKey;
+        for (const std::string& column : key)
+            sourceKey.push_back(read[std::find(fit.columns.begin(), fit.columns.end(), column) -
+                                     fit.columns.begin()]);
+        if (!Step(lines_.intoExisting, [&] {
+                problem =
+                    RepeatedKeys(Source(), *sourceDialect_, *table.schema, table.where, sourceKey);
+            }))
+            return;
+        if (!problem.empty())
             return RefuseExisting(table, problem);
         plan = PlanMerge(*targetDialect_, QuotedName(table.name), fit.columns, key);
     }

@@ -1,6 +1,7 @@
 #include "sql/statements/MergeStatements.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "sql/model/SqlName.h"
 
@@ -11,7 +12,18 @@ namespace {
 constexpr std::string_view kStagingName = "korvanta_merge";
 constexpr std::string_view kKeysName = "korvanta_keys";
 
+bool SameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
 }  // namespace
+
+bool IsStagingName(std::string_view table) {
+    return SameLetters(table, kStagingName) || SameLetters(table, kKeysName);
+}
 
 MergePlan PlanMerge(const Dialect& dialect, std::string_view table,
                     const std::vector<std::string>& columns, const std::vector<std::string>& key) {

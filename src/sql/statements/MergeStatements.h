@@ -42,6 +42,10 @@ MissingKeys PlanMissingKeys(const Dialect& dialect, std::string_view table,
 
 // table: quoted. columns: the table's columns the rows carry; key: those of them the rows
 // are matched by.
+// Whether a table of that name would be hidden by a staging table of the session (a
+// temporary table comes first where names are looked up): such a table takes no merge.
+bool IsStagingName(std::string_view table);
+
 MergePlan PlanMerge(const Dialect& dialect, std::string_view table,
                     const std::vector<std::string>& columns, const std::vector<std::string>& key);
 
