@@ -301,7 +301,7 @@ std::string StatementOf(adodb::Connection& connection, const korvanta::Dialect& 
     std::vector<SourceField> fields;
     for (int j = 0; j < described.Fields().Count(); ++j) {
         const adodb::Field& f = described.Fields()[j];
-        fields.push_back({f.Name(), f.Type(), f.NativeTypeName()});
+        fields.push_back({f.Name(), f.Type(), f.NativeTypeName(), {}});
     }
     described.Close();
     std::vector<std::uint8_t> marks;

@@ -241,7 +241,7 @@ TEST(ValueCheck, DoublesTravelAsTheirShortestExactText) {
     const auto value = [&](std::string_view raw) {
         // A column of doubles (its mark: the one the reading statement gives it).
         std::vector<std::uint8_t> marks;
-        korvanta::SqliteDialect().ExactRowsQuery("t", {{"d", adodb::adDouble, "REAL"}}, marks);
+        korvanta::SqliteDialect().ExactRowsQuery("t", {{"d", adodb::adDouble, "REAL", {}}}, marks);
         return std::string(korvanta::SqliteDialect().ExactValue(raw, marks.at(0), scratch).text);
     };
     EXPECT_EQ(value("\x01"

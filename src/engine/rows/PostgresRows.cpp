@@ -149,14 +149,14 @@ std::optional<long long> PostgresRows::Number(const std::string& query) {
     return number;
 }
 
-void PostgresRows::Plan(const std::string& query) {
+// The connection is opened again when it broke.
+void PostgresRows::Run(const std::string& statement, int expected) {
     if (connection_.Broken() && !connection_.Reopen())
         throw adodb::Error("Could not connect to the PostgreSQL server to read the rows.", "08001");
-    const std::string explain = "EXPLAIN " + query;
-    const Result result = Exec(connection_.get(), explain.c_str(), Deadline(connection_));
+    const Result result = Exec(connection_.get(), statement.c_str(), Deadline(connection_));
     if (!result)
         Lost(false);
-    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+    if (PQresultStatus(result.get()) != static_cast<ExecStatusType>(expected)) {
         const adodb::Error error = ErrorOf(result.get(), connection_.get());
         if (error.connectionLost())
             connection_.Abandon();
@@ -164,20 +164,13 @@ void PostgresRows::Plan(const std::string& query) {
     }
 }
 
+void PostgresRows::Plan(const std::string& query) {
+    Run("EXPLAIN " + query, PGRES_TUPLES_OK);
+}
+
 void PostgresRows::Start(const std::string& query) {
     Stop();
-    if (connection_.Broken() && !connection_.Reopen())
-        throw adodb::Error("Could not connect to the PostgreSQL server to read the rows.", "08001");
-    const std::string copy = "COPY (" + query + ") TO STDOUT";
-    const Result result = Exec(connection_.get(), copy.c_str(), Deadline(connection_));
-    if (!result)
-        Lost(false);
-    if (PQresultStatus(result.get()) != PGRES_COPY_OUT) {
-        const adodb::Error error = ErrorOf(result.get(), connection_.get());
-        if (error.connectionLost())
-            connection_.Abandon();
-        throw error;
-    }
+    Run("COPY (" + query + ") TO STDOUT", PGRES_COPY_OUT);
     reading_ = true;
     largestRow_ = 0;
 }

@@ -59,6 +59,9 @@ class PostgresRows {
     void Stop();
 
   private:
+    // Runs the statement, raising the server's error unless its result is of the status
+    // `expected` (libpq's ExecStatusType).
+    void Run(const std::string& statement, int expected);
     struct Span {
         std::size_t offset;
         std::size_t size;

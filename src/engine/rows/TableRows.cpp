@@ -28,7 +28,7 @@ std::vector<SourceField> FieldsOf(const adodb::Recordset& records) {
     std::vector<SourceField> fields;
     const adodb::FieldList& list = records.Fields();
     for (int j = 0; j < list.Count(); ++j)
-        fields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName()});
+        fields.push_back({list[j].Name(), list[j].Type(), list[j].NativeTypeName(), {}});
     return fields;
 }
 
