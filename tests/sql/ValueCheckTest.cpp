@@ -164,8 +164,9 @@ TEST(ValueCheck, AColumnsDomainRefusesWhatTheDatabaseWouldChangeSilently) {
         EXPECT_EQ(why.has_value(), c.verdict == 'R')
             << c.dialect.Name() << " " << c.value << ": " << (why ? why->message : "kept");
         // A rule the dialect checks beyond the bytes says so, or the copy would not ask it.
-        if (c.verdict == 'R')
+        if (c.verdict == 'R') {
             EXPECT_TRUE(c.dialect.Checks(c.rule)) << c.value;
+        }
     }
 }
 
