@@ -338,12 +338,9 @@ constexpr const char* kPostgreSQLValues[] = {
     "$1,234.56",
 };
 
-// One PostgreSQL table per type, a row for each value it takes; each sent to the SQLite data
-// source in both modes, where each value must equal the source's text of it (or its bytes)
-// under SQLite's own comparison, or be refused and reported.
-TEST(ValueMatrix, PostgreSQLValuesLandEqualOrAreRefused) {
-    const std::string prefix = testdb::uniqueName("vmp");
-    std::vector<std::string> tables;
+// The statements that make one table per PostgreSQL type, a row for each value it takes
+// (the others are no value of it) and a row of NULL first; `tables` gets their names.
+std::string PostgreSQLTables(const std::string& prefix, std::vector<std::string>& tables) {
     std::string values;
     for (std::size_t r = 0; r < std::size(kPostgreSQLValues); ++r) {
         std::string quoted;
@@ -357,15 +354,31 @@ TEST(ValueMatrix, PostgreSQLValuesLandEqualOrAreRefused) {
     for (std::size_t i = 0; i < std::size(kPostgreSQLTypes); ++i) {
         const std::string t = prefix + "_" + std::to_string(i);
         tables.push_back(t);
-        // Each value the type takes; the others are no value of it.
-        script +=
-            "CREATE TABLE " + t + "(id integer PRIMARY KEY, v " + kPostgreSQLTypes[i] +
-            "); INSERT INTO " + t +
-            " VALUES (0, NULL); DO $body$ DECLARE r record; BEGIN FOR r IN SELECT * FROM (VALUES " +
-            values + ") AS s(id, v) LOOP BEGIN INSERT INTO " + t +
-            " VALUES (r.id, r.v::" + kPostgreSQLTypes[i] +
-            "); EXCEPTION WHEN others THEN END; END LOOP; END $body$;";
+        script += "CREATE TABLE " + t + "(id integer PRIMARY KEY, v " + kPostgreSQLTypes[i] +
+                  "); INSERT INTO " + t + " VALUES (0, NULL); DO $body$ DECLARE r record; BEGIN " +
+                  "FOR r IN SELECT * FROM (VALUES " + values + ") AS s(id, v) LOOP BEGIN INSERT " +
+                  "INTO " + t + " VALUES (r.id, r.v::" + kPostgreSQLTypes[i] +
+                  "); EXCEPTION WHEN others THEN END; END LOOP; END $body$;";
     }
+    return script;
+}
+
+// The text a send carries of a PostgreSQL value of the type: money as its number, a truth
+// value as 1 or 0, bytes as their hex digits.
+std::string Carried(const std::string& type) {
+    return type == "bytea"     ? "encode(v, 'hex')"
+           : type == "money"   ? "v::numeric"
+           : type == "boolean" ? "v::int"
+                               : "v";
+}
+
+// One PostgreSQL table per type, a row for each value it takes; each sent to the SQLite data
+// source in both modes, where each value must equal the source's text of it (or its bytes)
+// under SQLite's own comparison, or be refused and reported.
+TEST(ValueMatrix, PostgreSQLValuesLandEqualOrAreRefused) {
+    const std::string prefix = testdb::uniqueName("vmp");
+    std::vector<std::string> tables;
+    const std::string script = PostgreSQLTables(prefix, tables);
     testdb::psql(script);
     int cells = 0, refused = 0;
     std::vector<std::string> failures;
@@ -385,14 +398,9 @@ TEST(ValueMatrix, PostgreSQLValuesLandEqualOrAreRefused) {
             const std::string cellType =
                 std::string(exact ? "exact " : "simple ") + kPostgreSQLTypes[i];
             // The source's own text of each value (as COPY gives it), its bytes for bytea.
-            // Money goes as its number, a truth value as 1 or 0.
-            const std::string type = kPostgreSQLTypes[i];
-            const std::string shown = type == "bytea"     ? "encode(v, 'hex')"
-                                      : type == "money"   ? "v::numeric"
-                                      : type == "boolean" ? "v::int"
-                                                          : "v";
             const std::vector<std::string> source =
-                testdb::psql("SELECT id, v IS NULL, " + shown + " FROM " + t + " ORDER BY id");
+                testdb::psql("SELECT id, v IS NULL, " + Carried(kPostgreSQLTypes[i]) + " FROM " +
+                             t + " ORDER BY id");
             const std::vector<std::string> declared =
                 testdb::sqlite("SELECT type FROM pragma_table_xinfo('" + t + "') WHERE name = 'v'");
             ASSERT_EQ(declared.size(), 1u) << cellType;
@@ -503,6 +511,94 @@ TEST(ValueMatrix, TheVerificationFindsAMisread) {
         EXPECT_EQ(again.outcomes[t].verified, std::optional<bool>(true))
             << again.outcomes[t].verifyDifference;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// PostgreSQL reached through its ODBC driver as the ODBC side's data source (its own
+// database): each type's values sent to PostgreSQL in both modes, each equal under
+// PostgreSQL's comparison or refused and reported. The driver would rewrite dates and GUIDs
+// (infinity as 0000-00-00): the data source's DBMS name gives PostgreSQL's dialect, which
+// reads them as the server's own text.
+TEST(ValueMatrix, PostgreSQLThroughItsOdbcDriverLandsEqualOrIsRefused) {
+    const char* dsn = std::getenv("KV_PG_DSN");
+    const char* database = std::getenv("KV_PG_ODBC_DATABASE");
+    ASSERT_TRUE(dsn != nullptr && database != nullptr) << "scripts/dbenv defines them";
+    const std::string prefix = testdb::uniqueName("vmo");
+    std::vector<std::string> tables;
+    testdb::psql(PostgreSQLTables(prefix, tables), database);
+    testdb::psql(kSameFunction);
+    korvanta::ConnectionValues values = testdb::connectionValues();
+    values.dataSourceName = QString::fromUtf8(dsn);
+    int cells = 0;
+    std::vector<std::string> failures;
+    for (const bool exact : {false, true}) {
+        korvanta::SendRequest request;
+        request.target = Side::PostgreSQL;
+        request.tables = tables;
+        request.values = values;
+        request.settings.exactSchema = exact;
+        request.settings.verify = true;
+        if (exact)
+            request.targetTables = tables;
+        Refusals listener;
+        korvanta::SendTables(request, listener);
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            const std::string& t = tables[i];
+            const std::string type = kPostgreSQLTypes[i];
+            const std::string cellType = std::string(exact ? "exact " : "simple ") + type;
+            const std::vector<std::string> landedType = testdb::psql(
+                "SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = '" + t +
+                "'::regclass AND attname = 'v'");
+            ASSERT_EQ(landedType.size(), 1u) << cellType;
+            const std::string base = ComparedAs(landedType[0]);
+            const std::string kind = type == "bytea" ? "blob" : "text";
+            // concat() writes each value by its type's output, char(n) with its blanks.
+            const std::string hex = type == "bytea" ? Carried(type)
+                                                    : "encode(convert_to(concat(" + Carried(type) +
+                                                          "), 'UTF8'), 'hex')";
+            std::string rows;
+            for (const std::string& line :
+                 testdb::psql("SELECT id, CASE WHEN v IS NULL THEN "
+                              "'null' ELSE '" +
+                                  kind + "' END, " + hex + " FROM " + t + " ORDER BY id",
+                              database)) {
+                const std::vector<std::string> p = Split(line);
+                rows += std::string(rows.empty() ? "" : ", ") + "(" + p[0] + ", '" + p[1] + "', '" +
+                        (p[2] == "<null>" ? "" : p[2]) + "')";
+            }
+            const std::vector<std::string> landed = testdb::psql(
+                "SET TimeZone = 'UTC'; SELECT s.id, t.id IS NOT NULL, kv_matrix_same(t.v::text, "
+                "s.kind, s.h, NULL, '" +
+                base + "') FROM (VALUES " + rows + ") AS s(id, kind, h) LEFT JOIN " +
+                testdb::quoted(t) + " t ON t.id = s.id ORDER BY s.id");
+            const korvanta::TableOutcome& outcome = listener.outcomes[t];
+            const std::set<long long>& refusedRows = listener.rows[t];
+            long long place = 0;
+            for (const std::string& line : landed) {
+                ++place;  // rows are read in the order of the key, the NULL row first
+                const std::vector<std::string> p = Split(line);
+                const bool there = p[1] == "t", same = p[2] == "t";
+                const bool reported = refusedRows.count(place) > 0;
+                ++cells;
+                if (there ? !same || reported : !reported)
+                    failures.push_back(cellType + " (" + landedType[0] + ") row " + p[0] + ": " +
+                                       (there ? (same ? "landed, but reported" : "landed changed")
+                                              : "missing, not reported"));
+            }
+            if (outcome.verified == false)
+                failures.push_back(cellType +
+                                   ": the verification failed: " + outcome.verifyDifference);
+        }
+    }
+    std::string all;
+    for (const std::string& failure : failures)
+        all += failure + "\n";
+    EXPECT_TRUE(failures.empty()) << failures.size() << " failures of " << cells << " cells:\n"
+                                  << all;
+    std::cout << cells << " cells\n";
 }
 
 }  // namespace

@@ -370,6 +370,10 @@ std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName) {
         return std::make_shared<SqlAnywhereDialect>();
     if (name.find("sqlite") != std::string::npos)
         return std::make_shared<SqliteDialect>();
+    // A PostgreSQL database reached through its ODBC driver: the driver would rewrite its
+    // dates and GUIDs, which PostgreSQL's dialect reads as the server's own text.
+    if (name == "postgresql")
+        return std::make_shared<PostgreSQLDialect>();
     return std::make_shared<OdbcDialect>();
 }
 

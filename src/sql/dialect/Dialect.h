@@ -296,7 +296,7 @@ class Dialect {
 
 // The dialect of a database: PostgreSQL's on that side; on the ODBC side the one its
 // driver's DBMS name (SQLGetInfo SQL_DBMS_NAME) names: "SQL Anywhere" or "Adaptive Server
-// Anywhere", "SQLite", else a generic dialect of standard SQL.
+// Anywhere", "SQLite", "PostgreSQL", else a generic dialect of standard SQL.
 std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName);
 // The dialect a user names: "postgresql", "sqlanywhere", "sqlite" or "odbc" (any case);
 // nullptr for another word.
