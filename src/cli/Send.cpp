@@ -252,19 +252,46 @@ SendRequest RequestFor(const SendOptions& options, std::vector<std::string> targ
     return request;
 }
 
-}  // namespace
-
-int RunSend(SendOptions options) {
+// False, said, when one file would serve two of the send's roles.
+bool PathsApart(const SendOptions& options) {
     try {
         RefuseSharedPaths(
             {{"--plan", options.planFile},
              {"--reject-file", options.rejectFile},
              {"--summary-json", options.summaryJson},
              {"--state", options.dryRun ? std::string() : SendState::PathFor(options)}});
+        return true;
     } catch (const std::runtime_error& e) {
         Say(e.what());
-        return kExitUsage;
+        return false;
     }
+}
+
+// What a later --resume needs (nothing for a dry run); the exit status when the send must
+// not start: a state that cannot be kept would leave an older one for a later --resume to
+// carry on as if it were this one's.
+std::optional<int> KeepState(const SendOptions& options, const std::vector<std::string>& tables,
+                             std::optional<SendState>& state) {
+    if (options.dryRun)
+        return std::nullopt;
+    const QJsonObject plan = SendState::PlanOf(options, tables);
+    const std::string path = SendState::PathFor(options);
+    try {
+        state.emplace(options.resume ? SendState::Resume(path, plan)
+                                     : SendState::Begin(path, plan));
+    } catch (const StateError& e) {
+        Say(e.what() +
+            std::string(options.resume ? "" : "; give --state FILE where it can be kept"));
+        return options.resume ? kExitUsage : kExitFailed;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunSend(SendOptions options) {
+    if (!PathsApart(options))
+        return kExitUsage;
     if (!options.planFile.empty() && !TakePlan(options))
         return kExitUsage;
     // Where the results go is checked first: a send whose refused rows or summary could
@@ -303,22 +330,9 @@ int RunSend(SendOptions options) {
             own.target = options.targetName;
     }
 
-    // What a later --resume needs; a send without it still runs, and says so.
     std::optional<SendState> state;
-    if (!options.dryRun) {
-        const QJsonObject plan = SendState::PlanOf(options, selection.tables);
-        const std::string path = SendState::PathFor(options);
-        try {
-            state.emplace(options.resume ? SendState::Resume(path, plan)
-                                         : SendState::Begin(path, plan));
-        } catch (const StateError& e) {
-            // A send whose state cannot be kept would leave an older state for a later
-            // --resume to carry on as if it were this one's: it does not start.
-            Say(e.what() +
-                std::string(options.resume ? "" : "; give --state FILE where it can be kept"));
-            return options.resume ? kExitUsage : kExitFailed;
-        }
-    }
+    if (const std::optional<int> refused = KeepState(options, selection.tables, state))
+        return *refused;
     SendRequest request = RequestFor(options, std::move(targetList));
     if (options.resume && state)
         request.resume = state->Left();

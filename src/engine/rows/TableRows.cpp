@@ -63,17 +63,7 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
     records_.Open(wire != nullptr ? select + from_ + " WHERE 1 = 0" : statement_, connection);
     fields_ = FieldsOf(records_);
     Declared(connection, table);
-    forms_.clear();
-    for (const SourceField& field : fields_) {
-        const bool binary = field.type == adodb::adBinary || field.type == adodb::adVarBinary ||
-                            field.type == adodb::adLongVarBinary;
-        forms_.push_back(binary ? ValueForm::kBytes : ValueForm::kText);
-    }
     connection_ = &connection;
-    kinds_.assign(fields_.size(), StoredKinds{});
-    leads_.fill(false);
-    for (const char c : dialect_->MarkLeads())
-        leads_[static_cast<unsigned char>(c)] = true;
     std::string exact = verifying_ ? dialect_->VerifyRowsQuery(from_, fields_, marks_)
                                    : dialect_->ExactRowsQuery(from_, fields_, marks_);
     if (!exact.empty())
@@ -90,6 +80,27 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
         wire_->Plan(statement_);
         return;
     }
+    Marked();
+    if (exact.empty())
+        return;
+    records_.Close();
+    statement_ = exact;
+    records_.Open(statement_, connection);
+}
+
+// What the dialect reads of each column's values, and what each column's target takes
+// until told (a binary column bytes, any other text).
+void TableRows::Marked() {
+    forms_.clear();
+    for (const SourceField& field : fields_) {
+        const bool binary = field.type == adodb::adBinary || field.type == adodb::adVarBinary ||
+                            field.type == adodb::adLongVarBinary;
+        forms_.push_back(binary ? ValueForm::kBytes : ValueForm::kText);
+    }
+    kinds_.assign(fields_.size(), StoredKinds{});
+    leads_.fill(false);
+    for (const char c : dialect_->MarkLeads())
+        leads_[static_cast<unsigned char>(c)] = true;
     markedColumns_.clear();
     inside_.assign(fields_.size(), {0, 0});
     for (std::size_t j = 0; j < marks_.size() && j < fields_.size(); ++j) {
@@ -102,11 +113,6 @@ void TableRows::Open(adodb::Connection& connection, std::shared_ptr<const Dialec
                           static_cast<unsigned char>(bytes.back())};
     }
     Formed();
-    if (exact.empty())
-        return;
-    records_.Close();
-    statement_ = exact;
-    records_.Open(statement_, connection);
 }
 
 // The columns' declared types, where the driver reports others. A source that cannot say

@@ -121,6 +121,7 @@ class TableRows {
     }
     std::string_view ReadExactly(std::size_t column, std::string_view text);
     void Declared(adodb::Connection& connection, const std::string& table);
+    void Marked();
     // Notes which columns read every value, once the forms are known.
     void Formed();
     // A value as a report shows it: bytes as their hex digits; never asks the database.

@@ -114,6 +114,12 @@ class TransferRun {
     // of the column; empty when the target holds none. Raises the driver's error.
     std::string SinceCondition(const Table& table, const std::vector<std::string>& read,
                                const ExistingFit& fit);
+    // A merge's key as the target names it; empty, reported, when the table takes no merge
+    // by it (no such key, or one that repeats among the source's rows).
+    std::vector<std::string> MergeKeyOf(const Table& table, const TableSchema& target,
+                                        const ExistingFit& fit,
+                                        const std::vector<std::string>& read);
+    bool RefuseCutAppend(Table& table, const std::string& spelled);
     // Deletes the target's rows whose key the source no longer holds.
     void DeleteMissing(Table& table, const ExistingFit& fit, const std::vector<std::string>& read,
                        const std::vector<std::string>& key);
@@ -429,22 +435,9 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
                               "a merge stages its rows in a temporary table of that name, "
                               "which would hide it");
     if (merge) {
-        std::string problem;
-        key = MergeKey(table.existing.key, *table.schema, target, fit, read, problem);
+        key = MergeKeyOf(table, target, fit, read);
         if (key.empty())
-            return RefuseExisting(table, problem);
-        // Each source row must meet a row of its own: a key that repeats would keep one.
-        std::vector<std::string> sourceKey;
-        for (const std::string& column : key)
-            sourceKey.push_back(read[std::find(fit.columns.begin(), fit.columns.end(), column) -
-                                     fit.columns.begin()]);
-        if (!Step(lines_.intoExisting, [&] {
-                problem =
-                    RepeatedKeys(Source(), *sourceDialect_, *table.schema, table.where, sourceKey);
-            }))
             return;
-        if (!problem.empty())
-            return RefuseExisting(table, problem);
         plan = PlanMerge(*targetDialect_, QuotedName(table.name), fit.columns, key);
     }
     std::string where = table.where;
@@ -504,6 +497,33 @@ void TransferRun::FillExisting(Table& table, const std::vector<SourceField>& fie
     // Only a merge read to its end knows which keys the source no longer holds.
     if (table.existing.deleteMissing && tally.complete && !ended_ && !listener_.StopRequested())
         DeleteMissing(table, fit, read, key);
+}
+
+std::vector<std::string> TransferRun::MergeKeyOf(const Table& table, const TableSchema& target,
+                                                 const ExistingFit& fit,
+                                                 const std::vector<std::string>& read) {
+    std::string problem;
+    std::vector<std::string> key =
+        MergeKey(table.existing.key, *table.schema, target, fit, read, problem);
+    if (key.empty()) {
+        RefuseExisting(table, problem);
+        return {};
+    }
+    // Each source row must meet a row of its own: a key that repeats would keep one.
+    std::vector<std::string> sourceKey;
+    for (const std::string& column : key)
+        sourceKey.push_back(
+            read[std::find(fit.columns.begin(), fit.columns.end(), column) - fit.columns.begin()]);
+    if (!Step(lines_.intoExisting, [&] {
+            problem =
+                RepeatedKeys(Source(), *sourceDialect_, *table.schema, table.where, sourceKey);
+        }))
+        return {};
+    if (!problem.empty()) {
+        RefuseExisting(table, problem);
+        return {};
+    }
+    return key;
 }
 
 void TransferRun::DeleteMissing(Table& table, const ExistingFit& fit,
@@ -602,21 +622,10 @@ bool TransferRun::ResumeTable(Table& table) {
     // or written into again as the mode says (a truncate or a merge comes to the same
     // rows however often it runs). An append cannot tell the rows it added from the
     // table's own: it is not carried on.
-    if (!finished && state.created.count(table.entry) == 0) {
-        if (state.writing.count(table.entry) == 0 ||
-            table.existing.mode != IntoExisting::Mode::kAppend)
-            return false;
-        table.outcome.target = *spelled;
-        listener_.Failed(
-            lines_.intoExisting,
-            adodb::Error("The stopped send was appending the rows of " + QuotedName(table.entry) +
-                         " to the table " + QuotedName(*spelled) +
-                         ": the rows it added cannot be told from the table's own, so --resume "
-                         "does not carry on an append. Restore the table and send it again, or "
-                         "merge it (--if-exists merge), which does not double a row."),
-            statement_);
-        return true;
-    }
+    if (!finished && state.created.count(table.entry) == 0)
+        return state.writing.count(table.entry) > 0 &&
+               table.existing.mode == IntoExisting::Mode::kAppend &&
+               RefuseCutAppend(table, *spelled);
     table.name = *spelled;
     table.outcome.target = table.name;
     LearnDialects();
@@ -650,6 +659,21 @@ bool TransferRun::ResumeTable(Table& table) {
     GoOn(table);
     if (!ended_)
         Step(lines_.closeRecordset, [&] { table.rows.Close(); });
+    return true;
+}
+
+// A stopped send's append into a table that stood there: the rows it added cannot be told
+// from the table's own. True: the table is done with.
+bool TransferRun::RefuseCutAppend(Table& table, const std::string& spelled) {
+    table.outcome.target = spelled;
+    listener_.Failed(
+        lines_.intoExisting,
+        adodb::Error("The stopped send was appending the rows of " + QuotedName(table.entry) +
+                     " to the table " + QuotedName(spelled) +
+                     ": the rows it added cannot be told from the table's own, so --resume does "
+                     "not carry on an append. Restore the table and send it again, or merge it "
+                     "(--if-exists merge), which does not double a row."),
+        statement_);
     return true;
 }
 
