@@ -13,6 +13,7 @@
 #include "sql/dialect/SqlAnywhereDialect.h"
 #include "sql/dialect/SqliteDialect.h"
 #include "sql/statements/ExistingTable.h"
+#include "sql/statements/RouteStatements.h"
 #include "sql/statements/TablePlan.h"
 
 using namespace korvanta;
@@ -329,6 +330,38 @@ TEST(OrderKey, OnlyAKeyThatTakesNoNullOrdersTheRows) {
         for (const korvanta::OrderColumn& k : korvanta::OrderKey(table, c.textInByteOrder))
             key.push_back(k.name);
         EXPECT_EQ(key, c.key) << c.columns[0].name << " " << c.primaryKey.size();
+    }
+}
+
+// A cut copy goes on after its last key's values: a text as the source's string, an integer
+// only as a whole number, anything else refused rather than read as a condition.
+TEST(KeyLiterals, OnlyWholeNumbersAndStringsGoIntoTheCondition) {
+    const korvanta::PostgreSQLDialect pg;
+    struct Case {
+        bool text;
+        std::string last;
+        std::optional<std::string> literal;  // nullopt: refused
+    };
+    const Case cases[] = {
+        {false, "42", "42"},
+        {false, "-7", "-7"},
+        {false, "-", std::nullopt},
+        {false, "", std::nullopt},
+        {false, "1e3", std::nullopt},
+        {false, "1 OR 1=1", std::nullopt},
+        {true, "O'Brien", "'O''Brien'"},
+        {true, "", "''"},
+    };
+    for (const Case& c : cases) {
+        std::string problem;
+        const auto literals = korvanta::KeyLiterals(pg, {{"k", c.text}}, {c.last}, problem);
+        if (!c.literal) {
+            EXPECT_FALSE(literals) << c.last;
+            EXPECT_NE(problem.find(c.last), std::string::npos) << problem;
+            continue;
+        }
+        ASSERT_TRUE(literals) << c.last << ": " << problem;
+        EXPECT_EQ(literals->front(), *c.literal);
     }
 }
 

@@ -27,6 +27,9 @@ struct TableOutcome {
     // A step the table's plan made (NOT NULL, a key, an index, the numbering, a foreign key)
     // was not made: refused, broken by the rows, or never tried. The table is incomplete.
     bool stepsMissing = false;
+    // Why the rows went one INSERT each when a faster writer was meant to carry them; empty
+    // when it did (or when the settings asked for one INSERT a row).
+    std::string oneByOne;
     double seconds = 0;  // the table's own time, without waiting for the question's answer
     // Rows sent into a table that stood on the target: "truncate", "append" or "merge";
     // empty when the send made the table.
