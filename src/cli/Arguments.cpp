@@ -1,4 +1,5 @@
 #include "cli/Arguments.h"
+#include "cli/Words.h"
 
 #include <QString>
 
@@ -192,12 +193,9 @@ const char* Owners(For owner) {
 }
 
 Side ParseSide(const std::string& text) {
-    const QString side = QString::fromStdString(text).toLower();
-    if (side == QLatin1String("postgresql"))
-        return Side::PostgreSQL;
-    if (side == QLatin1String("sqlanywhere"))
-        return Side::SqlAnywhere;
-    throw UsageError("unknown side \"" + text + "\" (postgresql or sqlanywhere)");
+    if (const std::optional<Side> side = SideNamed(text))
+        return *side;
+    throw UsageError("unknown side \"" + text + "\" (" + kSideWords + ")");
 }
 
 // A whole number within [least, most]: nothing else, and nothing that only wraps into
@@ -222,20 +220,9 @@ void Expect(const Words& words, std::size_t least, std::size_t most) {
 }
 
 IfExists ParseIfExists(const std::string& text) {
-    const QString mode = QString::fromStdString(text).toLower();
-    if (mode == QLatin1String("replace"))
-        return IfExists::kReplace;
-    if (mode == QLatin1String("skip"))
-        return IfExists::kSkip;
-    if (mode == QLatin1String("stop"))
-        return IfExists::kStop;
-    if (mode == QLatin1String("truncate"))
-        return IfExists::kTruncate;
-    if (mode == QLatin1String("append"))
-        return IfExists::kAppend;
-    if (mode == QLatin1String("merge"))
-        return IfExists::kMerge;
-    throw UsageError("--if-exists takes replace, skip, stop, truncate, append or merge");
+    if (const std::optional<IfExists> mode = IfExistsNamed(text))
+        return *mode;
+    throw UsageError(std::string("--if-exists takes ") + kIfExistsWords);
 }
 
 // A dry run writes nothing but its statements: what would need the rows or a file of its
@@ -326,8 +313,7 @@ void ParseSend(const Words& words, Command& command) {
 void ParseSchema(const Words& words, Command& command) {
     command.verb = Verb::kSchema;
     ParseTables(words, command.send);
-    command.dialect = words.Value("dialect").value_or(
-        command.send.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere");
+    command.dialect = words.Value("dialect").value_or(SideWord(command.send.target));
     if (!DialectNamed(command.dialect))
         throw UsageError("--dialect takes postgresql, sqlanywhere, sqlite or odbc");
 }

@@ -40,8 +40,6 @@ class SendListener final : public TransferListener {
         table.total = total;
     }
     void RowRefused(const RefusedRow& row) override { console_.Refused(row); }
-    void TableCreating(const std::string&) override { console_.Creating(Touch()); }
-    void TableWriting(const std::string&) override { console_.Writing(Touch()); }
     void TableFinished(const TableOutcome& outcome) override {
         console_.Finished(Touch(), outcome);
         if (++position_ < indices_.size())

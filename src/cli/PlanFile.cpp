@@ -1,4 +1,5 @@
 #include "cli/PlanFile.h"
+#include "cli/Words.h"
 
 #include <yaml-cpp/yaml.h>
 
@@ -73,17 +74,9 @@ bool Flag(const std::string& path, const YAML::Node& node, const std::string& ke
 }
 
 IfExists Mode(const std::string& path, const YAML::Node& node) {
-    const QString text = QString::fromStdString(Text(path, node, "if-exists")).toLower();
-    const std::pair<const char*, IfExists> modes[] = {
-        {"replace", IfExists::kReplace}, {"skip", IfExists::kSkip},
-        {"stop", IfExists::kStop},       {"truncate", IfExists::kTruncate},
-        {"append", IfExists::kAppend},   {"merge", IfExists::kMerge},
-    };
-    for (const auto& [name, mode] : modes) {
-        if (text == QLatin1String(name))
-            return mode;
-    }
-    Fail(path, node, "if-exists takes replace, skip, stop, truncate, append or merge");
+    if (const std::optional<IfExists> mode = IfExistsNamed(Text(path, node, "if-exists")))
+        return *mode;
+    Fail(path, node, std::string("if-exists takes ") + kIfExistsWords);
 }
 
 std::vector<std::string> Key(const std::string& path, const YAML::Node& node) {
@@ -177,13 +170,10 @@ Plan ReadPlan(const std::string& path) {
         if (!keys.insert(key).second)
             Fail(path, entry.first, "the key \"" + key + "\" is given twice");
         if (key == "to") {
-            const QString side = QString::fromStdString(Text(path, entry.second, key)).toLower();
-            if (side == QLatin1String("postgresql"))
-                plan.target = Side::PostgreSQL;
-            else if (side == QLatin1String("sqlanywhere"))
-                plan.target = Side::SqlAnywhere;
-            else
-                Fail(path, entry.second, "to takes postgresql or sqlanywhere");
+            const std::optional<Side> side = SideNamed(Text(path, entry.second, key));
+            if (!side)
+                Fail(path, entry.second, std::string("to takes ") + kSideWords);
+            plan.target = *side;
         } else if (key == "defaults") {
             defaults = Options(path, entry.second, false);
         } else if (key != "tables") {

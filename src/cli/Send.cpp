@@ -61,22 +61,7 @@ TableStatus StatusOf(const TableState& table, bool dryRun) {
         return TableStatus::kStopped;
     if (!table.outcome)
         return table.touched ? TableStatus::kFailed : TableStatus::kNotStarted;
-    const TableOutcome& o = *table.outcome;
-    if (o.skipped)
-        return TableStatus::kSkipped;
-    if (o.doneBefore)
-        return TableStatus::kDoneBefore;
-    if (dryRun)
-        return o.complete ? TableStatus::kPlanned : TableStatus::kFailed;
-    if (o.verified && !*o.verified)
-        return TableStatus::kVerifyFailed;
-    if (o.stopRequested)
-        return TableStatus::kStopped;
-    if (!o.complete)
-        return TableStatus::kFailed;
-    if (o.stepsMissing)
-        return TableStatus::kIncomplete;
-    return o.refused > 0 ? TableStatus::kRefused : TableStatus::kOk;
+    return korvanta::StatusOf(*table.outcome, dryRun);
 }
 
 // Runs the work while a thread redraws the console's progress line.
@@ -115,29 +100,13 @@ Summary Summarize(SendConsole& console, bool failedBefore, RefusedRowFile* rejec
         SummaryLine line;
         line.table = table.name;
         line.status = StatusOf(table, dryRun);
-        if (table.outcome) {
-            line.landed = table.outcome->landed;
-            line.refused = table.outcome->refused;
-            line.counted = table.outcome->counted;
-            line.seconds = table.outcome->seconds;
-            line.carried = table.outcome->carried;
-            line.notCarried = table.outcome->notCarried;
-            line.into = table.outcome->into;
-            if (table.outcome->target != table.name)
-                line.target = table.outcome->target;
-            line.inserted = table.outcome->inserted;
-            line.updated = table.outcome->updated;
-            line.unchanged = table.outcome->unchanged;
-            line.keysCompared = table.outcome->keysCompared;
-            line.deleted = table.outcome->deleted;
-            line.resumedAfter = table.outcome->resumedAfter;
-            line.restarted = table.outcome->restarted;
-        }
+        if (table.outcome)
+            line.outcome = *table.outcome;
         failed = failed ||
                  (line.status != TableStatus::kOk && line.status != TableStatus::kRefused &&
                   line.status != TableStatus::kSkipped && line.status != TableStatus::kPlanned &&
                   line.status != TableStatus::kDoneBefore);
-        refused = refused || line.refused > 0;
+        refused = refused || line.outcome.refused > 0;
         summary.lines.push_back(line);
     }
     if (rejects != nullptr && !rejects->Close()) {
@@ -271,14 +240,14 @@ bool PathsApart(const SendOptions& options) {
 // not start: a state that cannot be kept would leave an older one for a later --resume to
 // carry on as if it were this one's.
 std::optional<int> KeepState(const SendOptions& options, const std::vector<std::string>& tables,
-                             std::optional<SendState>& state) {
+                             std::shared_ptr<SendState>& state) {
     if (options.dryRun)
         return std::nullopt;
     const QJsonObject plan = SendState::PlanOf(options, tables);
     const std::string path = SendState::PathFor(options);
     try {
-        state.emplace(options.resume ? SendState::Resume(path, plan)
-                                     : SendState::Begin(path, plan));
+        state = std::make_shared<SendState>(options.resume ? SendState::Resume(path, plan)
+                                                           : SendState::Begin(path, plan));
     } catch (const StateError& e) {
         Say(e.what() +
             std::string(options.resume ? "" : "; give --state FILE where it can be kept"));
@@ -330,15 +299,14 @@ int RunSend(SendOptions options) {
             own.target = options.targetName;
     }
 
-    std::optional<SendState> state;
+    std::shared_ptr<SendState> state;
     if (const std::optional<int> refused = KeepState(options, selection.tables, state))
         return *refused;
     SendRequest request = RequestFor(options, std::move(targetList));
     if (options.resume && state)
         request.resume = state->Left();
+    request.journal = state;
     SendConsole console(options, std::move(selection.tables), files->rejects.get());
-    if (state)
-        console.KeepState(&*state);
     InstallInterruptHandlers(isatty(STDERR_FILENO) != 0);
     const auto begin = std::chrono::steady_clock::now();
     WithProgressLine(console, [&] { SendWithJobs(console, std::move(request), options.jobs); });

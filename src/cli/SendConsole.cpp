@@ -1,5 +1,7 @@
 #include "cli/SendConsole.h"
 
+#include "engine/send/TableFate.h"
+
 #include "cli/SendState.h"
 
 #include <sys/ioctl.h>
@@ -142,22 +144,7 @@ void SendConsole::Refused(const RefusedRow& row) {
     }
 }
 
-void SendConsole::Creating(std::size_t index) {
-    if (state_ != nullptr)
-        state_->Creating(tables_[index].name);
-}
-
-void SendConsole::Writing(std::size_t index) {
-    if (state_ != nullptr)
-        state_->Writing(tables_[index].name);
-}
-
 void SendConsole::Finished(std::size_t index, const TableOutcome& outcome) {
-    // Finished: every row read and accounted for, every step made; a later --resume leaves
-    // it as it is.
-    if (state_ != nullptr && !outcome.skipped && outcome.complete && !outcome.stopRequested &&
-        !outcome.stepsMissing && outcome.verified.value_or(true))
-        state_->Finished(tables_[index].name);
     std::lock_guard lock(mutex_);
     tables_[index].outcome = outcome;
     if (!showProgress_)
@@ -183,10 +170,7 @@ void SendConsole::ForeignKeyFinished(const std::string& source, const std::strin
     TableState& table = tables_[IndexOf(source)];
     if (!table.outcome)
         return;
-    const bool made = fate == TransferListener::KeyFate::kMade;
-    (made ? table.outcome->carried : table.outcome->notCarried).push_back(what);
-    table.outcome->stepsMissing =
-        table.outcome->stepsMissing || fate == TransferListener::KeyFate::kNotMade;
+    FoldForeignKey(*table.outcome, what, fate);
 }
 
 std::size_t SendConsole::IndexOf(const std::string& source) const {

@@ -29,8 +29,6 @@ struct TableState {
 // What all the threads of a send share: its tables, standard error (one writer at a time,
 // the progress line taken away before anything else is written), the question whether to
 // overwrite, the reject file and the stop.
-class SendState;
-
 class SendConsole {
   public:
     SendConsole(const SendOptions& options, std::vector<std::string> tables,
@@ -46,12 +44,6 @@ class SendConsole {
                 const std::string& statement);
     void Refused(const RefusedRow& row);
     void Finished(std::size_t index, const TableOutcome& outcome);
-    // The send's state (--resume) learns of the table's target table being made, and of
-    // each table finished.
-    void KeepState(SendState* state) { state_ = state; }
-    void Creating(std::size_t index);
-    // The table's rows begin to go into a table the target held already.
-    void Writing(std::size_t index);
     // A statement that changes the target: a dry run prints it on standard output.
     void SchemaStatement(const std::string& statement);
     // A foreign key added (or not) once every table was in: noted with its table.
@@ -81,8 +73,7 @@ class SendConsole {
     bool progressShown_ = false;
     long long reports_ = 0;
     std::atomic<long long> refusedRows_{0};
-    RefusedRowFile* rejects_;     // not owning; null without --reject-file
-    SendState* state_ = nullptr;  // not owning
+    RefusedRowFile* rejects_;  // not owning; null without --reject-file
     std::atomic<bool> rejectFailureTold_{false};
 };
 

@@ -1,4 +1,5 @@
 #include "cli/SendState.h"
+#include "cli/Words.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -40,32 +41,12 @@ void AppendName(QByteArray& list, const std::string& name) {
     list += array.mid(1, array.size() - 2);  // without the brackets
 }
 
-const char* ModeName(IfExists mode) {
-    switch (mode) {
-        case IfExists::kAsk:
-            return "ask";
-        case IfExists::kReplace:
-            return "replace";
-        case IfExists::kSkip:
-            return "skip";
-        case IfExists::kStop:
-            return "stop";
-        case IfExists::kTruncate:
-            return "truncate";
-        case IfExists::kAppend:
-            return "append";
-        case IfExists::kMerge:
-            return "merge";
-    }
-    return "ask";
-}
-
 QJsonObject TableOf(const TableOptions& own) {
     QJsonObject table;
     if (!own.target.empty())
         table["target"] = Utf8(own.target);
     if (own.ifExists)
-        table["if-exists"] = ModeName(*own.ifExists);
+        table["if-exists"] = IfExistsWord(*own.ifExists);
     if (own.key)
         table["key"] = Array(*own.key);
     if (own.since)
@@ -83,9 +64,8 @@ QJsonObject TableOf(const TableOptions& own) {
 QString PairId(const SendOptions& options) {
     const ConnectionValues& v = options.values;
     const QString pair =
-        QStringList{options.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere", v.server,
-                    v.port, v.database, v.dataSourceName}
-            .join(QChar(0));
+        QStringList{SideWord(options.target), v.server, v.port, v.database, v.dataSourceName}.join(
+            QChar(0));
     return QString::fromLatin1(
         QCryptographicHash::hash(pair.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
 }
@@ -106,10 +86,10 @@ std::string SendState::PathFor(const SendOptions& options) {
 QJsonObject SendState::PlanOf(const SendOptions& options, const std::vector<std::string>& tables) {
     QJsonObject plan;
     plan["databases"] = PairId(options);
-    plan["to"] = options.target == Side::PostgreSQL ? "postgresql" : "sqlanywhere";
+    plan["to"] = SideWord(options.target);
     plan["tables"] = Array(tables);
     plan["schema"] = options.settings.exactSchema ? "exact" : "simple";
-    plan["if-exists"] = ModeName(options.ifExists);
+    plan["if-exists"] = IfExistsWord(options.ifExists);
     plan["key"] = Array(options.key);
     plan["since"] = Utf8(options.since);
     plan["delete-missing"] = options.deleteMissing;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Send.h"
+#include "engine/send/SendJournal.h"
 #include "engine/send/TransferRun.h"
 
 namespace korvanta::cli {
@@ -25,7 +26,7 @@ struct StateError : std::runtime_error {
 // small JSON file, replaced whole (write, flush, rename) at each change, so that a process
 // killed at any moment leaves the old state or the new one. It is a hint: the target says
 // what each table holds.
-class SendState {
+class SendState final : public SendJournal {
   public:
     // The file of sends from this source to this target: $XDG_STATE_HOME/korvanta (else
     // ~/.local/state/korvanta), one per pair of databases; or `path` (--state).
@@ -40,13 +41,13 @@ class SendState {
     static SendState Resume(std::string path, const QJsonObject& plan);
 
     SendState(SendState&& other) noexcept;
-    ~SendState();
+    ~SendState() override;
 
     ResumeState Left() const;
     // Safe from the jobs' threads. A failure to write is kept, said once by the caller.
-    void Creating(const std::string& table);
-    void Writing(const std::string& table);
-    void Finished(const std::string& table);
+    void Creating(const std::string& table) override;
+    void Writing(const std::string& table) override;
+    void Finished(const std::string& table) override;
     const std::string& Failure() const { return failure_; }
     const std::string& Path() const { return path_; }
 

@@ -1,4 +1,5 @@
 #include "cli/Summary.h"
+#include "cli/Words.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -73,12 +74,13 @@ std::string Summary::Text() const {
         {"table", "read", "landed", "refused", "seconds", "rows/s", "status"}};
     long long landed = 0, refused = 0;
     for (const SummaryLine& l : lines) {
-        cells.push_back({NameForLine(l.table), std::to_string(l.Read()), std::to_string(l.landed),
-                         std::to_string(l.refused), Fixed(l.seconds, 2),
-                         std::to_string(static_cast<long long>(Rate(l.Read(), l.seconds))),
+        cells.push_back({NameForLine(l.table), std::to_string(l.Read()),
+                         std::to_string(l.outcome.landed), std::to_string(l.outcome.refused),
+                         Fixed(l.outcome.seconds, 2),
+                         std::to_string(static_cast<long long>(Rate(l.Read(), l.outcome.seconds))),
                          std::string(StatusWord(l.status))});
-        landed += l.landed;
-        refused += l.refused;
+        landed += l.outcome.landed;
+        refused += l.outcome.refused;
     }
     cells.push_back({"total", std::to_string(landed + refused), std::to_string(landed),
                      std::to_string(refused), Fixed(seconds, 2),
@@ -109,21 +111,22 @@ std::string Summary::Text() const {
         // carried.
         if (r >= 1 && r <= lines.size()) {
             const SummaryLine& line = lines[r - 1];
-            if (line.into == "merge")
-                out += "  merged: " + std::to_string(line.inserted) + " inserted, " +
-                       std::to_string(line.updated) + " updated, " +
-                       std::to_string(line.unchanged) + " unchanged" +
-                       (line.deleted >= 0
-                            ? "; " + std::to_string(line.keysCompared) + " keys compared, " +
-                                  std::to_string(line.deleted) + " deleted"
-                            : std::string()) +
-                       "\n";
-            if (line.resumedAfter >= 0)
-                out += "  resumed: went on after the " + std::to_string(line.resumedAfter) +
+            if (line.outcome.into == Into::kMerge)
+                out +=
+                    "  merged: " + std::to_string(line.outcome.inserted) + " inserted, " +
+                    std::to_string(line.outcome.updated) + " updated, " +
+                    std::to_string(line.outcome.unchanged) + " unchanged" +
+                    (line.outcome.deleted >= 0
+                         ? "; " + std::to_string(line.outcome.keysCompared) + " keys compared, " +
+                               std::to_string(line.outcome.deleted) + " deleted"
+                         : std::string()) +
+                    "\n";
+            if (line.outcome.resumedAfter >= 0)
+                out += "  resumed: went on after the " + std::to_string(line.outcome.resumedAfter) +
                        " rows the target held\n";
-            if (line.restarted)
+            if (line.outcome.restarted)
                 out += "  resumed: sent again from its start (no integer key to go on from)\n";
-            for (const std::string& item : line.notCarried)
+            for (const std::string& item : line.outcome.notCarried)
                 out += NotCarriedLine(item) + "\n";
         }
     }
@@ -148,42 +151,44 @@ std::string Summary::Json() const {
         QJsonObject table;
         table["table"] = Utf8(l.table);
         table["read"] = l.Read();
-        table["landed"] = l.landed;
-        table["refused"] = l.refused;
-        table["counted"] = l.counted >= 0 ? QJsonValue(l.counted) : QJsonValue();
-        table["seconds"] = Rounded(l.seconds, 1000);
-        table["rows_per_second"] = Rounded(Rate(l.Read(), l.seconds), 10);
+        table["landed"] = l.outcome.landed;
+        table["refused"] = l.outcome.refused;
+        table["counted"] = l.outcome.counted >= 0 ? QJsonValue(l.outcome.counted) : QJsonValue();
+        table["seconds"] = Rounded(l.outcome.seconds, 1000);
+        table["rows_per_second"] = Rounded(Rate(l.Read(), l.outcome.seconds), 10);
         table["status"] = QString::fromLatin1(StatusWord(l.status).data(),
                                               static_cast<qsizetype>(StatusWord(l.status).size()));
-        if (!l.target.empty())
-            table["target"] = Utf8(l.target);
-        if (l.resumedAfter >= 0)
-            table["resumed_after"] = l.resumedAfter;
-        if (l.restarted)
+        if (const std::string target = l.Target(); !target.empty())
+            table["target"] = Utf8(target);
+        if (l.outcome.resumedAfter >= 0)
+            table["resumed_after"] = l.outcome.resumedAfter;
+        if (l.outcome.restarted)
             table["restarted"] = true;
-        if (!l.into.empty())
-            table["into"] = Utf8(l.into);
-        if (l.into == "merge") {
-            table["inserted"] = l.inserted;
-            table["updated"] = l.updated;
-            table["unchanged"] = l.unchanged;
-            if (l.deleted >= 0) {
-                table["keys_compared"] = l.keysCompared;
-                table["deleted"] = l.deleted;
+        if (l.outcome.into != Into::kNone)
+            table["into"] = QString::fromLatin1(IntoWord(l.outcome.into));
+        if (!l.outcome.oneByOne.empty())
+            table["one_insert_per_row"] = Utf8(l.outcome.oneByOne);
+        if (l.outcome.into == Into::kMerge) {
+            table["inserted"] = l.outcome.inserted;
+            table["updated"] = l.outcome.updated;
+            table["unchanged"] = l.outcome.unchanged;
+            if (l.outcome.deleted >= 0) {
+                table["keys_compared"] = l.outcome.keysCompared;
+                table["deleted"] = l.outcome.deleted;
             }
         }
-        if (!l.carried.empty() || !l.notCarried.empty()) {
+        if (!l.outcome.carried.empty() || !l.outcome.notCarried.empty()) {
             QJsonArray carried, notCarried;
-            for (const std::string& item : l.carried)
+            for (const std::string& item : l.outcome.carried)
                 carried.append(Utf8(item));
-            for (const std::string& item : l.notCarried)
+            for (const std::string& item : l.outcome.notCarried)
                 notCarried.append(Utf8(item));
             table["carried"] = carried;
             table["not_carried"] = notCarried;
         }
         tables.append(table);
-        landed += l.landed;
-        refused += l.refused;
+        landed += l.outcome.landed;
+        refused += l.outcome.refused;
     }
     QJsonObject totals;
     totals["read"] = landed + refused;

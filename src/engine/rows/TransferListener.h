@@ -8,6 +8,14 @@
 
 namespace korvanta {
 
+// How a send's rows went into a table that stood on the target.
+enum class Into {
+    kNone,  // the send made the table
+    kTruncate,
+    kAppend,
+    kMerge,
+};
+
 // What became of one table of a send.
 struct TableOutcome {
     std::string source;          // the table read
@@ -31,9 +39,7 @@ struct TableOutcome {
     // when it did (or when the settings asked for one INSERT a row).
     std::string oneByOne;
     double seconds = 0;  // the table's own time, without waiting for the question's answer
-    // Rows sent into a table that stood on the target: "truncate", "append" or "merge";
-    // empty when the send made the table.
-    std::string into;
+    Into into = Into::kNone;
     // A merge: the landed rows that were inserted, that updated a row, and that the table
     // held already with every value equal.
     long long inserted = 0;
@@ -81,12 +87,6 @@ class TransferListener {
     virtual void Progress(long long /*done*/, long long /*total*/) {}
     // The target's table of this name was dropped; `entry` is the text its list loses.
     virtual void TableDropped(const std::string& /*entry*/) {}
-    // The send is about to create the target's table for the source's: it may stand there
-    // from here on, made by this send.
-    virtual void TableCreating(const std::string& /*source*/) {}
-    // Rows are about to go into a table the target held already (truncate, append, merge):
-    // a send carried on later must not take that table for untouched.
-    virtual void TableWriting(const std::string& /*source*/) {}
     // A table now stands on the target; `entry` is the text its list gains.
     virtual void TableListed(const std::string& /*entry*/) {}
     // A row was refused; called on the run's threads, after Failed for the same row.

@@ -94,6 +94,16 @@ class SendSession {
         listener_.Failed(line, adodb::Error(message), statement_);
     }
 
+    // The journal learns of a table before the target changes for it; nothing without one.
+    void NoteCreating(const std::string& source) {
+        if (request_.journal)
+            request_.journal->Creating(source);
+    }
+    void NoteWriting(const std::string& source) {
+        if (request_.journal)
+            request_.journal->Writing(source);
+    }
+
     bool OpenConnections();
     void CloseConnections();
     // The dialects of both sides: the ODBC side's from its driver's DBMS name, asked once;

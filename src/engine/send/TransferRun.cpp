@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/send/SendSession.h"
+#include "engine/send/TableFate.h"
 #include "engine/send/TableWriterLock.h"
 #include "engine/send/routes/ChooseRoute.h"
 #include "engine/send/routes/Routes.h"
@@ -32,7 +33,7 @@ class TransferRun {
     // The route, once the questions it needs are answered; nullopt when answering failed.
     std::optional<Route> RouteOf(SentTable& table, TableFacts facts);
     void Take(SentTable& table, Route route);
-    void Finished(TableOutcome& outcome);
+    void Finished(SentTable& table);
 
     SendSession session_;
     const SendRequest& request_;
@@ -105,7 +106,7 @@ void TransferRun::SendTable(const std::string& entry) {
     }
     if (session_.ended() && writerLock)
         writerLock->Abandon();
-    Finished(table.outcome);
+    Finished(table);
 }
 
 TableFacts TransferRun::FactsOf(const SentTable& table) const {
@@ -167,9 +168,13 @@ void TransferRun::Take(SentTable& table, Route route) {
     }
 }
 
-void TransferRun::Finished(TableOutcome& outcome) {
+// The journal first: a table the front end shows as finished is one a resume leaves as it is.
+void TransferRun::Finished(SentTable& table) {
+    TableOutcome& outcome = table.outcome;
     outcome.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - tableStart_).count();
+    if (request_.journal && !request_.dryRun && FinishedForResume(outcome))
+        request_.journal->Finished(table.entry);
     listener_.TableFinished(outcome);
 }
 

@@ -11,6 +11,7 @@
 #include "engine/connections/ConnectionValues.h"
 #include "engine/rows/TransferListener.h"
 #include "engine/send/ForeignKeys.h"
+#include "engine/send/SendJournal.h"
 #include "engine/send/TargetClaims.h"
 #include "sql/model/Side.h"
 
@@ -97,6 +98,8 @@ struct SendRequest {
     // made. An exact copy's rows are always read in that order, so that a later send can go
     // on from where this one stops.
     std::optional<ResumeState> resume;
+    // Told, as the send goes, what a later resume must know of each table; none: nothing kept.
+    std::shared_ptr<SendJournal> journal;
     // Called with each batch of rows read, before it is written: a test makes a misread
     // happen here, which a verification must find.
     std::function<void(RowBatch& batch)> readHook;

@@ -73,25 +73,25 @@ void AfterMerge(SendSession& session, SentTable& table, const RowCopy::Tally& ta
         DeleteMissing(session, table, fit, read, key);
 }
 
-const char* ModeWord(IntoExisting::Mode mode) {
+Into IntoOf(IntoExisting::Mode mode) {
     switch (mode) {
         case IntoExisting::Mode::kTruncate:
-            return "truncate";
+            return Into::kTruncate;
         case IntoExisting::Mode::kAppend:
-            return "append";
+            return Into::kAppend;
         case IntoExisting::Mode::kMerge:
-            return "merge";
+            return Into::kMerge;
         case IntoExisting::Mode::kAsk:
             break;
     }
-    return "";
+    return Into::kNone;
 }
 
 }  // namespace
 
 void SendIntoExisting(SendSession& session, SentTable& table) {
     const bool merge = table.existing.mode == IntoExisting::Mode::kMerge;
-    table.outcome.into = ModeWord(table.existing.mode);
+    table.outcome.into = IntoOf(table.existing.mode);
     std::vector<std::string> read;
     TableSchema target;
     ExistingFit fit;
@@ -111,7 +111,7 @@ void SendIntoExisting(SendSession& session, SentTable& table) {
     if (!dryRun && !session.Step(session.lines().select, [&] { session.OpenSource(table, since); }))
         return;
     if (!dryRun)
-        session.listener().TableWriting(table.entry);
+        session.NoteWriting(table.entry);
     if (table.existing.mode == IntoExisting::Mode::kTruncate && !Truncate(session, table))
         return;
     if (dryRun) {

@@ -69,7 +69,7 @@ void CreateAndCopy(SendSession& session, SentTable& table) {
         return DryRun(session, table, plan);
     // A target busy with another program's work is waited for, as the rows are.
     TransientBudget budget = session.StatementBudget();
-    session.listener().TableCreating(table.entry);
+    session.NoteCreating(table.entry);
     table.created = session.Step(session.lines().createTable, [&] {
         WaitOutTransient([&] { session.Target().Execute(plan.createTable); }, budget);
     });
