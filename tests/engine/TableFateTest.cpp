@@ -54,10 +54,11 @@ TEST(TableFate, StatusAndResumeSayNoMoreThanTheTargetHolds) {
         EXPECT_EQ(StatusOf(outcome, false), c.status) << c.what;
         EXPECT_EQ(FinishedForResume(outcome), c.finished) << c.what;
         // A dry run plans what it would do: only a table it could plan whole is planned.
-        if (!outcome.skipped && !outcome.doneBefore)
+        if (!outcome.skipped && !outcome.doneBefore) {
             EXPECT_EQ(StatusOf(outcome, true),
                       outcome.complete ? TableStatus::kPlanned : TableStatus::kFailed)
                 << c.what;
+        }
     }
 }
 
