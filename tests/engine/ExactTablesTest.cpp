@@ -707,4 +707,36 @@ TEST(ExactSchema, KeysBelowZeroLeaveTheNumberingAtItsStart) {
     EXPECT_EQ(testdb::psql("INSERT INTO " + t + "(v) VALUES ('c') RETURNING id"), Rows{"1"});
 }
 
+// What the target cannot take as the source has it is named, and the table goes without it:
+// constant defaults its column type cannot read, and a column name PostgreSQL would cut. Two
+// names it would cut to one fail that table alone, saying why, before anything is made.
+TEST(ExactSchema, UnreadableDefaultsAndLongNamesAreNamedAndTheTableSent) {
+    const std::string t = testdb::uniqueName("xdef"), clash = t + "_clash";
+    const std::string long65(65, 'c'), long64(64, 'c');
+    testdb::sqlite("CREATE TABLE " + t + "(id INTEGER PRIMARY KEY, t DATETIME DEFAULT 0, " +
+                   "n INTEGER DEFAULT '\"0\"', m NUMERIC DEFAULT 'n/a', k INTEGER DEFAULT 7, \"" +
+                   long65 + "\" TEXT); INSERT INTO " + t +
+                   " VALUES (1, NULL, NULL, NULL, 7, 'x'); CREATE TABLE " + clash +
+                   "(id INTEGER, \"" + long65 + "\" TEXT, \"" + long64 + "\" TEXT);");
+    const Said sent = Send(Side::PostgreSQL, {t});
+    ExpectVerified(sent, {t});
+    const korvanta::TableOutcome& made = sent.outcomes.at(t);
+    for (const char* column : {"t", "n", "m"})
+        EXPECT_TRUE(Named(made, "default of \"" + std::string(column) + "\""))
+            << column << ::testing::PrintToString(made.notCarried)
+            << ::testing::PrintToString(made.carried);
+    EXPECT_TRUE(Named(made, "column name \"" + long65 + "\": PostgreSQL keeps 63 bytes"))
+        << sent.All();
+    EXPECT_EQ(testdb::psql("SELECT column_default FROM information_schema.columns WHERE "
+                           "table_name = '" +
+                           t + "' AND column_name = 'k'"),
+              Rows{"7"});
+    EXPECT_EQ(testdb::psql("SELECT \"" + long65.substr(0, 63) + "\" FROM " + t), Rows{"x"});
+    const Said refused = Send(Side::PostgreSQL, {clash});
+    EXPECT_FALSE(refused.outcomes.at(clash).complete);
+    EXPECT_NE(refused.All().find("would be one column"), std::string::npos) << refused.All();
+    EXPECT_EQ(testdb::psql("SELECT count(*) FROM pg_class WHERE relname = '" + clash + "'"),
+              Rows{"0"});
+}
+
 }  // namespace

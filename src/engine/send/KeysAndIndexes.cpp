@@ -1,5 +1,7 @@
 #include "engine/send/KeysAndIndexes.h"
 
+#include "sql/dialect/Dialect.h"
+
 #include "adodb/Recordset.h"
 #include "engine/connections/Failure.h"
 #include "sql/model/SqlName.h"
@@ -34,11 +36,15 @@ bool StillAnswers(adodb::Connection& target) {
 }
 
 // The rows may hold something the step cannot take (a duplicate, a NULL, a reference to
-// nothing): an integrity violation says so (class 23), and a driver's generic HY000
-// (SQLite's) says nothing either way. Any other state is the database's own reason, such
-// as a foreign key to a table without a matching key (42830).
+// nothing) where the database calls the refusal an integrity violation, or says nothing
+// either way. Any other state is the database's own reason, such as a foreign key to a table
+// without a matching key (42830).
 bool RowsMayBeAtFault(const std::string& state) {
-    return state.rfind("23", 0) == 0 || state == "HY000" || state.empty();
+    for (const auto& dialect : EveryDialect()) {
+        if (dialect->IntegrityViolation(state))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace

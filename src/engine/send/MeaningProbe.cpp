@@ -16,6 +16,12 @@ namespace korvanta {
 
 namespace {
 
+ColumnType TextType() {
+    ColumnType type;
+    type.kind = TypeKind::kText;
+    return type;
+}
+
 // What a query of one value gave: its text (nullopt: NULL), or that it failed.
 struct Answer {
     bool failed = false;
@@ -129,10 +135,10 @@ std::vector<std::vector<std::optional<std::string>>> ProbeRows(
     std::vector<std::vector<std::string>> held(columns.size());
     for (std::size_t j = 0; j < columns.size(); ++j) {
         for (const std::string& probe : ProbesOf(columns[j]->type.kind)) {
-            const Answer cast = Ask(
-                sides.source, "SELECT CAST(CAST(" + sides.sourceDialect.String(probe) + " AS " +
-                                  columns[j]->type.name + ") AS " +
-                                  Declared(sides.sourceDialect, ColumnType{TypeKind::kText}) + ")");
+            const Answer cast =
+                Ask(sides.source, "SELECT CAST(CAST(" + sides.sourceDialect.String(probe) + " AS " +
+                                      columns[j]->type.name + ") AS " +
+                                      Declared(sides.sourceDialect, TextType()) + ")");
             if (!cast.failed && cast.value)
                 held[j].push_back(*cast.value);
         }
@@ -190,9 +196,38 @@ std::string ConditionChange(const TableSchema& table, const SourceExpression& ex
     return {};
 }
 
-// Why a default that is an expression gives the target another value; empty when not.
+// Why the target cannot read a constant default as its column's type ('n/a' for a number, 0
+// for a timestamp); empty when it can. A text column reads any string.
+std::string LiteralUnread(const ColumnSchema& column, const ProbeSides& sides) {
+    switch (column.type.kind) {
+        case TypeKind::kChar:
+        case TypeKind::kVarChar:
+        case TypeKind::kText:
+        case TypeKind::kOther:
+            return {};
+        default:
+            break;
+    }
+    std::string why;
+    const std::string target = sides.targetDialect.Default(column, why);
+    if (target.empty())
+        return {};  // not written: named by the plan already
+    const std::string declared = Declared(sides.targetDialect, column.type);
+    const Answer here = Ask(sides.target, "SELECT CAST(" + target + " AS " + declared + ")");
+    if (!here.failed)
+        return {};
+    // The driver's first line says it: the rest is its own trailer.
+    std::string error = here.error.substr(0, here.error.find('\n'));
+    if (!error.empty() && error.back() == ';')
+        error.pop_back();
+    return "the target cannot read it as " + declared + " (" + target + "): " + error;
+}
+
+// Why a default gives the target another value, or none it can read; empty when not.
 std::string DefaultChange(const ColumnSchema& column, const ProbeSides& sides) {
     const ColumnDefault& d = column.defaultValue;
+    if (d.kind == ColumnDefault::Kind::kLiteral)
+        return LiteralUnread(column, sides);
     if (d.kind != ColumnDefault::Kind::kExpression)
         return {};
     std::string why;

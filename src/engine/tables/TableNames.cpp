@@ -1,5 +1,7 @@
 #include "engine/tables/TableNames.h"
 
+#include "sql/dialect/Dialect.h"
+
 #include <QString>
 
 #include "adodb/Error.h"
@@ -46,23 +48,24 @@ std::optional<std::string> CaseBlindNames::Spelling(std::string_view name) const
     return found->second.back();
 }
 
+// The side's own dialect: the ODBC side speaks SQL Anywhere's whatever its data source.
 std::string StoredTableName(Side target, std::string_view name) {
-    if (target != Side::PostgreSQL || name.size() <= kPostgreSQLNameBytes)
-        return std::string(name);
-    // Back off to the first byte of a UTF-8 character: continuation bytes are 10xxxxxx.
-    std::size_t length = kPostgreSQLNameBytes;
-    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80)
-        --length;
-    return std::string(name.substr(0, length));
+    std::string why;
+    return DialectOf(target, "SQL Anywhere")->StoredName(name, why).value_or(std::string(name));
 }
 
 void RequireNameKept(Side side, std::string_view name) {
-    const std::string kept = StoredTableName(side, name);
-    if (kept == name)
+    const std::shared_ptr<const Dialect> dialect = DialectOf(side, "SQL Anywhere");
+    std::string why;
+    const std::optional<std::string> kept = dialect->StoredName(name, why);
+    if (!kept)
+        throw adodb::Error(why + ". The table was not renamed.");
+    if (*kept == name)
         return;
-    throw adodb::Error("PostgreSQL keeps only the first " + std::to_string(kPostgreSQLNameBytes) +
+    throw adodb::Error(std::string(dialect->Name()) + " keeps only the first " +
+                       std::to_string(dialect->Names().longestBytes) +
                        " bytes of a name: " + QuotedName(name) + " would become " +
-                       QuotedName(kept) + ". The table was not renamed.");
+                       QuotedName(*kept) + ". The table was not renamed.");
 }
 
 }  // namespace korvanta

@@ -34,18 +34,16 @@ class CaseBlindNames {
     std::unordered_map<std::string, std::vector<std::string>> byLowerCase_;  // in added order
 };
 
-// PostgreSQL keeps at most this many bytes of an identifier and silently drops the rest.
-inline constexpr std::size_t kPostgreSQLNameBytes = 63;
-
-// The name as the target will store it: towards PostgreSQL cut to 63 bytes at a character
-// boundary, as the server cuts it; towards SQL Anywhere unchanged. A run works under this
+// The name as the target will store it, by its dialect's rules: towards PostgreSQL cut to 63
+// bytes at a character boundary, as the server cuts it; towards SQL Anywhere unchanged (a
+// name it refuses is refused by its CREATE). A run works under this
 // name from the start, so that the overwrite question, DROP, CREATE and the list see the
 // table that will really be written.
 std::string StoredTableName(Side target, std::string_view name);
 
 // Raises adodb::Error, naming both, when the side would store a new name other than it is
-// given (PostgreSQL would cut it), so that a rename never leaves a table under a name
-// nobody asked for.
+// given (PostgreSQL would cut it) or refuse it (SQL Anywhere's 128 bytes), so that a rename
+// never leaves a table under a name nobody asked for.
 void RequireNameKept(Side side, std::string_view name);
 
 }  // namespace korvanta

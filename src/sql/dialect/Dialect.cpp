@@ -341,6 +341,43 @@ std::string Dialect::StoredKindQuery(std::string_view, std::string_view) const {
     return {};
 }
 
+std::optional<std::string> Dialect::StoredName(std::string_view name, std::string& why) const {
+    const NameRules rules = Names();
+    if (rules.longestBytes == 0 || name.size() <= rules.longestBytes)
+        return std::string(name);
+    if (!rules.cutsLonger) {
+        why = std::string(Name()) + " takes names of at most " +
+              std::to_string(rules.longestBytes) + " bytes; " + QuotedName(name) + " has " +
+              std::to_string(name.size());
+        return std::nullopt;
+    }
+    // Back off to the first byte of a UTF-8 character: continuation bytes are 10xxxxxx.
+    std::size_t length = rules.longestBytes;
+    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80)
+        --length;
+    return std::string(name.substr(0, length));
+}
+
+bool Dialect::SameName(std::string_view a, std::string_view b) const {
+    if (!Names().caseBlind)
+        return a == b;
+    return catalogtext::Lower(a) == catalogtext::Lower(b);
+}
+
+std::string Dialect::RenameTableStatement(std::string_view from, std::string_view to) const {
+    return "ALTER TABLE " + QuotedName(from) + " RENAME TO " + QuotedName(to) + ";";
+}
+
+// Class 40 is a transaction rolled back by the database (a serialization failure, a
+// deadlock), except 40002/40003: a constraint at COMMIT, an unknown outcome.
+bool Dialect::LockConflict(std::string_view state, int) const {
+    return state.substr(0, 2) == "40" && state != "40002" && state != "40003";
+}
+
+bool Dialect::IntegrityViolation(std::string_view state) const {
+    return state.substr(0, 2) == "23";
+}
+
 bool Dialect::IsOwnTable(std::string_view) const {
     return false;
 }
@@ -375,6 +412,13 @@ std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName) {
     if (name == "postgresql")
         return std::make_shared<PostgreSQLDialect>();
     return std::make_shared<OdbcDialect>();
+}
+
+const std::vector<std::shared_ptr<const Dialect>>& EveryDialect() {
+    static const std::vector<std::shared_ptr<const Dialect>> kEvery = {
+        std::make_shared<PostgreSQLDialect>(), std::make_shared<SqlAnywhereDialect>(),
+        std::make_shared<SqliteDialect>(), std::make_shared<OdbcDialect>()};
+    return kEvery;
 }
 
 std::shared_ptr<const Dialect> DialectNamed(std::string_view name) {

@@ -57,6 +57,14 @@ struct Capabilities {
     bool arraysKeepFirstBinaryLength = false;
 };
 
+// How a database treats the names of its tables and columns.
+struct NameRules {
+    bool foldsUnquotedToLower = false;  // an unquoted name is stored in lower case (PostgreSQL)
+    bool caseBlind = false;  // names that differ only in letter case name one object, quoted too
+    std::size_t longestBytes = 0;  // the longest name it stores, in bytes; 0: no limit known
+    bool cutsLonger = false;       // a longer name is cut there without a word; else refused
+};
+
 // The one place a dialect's own kind matters: reading its catalog, which each database
 // keeps its own way (see engine/schema).
 // A column's type by its name, for the writer of an expression over a table's columns;
@@ -254,6 +262,21 @@ class Dialect {
     // A table the database keeps for itself, never listed nor sent.
     virtual bool IsOwnTable(std::string_view name) const;
 
+    // ---- Names and what its refusals mean ----
+    virtual NameRules Names() const { return {}; }
+    // The name as the database will store it: cut at a character where it cuts longer
+    // names. nullopt, with `why`, where it refuses the name.
+    std::optional<std::string> StoredName(std::string_view name, std::string& why) const;
+    // Whether the database takes the two names for one.
+    bool SameName(std::string_view a, std::string_view b) const;
+    // ALTER TABLE renaming a table.
+    virtual std::string RenameTableStatement(std::string_view from, std::string_view to) const;
+    // A refusal because another session holds a lock (or a deadlock broke the statement):
+    // waiting and trying again may succeed.
+    virtual bool LockConflict(std::string_view sqlstate, int native) const;
+    // A refusal because rows break a constraint (a duplicate, a NULL, a reference to nothing).
+    virtual bool IntegrityViolation(std::string_view sqlstate) const;
+
   protected:
     // INSERT ... ON CONFLICT (key) DO UPDATE from the staging table, where the database has it.
     std::string OnConflictUpsert(std::string_view staging, std::string_view table,
@@ -298,6 +321,10 @@ class Dialect {
 // driver's DBMS name (SQLGetInfo SQL_DBMS_NAME) names: "SQL Anywhere" or "Adaptive Server
 // Anywhere", "SQLite", "PostgreSQL", else a generic dialect of standard SQL.
 std::shared_ptr<const Dialect> DialectOf(Side side, std::string_view dbmsName);
+
+// Every dialect there is, for a rule that must hold whichever database answered (a failure
+// whose side is not known).
+const std::vector<std::shared_ptr<const Dialect>>& EveryDialect();
 // The dialect a user names: "postgresql", "sqlanywhere", "sqlite" or "odbc" (any case);
 // nullptr for another word.
 std::shared_ptr<const Dialect> DialectNamed(std::string_view name);

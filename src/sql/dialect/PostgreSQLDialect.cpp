@@ -400,3 +400,12 @@ std::string PostgreSQLDialect::UpsertStatement(std::string_view staging, std::st
 }
 
 }  // namespace korvanta
+
+namespace korvanta {
+
+// 55P03 lock_not_available: lock_timeout or NOWAIT met another session's lock.
+bool PostgreSQLDialect::LockConflict(std::string_view state, int native) const {
+    return state == "55P03" || Dialect::LockConflict(state, native);
+}
+
+}  // namespace korvanta

@@ -44,6 +44,8 @@ class PostgreSQLDialect final : public Dialect {
     std::string ExactRowsQuery(std::string_view from, const std::vector<SourceField>& fields,
                                std::vector<std::uint8_t>& marks) const override;
     bool FloatsAsNumbers() const override { return false; }
+    NameRules Names() const override { return {true, false, 63, true}; }
+    bool LockConflict(std::string_view sqlstate, int native) const override;
     std::string StagingTable(std::string_view name) const override;
     std::string AsText(std::string_view expression) const override;
     std::string ByteOrder(std::string_view expression) const override;

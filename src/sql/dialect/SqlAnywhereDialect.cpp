@@ -355,3 +355,33 @@ ColumnDefault SqlAnywhereDialect::ReadDefault(std::string_view text, bool& ident
 }
 
 }  // namespace korvanta
+
+namespace korvanta {
+
+// RENAME without TO: SQL Anywhere's own form of the statement.
+std::string SqlAnywhereDialect::RenameTableStatement(std::string_view from,
+                                                     std::string_view to) const {
+    return "ALTER TABLE " + QuotedName(from) + " RENAME " + QuotedName(to) + ";";
+}
+
+// Its own SQLSTATEs for the lock conflicts whose ODBC state is general, and its SQLCODEs
+// (the driver's native code), which no other driver gives: sqliteodbc gives SQLite's result
+// codes or -1, psqlODBC its own numbers from -6 up.
+bool SqlAnywhereDialect::LockConflict(std::string_view state, int native) const {
+    constexpr int kLockCodes[] = {
+        -210,   // SQLE_LOCKED: User '%1' has the row in '%2' locked
+        -306,   // SQLE_DEADLOCK
+        -307,   // SQLE_THREAD_DEADLOCK: all threads are blocked
+        -684,   // rollback occurred due to deadlock during prefetch
+        -1175,  // SQLE_LOCK_TIMEOUT: unable to acquire table locks in specified time
+    };
+    if (state == "42W18" || state == "42WC4" || Dialect::LockConflict(state, native))
+        return true;
+    for (const int code : kLockCodes) {
+        if (native == code)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace korvanta

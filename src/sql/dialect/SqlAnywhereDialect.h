@@ -35,6 +35,9 @@ class SqlAnywhereDialect final : public Dialect {
     std::string NotNullStatement(std::string_view table,
                                  const std::vector<std::string>& columns) const override;
     bool FloatsAsNumbers() const override { return true; }
+    NameRules Names() const override { return {false, true, 128, false}; }
+    std::string RenameTableStatement(std::string_view from, std::string_view to) const override;
+    bool LockConflict(std::string_view sqlstate, int native) const override;
 
     // A domain name of SYS.SYSDOMAIN with the column's width and scale.
     static ColumnType ReadType(std::string_view domain, int width, int scale);

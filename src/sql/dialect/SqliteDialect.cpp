@@ -629,3 +629,27 @@ std::string SqliteDialect::UpsertStatement(std::string_view staging, std::string
 }
 
 }  // namespace korvanta
+
+namespace korvanta {
+
+namespace {
+
+constexpr int kSqliteBusy = 5;  // SQLITE_BUSY
+
+bool General(std::string_view state) {
+    return state == "HY000" || state == "S1000";
+}
+
+}  // namespace
+
+// sqliteodbc reports a busy database as a general error with SQLite's result code.
+bool SqliteDialect::LockConflict(std::string_view state, int native) const {
+    return General(state) && native == kSqliteBusy;
+}
+
+// sqliteodbc reports every refusal as a general error: a broken constraint may be among them.
+bool SqliteDialect::IntegrityViolation(std::string_view state) const {
+    return General(state) || state.empty() || Dialect::IntegrityViolation(state);
+}
+
+}  // namespace korvanta

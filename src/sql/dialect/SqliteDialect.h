@@ -40,6 +40,9 @@ class SqliteDialect final : public Dialect {
     std::string_view MarkInside(std::uint8_t mark) const override;
     std::string StoredKindQuery(std::string_view from, std::string_view column) const override;
     bool FloatsAsNumbers() const override { return false; }
+    NameRules Names() const override { return {false, true, 0, false}; }
+    bool LockConflict(std::string_view sqlstate, int native) const override;
+    bool IntegrityViolation(std::string_view sqlstate) const override;
     std::string StagingTable(std::string_view name) const override;
     std::string AsText(std::string_view expression) const override;
     std::string ByteOrder(std::string_view expression) const override;

@@ -1,5 +1,6 @@
 #include "sql/statements/TableStatements.h"
 
+#include "sql/dialect/Dialect.h"
 #include "sql/model/SqlName.h"
 
 namespace korvanta {
@@ -8,9 +9,9 @@ std::string DropTableStatement(std::string_view table) {
     return "DROP TABLE " + QuotedName(table);
 }
 
+// Each side in its own database's form: the ODBC side speaks SQL Anywhere's.
 std::string RenameTableStatement(Side side, std::string_view oldName, std::string_view newName) {
-    const char* keyword = side == Side::PostgreSQL ? " RENAME TO " : " RENAME ";
-    return "ALTER TABLE " + QuotedName(oldName) + keyword + QuotedName(newName) + ";";
+    return DialectOf(side, "SQL Anywhere")->RenameTableStatement(oldName, newName);
 }
 
 }  // namespace korvanta

@@ -1,6 +1,8 @@
 // The route of a table the send makes: dropped first where the user said so, created, filled,
 // and its keys and indexes made after its rows.
 #include "engine/send/routes/Routes.h"
+#include "sql/model/SqlName.h"
+#include "sql/statements/NameCheck.h"
 #include "sql/statements/RouteStatements.h"
 #include "sql/statements/TablePlan.h"
 
@@ -50,12 +52,31 @@ void DryRun(SendSession& session, SentTable& table, const TablePlan& plan) {
     session.AfterRows(table, plan);
 }
 
+// The table's plan, its column names checked against the target's rules: a name the target
+// would cut is named, two it would take for one (or one it refuses) fail the table before
+// anything is made. Raises the reason.
+TablePlan PlanOf(SendSession& session, const SentTable& table) {
+    TablePlan plan =
+        table.schema ? session.PlanExact(table)
+                     : PlanSimpleTable(session.request().target, table.name, table.rows.Fields());
+    std::vector<std::string> columns;
+    for (const SourceField& field : table.rows.Fields())
+        columns.push_back(field.name);
+    NameCheck check = CheckColumnNames(columns, session.TargetDialect());
+    if (!check.problems.empty()) {
+        std::string why;
+        for (const std::string& problem : check.problems)
+            why += (why.empty() ? "" : "; ") + problem;
+        throw adodb::Error("The table " + QuotedName(table.name) + " was not made: " + why + ".");
+    }
+    plan.notCarried.insert(plan.notCarried.end(), check.notes.begin(), check.notes.end());
+    return plan;
+}
+
 void CreateAndCopy(SendSession& session, SentTable& table) {
     TablePlan plan;
     const bool built = session.Step(session.lines().buildCreate, [&] {
-        plan = table.schema
-                   ? session.PlanExact(table)
-                   : PlanSimpleTable(session.request().target, table.name, table.rows.Fields());
+        plan = PlanOf(session, table);
         session.statement() = plan.createTable;
     });
     if (!built)
