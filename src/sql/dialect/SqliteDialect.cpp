@@ -78,7 +78,7 @@ std::string SqliteDialect::Declaration(const ColumnType& type, std::string& notE
         case TypeKind::kTimestamp:
             return Fractional("TIMESTAMP", type);
         case TypeKind::kTimestampTz:
-            return Fractional("TIMESTAMP", type, " WITH TIME ZONE");
+            return Fractional("TIMESTAMP WITH TIME ZONE", type);  // SQLite takes (n) last only
         case TypeKind::kBoolean:
             return "BOOLEAN";
         case TypeKind::kUuid:
