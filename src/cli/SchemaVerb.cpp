@@ -33,6 +33,12 @@ int PrintSchema(const SendOptions& options, const std::string& dialect,
             status = kExitFailed;
             continue;
         }
+        if (!table.refused.empty()) {
+            std::fprintf(stderr, "korvanta: %s is not written: %s\n", table.table.c_str(),
+                         table.refused.c_str());
+            status = kExitFailed;
+            continue;
+        }
         for (const std::string& statement : table.statements)
             text += statement + ";\n";
         // A comment is one line: a line break in a source's text becomes a space.

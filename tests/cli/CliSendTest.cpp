@@ -1061,4 +1061,31 @@ TEST(CliSchema, StatementsRunOnEmptyDatabasesOfEachDialect) {
     EXPECT_NE(toSa.find("-- " + a + ": not carried: index " + u + "_n (n): NULLS LAST"),
               std::string::npos)
         << toSa;
+
+    // Values SQL Anywhere would read otherwise, and names it refuses: a bytea default as its
+    // binary literal, a carriage return as \xHH, a name holding " or two names one but for
+    // case left out and named, never written.
+    const std::string c = u + "_c", d = u + "_d", e = u + "_E";
+    testdb::psql("CREATE TABLE " + c + "(id int, bin bytea DEFAULT '\\x00ff', t text DEFAULT " +
+                 "E'a\\rb'); CREATE TABLE " + d + "(id int, \"q\"\"uote\" int); CREATE TABLE \"" +
+                 e + "\"(id int, \"Id\" int)");
+    const Result refused = program.Run({"schema", "--to", "sqlanywhere", c, d, e});
+    EXPECT_EQ(refused.status, 2) << refused.err;
+    EXPECT_NE(refused.err.find(d + " is not written: SQL Anywhere takes no name holding the "
+                                   "character \""),
+              std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("the columns \"id\" and \"Id\" would be one column"),
+              std::string::npos)
+        << refused.err;
+    const std::string& names = refused.out;
+    EXPECT_NE(names.find("\"bin\" LONG BINARY DEFAULT 0x00ff"), std::string::npos) << names;
+    EXPECT_NE(names.find("DEFAULT 'a\\x0Db'"), std::string::npos) << names;
+    EXPECT_EQ(names.find("uote"), std::string::npos) << names;
+    EXPECT_EQ(names.find("CREATE TABLE \"" + e), std::string::npos) << names;
+    const std::string lite2 = script({"--to", "sqlanywhere", "--dialect", "sqlite", c});
+    testdb::sqlite(lite2, file);
+    EXPECT_EQ(testdb::sqlite(
+                  "INSERT INTO " + c + "(id) VALUES (1); SELECT hex(bin), hex(t) FROM " + c, file),
+              Rows{"00FF|610D62"});
 }

@@ -7,6 +7,8 @@
 #include "engine/rows/TableRows.h"
 #include "engine/schema/SchemaReader.h"
 #include "engine/tables/TableNames.h"
+#include "sql/model/SqlName.h"
+#include "sql/statements/NameCheck.h"
 #include "sql/statements/TablePlan.h"
 
 namespace korvanta {
@@ -16,6 +18,30 @@ namespace {
 void Append(std::vector<std::string>& to, const std::vector<SchemaStep>& steps) {
     for (const SchemaStep& step : steps)
         to.push_back(step.statement);
+}
+
+// Why the target would refuse the table's names: its own, one taken already by an earlier
+// table of the script (as the target compares names), or its columns'. Empty when it takes
+// them; the names it would cut are noted.
+std::string NameRefusal(const Dialect& dialect, const std::string& table,
+                        const std::vector<std::string>& earlier,
+                        const std::vector<SourceField>& fields, std::vector<std::string>& notes) {
+    std::string why;
+    if (!dialect.StoredName(table, why))
+        return why;
+    for (const std::string& other : earlier) {
+        if (dialect.SameName(other, table))
+            return "the table " + QuotedName(other) + " of the script would be the same table on " +
+                   std::string(dialect.Name());
+    }
+    std::vector<std::string> columns;
+    for (const SourceField& field : fields)
+        columns.push_back(field.name);
+    const NameCheck check = CheckColumnNames(columns, dialect);
+    notes = check.notes;
+    for (const std::string& problem : check.problems)
+        why += (why.empty() ? "" : "; ") + problem;
+    return why;
 }
 
 }  // namespace
@@ -55,13 +81,22 @@ SchemaScript WriteSchemaScript(Side target, const Dialect& dialect,
             rows.Open(source, sourceDialect, tables[i]);
             const TableSchema schema =
                 ReadTableSchema(source, *sourceDialect, tables[i], rows.Fields());
+            const std::vector<SourceField> fields = rows.Fields();
             rows.Close();
+            std::vector<std::string> notes;
+            const std::vector<std::string> earlier(names.begin(), names.begin() + i);
+            if (std::string why = NameRefusal(dialect, names[i], earlier, fields, notes);
+                !why.empty()) {
+                scripted.refused = std::move(why);
+                continue;
+            }
             const TablePlan plan = PlanExactTable(schema, names[i], dialect, onTarget);
             Append(scripted.statements, plan.beforeTable);
             scripted.statements.push_back(plan.createTable);
             Append(scripted.statements, plan.afterRows);
             Append(scripted.statements, plan.sequences);
             scripted.notCarried = plan.notCarried;
+            scripted.notCarried.insert(scripted.notCarried.end(), notes.begin(), notes.end());
             for (const SchemaStep& key : plan.foreignKeys) {
                 if (onTarget(key.table))
                     script.foreignKeys.push_back(key.statement);

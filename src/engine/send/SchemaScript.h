@@ -16,6 +16,7 @@ struct ScriptedTable {
     std::vector<std::string> statements;
     std::vector<std::string> notCarried;
     std::string failure;  // the source's error when its schema could not be read
+    std::string refused;  // why the target would refuse the table's names: it is not written
 };
 
 struct SchemaScript {

@@ -71,6 +71,34 @@ bool Dialect::WritesAsRead(ValueRule) const {
     return true;
 }
 
+// A binary column's default given as a string: PostgreSQL's hex form ('\x00ff') written as
+// this database's binary literal; a string of plain characters as their bytes; any other
+// escape form is not carried.
+std::string Dialect::BinaryDefault(std::string_view literal, std::string& why) const {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    if (literal.substr(0, 2) == "\\x") {
+        hex = std::string(literal.substr(2));
+        const bool digits = hex.size() % 2 == 0 &&
+                            hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        if (!digits) {
+            why = "a binary default that is not hex digits";
+            return {};
+        }
+    } else if (literal.find('\\') != std::string_view::npos) {
+        why = "a binary default in escape form";
+        return {};
+    } else {
+        for (const char c : literal) {
+            hex += kHex[static_cast<unsigned char>(c) >> 4];
+            hex += kHex[static_cast<unsigned char>(c) & 0xF];
+        }
+    }
+    std::string out;
+    AppendBinary(out, hex);
+    return out;
+}
+
 std::string Dialect::Default(const ColumnSchema& column, std::string& why) const {
     using Kind = ColumnDefault::Kind;
     const ColumnDefault& d = column.defaultValue;
@@ -81,6 +109,8 @@ std::string Dialect::Default(const ColumnSchema& column, std::string& why) const
         case Kind::kLiteral:
             if (column.type.kind == TypeKind::kBoolean)
                 return Boolean(d.literal == "1" || d.literal == "true" || d.literal == "t");
+            if (column.type.kind == TypeKind::kBinary && d.isString)
+                return BinaryDefault(d.literal, why);
             return d.isString ? OneLineString(d.literal) : d.literal;
         case Kind::kCurrentDate:
             clock = Clock(TypeKind::kDate, d.utc, -1);
@@ -343,6 +373,17 @@ std::string Dialect::StoredKindQuery(std::string_view, std::string_view) const {
 
 std::optional<std::string> Dialect::StoredName(std::string_view name, std::string& why) const {
     const NameRules rules = Names();
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((rules.refusesControls && (byte < 0x20 || byte == 0x7F)) ||
+            rules.refusedCharacters.find(c) != std::string_view::npos) {
+            why = std::string(Name()) + " takes no name holding " +
+                  (byte < 0x20 || byte == 0x7F ? std::string("a control character")
+                                               : "the character " + std::string(1, c)) +
+                  ": " + QuotedName(name);
+            return std::nullopt;
+        }
+    }
     if (rules.longestBytes == 0 || name.size() <= rules.longestBytes)
         return std::string(name);
     if (!rules.cutsLonger) {

@@ -63,6 +63,8 @@ struct NameRules {
     bool caseBlind = false;  // names that differ only in letter case name one object, quoted too
     std::size_t longestBytes = 0;  // the longest name it stores, in bytes; 0: no limit known
     bool cutsLonger = false;       // a longer name is cut there without a word; else refused
+    std::string_view refusedCharacters = {};  // characters no name may hold
+    bool refusesControls = false;             // nor a control character
 };
 
 // The one place a dialect's own kind matters: reading its catalog, which each database
@@ -131,6 +133,7 @@ class Dialect {
     // A column's default as this database writes it; empty, with `why`, when it has no
     // counterpart.
     std::string Default(const ColumnSchema& column, std::string& why) const;
+    std::string BinaryDefault(std::string_view literal, std::string& why) const;
 
     // ---- Expressions ----
     // How this database's own SQL reads: its strings, LIKE, its type names in casts.

@@ -115,8 +115,27 @@ void SqlAnywhereDialect::AppendString(std::string& buffer, std::string_view text
     buffer += '\'';
 }
 
+// Its only escapes are \n, \xHH and \\ (a backslash before any other character is two
+// characters): every other control character is written \xHH.
 std::string SqlAnywhereDialect::OneLineString(std::string_view text) const {
-    return EscapedString("'", text);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string escaped = "'";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\\' || c == '\'') {
+            escaped += c;
+            escaped += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0xF];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped + "'";
 }
 
 // 0x with no digits is not shown to be a binary value: an empty one is a cast.

@@ -35,7 +35,7 @@ class SqlAnywhereDialect final : public Dialect {
     std::string NotNullStatement(std::string_view table,
                                  const std::vector<std::string>& columns) const override;
     bool FloatsAsNumbers() const override { return true; }
-    NameRules Names() const override { return {false, true, 128, false}; }
+    NameRules Names() const override { return {false, true, 128, false, "\"\\", true}; }
     std::string RenameTableStatement(std::string_view from, std::string_view to) const override;
     bool LockConflict(std::string_view sqlstate, int native) const override;
 
