@@ -256,6 +256,21 @@ std::optional<int> KeepState(const SendOptions& options, const std::vector<std::
     return std::nullopt;
 }
 
+// A plan names tables the source holds: one it does not is a mistake in the plan, found
+// before any table is touched.
+bool PlanTablesKnown(const SendOptions& options, const std::vector<std::string>& sourceList) {
+    if (options.planFile.empty())
+        return true;
+    bool known = true;
+    for (const std::string& table : options.operands) {
+        if (std::find(sourceList.begin(), sourceList.end(), table) == sourceList.end()) {
+            Say(options.planFile + ": the source has no table \"" + table + "\"");
+            known = false;
+        }
+    }
+    return known;
+}
+
 }  // namespace
 
 int RunSend(SendOptions options) {
@@ -279,19 +294,8 @@ int RunSend(SendOptions options) {
     TableSelection selection = SelectTables(options.operands, options.all, sourceList);
     for (const std::string& pattern : selection.unmatched)
         Say("no table matches " + pattern);
-    // A plan names tables the source holds: one it does not is a mistake in the plan,
-    // found before any table is touched.
-    if (!options.planFile.empty()) {
-        bool unknown = false;
-        for (const std::string& table : options.operands) {
-            if (std::find(sourceList.begin(), sourceList.end(), table) == sourceList.end()) {
-                Say(options.planFile + ": the source has no table \"" + table + "\"");
-                unknown = true;
-            }
-        }
-        if (unknown)
-            return kExitUsage;
-    }
+    if (!PlanTablesKnown(options, sourceList))
+        return kExitUsage;
     // --target and --where go with the tables of the command line.
     for (const std::string& table : selection.tables) {
         TableOptions& own = options.tables[table];

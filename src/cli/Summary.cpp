@@ -41,6 +41,29 @@ double Rounded(double value, double perUnit) {
     return std::round(value * perUnit) / perUnit;
 }
 
+// The lines under a table's: what a merge did with its rows, how a resume went on, and what
+// of its schema was not carried.
+std::string Under(const SummaryLine& line) {
+    const TableOutcome& o = line.outcome;
+    std::string out;
+    if (o.into == Into::kMerge)
+        out += "  merged: " + std::to_string(o.inserted) + " inserted, " +
+               std::to_string(o.updated) + " updated, " + std::to_string(o.unchanged) +
+               " unchanged" +
+               (o.deleted >= 0 ? "; " + std::to_string(o.keysCompared) + " keys compared, " +
+                                     std::to_string(o.deleted) + " deleted"
+                               : std::string()) +
+               "\n";
+    if (o.resumedAfter >= 0)
+        out += "  resumed: went on after the " + std::to_string(o.resumedAfter) +
+               " rows the target held\n";
+    if (o.restarted)
+        out += "  resumed: sent again from its start (no integer key to go on from)\n";
+    for (const std::string& item : o.notCarried)
+        out += NotCarriedLine(item) + "\n";
+    return out;
+}
+
 }  // namespace
 
 std::string_view StatusWord(TableStatus status) {
@@ -107,28 +130,8 @@ std::string Summary::Text() const {
                 out += "  ";
         }
         out += '\n';
-        // Under a table, what a merge did with its rows, and what of its schema was not
-        // carried.
-        if (r >= 1 && r <= lines.size()) {
-            const SummaryLine& line = lines[r - 1];
-            if (line.outcome.into == Into::kMerge)
-                out +=
-                    "  merged: " + std::to_string(line.outcome.inserted) + " inserted, " +
-                    std::to_string(line.outcome.updated) + " updated, " +
-                    std::to_string(line.outcome.unchanged) + " unchanged" +
-                    (line.outcome.deleted >= 0
-                         ? "; " + std::to_string(line.outcome.keysCompared) + " keys compared, " +
-                               std::to_string(line.outcome.deleted) + " deleted"
-                         : std::string()) +
-                    "\n";
-            if (line.outcome.resumedAfter >= 0)
-                out += "  resumed: went on after the " + std::to_string(line.outcome.resumedAfter) +
-                       " rows the target held\n";
-            if (line.outcome.restarted)
-                out += "  resumed: sent again from its start (no integer key to go on from)\n";
-            for (const std::string& item : line.outcome.notCarried)
-                out += NotCarriedLine(item) + "\n";
-        }
+        if (r >= 1 && r <= lines.size())
+            out += Under(lines[r - 1]);
     }
     return out;
 }

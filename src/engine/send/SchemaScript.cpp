@@ -1,5 +1,7 @@
 #include "engine/send/SchemaScript.h"
 
+#include <functional>
+
 #include "adodb/Error.h"
 #include "engine/connections/Failure.h"
 #include "engine/connections/PostgreSQL.h"
@@ -42,6 +44,22 @@ std::string NameRefusal(const Dialect& dialect, const std::string& table,
     for (const std::string& problem : check.problems)
         why += (why.empty() ? "" : "; ") + problem;
     return why;
+}
+
+// The table's statements in the script; its foreign keys go last, to tables of the script only.
+void Script(const TablePlan& plan, const std::function<bool(std::string_view)>& onTarget,
+            ScriptedTable& scripted, std::vector<std::string>& foreignKeys) {
+    Append(scripted.statements, plan.beforeTable);
+    scripted.statements.push_back(plan.createTable);
+    Append(scripted.statements, plan.afterRows);
+    Append(scripted.statements, plan.sequences);
+    scripted.notCarried = plan.notCarried;
+    for (const SchemaStep& key : plan.foreignKeys) {
+        if (onTarget(key.table))
+            foreignKeys.push_back(key.statement);
+        else
+            scripted.notCarried.push_back(key.what + ": the table is not in the script");
+    }
 }
 
 }  // namespace
@@ -90,19 +108,9 @@ SchemaScript WriteSchemaScript(Side target, const Dialect& dialect,
                 scripted.refused = std::move(why);
                 continue;
             }
-            const TablePlan plan = PlanExactTable(schema, names[i], dialect, onTarget);
-            Append(scripted.statements, plan.beforeTable);
-            scripted.statements.push_back(plan.createTable);
-            Append(scripted.statements, plan.afterRows);
-            Append(scripted.statements, plan.sequences);
-            scripted.notCarried = plan.notCarried;
+            Script(PlanExactTable(schema, names[i], dialect, onTarget), onTarget, scripted,
+                   script.foreignKeys);
             scripted.notCarried.insert(scripted.notCarried.end(), notes.begin(), notes.end());
-            for (const SchemaStep& key : plan.foreignKeys) {
-                if (onTarget(key.table))
-                    script.foreignKeys.push_back(key.statement);
-                else
-                    scripted.notCarried.push_back(key.what + ": the table is not in the script");
-            }
         } catch (const std::exception& e) {
             scripted.failure = e.what();
             if (AsError(e).connectionLost())
