@@ -254,6 +254,38 @@ TEST(CliExistingTable, TruncateKeepsItsDependentsAndMismatchesGetNoRow) {
                  Ident(role) + ";");
 }
 
+// The stand-in's connection checks no foreign key unless told: emptying a table, or deleting
+// what the source no longer holds, must still leave every row another table refers to, the
+// step refused and named, as PostgreSQL would.
+TEST(CliExistingTable, RowsAnotherTableRefersToAreNotDeletedOnTheStandIn) {
+    const std::string t = testdb::uniqueName("cli_parent"), child = t + "_child";
+    testdb::psql("CREATE TABLE " + Ident(t) + " (id int PRIMARY KEY, name text); INSERT INTO " +
+                 Ident(t) + " VALUES (2, 'b'), (3, 'c');");
+    Sqlite("CREATE TABLE " + Ident(t) + " (id INTEGER PRIMARY KEY, name TEXT); INSERT INTO " +
+           Ident(t) + " VALUES (1, 'a'), (2, 'b'); CREATE TABLE " + Ident(child) +
+           " (pid INTEGER REFERENCES " + Ident(t) + " (id)); INSERT INTO " + Ident(child) +
+           " VALUES (1);");
+    const auto ids = [&] { return Sqlite("SELECT id FROM " + Ident(t) + " ORDER BY id"); };
+    Program program;
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{"--if-exists", "truncate"},
+          std::vector<std::string>{"--if-exists", "merge", "--delete-missing"}}) {
+        std::vector<std::string> args = {"send", "--to", "sqlanywhere", t};
+        args.insert(args.end(), mode.begin(), mode.end());
+        const Result r = program.Run(args);
+        EXPECT_EQ(r.status, 2) << mode[1] << r.err;
+        EXPECT_NE(r.err.find("FOREIGN KEY constraint failed"), std::string::npos)
+            << mode[1] << r.err;
+        const Rows held = ids();
+        EXPECT_NE(std::find(held.begin(), held.end(), "1"), held.end())
+            << mode[1] << ": the row the child refers to stays";
+    }
+    Sqlite("DELETE FROM " + Ident(child) + ";");
+    const Result r = program.Run({"send", "--to", "sqlanywhere", t, "--if-exists", "truncate"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ids(), (Rows{"2", "3"}));
+}
+
 }  // namespace
 
 namespace {

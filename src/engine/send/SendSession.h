@@ -104,6 +104,29 @@ class SendSession {
             request_.journal->Writing(source);
     }
 
+    // Runs `change` (statements that delete rows on the target, outside a transaction of
+    // their own) with the target checking foreign keys, where its connection checks none
+    // unless told: a row another table refers to is then not deleted. Raises what it raises.
+    template <class F>
+    void WithKeysChecked(F&& change) {
+        const std::string on = targetDialect_->KeysCheckedStatement(true);
+        if (!on.empty())
+            Target().Execute(on);
+        try {
+            std::forward<F>(change)();
+        } catch (...) {
+            if (!on.empty()) {
+                try {
+                    Target().Execute(targetDialect_->KeysCheckedStatement(false));
+                } catch (...) {
+                }
+            }
+            throw;
+        }
+        if (!on.empty())
+            Target().Execute(targetDialect_->KeysCheckedStatement(false));
+    }
+
     bool OpenConnections();
     void CloseConnections();
     // The dialects of both sides: the ODBC side's from its driver's DBMS name, asked once;

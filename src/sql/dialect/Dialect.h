@@ -186,6 +186,10 @@ class Dialect {
     // ---- Rows into a table that stands there ----
     // Empties the table, keeping its definition, its rights and what depends on it.
     virtual std::string EmptyTableStatement(std::string_view table) const;
+    // Where a connection checks no foreign key unless told (SQLite), the statement that
+    // makes it check them (`on`) or stop again; empty where they are always checked. Rows
+    // are deleted under it, so that none another table refers to goes.
+    virtual std::string KeysCheckedStatement(bool /*on*/) const { return {}; }
     // The text expression compared and ordered by its bytes, so that two databases put
     // texts in one order (for UTF-8, the characters' code points); empty where there is no
     // such order to ask for.

@@ -55,6 +55,9 @@ class SqliteDialect final : public Dialect {
                                 const std::vector<std::string>& columns,
                                 const std::vector<std::string>& key) const override;
     std::string EmptyTableStatement(std::string_view table) const override;
+    std::string KeysCheckedStatement(bool on) const override {
+        return on ? "PRAGMA foreign_keys = ON" : "PRAGMA foreign_keys = OFF";
+    }
     std::string NullSafeEqual(std::string_view a, std::string_view b) const override;
     bool IsOwnTable(std::string_view name) const override { return IsOwnName(name); }
 

@@ -46,7 +46,11 @@ bool Truncate(SendSession& session, const SentTable& table) {
     TransientBudget budget = session.StatementBudget();
     return session.Step(
         session.lines().intoExisting,
-        [&] { WaitOutTransient([&] { session.Target().Execute(empty); }, budget); }, &empty);
+        [&] {
+            session.WithKeysChecked(
+                [&] { WaitOutTransient([&] { session.Target().Execute(empty); }, budget); });
+        },
+        &empty);
 }
 
 // The rows' condition: the table's own, and for --since the rows at or after the target's

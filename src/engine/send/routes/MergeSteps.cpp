@@ -36,21 +36,24 @@ bool RemoveMissing(SendSession& session, const MissingKeys& plan, long long& del
         session.statement() = plan.index;
         target.Execute(plan.index);
         session.statement() = plan.remove;
-        target.BeginTrans();
-        try {
-            adodb::Recordset counted = target.Execute(plan.count);
-            deleted =
-                counted.IsEOF() ? 0 : std::stoll(std::string(counted.Fields()[0].Value().Text()));
-            counted.Close();
-            target.Execute(plan.remove);
-            target.CommitTrans();
-        } catch (...) {
+        session.WithKeysChecked([&] {
+            target.BeginTrans();
             try {
-                target.RollbackTrans();
+                adodb::Recordset counted = target.Execute(plan.count);
+                deleted = counted.IsEOF()
+                              ? 0
+                              : std::stoll(std::string(counted.Fields()[0].Value().Text()));
+                counted.Close();
+                target.Execute(plan.remove);
+                target.CommitTrans();
             } catch (...) {
+                try {
+                    target.RollbackTrans();
+                } catch (...) {
+                }
+                throw;
             }
-            throw;
-        }
+        });
     });
 }
 
