@@ -254,6 +254,40 @@ TEST(CliExistingTable, TruncateKeepsItsDependentsAndMismatchesGetNoRow) {
                  Ident(role) + ";");
 }
 
+// --since compares instants, not the text of one session's wall clock: the stand-in holds
+// times as text in several forms and offsets, and the PostgreSQL session's zone lies east
+// or west of UTC; every row at or after the target's latest arrives, both ways.
+TEST(CliExistingTable, SinceComparesInstantsWhateverTheZoneAndForm) {
+    for (const char* zone : {"Asia/Tokyo", "America/Los_Angeles"}) {
+        for (const bool toPg : {true, false}) {
+            const std::string t = testdb::uniqueName("cli_since");
+            const std::string create = "CREATE TABLE " + Ident(t) +
+                                       " (id BIGINT PRIMARY KEY, ts TIMESTAMP WITH TIME ZONE)";
+            const auto source = [&](const std::string& sql) {
+                return toPg ? Sqlite(sql) : testdb::psql(sql);
+            };
+            const auto target = [&](const std::string& sql) {
+                return toPg ? testdb::psql(sql) : Sqlite(sql);
+            };
+            Sqlite(create + "; INSERT INTO " + Ident(t) +
+                   " VALUES (1, '2024-01-01 09:00:00+00:00'), (2, '2024-01-01T19:00:00+09:00');");
+            testdb::psql(create + "; INSERT INTO " + Ident(t) +
+                         " VALUES (1, '2024-01-01 09:00:00+00'), (2, '2024-01-01 10:00:00+00');");
+            // Newer by the instant, older by the text of either zone's clock.
+            source("INSERT INTO " + Ident(t) + " VALUES (3, '2024-01-01 11:00:00+00:00'), " +
+                   "(4, '2024-01-01 05:30:00-06:00');");
+            Program program;
+            const Result r = program.Run({"send", "--to", toPg ? "postgresql" : "sqlanywhere", t,
+                                          "--if-exists", "merge", "--since", "ts"},
+                                         {{"PGTZ", std::string(zone)}});
+            EXPECT_EQ(r.status, 0) << zone << toPg << r.err;
+            EXPECT_EQ(target("SELECT id FROM " + Ident(t) + " ORDER BY id"),
+                      (Rows{"1", "2", "3", "4"}))
+                << zone << " to " << (toPg ? "PostgreSQL" : "the stand-in") << r.out;
+        }
+    }
+}
+
 // The stand-in's connection checks no foreign key unless told: emptying a table, or deleting
 // what the source no longer holds, must still leave every row another table refers to, the
 // step refused and named, as PostgreSQL would.

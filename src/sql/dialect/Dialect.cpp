@@ -229,6 +229,15 @@ std::string Dialect::NotNullStatement(std::string_view table,
     return statement;
 }
 
+std::string Dialect::LargestQuery(std::string_view table, std::string_view column,
+                                  ValueKind) const {
+    return "SELECT " + AsText("max(" + QuotedName(column) + ")") + " FROM " + std::string(table);
+}
+
+std::string Dialect::AtOrAfter(std::string_view column, std::string_view largest, ValueKind) const {
+    return QuotedName(column) + " >= " + String(largest);
+}
+
 std::string Dialect::EmptyTableStatement(std::string_view table) const {
     return "TRUNCATE TABLE " + std::string(table);
 }

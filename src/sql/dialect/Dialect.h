@@ -186,6 +186,13 @@ class Dialect {
     // ---- Rows into a table that stands there ----
     // Empties the table, keeping its definition, its rights and what depends on it.
     virtual std::string EmptyTableStatement(std::string_view table) const;
+    // --since: the column's largest value as text that the other database can compare (an
+    // instant in UTC), one row, NULL for an empty table; `table` quoted.
+    virtual std::string LargestQuery(std::string_view table, std::string_view column,
+                                     ValueKind kind) const;
+    // The rows whose `column` is at or after `largest` (the other database's text of it).
+    virtual std::string AtOrAfter(std::string_view column, std::string_view largest,
+                                  ValueKind kind) const;
     // Where a connection checks no foreign key unless told (SQLite), the statement that
     // makes it check them (`on`) or stop again; empty where they are always checked. Rows
     // are deleted under it, so that none another table refers to goes.

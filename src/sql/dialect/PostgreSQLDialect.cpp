@@ -403,6 +403,17 @@ std::string PostgreSQLDialect::UpsertStatement(std::string_view staging, std::st
 
 namespace korvanta {
 
+// An instant in UTC with its offset written out, whatever the session's zone: the other
+// database compares it as an instant, not as the text of this session's wall clock.
+std::string PostgreSQLDialect::LargestQuery(std::string_view table, std::string_view column,
+                                            ValueKind kind) const {
+    if (kind != ValueKind::kTimestampTz)
+        return Dialect::LargestQuery(table, column, kind);
+    return "SELECT to_char(max(" + QuotedName(column) +
+           ") AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.US') || '+00:00' FROM " +
+           std::string(table);
+}
+
 // 55P03 lock_not_available: lock_timeout or NOWAIT met another session's lock.
 bool PostgreSQLDialect::LockConflict(std::string_view state, int native) const {
     return state == "55P03" || Dialect::LockConflict(state, native);

@@ -46,6 +46,8 @@ class PostgreSQLDialect final : public Dialect {
     bool FloatsAsNumbers() const override { return false; }
     NameRules Names() const override { return {true, false, 63, true}; }
     bool LockConflict(std::string_view sqlstate, int native) const override;
+    std::string LargestQuery(std::string_view table, std::string_view column,
+                             ValueKind kind) const override;
     std::string StagingTable(std::string_view name) const override;
     std::string AsText(std::string_view expression) const override;
     std::string ByteOrder(std::string_view expression) const override;

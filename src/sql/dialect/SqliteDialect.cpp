@@ -640,7 +640,35 @@ bool General(std::string_view state) {
     return state == "HY000" || state == "S1000";
 }
 
+bool IsTimeKind(ValueKind kind) {
+    return kind == ValueKind::kDate || kind == ValueKind::kTime || kind == ValueKind::kTimestamp ||
+           kind == ValueKind::kTimestampTz;
+}
+
 }  // namespace
+
+// SQLite holds times as text in any of its forms, with or without an offset: they compare as
+// instants (julianday reads each form and its offset), a second early, so that no row of the
+// same instant is missed by rounding (a merge reads a row twice without harm); a value no
+// form reads is read too.
+std::string SqliteDialect::AtOrAfter(std::string_view column, std::string_view largest,
+                                     ValueKind kind) const {
+    if (!IsTimeKind(kind))
+        return Dialect::AtOrAfter(column, largest, kind);
+    const std::string day = "julianday(" + QuotedName(column) + ")";
+    return "(" + day + " IS NULL OR " + day + " >= julianday(" + String(largest) +
+           ") - 1.0 / 86400)";
+}
+
+// The latest instant, not the largest text: texts of other forms or offsets order otherwise.
+std::string SqliteDialect::LargestQuery(std::string_view table, std::string_view column,
+                                        ValueKind kind) const {
+    if (!IsTimeKind(kind))
+        return Dialect::LargestQuery(table, column, kind);
+    const std::string day = "julianday(" + QuotedName(column) + ")";
+    return "SELECT CAST(" + QuotedName(column) + " AS TEXT) FROM " + std::string(table) +
+           " WHERE " + day + " IS NOT NULL ORDER BY " + day + " DESC LIMIT 1";
+}
 
 // sqliteodbc reports a busy database as a general error with SQLite's result code.
 bool SqliteDialect::LockConflict(std::string_view state, int native) const {

@@ -42,6 +42,10 @@ class SqliteDialect final : public Dialect {
     bool FloatsAsNumbers() const override { return false; }
     NameRules Names() const override { return {false, true, 0, false}; }
     bool LockConflict(std::string_view sqlstate, int native) const override;
+    std::string AtOrAfter(std::string_view column, std::string_view largest,
+                          ValueKind kind) const override;
+    std::string LargestQuery(std::string_view table, std::string_view column,
+                             ValueKind kind) const override;
     bool IntegrityViolation(std::string_view sqlstate) const override;
     std::string StagingTable(std::string_view name) const override;
     std::string AsText(std::string_view expression) const override;

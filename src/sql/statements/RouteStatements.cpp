@@ -43,15 +43,6 @@ std::optional<std::vector<std::string>> KeyLiterals(const Dialect& source,
     return literals;
 }
 
-std::string LargestQuery(const Dialect& target, std::string_view table, std::string_view column) {
-    return "SELECT " + target.AsText("max(" + QuotedName(column) + ")") + " FROM " +
-           QuotedName(table);
-}
-
-std::string AtOrAfter(const Dialect& source, std::string_view column, std::string_view largest) {
-    return QuotedName(column) + " >= " + source.String(largest);
-}
-
 std::string BothConditions(const std::string& first, const std::string& second) {
     if (first.empty())
         return second;

@@ -29,11 +29,8 @@ std::optional<std::vector<std::string>> KeyLiterals(const Dialect& source,
                                                     const std::vector<std::string>& last,
                                                     std::string& problem);
 
-// The largest value of the column as text (NULL for an empty table).
-std::string LargestQuery(const Dialect& target, std::string_view table, std::string_view column);
-
-// The source's rows at or after `largest` (the target's text of it) in `column`.
-std::string AtOrAfter(const Dialect& source, std::string_view column, std::string_view largest);
+// --since's largest value and the rows at or after it: each dialect's LargestQuery and
+// AtOrAfter, which compare times as instants where a database holds them as text.
 
 // Both conditions; either may be empty.
 std::string BothConditions(const std::string& first, const std::string& second);

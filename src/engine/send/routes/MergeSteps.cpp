@@ -97,11 +97,12 @@ std::string SinceCondition(SendSession& session, const SentTable& table,
     if (at == read.size())
         throw adodb::Error("The column " + QuotedName(since) + " of --since is not in the table " +
                            QuotedName(table.entry) + ".");
+    const ValueKind kind = fit.rules[at].kind;
     adodb::Recordset largest = session.Target().Execute(
-        LargestQuery(session.TargetDialect(), table.name, fit.columns[at]));
+        session.TargetDialect().LargestQuery(QuotedName(table.name), fit.columns[at], kind));
     if (largest.IsEOF() || largest.Fields()[0].Value().IsNull())
         return {};  // an empty table: every row
-    return AtOrAfter(session.SourceDialect(), read[at], largest.Fields()[0].Value().Text());
+    return session.SourceDialect().AtOrAfter(read[at], largest.Fields()[0].Value().Text(), kind);
 }
 
 void DeleteMissing(SendSession& session, SentTable& table, const ExistingFit& fit,
