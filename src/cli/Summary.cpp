@@ -59,6 +59,8 @@ std::string Under(const SummaryLine& line) {
                " rows the target held\n";
     if (o.restarted)
         out += "  resumed: sent again from its start (no integer key to go on from)\n";
+    if (!o.notVerified.empty())
+        out += "  not verified: " + o.notVerified + "\n";
     for (const std::string& item : o.notCarried)
         out += NotCarriedLine(item) + "\n";
     return out;
@@ -169,6 +171,8 @@ std::string Summary::Json() const {
             table["restarted"] = true;
         if (l.outcome.into != Into::kNone)
             table["into"] = QString::fromLatin1(IntoWord(l.outcome.into));
+        if (!l.outcome.notVerified.empty())
+            table["not_verified"] = Utf8(l.outcome.notVerified);
         if (!l.outcome.oneByOne.empty())
             table["one_insert_per_row"] = Utf8(l.outcome.oneByOne);
         if (l.outcome.into == Into::kMerge) {

@@ -192,8 +192,13 @@ TEST(CliExistingTable, TruncateKeepsItsDependentsAndMismatchesGetNoRow) {
                  "CREATE ROLE " +
                  Ident(role) + "; GRANT SELECT ON " + Ident(t) + " TO " + Ident(role) + ";");
     Program program;
-    Result r = program.Run({"send", "--to", "postgresql", t, "--if-exists", "truncate"});
+    Result r =
+        program.Run({"send", "--to", "postgresql", t, "--if-exists", "truncate", "--verify"});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("not verified: its rows went into a table that stood there"),
+              std::string::npos)
+        << "--verify says which table it could not vouch for\n"
+        << r.out;
     EXPECT_EQ(testdb::psql("SELECT n FROM " + Ident(view)), Rows{"3"});
     EXPECT_EQ(testdb::psql("SELECT has_table_privilege('" + role + "', '" + t + "', 'SELECT')"),
               Rows{"t"});

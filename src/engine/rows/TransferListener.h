@@ -29,6 +29,9 @@ struct TableOutcome {
     // With verification: whether the target's table matched what was written, and how not.
     std::optional<bool> verified;
     std::string verifyDifference;
+    // Verification was asked for and this table could not be verified: why (its rows went
+    // into a table that stood there, or a stopped send wrote some of them).
+    std::string notVerified;
     // An exact copy: what of the table's schema was carried, and what was not and why.
     std::vector<std::string> carried;
     std::vector<std::string> notCarried;

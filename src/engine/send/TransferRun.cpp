@@ -139,7 +139,25 @@ std::optional<Route> TransferRun::RouteOf(SentTable& table, TableFacts facts) {
     }
 }
 
+// Why --verify cannot vouch for a table the route writes only in part: the rows that were
+// there, or that a stopped send wrote (and the rows it refused), are not this send's to know.
+const char* UnverifiedWhy(Route route) {
+    switch (route) {
+        case Route::kTruncate:
+        case Route::kAppend:
+        case Route::kMerge:
+            return "its rows went into a table that stood there";
+        case Route::kDoneBefore:
+        case Route::kResumeAfterKey:
+            return "a stopped send wrote its rows, or some of them";
+        default:
+            return "";
+    }
+}
+
 void TransferRun::Take(SentTable& table, Route route) {
+    if (request_.settings.verify && !request_.dryRun)
+        table.outcome.notVerified = UnverifiedWhy(route);
     if (route == Route::kSkip) {
         table.outcome.skipped = true;
         return;
