@@ -145,11 +145,16 @@ void SendAll(SendConsole& console, const SendRequest& request, int jobs) {
         SendTables(all, listener);
         return;
     }
+    // Every job knows every table of the send: a foreign key written with its table (towards
+    // SQLite) may refer to one another job sends later.
+    SendRequest shared = request;
+    for (const TableState& table : console.tables())
+        shared.tables.push_back(table.name);
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> workers;
     const std::size_t running = std::min(static_cast<std::size_t>(jobs), count);
     for (std::size_t w = 0; w < running; ++w)
-        workers.emplace_back([&] { Job(console, request, next); });
+        workers.emplace_back([&] { Job(console, shared, next); });
     for (std::thread& worker : workers)
         worker.join();
 }

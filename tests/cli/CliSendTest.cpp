@@ -406,6 +406,24 @@ TEST(CliJobs, ThreeTablesAtOnceKeepTheirOwnAccounts) {
     }
 }
 
+// Towards the stand-in a foreign key goes with its table's CREATE: with several jobs, one
+// to a table another job sends later is carried as with one job, not left out.
+TEST(CliJobs, AForeignKeyToATableAnotherJobSendsIsCarried) {
+    const std::string parent = testdb::uniqueName("cli_jobs_parent"), child = parent + "_child";
+    testdb::psql("CREATE TABLE " + Ident(parent) + " (id int PRIMARY KEY); CREATE TABLE " +
+                 Ident(child) + " (id int PRIMARY KEY, pid int REFERENCES " + Ident(parent) +
+                 "); INSERT INTO " + Ident(parent) + " VALUES (1); INSERT INTO " + Ident(child) +
+                 " VALUES (1, 1);");
+    Program program;
+    const Result r = program.Run(
+        {"send", "--to", "sqlanywhere", "--schema", "exact", "--jobs", "2", child, parent});
+    EXPECT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_EQ(r.out.find("not carried"), std::string::npos) << r.out;
+    EXPECT_EQ(
+        Sqlite("SELECT \"table\", \"from\", \"to\" FROM pragma_foreign_key_list('" + child + "')"),
+        Rows{parent + "|pid|id"});
+}
+
 // --- verification -----------------------------------------------------------------
 
 // A row trigger that an event trigger puts on the new table changes one value behind the
