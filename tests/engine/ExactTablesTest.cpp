@@ -739,4 +739,33 @@ TEST(ExactSchema, UnreadableDefaultsAndLongNamesAreNamedAndTheTableSent) {
               Rows{"0"});
 }
 
+// SQLite numbers the rows only in a rowid's alias: INTEGER PRIMARY KEY, not DESC, not in a
+// table WITHOUT ROWID. Only the alias becomes an identity; the others keep their key alone.
+TEST(ExactSchema, OnlyARowidAliasBecomesAnIdentity) {
+    const std::string t = testdb::uniqueName("xrowid");
+    const struct {
+        std::string table, create;
+        const char* identity;
+    } cases[] = {
+        {t + "_alias", "(id INTEGER PRIMARY KEY, v TEXT)", "YES"},
+        {t + "_desc", "(id INTEGER PRIMARY KEY DESC, v TEXT)", "NO"},
+        {t + "_norowid", "(id INTEGER PRIMARY KEY, v TEXT) WITHOUT ROWID", "NO"},
+    };
+    for (const auto& c : cases) {
+        testdb::sqlite("CREATE TABLE " + c.table + c.create + "; INSERT INTO " + c.table +
+                       " VALUES (5, 'a');");
+        const Said sent = Send(Side::PostgreSQL, {c.table});
+        ExpectVerified(sent, {c.table});
+        EXPECT_EQ(testdb::psql("SELECT is_identity FROM information_schema.columns WHERE "
+                               "table_name = '" +
+                               c.table + "' AND column_name = 'id'"),
+                  Rows{c.identity})
+            << c.create;
+        EXPECT_EQ(testdb::psql("SELECT count(*) FROM pg_constraint WHERE conrelid = '" + c.table +
+                               "'::regclass AND contype = 'p'"),
+                  Rows{"1"})
+            << c.create;
+    }
+}
+
 }  // namespace

@@ -56,9 +56,13 @@ void ReadColumns(adodb::Connection& source, const std::string& table, TableSchem
 }
 
 // An INTEGER PRIMARY KEY is the rowid: SQLite numbers the rows in it, with AUTOINCREMENT
-// or without.
-void MarkRowid(TableSchema& schema) {
+// or without. Not so when its key has an index of its own (INTEGER PRIMARY KEY DESC, a table
+// WITHOUT ROWID): SQLite numbers nothing there.
+void MarkRowid(adodb::Connection& source, const std::string& table, TableSchema& schema) {
     if (schema.primaryKey.size() != 1)
+        return;
+    if (!Rows(source, "SELECT 1 FROM pragma_index_list(" + Lit(table) + ") WHERE origin = 'pk'")
+             .empty())
         return;
     for (ColumnSchema& column : schema.columns) {
         if (column.name == schema.primaryKey[0] && Lower(column.type.name) == "integer") {
@@ -197,7 +201,7 @@ TableSchema SqliteSchema(adodb::Connection& source, const std::string& table) {
     TableSchema schema;
     schema.name = table;
     ReadColumns(source, table, schema);
-    MarkRowid(schema);
+    MarkRowid(source, table, schema);
     ReadIndexes(source, table, schema);
     ReadForeignKeys(source, table, schema);
     ReadStatement(source, table, schema);
