@@ -194,6 +194,9 @@ TEST(Dialect, EveryDefaultEachWayInEachDialect) {
         {"pg", "((CURRENT_TIMESTAMP AT TIME ZONE 'UTC'::text))::date", K::kCurrentDate, "", false},
         {"sa", "current utc timestamp", K::kCurrentTimestamp, "", false},
         {"lite", "(\"other\" + 1)", K::kOther, "", false},
+        {"lite", "\"\"", K::kLiteral, "", false},  // a word in quotes is a string there
+        {"lite", "\"a\"\"b\"", K::kLiteral, "a\"b", false},
+        {"lite", "\"a\" || \"b\"", K::kOther, "", false},  // two words: an expression
         {"sa", "autoincrement", K::kNone, "", true},
         {"sa", "global autoincrement(1000)", K::kNone, "", true},
         {"sa", "current timestamp", K::kCurrentTimestamp, "", false},
