@@ -768,4 +768,36 @@ TEST(ExactSchema, OnlyARowidAliasBecomesAnIdentity) {
     }
 }
 
+// What a PostgreSQL table is besides its columns and constraints, which no other database
+// takes, is named: a view's definition, UNLOGGED, storage options, comments, triggers.
+TEST(ExactSchema, WhatTheTableIsBesidesItsColumnsIsNamed) {
+    const std::string t = testdb::uniqueName("xfacts"), view = t + "_v";
+    testdb::psql("CREATE UNLOGGED TABLE " + t +
+                 " (id int PRIMARY KEY, v text) WITH (fillfactor = " + "70); INSERT INTO " + t +
+                 " VALUES (1, 'a'); CREATE VIEW " + view + " AS SELECT * FROM " + t +
+                 "; COMMENT ON TABLE " + t + " IS 'c'; COMMENT ON " + "COLUMN " + t +
+                 ".v IS 'c'; CREATE FUNCTION " + t + "_f() RETURNS trigger " +
+                 "LANGUAGE plpgsql AS $$BEGIN RETURN NEW; END$$; CREATE TRIGGER " + t +
+                 "_trg BEFORE INSERT ON " + t + " FOR EACH ROW EXECUTE FUNCTION " + t + "_f();");
+    const Said sent = Send(Side::SqlAnywhere, {t, view});
+    ExpectVerified(sent, {t, view});
+    for (const std::string& item :
+         {std::string("UNLOGGED: the table is made logged"),
+          std::string("storage options (fillfactor=70)"), std::string("the table's comment"),
+          std::string("comments on 1 of its columns"), "triggers " + t + "_trg"})
+        EXPECT_TRUE(Named(sent.outcomes.at(t), item))
+            << item << ::testing::PrintToString(sent.outcomes.at(t).notCarried);
+    EXPECT_TRUE(Named(sent.outcomes.at(view), "a view's definition: its rows go as a table"));
+
+    const std::string lite = t + "_lite", liteView = lite + "_v";
+    testdb::sqlite("CREATE TABLE " + lite + " (id INTEGER PRIMARY KEY, v TEXT); CREATE VIEW " +
+                   liteView + " AS SELECT * FROM " + lite + "; CREATE TRIGGER " + lite +
+                   "_tr AFTER INSERT ON " + lite + " BEGIN SELECT 1; END; INSERT INTO " + lite +
+                   " VALUES (1, 'a');");
+    const Said home = Send(Side::PostgreSQL, {lite, liteView});
+    ExpectVerified(home, {lite, liteView});
+    EXPECT_TRUE(Named(home.outcomes.at(lite), "triggers " + lite + "_tr"));
+    EXPECT_TRUE(Named(home.outcomes.at(liteView), "a view's definition: its rows go as a table"));
+}
+
 }  // namespace

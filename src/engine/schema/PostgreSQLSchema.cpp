@@ -244,6 +244,42 @@ void ReadInheritance(adodb::Connection& source, const std::string& oid, TableSch
     }
 }
 
+// What the table is besides its columns and constraints, none of which another database
+// takes: a view's or a foreign table's definition (its rows go as a table), UNLOGGED,
+// storage options, comments and triggers. Each is named.
+void ReadTableFacts(adodb::Connection& source, const std::string& oid, TableSchema& schema) {
+    const std::vector<Row> rows =
+        Rows(source,
+             "SELECT c.relkind::text, c.relpersistence::text, "
+             "coalesce(array_to_string(c.reloptions, ', '), ''), "
+             "coalesce(obj_description(c.oid, 'pg_class'), ''), "
+             "(SELECT count(*) FROM pg_catalog.pg_description d WHERE d.objoid = c.oid AND "
+             "d.classoid = 'pg_catalog.pg_class'::regclass AND d.objsubid > 0), "
+             "coalesce((SELECT string_agg(t.tgname, ', ' ORDER BY t.tgname) FROM "
+             "pg_catalog.pg_trigger t WHERE t.tgrelid = c.oid AND NOT t.tgisinternal), '') "
+             "FROM pg_catalog.pg_class c WHERE c.oid = " +
+                 oid);
+    if (rows.empty())
+        return;
+    const Row& row = rows[0];
+    const std::string kind = Text(row, 0);
+    if (kind == "v" || kind == "m" || kind == "f")
+        schema.notes.push_back(std::string(kind == "v"   ? "a view's definition"
+                                           : kind == "m" ? "a materialized view's definition"
+                                                         : "a foreign table's server") +
+                               ": its rows go as a table");
+    if (Text(row, 1) == "u")
+        schema.notes.push_back("UNLOGGED: the table is made logged");
+    if (!Text(row, 2).empty())
+        schema.notes.push_back("storage options (" + Text(row, 2) + ")");
+    if (!Text(row, 3).empty())
+        schema.notes.push_back("the table's comment");
+    if (Text(row, 4) != "0")
+        schema.notes.push_back("comments on " + Text(row, 4) + " of its columns");
+    if (!Text(row, 5).empty())
+        schema.notes.push_back("triggers " + Text(row, 5));
+}
+
 std::string IndexShape(const IndexSchema& index) {
     std::string shape = std::to_string(index.unique) + std::to_string(index.constraint) +
                         std::to_string(index.nullsNotDistinct) + index.method + "|" +
@@ -327,6 +363,7 @@ TableSchema PostgreSQLSchema(adodb::Connection& source, const std::string& table
     ReadChecks(source, oid, schema);
     ReadInheritance(source, oid, schema);
     ReadPartitions(source, oid, schema);
+    ReadTableFacts(source, oid, schema);
     return schema;
 }
 

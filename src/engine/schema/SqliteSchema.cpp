@@ -195,6 +195,21 @@ void ReadStatement(adodb::Connection& source, const std::string& table, TableSch
     }
 }
 
+// A view's definition and the table's triggers, which no other database takes: named.
+void ReadTableFacts(adodb::Connection& source, const std::string& table, TableSchema& schema) {
+    std::string triggers;
+    for (const Row& row :
+         Rows(source, "SELECT type, name FROM sqlite_master WHERE tbl_name = " + Lit(table) +
+                          " AND type IN ('view', 'trigger') ORDER BY name")) {
+        if (Text(row, 0) == "view")
+            schema.notes.push_back("a view's definition: its rows go as a table");
+        else
+            triggers += (triggers.empty() ? "" : ", ") + Text(row, 1);
+    }
+    if (!triggers.empty())
+        schema.notes.push_back("triggers " + triggers);
+}
+
 }  // namespace
 
 TableSchema SqliteSchema(adodb::Connection& source, const std::string& table) {
@@ -205,6 +220,7 @@ TableSchema SqliteSchema(adodb::Connection& source, const std::string& table) {
     ReadIndexes(source, table, schema);
     ReadForeignKeys(source, table, schema);
     ReadStatement(source, table, schema);
+    ReadTableFacts(source, table, schema);
     return schema;
 }
 
