@@ -56,7 +56,8 @@ std::string Under(const SummaryLine& line) {
                "\n";
     if (o.resumedAfter >= 0)
         out += "  resumed: went on after the " + std::to_string(o.resumedAfter) +
-               " rows the target held\n";
+               " rows the target held, which are as the stopped send read them (a change the "
+               "source made to them since is not carried)\n";
     if (o.restarted)
         out += "  resumed: sent again from its start (no integer key to go on from)\n";
     if (!o.notVerified.empty())
