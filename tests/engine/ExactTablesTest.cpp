@@ -800,4 +800,26 @@ TEST(ExactSchema, WhatTheTableIsBesidesItsColumnsIsNamed) {
     EXPECT_TRUE(Named(home.outcomes.at(liteView), "a view's definition: its rows go as a table"));
 }
 
+// A constraint added NOT VALID holds only later rows: the source's own rows that break it
+// land, the constraint named. MATCH FULL is written where the target has it, named where
+// not (SQLite holds every key to MATCH SIMPLE).
+TEST(ExactSchema, NotValidConstraintsAndMatchFullAreCarriedOrNamed) {
+    const std::string t = testdb::uniqueName("xvalid"), parent = t + "_p";
+    testdb::psql("CREATE TABLE " + parent + " (a int, b int, UNIQUE (a, b)); INSERT INTO " +
+                 parent + " VALUES (1, 1); CREATE TABLE " + t +
+                 " (id int PRIMARY KEY, v int, a int, b int, FOREIGN KEY (a, b) REFERENCES " +
+                 parent + " (a, b) MATCH FULL); INSERT INTO " + t +
+                 " VALUES (1, -1, 1, 1), (2, 5, NULL, NULL); ALTER TABLE " + t +
+                 " ADD CONSTRAINT " + t + "_pos CHECK (v > 0) NOT VALID;");
+    const Said sent = Send(Side::SqlAnywhere, {parent, t});
+    ExpectVerified(sent, {parent, t});
+    const korvanta::TableOutcome& o = sent.outcomes.at(t);
+    EXPECT_EQ(o.landed, 2) << "the row the check was never held to lands";
+    EXPECT_TRUE(Named(o, "check " + t + "_pos (CHECK ((v > 0)) NOT VALID): NOT VALID"))
+        << ::testing::PrintToString(o.notCarried);
+    EXPECT_TRUE(std::any_of(o.notCarried.begin(), o.notCarried.end(), [](const std::string& s) {
+        return s.find("MATCH FULL: SQLite holds every key to MATCH SIMPLE") != std::string::npos;
+    })) << ::testing::PrintToString(o.notCarried);
+}
+
 }  // namespace

@@ -105,6 +105,7 @@ TEST(TablePlan, SqlAnywhereStatements) {
     ForeignKeySchema& parent = b.Key("t_parent", {"id"}, "parent", {"pid"});
     parent.onDelete = ReferentialAction::kCascade;
     parent.onUpdate = ReferentialAction::kSetNull;
+    parent.matchFull = true;
     b.Key("t_plain", {"code"}, "codes", {"code"}).initiallyDeferred = true;
     b.t.foreignKeys.back().deferrable = true;
     b.Key("t_soon", {"amount"}, "amounts", {"a"}).deferrable = true;
@@ -131,7 +132,7 @@ TEST(TablePlan, SqlAnywhereStatements) {
     EXPECT_EQ(Statements(plan.foreignKeys),
               (std::vector<std::string>{
                   "ALTER TABLE \"orders\" ADD CONSTRAINT \"t_parent\" FOREIGN KEY (\"id\") "
-                  "REFERENCES \"parent\" (\"pid\") ON UPDATE SET NULL ON DELETE CASCADE",
+                  "REFERENCES \"parent\" (\"pid\") MATCH FULL ON UPDATE SET NULL ON DELETE CASCADE",
                   "ALTER TABLE \"orders\" ADD CONSTRAINT \"t_plain\" FOREIGN KEY (\"code\") "
                   "REFERENCES \"codes\" (\"code\") CHECK ON COMMIT",
                   "ALTER TABLE \"orders\" ADD CONSTRAINT \"t_soon\" FOREIGN KEY (\"amount\") "

@@ -3,6 +3,7 @@
 // (28,6), a partial index without its condition), so the catalog is asked directly.
 // Columns new in later versions are read through to_jsonb(row), which gives NULL where a
 // server has no such column.
+#include <algorithm>
 #include <map>
 
 #include "engine/schema/SchemaReader.h"
@@ -143,12 +144,22 @@ ReferentialAction Action(const std::string& code) {
 }
 
 // The table's foreign keys; `ownOnly`: not those a partitioned table above it gave it.
+// A constraint added NOT VALID holds only rows written after it: the source's own rows may
+// break it, and a target that held them to it would refuse them. Named, once per name.
+void NotValid(TableSchema& schema, const std::string& what) {
+    const std::string note =
+        what + ": NOT VALID (the source's rows are not held to it): not carried";
+    if (std::find(schema.notes.begin(), schema.notes.end(), note) == schema.notes.end())
+        schema.notes.push_back(note);
+}
+
 void ReadForeignKeys(adodb::Connection& source, const std::string& oid, TableSchema& schema,
                      bool ownOnly = false) {
     const std::vector<Row> rows = Rows(
         source,
         "SELECT c.conname, a.attname, r.relname, ra.attname, c.confupdtype::text, "
-        "c.confdeltype::text, c.condeferrable::int, c.condeferred::int FROM "
+        "c.confdeltype::text, c.condeferrable::int, c.condeferred::int, "
+        "c.confmatchtype::text, c.convalidated::int FROM "
         "pg_catalog.pg_constraint c JOIN pg_catalog.pg_class r ON r.oid = c.confrelid CROSS "
         "JOIN LATERAL unnest(c.conkey, c.confkey) WITH ORDINALITY AS k(attnum, refnum, n) JOIN "
         "pg_catalog.pg_attribute a ON a.attrelid = c.conrelid AND a.attnum = k.attnum JOIN "
@@ -157,6 +168,10 @@ void ReadForeignKeys(adodb::Connection& source, const std::string& oid, TableSch
             oid + " AND c.contype = 'f'" + (ownOnly ? " AND c.conparentid = 0" : "") +
             " ORDER BY c.conname, k.n");
     for (const Row& row : rows) {
+        if (Text(row, 9) == "0") {
+            NotValid(schema, "foreign key " + Text(row, 0));
+            continue;
+        }
         if (schema.foreignKeys.empty() || schema.foreignKeys.back().name != Text(row, 0)) {
             ForeignKeySchema key;
             key.name = Text(row, 0);
@@ -165,6 +180,7 @@ void ReadForeignKeys(adodb::Connection& source, const std::string& oid, TableSch
             key.onDelete = Action(Text(row, 5));
             key.deferrable = Text(row, 6) == "1";
             key.initiallyDeferred = Text(row, 7) == "1";
+            key.matchFull = Text(row, 8) == "f";
             schema.foreignKeys.push_back(key);
         }
         schema.foreignKeys.back().columns.push_back(Text(row, 1));
@@ -187,9 +203,13 @@ std::string Condition(std::string definition) {
 void ReadChecks(adodb::Connection& source, const std::string& oid, TableSchema& schema) {
     const PostgreSQLDialect dialect;
     for (const Row& row : Rows(source,
-                               "SELECT conname, pg_get_constraintdef(oid), contype::text FROM "
-                               "pg_catalog.pg_constraint WHERE conrelid = " +
+                               "SELECT conname, pg_get_constraintdef(oid), contype::text, "
+                               "convalidated::int FROM pg_catalog.pg_constraint WHERE conrelid = " +
                                    oid + " AND contype IN ('c', 'x') ORDER BY conname")) {
+        if (Text(row, 3) == "0") {
+            NotValid(schema, "check " + Text(row, 0) + " (" + Text(row, 1) + ")");
+            continue;
+        }
         if (Text(row, 2) == "x") {
             schema.notes.push_back("exclusion constraint " + Text(row, 0) + " (" + Text(row, 1) +
                                    "): not carried; no other database has one");

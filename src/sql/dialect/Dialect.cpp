@@ -162,8 +162,8 @@ std::string ActionText(ReferentialAction action) {
 }  // namespace
 
 std::string Dialect::ReferentialClauses(const ForeignKeySchema& key, std::string& lost) const {
-    std::string clauses =
-        " ON DELETE " + ActionText(key.onDelete) + " ON UPDATE " + ActionText(key.onUpdate);
+    std::string clauses = std::string(key.matchFull ? " MATCH FULL" : "") + " ON DELETE " +
+                          ActionText(key.onDelete) + " ON UPDATE " + ActionText(key.onUpdate);
     if (key.deferrable && !Can().deferrableKeys)
         lost = key.initiallyDeferred ? "DEFERRABLE INITIALLY DEFERRED" : "DEFERRABLE";
     else if (key.deferrable)

@@ -239,7 +239,9 @@ std::string Action(std::string_view clause, ReferentialAction action) {
 // transaction is CHECK ON COMMIT, and there is no key that may be deferred but is not.
 std::string SqlAnywhereDialect::ReferentialClauses(const ForeignKeySchema& key,
                                                    std::string& lost) const {
-    std::string clauses = Action("ON UPDATE", key.onUpdate) + Action("ON DELETE", key.onDelete);
+    // MATCH comes before the actions in its grammar, as in PostgreSQL's.
+    std::string clauses = std::string(key.matchFull ? " MATCH FULL" : "") +
+                          Action("ON UPDATE", key.onUpdate) + Action("ON DELETE", key.onDelete);
     if (key.initiallyDeferred)
         clauses += " CHECK ON COMMIT";
     else if (key.deferrable)

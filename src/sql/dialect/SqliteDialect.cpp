@@ -604,6 +604,18 @@ ColumnDefault SqliteDialect::ReadDefault(std::string_view text) {
     return SqliteDialect().WithExpression(CommonDefault(WithoutCasts(text), text));
 }
 
+// SQLite parses MATCH and ignores it: every key is held to MATCH SIMPLE there.
+std::string SqliteDialect::ReferentialClauses(const ForeignKeySchema& key,
+                                              std::string& lost) const {
+    ForeignKeySchema simple = key;
+    simple.matchFull = false;
+    std::string clauses = Dialect::ReferentialClauses(simple, lost);
+    if (key.matchFull)
+        lost = (lost.empty() ? "" : lost + "; ") +
+               "MATCH FULL: SQLite holds every key to MATCH SIMPLE";
+    return clauses;
+}
+
 // SQLite has no TRUNCATE; a DELETE without WHERE empties the table just as fast.
 std::string SqliteDialect::EmptyTableStatement(std::string_view table) const {
     return "DELETE FROM " + std::string(table);

@@ -59,6 +59,7 @@ class SqliteDialect final : public Dialect {
                                 const std::vector<std::string>& columns,
                                 const std::vector<std::string>& key) const override;
     std::string EmptyTableStatement(std::string_view table) const override;
+    std::string ReferentialClauses(const ForeignKeySchema& key, std::string& lost) const override;
     std::string KeysCheckedStatement(bool on) const override {
         return on ? "PRAGMA foreign_keys = ON" : "PRAGMA foreign_keys = OFF";
     }

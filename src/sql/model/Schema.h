@@ -111,6 +111,7 @@ struct ForeignKeySchema {
     ReferentialAction onUpdate = ReferentialAction::kNoAction;
     bool deferrable = false;
     bool initiallyDeferred = false;
+    bool matchFull = false;  // a key with some columns NULL refers to nothing: all or none
 };
 
 struct TableSchema {
