@@ -802,8 +802,9 @@ TEST(ExactSchema, WhatTheTableIsBesidesItsColumnsIsNamed) {
 
 // A constraint added NOT VALID holds only later rows: the source's own rows that break it
 // land, the constraint named. MATCH FULL is written where the target has it, named where
-// not (SQLite holds every key to MATCH SIMPLE).
-TEST(ExactSchema, NotValidConstraintsAndMatchFullAreCarriedOrNamed) {
+// not (SQLite holds every key to MATCH SIMPLE); DEFERRABLE unique constraints and INCLUDE
+// columns are named.
+TEST(ExactSchema, ConstraintClausesAreCarriedOrNamed) {
     const std::string t = testdb::uniqueName("xvalid"), parent = t + "_p";
     testdb::psql("CREATE TABLE " + parent + " (a int, b int, UNIQUE (a, b)); INSERT INTO " +
                  parent + " VALUES (1, 1); CREATE TABLE " + t +
@@ -820,6 +821,18 @@ TEST(ExactSchema, NotValidConstraintsAndMatchFullAreCarriedOrNamed) {
     EXPECT_TRUE(std::any_of(o.notCarried.begin(), o.notCarried.end(), [](const std::string& s) {
         return s.find("MATCH FULL: SQLite holds every key to MATCH SIMPLE") != std::string::npos;
     })) << ::testing::PrintToString(o.notCarried);
+
+    // A deferred unique constraint and an index's INCLUDE columns: named with their names.
+    const std::string extras = t + "_x";
+    testdb::psql("CREATE TABLE " + extras + " (id int PRIMARY KEY, code int, note text, " +
+                 "CONSTRAINT " + extras + "_code UNIQUE (code) DEFERRABLE INITIALLY DEFERRED); " +
+                 "CREATE INDEX " + extras + "_inc ON " + extras + " (code) INCLUDE (note);");
+    const Said more = Send(Side::SqlAnywhere, {extras});
+    const korvanta::TableOutcome& x = more.outcomes.at(extras);
+    EXPECT_TRUE(Named(x, "unique constraint " + extras + "_code: DEFERRABLE"))
+        << ::testing::PrintToString(x.notCarried);
+    EXPECT_TRUE(Named(x, "index " + extras + "_inc: its INCLUDE columns"))
+        << ::testing::PrintToString(x.notCarried);
 }
 
 }  // namespace

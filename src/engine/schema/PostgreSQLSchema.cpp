@@ -5,6 +5,7 @@
 // server has no such column.
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "engine/schema/SchemaReader.h"
 #include "sql/dialect/PostgreSQLDialect.h"
@@ -78,6 +79,17 @@ NullsOrder NullsOf(int option) {
 
 // The table's indexes; `ownOnly`: only those not attached to an index of a partitioned
 // table above it (a partition's own).
+// What an index or key has that no other database's takes: named once, with its name.
+void NameIndexExtras(const Row& row, TableSchema& schema) {
+    const std::string what = Text(row, 2) == "1"   ? "primary key " + Text(row, 5)
+                             : Text(row, 4) == "u" ? "unique constraint " + Text(row, 5)
+                                                   : "index " + Text(row, 0);
+    if (Text(row, 11) == "1")
+        schema.notes.push_back(what + ": DEFERRABLE: the target checks it at once");
+    if (Text(row, 12) != "0")
+        schema.notes.push_back(what + ": its INCLUDE columns: made on its key alone");
+}
+
 void ReadIndexes(adodb::Connection& source, const std::string& oid, TableSchema& schema,
                  bool ownOnly = false) {
     const PostgreSQLDialect dialect;
@@ -87,7 +99,9 @@ void ReadIndexes(adodb::Connection& source, const std::string& oid, TableSchema&
         "coalesce(pg_get_expr(x.indpred, x.indrelid), ''), coalesce(c.contype::text, ''), "
         "coalesce(c.conname, ''), coalesce(a.attname, ''), x.indoption[k.n - 1]::int, "
         "pg_get_indexdef(x.indexrelid, k.n::int, true), am.amname, "
-        "coalesce(to_jsonb(x)->>'indnullsnotdistinct', 'false') FROM pg_catalog.pg_index x JOIN "
+        "coalesce(to_jsonb(x)->>'indnullsnotdistinct', 'false'), "
+        "coalesce(c.condeferrable::int, 0), (x.indnatts - x.indnkeyatts)::int "
+        "FROM pg_catalog.pg_index x JOIN "
         "pg_catalog.pg_class i ON i.oid = x.indexrelid JOIN pg_catalog.pg_am am ON am.oid = "
         "i.relam LEFT JOIN pg_catalog.pg_constraint c ON c.conindid = x.indexrelid AND "
         "c.conrelid = x.indrelid AND c.contype IN ('p', 'u') CROSS JOIN LATERAL "
@@ -100,9 +114,12 @@ void ReadIndexes(adodb::Connection& source, const std::string& oid, TableSchema&
                      : "") +
             " ORDER BY i.relname, k.n");
     std::map<std::string, std::size_t> byName;
+    std::set<std::string> named;
     for (const Row& row : rows) {
         const std::string name = Text(row, 0);
         const std::string column = Text(row, 6);
+        if (named.insert(name).second)
+            NameIndexExtras(row, schema);
         if (Text(row, 2) == "1") {
             schema.primaryKeyName = Text(row, 5).empty() ? name : Text(row, 5);
             schema.primaryKey.push_back(column);
