@@ -833,6 +833,16 @@ TEST(ExactSchema, ConstraintClausesAreCarriedOrNamed) {
         << ::testing::PrintToString(x.notCarried);
     EXPECT_TRUE(Named(x, "index " + extras + "_inc: its INCLUDE columns"))
         << ::testing::PrintToString(x.notCarried);
+
+    // A domain's default is its column's where the column has none of its own.
+    const std::string domained = t + "_d";
+    testdb::psql("CREATE DOMAIN " + domained + "_n AS int DEFAULT 42; CREATE TABLE " + domained +
+                 " (id int PRIMARY KEY, n " + domained + "_n, m " + domained + "_n DEFAULT 7);");
+    const Said withDomain = Send(Side::SqlAnywhere, {domained});
+    EXPECT_TRUE(withDomain.reports.empty()) << withDomain.All();
+    EXPECT_EQ(Sqlite("SELECT name, dflt_value FROM pragma_table_info('" + domained +
+                     "') WHERE name IN ('n', 'm') ORDER BY name"),
+              (Rows{"m|7", "n|42"}));
 }
 
 }  // namespace

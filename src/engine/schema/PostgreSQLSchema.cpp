@@ -37,13 +37,15 @@ Collation CollationOf(const Row& row, std::size_t at) {
     return collation;
 }
 
+// A column's default is its own, else its domain's (which every row of the domain gets).
 void ReadColumns(adodb::Connection& source, const std::string& oid, TableSchema& schema) {
     const std::vector<Row> rows = Rows(
         source,
         "SELECT a.attname, CASE WHEN t.typtype = 'd' THEN format_type(t.typbasetype, "
         "t.typtypmod) ELSE format_type(a.atttypid, a.atttypmod) END, (a.attnotnull OR "
         "(t.typtype = 'd' AND t.typnotnull))::int, a.attidentity::text, a.attgenerated::text, "
-        "pg_get_expr(d.adbin, d.adrelid), co.collname, co.collprovider::text, "
+        "coalesce(pg_get_expr(d.adbin, d.adrelid), CASE WHEN t.typtype = 'd' THEN "
+        "pg_get_expr(t.typdefaultbin, 0) END), co.collname, co.collprovider::text, "
         "co.collisdeterministic::int, coalesce(to_jsonb(co)->>'colllocale', "
         "to_jsonb(co)->>'colliculocale', co.collcollate) FROM pg_catalog.pg_attribute a JOIN "
         "pg_catalog.pg_type t ON t.oid = a.atttypid LEFT JOIN pg_catalog.pg_attrdef d ON "
