@@ -8,19 +8,20 @@ namespace korvanta::catalogtext {
 
 namespace {
 
-// A string literal between apostrophes, '' standing for one: its value; nothing when the
-// text is no such literal (whatever follows its closing apostrophe).
-bool StringLiteral(std::string_view text, std::string& value, std::string_view& rest) {
-    if (text.empty() || text.front() != '\'')
+// A string literal between apostrophes (or `quote`s), two standing for one: its value;
+// nothing when the text is no such literal (whatever follows its closing quote).
+bool StringLiteral(std::string_view text, std::string& value, std::string_view& rest,
+                   char quote = '\'') {
+    if (text.empty() || text.front() != quote)
         return false;
     value.clear();
     for (std::size_t i = 1; i < text.size(); ++i) {
-        if (text[i] != '\'') {
+        if (text[i] != quote) {
             value += text[i];
             continue;
         }
-        if (i + 1 < text.size() && text[i + 1] == '\'') {
-            value += '\'';
+        if (i + 1 < text.size() && text[i + 1] == quote) {
+            value += quote;
             ++i;
             continue;
         }
@@ -133,6 +134,15 @@ ColumnType Numeric(std::string_view name, int precision, int scale) {
 
 // A default every database writes alike: a string, a number, a truth value, the current
 // date, time or timestamp in their common spellings; kOther for anything else.
+std::optional<ColumnDefault> QuotedDefault(std::string_view text, char quote,
+                                           std::string_view original) {
+    std::string value;
+    std::string_view rest;
+    if (!StringLiteral(Trim(text), value, rest, quote) || !Trim(rest).empty())
+        return std::nullopt;
+    return Literal(std::move(value), true, original);
+}
+
 ColumnDefault CommonDefault(std::string_view text, std::string_view original) {
     using Kind = ColumnDefault::Kind;
     std::string value;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <climits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ bool OrdinaryScale(const ColumnType& type);
 // date, time or timestamp in their common spellings; kOther for anything else. `original`
 // is kept as the default's own text.
 ColumnDefault CommonDefault(std::string_view text, std::string_view original);
+// The text as one string between `quote`s (two standing for one), as a string default;
+// nullopt when it is anything else.
+std::optional<ColumnDefault> QuotedDefault(std::string_view text, char quote,
+                                           std::string_view original);
 // PostgreSQL's trailing casts taken off ("'n/a'::text", "'1'::integer"), and parentheses
 // around the whole.
 std::string_view WithoutCasts(std::string_view text);

@@ -583,24 +583,8 @@ ColumnDefault SqliteDialect::ReadDefault(std::string_view text) {
     }
     // A default names no column, so SQLite takes a double-quoted word there for a string:
     // DEFAULT "" is the empty string.
-    const std::string_view trimmed = Trim(text);
-    if (trimmed.size() >= 2 && trimmed.front() == '"' && trimmed.back() == '"') {
-        std::string literal;
-        bool whole = true;
-        for (std::size_t i = 1; i + 1 < trimmed.size(); ++i) {
-            literal += trimmed[i];
-            if (trimmed[i] == '"' && !(i + 2 < trimmed.size() && trimmed[++i] == '"'))
-                whole = false;  // a quote alone: two words, not one
-        }
-        if (whole) {
-            ColumnDefault d;
-            d.kind = ColumnDefault::Kind::kLiteral;
-            d.literal = std::move(literal);
-            d.isString = true;
-            d.text = std::string(text);
-            return d;
-        }
-    }
+    if (std::optional<ColumnDefault> quoted = QuotedDefault(text, '"', text))
+        return *quoted;
     return SqliteDialect().WithExpression(CommonDefault(WithoutCasts(text), text));
 }
 
