@@ -834,6 +834,15 @@ TEST(ExactSchema, ConstraintClausesAreCarriedOrNamed) {
     EXPECT_TRUE(Named(x, "index " + extras + "_inc: its INCLUDE columns"))
         << ::testing::PrintToString(x.notCarried);
 
+    // ON DELETE SET NULL of some of a key's columns, which no target has: named.
+    const std::string part = t + "_s";
+    testdb::psql("CREATE TABLE " + part + " (id int PRIMARY KEY, a int, b int, FOREIGN KEY (a, " +
+                 "b) REFERENCES " + parent + " (a, b) ON DELETE SET NULL (b));");
+    const Said partly = Send(Side::SqlAnywhere, {part});
+    EXPECT_TRUE(Named(partly.outcomes.at(part),
+                      "foreign key " + part + "_a_b_fkey: ON DELETE SET NULL of some"))
+        << ::testing::PrintToString(partly.outcomes.at(part).notCarried);
+
     // A domain's default is its column's where the column has none of its own.
     const std::string domained = t + "_d";
     testdb::psql("CREATE DOMAIN " + domained + "_n AS int DEFAULT 42; CREATE TABLE " + domained +

@@ -178,7 +178,8 @@ void ReadForeignKeys(adodb::Connection& source, const std::string& oid, TableSch
         source,
         "SELECT c.conname, a.attname, r.relname, ra.attname, c.confupdtype::text, "
         "c.confdeltype::text, c.condeferrable::int, c.condeferred::int, "
-        "c.confmatchtype::text, c.convalidated::int FROM "
+        "c.confmatchtype::text, c.convalidated::int, "
+        "coalesce(to_jsonb(c)->>'confdelsetcols', '') FROM "
         "pg_catalog.pg_constraint c JOIN pg_catalog.pg_class r ON r.oid = c.confrelid CROSS "
         "JOIN LATERAL unnest(c.conkey, c.confkey) WITH ORDINALITY AS k(attnum, refnum, n) JOIN "
         "pg_catalog.pg_attribute a ON a.attrelid = c.conrelid AND a.attnum = k.attnum JOIN "
@@ -200,6 +201,10 @@ void ReadForeignKeys(adodb::Connection& source, const std::string& oid, TableSch
             key.deferrable = Text(row, 6) == "1";
             key.initiallyDeferred = Text(row, 7) == "1";
             key.matchFull = Text(row, 8) == "f";
+            // PostgreSQL 15's ON DELETE SET NULL (col): no other database sets part of a key.
+            if (!Text(row, 10).empty())
+                schema.notes.push_back("foreign key " + key.name + ": ON DELETE SET NULL of " +
+                                       "some of its columns: the target sets all of them");
             schema.foreignKeys.push_back(key);
         }
         schema.foreignKeys.back().columns.push_back(Text(row, 1));
