@@ -790,13 +790,20 @@ TEST(ExactSchema, WhatTheTableIsBesidesItsColumnsIsNamed) {
     EXPECT_TRUE(Named(sent.outcomes.at(view), "a view's definition: its rows go as a table"));
 
     const std::string lite = t + "_lite", liteView = lite + "_v";
-    testdb::sqlite("CREATE TABLE " + lite + " (id INTEGER PRIMARY KEY, v TEXT); CREATE VIEW " +
+    testdb::sqlite("CREATE TABLE " + lite + " (id INTEGER PRIMARY KEY, v TEXT, w TEXT COLLATE " +
+                   "NOCASE); CREATE UNIQUE INDEX " + lite + "_iv ON " + lite + " (v COLLATE " +
+                   "NOCASE); CREATE INDEX " + lite + "_iw ON " + lite + " (w); CREATE VIEW " +
                    liteView + " AS SELECT * FROM " + lite + "; CREATE TRIGGER " + lite +
                    "_tr AFTER INSERT ON " + lite + " BEGIN SELECT 1; END; INSERT INTO " + lite +
-                   " VALUES (1, 'a');");
+                   " VALUES (1, 'a', 'b');");
     const Said home = Send(Side::PostgreSQL, {lite, liteView});
     ExpectVerified(home, {lite, liteView});
     EXPECT_TRUE(Named(home.outcomes.at(lite), "triggers " + lite + "_tr"));
+    // A key's own collation is named; one that is its column's goes with the column.
+    EXPECT_TRUE(Named(home.outcomes.at(lite), "index " + lite + "_iv: its key v COLLATE NOCASE"))
+        << ::testing::PrintToString(home.outcomes.at(lite).notCarried);
+    EXPECT_FALSE(Named(home.outcomes.at(lite), "index " + lite + "_iw"))
+        << ::testing::PrintToString(home.outcomes.at(lite).notCarried);
     EXPECT_TRUE(Named(home.outcomes.at(liteView), "a view's definition: its rows go as a table"));
 }
 

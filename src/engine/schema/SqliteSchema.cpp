@@ -72,7 +72,28 @@ void MarkRowid(adodb::Connection& source, const std::string& table, TableSchema&
     }
 }
 
-void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchema& schema) {
+// A key compared under a collation of its own (email COLLATE NOCASE), as the index lists it.
+struct KeyCollation {
+    std::string index, column, collation;
+};
+
+// Each key whose collation is not its column's (known once the table's statement is read):
+// the index is made under the column's, and that is named.
+void NameKeyCollations(TableSchema& schema, const std::vector<KeyCollation>& keys) {
+    for (const KeyCollation& key : keys) {
+        const auto own = std::find_if(schema.columns.begin(), schema.columns.end(),
+                                      [&](const ColumnSchema& c) { return c.name == key.column; });
+        const std::string column = own == schema.columns.end() ? "" : Lower(own->collation.name);
+        if (key.column.empty() || Lower(key.collation) == "binary" ||
+            column == Lower(key.collation))
+            continue;
+        schema.notes.push_back("index " + key.index + ": its key " + key.column + " COLLATE " +
+                               key.collation + ": made under the column's own collation");
+    }
+}
+
+void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchema& schema,
+                 std::vector<KeyCollation>& collations) {
     const SqliteDialect dialect;
     const std::vector<Row> indexes =
         Rows(source,
@@ -93,8 +114,9 @@ void ReadIndexes(adodb::Connection& source, const std::string& table, TableSchem
         if (Text(row, 3) == "1")
             index.predicate = dialect.Read(where);
         for (const Row& key :
-             Rows(source, "SELECT cid, name, \"desc\", seqno FROM pragma_index_xinfo(" +
+             Rows(source, "SELECT cid, name, \"desc\", seqno, coll FROM pragma_index_xinfo(" +
                               Lit(index.name) + ") WHERE key = 1 ORDER BY seqno")) {
+            collations.push_back({index.name, Text(key, 1), Text(key, 4)});
             IndexKey k;
             k.column = Text(key, 1);
             k.descending = Text(key, 2) == "1";
@@ -217,9 +239,11 @@ TableSchema SqliteSchema(adodb::Connection& source, const std::string& table) {
     schema.name = table;
     ReadColumns(source, table, schema);
     MarkRowid(source, table, schema);
-    ReadIndexes(source, table, schema);
+    std::vector<KeyCollation> collations;
+    ReadIndexes(source, table, schema, collations);
     ReadForeignKeys(source, table, schema);
     ReadStatement(source, table, schema);
+    NameKeyCollations(schema, collations);
     ReadTableFacts(source, table, schema);
     return schema;
 }
