@@ -182,6 +182,20 @@ class Refusals final : public korvanta::TransferListener {
     std::mutex mutex_;
 };
 
+// What went wrong with a cell that neither landed equal nor was refused and reported.
+std::string CellFault(bool there, bool same) {
+    return there ? (same ? "landed, but reported" : "landed changed") : "missing, not reported";
+}
+
+// Every cell either landed equal or was refused and reported: the failures, one a line.
+void ExpectEveryCellRight(const std::vector<std::string>& failures, long long cells) {
+    std::string all;
+    for (const std::string& failure : failures)
+        all += failure + "\n";
+    EXPECT_TRUE(failures.empty()) << failures.size() << " failures of " << cells << " cells:\n"
+                                  << all;
+}
+
 std::vector<std::string> Split(const std::string& line) {
     std::vector<std::string> parts;
     std::size_t from = 0;
@@ -266,16 +280,12 @@ TEST(ValueMatrix, SqliteValuesLandEqualOrAreRefused) {
                 refused += reported ? 1 : 0;
                 if (!fine)
                     failures.push_back(cellType + " (" + type[0] + ") value " +
-                                       kSqliteValues[id - 1] + " [" + p[1] + "]: " +
-                                       (there ? (same ? "landed, but reported" : "landed changed")
-                                              : "missing, not reported"));
+                                       kSqliteValues[id - 1] + " [" + p[1] +
+                                       "]: " + CellFault(there, same));
             }
         }
     }
-    std::string all;
-    for (const std::string& failure : failures)
-        all += failure + "\n";
-    EXPECT_TRUE(failures.empty()) << failures.size() << " of " << cells << " cells:\n" << all;
+    ExpectEveryCellRight(failures, cells);
     RecordProperty("cells", cells);
     RecordProperty("refused", refused);
     std::cout << cells << " cells, " << refused << " refused and reported\n";
@@ -442,9 +452,8 @@ TEST(ValueMatrix, PostgreSQLValuesLandEqualOrAreRefused) {
                         : id > static_cast<long long>(std::size(kPostgreSQLValues))
                             ? "1 MB text"
                             : kPostgreSQLValues[id - 1];
-                    failures.push_back(cellType + " (" + declared[0] + ") value '" + value + "': " +
-                                       (there ? (same ? "landed, but reported" : "landed changed")
-                                              : "missing, not reported"));
+                    failures.push_back(cellType + " (" + declared[0] + ") value '" + value +
+                                       "': " + CellFault(there, same));
                 }
             }
             if (outcome.verified == false)
@@ -452,11 +461,7 @@ TEST(ValueMatrix, PostgreSQLValuesLandEqualOrAreRefused) {
                                    ": the verification failed: " + outcome.verifyDifference);
         }
     }
-    std::string all;
-    for (const std::string& failure : failures)
-        all += failure + "\n";
-    EXPECT_TRUE(failures.empty()) << failures.size() << " failures of " << cells << " cells:\n"
-                                  << all;
+    ExpectEveryCellRight(failures, cells);
     RecordProperty("cells", cells);
     std::cout << cells << " cells, " << refused << " refused and reported\n";
 }
@@ -585,19 +590,14 @@ TEST(ValueMatrix, PostgreSQLThroughItsOdbcDriverLandsEqualOrIsRefused) {
                 ++cells;
                 if (there ? !same || reported : !reported)
                     failures.push_back(cellType + " (" + landedType[0] + ") row " + p[0] + ": " +
-                                       (there ? (same ? "landed, but reported" : "landed changed")
-                                              : "missing, not reported"));
+                                       CellFault(there, same));
             }
             if (outcome.verified == false)
                 failures.push_back(cellType +
                                    ": the verification failed: " + outcome.verifyDifference);
         }
     }
-    std::string all;
-    for (const std::string& failure : failures)
-        all += failure + "\n";
-    EXPECT_TRUE(failures.empty()) << failures.size() << " failures of " << cells << " cells:\n"
-                                  << all;
+    ExpectEveryCellRight(failures, cells);
     std::cout << cells << " cells\n";
 }
 
